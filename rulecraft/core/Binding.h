@@ -1,0 +1,78 @@
+#pragma once
+// Binding records: where a rule variable's value lives in a partial match (TBindingInfo), and a named
+// variable binding with its value (TBinding). Values that hold a binding record print and resolve through it.
+#include <cstdint>
+#include <string>
+
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/core/Enums.h"
+#include "rulecraft/framework/Object.h"
+#include "rulecraft/framework/Ref.h"
+
+namespace rulecraft {
+
+class TIEValue;
+using IIEValue = TRef<TIEValue>;
+
+class TBindingInfo : public TPersistent {
+  RC_CLASS(TBindingInfo, TPersistent)
+ public:
+  TBindingInfo() = default;
+  TBindingInfo(int32_t FactIndex, std::string SlotIndex, int32_t SubIndex)
+      : FSubIndex(SubIndex), FFactIndex(FactIndex), FSlotIndex(std::move(SlotIndex)) {}
+
+  /// The 0-based position inside a multifield slot value, or NoSubIndex for the whole slot value.
+  int32_t GetSubIndex() const noexcept { return FSubIndex; }
+  void SetSubIndex(int32_t Value) noexcept { FSubIndex = Value; }
+  /// The pattern's position in the partial match, or LocalBindingIndex.
+  int32_t GetFactIndex() const noexcept { return FFactIndex; }
+  void SetFactIndex(int32_t Value) noexcept { FFactIndex = Value; }
+  /// The slot's name, SPatternBinding for the whole fact, or SLocalBinding.
+  const std::string& GetSlotIndex() const noexcept { return FSlotIndex; }
+  void SetSlotIndex(const std::string& Value) { FSlotIndex = Value; }
+
+  void Assign(const TPersistent* Source) override;
+  /// True when Other is a binding record (or descendant) at the same position.
+  virtual bool Equals(const TObject* Other) const;
+  /// "FactIdx=<n> SlotIdx=<slot>", then " SubIdx=<n>" unless SubIndex is NoSubIndex.
+  std::string ToString() const override;
+
+ protected:
+  bool SamePosition(const TBindingInfo& Other) const noexcept {
+    return FFactIndex == Other.FFactIndex && FSubIndex == Other.FSubIndex && FSlotIndex == Other.FSlotIndex;
+  }
+
+ private:
+  int32_t FSubIndex = NoSubIndex;
+  int32_t FFactIndex = 0;
+  std::string FSlotIndex;
+};
+
+class TBinding : public TBindingInfo {
+  RC_CLASS(TBinding, TBindingInfo)
+ public:
+  TBinding() = default;
+  /// A pattern binding: no value yet.
+  TBinding(TIEName Name, int32_t FactIndex, std::string SlotIndex, int32_t SubIndex);
+  /// A local binding holding Value.
+  TBinding(TIEName Name, IIEValue Value);
+  ~TBinding() override;
+
+  const TIEName& GetName() const noexcept { return FName; }
+  void SetName(const TIEName& Value) { FName = Value; }
+  const IIEValue& GetValue() const noexcept { return FValue; }
+  void SetValue(IIEValue Value);
+
+  /// Copies name, value (the same value object) and position.
+  void Assign(const TPersistent* Source) override;
+  /// Another TBinding at the same position with the same name and the same or an equal value.
+  bool Equals(const TObject* Other) const override;
+  /// "name=<name>", " value=<text>" when there is a value, then one blank and the position text.
+  std::string ToString() const override;
+
+ private:
+  TIEName FName;
+  IIEValue FValue;
+};
+
+}  // namespace rulecraft

@@ -1,0 +1,28 @@
+#include "rulecraft/core/Enums.h"
+
+namespace rulecraft {
+
+#define RC_ENUM_INFO(Type, ...)                       \
+  const TEnumInfo& Type##Info() {                     \
+    static const TEnumInfo Info(#Type, {__VA_ARGS__}); \
+    return Info;                                      \
+  }
+
+RC_ENUM_INFO(TTypeCheck, "tcStatic", "tcDynamic")
+RC_ENUM_INFO(TTokenAction, "taClear", "taAdd", "taRemove", "taUpdate")
+RC_ENUM_INFO(TDuplicateConstructs, "dcOverwrite", "dcIgnore", "dcError")
+RC_ENUM_INFO(TErrorHandling, "ehRaiseImmediate", "ehRaiseAllAtEnd")
+RC_ENUM_INFO(TSalience, "sActivate", "sEveryTime")
+RC_ENUM_INFO(TRuleConstruct, "rcPattern", "rcAction")
+RC_ENUM_INFO(TIEDialogOption, "doNew", "doOpen", "doSave", "doSaveAs", "doPrint", "doPrintSetup")
+RC_ENUM_INFO(TSearchStrategy, "ssDepthFirst", "ssBreadthFirst")
+RC_ENUM_INFO(TTemplateSlotType, "tstSlot", "tstMultiSlot")
+RC_ENUM_INFO(TValueConstraint, "vcAtom", "vcString", "vcInteger", "vcFloat")
+RC_ENUM_INFO(TConstructWatch, "cwActivation", "cwFact", "cwRule", "cwCompilation", "cwStatistics")
+RC_ENUM_INFO(TValidAction, "vaFileNew", "vaFileOpen", "vaFileSave", "vaFileSaveAs", "vaEditTypes", "vaEditFacts",
+             "vaEditFactTemplates", "vaEditRules", "vaIERun", "vaIERunOneStep", "vaIEReset", "vaFileView")
+RC_ENUM_INFO(TValidView, "vvAgenda", "vvFacts", "vvFactTemplates", "vvRules")
+
+#undef RC_ENUM_INFO
+
+}  // namespace rulecraft

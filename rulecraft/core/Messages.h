@@ -1,0 +1,197 @@
+#pragma once
+// The engine's message catalogue: every engine error is raised with one of these texts, filled in with Format.
+namespace rulecraft {
+
+/// A construct name holding a refused character (the name, then that character).
+inline constexpr const char* SInvalidName = "Invalid name: %s, the character \"%s\" is not allowed";
+inline constexpr const char* SInvalidVariableName = "Invalid variable name: %s";
+/// An open mode other than r, w, a or r+.
+inline constexpr const char* SInvalidFileAccess = "Invalid File Access Specifier: \"%s\"";
+inline constexpr const char* SNoContext = "No context found when trying to resolve a %s value";
+inline constexpr const char* SMissingNumeric = "Expected numeric argument to %s function call";
+inline constexpr const char* SMissingComponent = "Expected component argument to %s function call";
+inline constexpr const char* SMissingFuzzyCloseBracket = "Missing Fuzzy Close Bracket in expression";
+inline constexpr const char* SMissingOpenParens = "Expected \"(\"";
+inline constexpr const char* SMissingCloseParens = "Expected \")\"";
+inline constexpr const char* SUnterminatedString = "Invalid string value, string was not terminated";
+inline constexpr const char* SMissingCatchStatement = "Missing catch or finally statement for try block";
+inline constexpr const char* SBadArgument = "Bad Argument: %s";
+/// A global variable name not enclosed in asterisks.
+inline constexpr const char* SBadVariableName = "Bad Variable Name, must start and end with an asterisk: %s";
+inline constexpr const char* SBadSlotName = "Bad Slot Name: %s";
+/// A slot stored under a key other than its own name.
+inline constexpr const char* SNoIndexNameMatch = "Index does not match fact slot name: %s and %s";
+inline constexpr const char* SBadSlotValue = "Bad Slot Value: %s";
+/// A slot added without a default value.
+inline constexpr const char* SBadSlotType = "Bad Slot Type";
+inline constexpr const char* SBadValue = "Bad Value: %s";
+inline constexpr const char* SCannotWatch = "Cannot watch %s";
+inline constexpr const char* SCannotUnWatch = "Cannot unwatch %s";
+inline constexpr const char* SInvalidBackchainPattern = "Invalid backward chaining pattern added to the node";
+inline constexpr const char* SInvalidSlotDefault = "Invalid default slot value: %s";
+inline constexpr const char* SInvalidDefaultMultislotValue = "Invalid default value for a multislot, must be a multifield: %s";
+inline constexpr const char* SInvalidMultiSlotType = "Invalid multislot type: %s";
+/// A single slot added over an existing multislot.
+inline constexpr const char* SInvalidExistingSlotChange = "Invalid value for existing slot, multislot is not slot";
+/// A multislot added over an existing single slot.
+inline constexpr const char* SInvalidExistingMultiSlotChange = "Invalid value for existing slot, slot is not multislot";
+inline constexpr const char* SInvalidSlotQualifier = "Invalid slot qualifier: %s";
+/// A pattern binding on a negated, exists or test element.
+inline constexpr const char* SInvalidTestBinding = "\"not\" and \"test\" CEs cannot be bound to variables";
+inline constexpr const char* SInvalidRuleFmt = "Invalid rule format: %s";
+inline constexpr const char* SInvalidSubstrParameters = "Invalid substring parameters: %d, %d";
+inline constexpr const char* SInvalidMFParameters = "Invalid multifield begin and end parameters: %d, %d";
+inline constexpr const char* SUnexpectedCharacters = "Unexpected characters found: %s";
+inline constexpr const char* SInvalidAgendaItem = "Invalid object, agenda can only accept TActivation objects";
+inline constexpr const char* SExpectedEqGT = "Expected \"=>\"";
+inline constexpr const char* SExpectedAtom = "Expected \"( <atom>\"";
+inline constexpr const char* SExpectedValue = "Expected value missing";
+/// A required punctuation token or keyword (the expected text).
+inline constexpr const char* SExpectedChar = "Expected \"%s\"";
+inline constexpr const char* SExpectedKeyword = "Missing keyword.  Expected \"%s\"";
+inline constexpr const char* SNotMultiSlot = "Slot \"%s\" is not a multislot";
+inline constexpr const char* SInvalidLowHiLimits = "Invalid limits, the low limit %s is greater than the high limit %s";
+/// A pattern-binding variable not followed by the binding arrow.
+inline constexpr const char* SExpectedAssignment = "Expected \"<-\"";
+inline constexpr const char* SExpectedIntVarFun = "Expected integer, variable, or function call for %s";
+inline constexpr const char* SExpectedNumVarFun = "Expected number, variable, or function call";
+inline constexpr const char* SExpectedRuleProperty = "Expected rule property, salience, oneshot, or enabled";
+inline constexpr const char* SExpectedSalience = "Expected salience, found %s";
+/// The word after a template's name.
+inline constexpr const char* SExpectedExtends = "Expected \"(\", \"extends\", or \"is-a\"";
+inline constexpr const char* SExpectedDeffacts = "Expected \"( deffacts\"";
+inline constexpr const char* SExpectedDefType = "Expected \"( deftype\"";
+inline constexpr const char* SExpectedDefTemplate = "Expected \"( deftemplate\"";
+inline constexpr const char* SExpectedDefRule = "Expected \"( defrule\"";
+inline constexpr const char* SExpectedDefFunction = "Expected \"( deffunction\"";
+/// A fuzzy term clause of a fuzzy deftype.
+inline constexpr const char* SExpectedFuzzySet = "Expected \"( term\"";
+inline constexpr const char* SExpectedDefGlobal = "Expected \"( defglobal\"";
+inline constexpr const char* SNestedNotCEs = "Nested \"not\" CEs are not allowed: %s";
+inline constexpr const char* SNoSuchSlot = "No such slot name: \"%s\"";
+/// An equals sign not followed by a function call.
+inline constexpr const char* SAtomNotEquals = "\"=\" cannot appear as an atom within a fact";
+/// A value of the wrong kind: the expected kind word, the value's text, the value's kind name.
+inline constexpr const char* SNotCorrectType = "Not a %s type.  Value (%s) is a %s type";
+inline constexpr const char* SNotAllowedValue = "Not in allowed values";
+inline constexpr const char* SListCardinalityError = "Multislot must have between %d and %d elements";
+/// The bounds are written with four decimals.
+inline constexpr const char* SOutOfRangeError = "Range must be between %.4f and %.4f";
+/// Wraps a reason why a value is refused (the reason, then the slot name).
+inline constexpr const char* SNotCorrectSlotType = "%s for %s slot";
+inline constexpr const char* SInvalidSlotValue = "Invalid value for %s slot: %s";
+/// A value constructed with a kind that does not fit its payload.
+inline constexpr const char* SInvalidValueType = "Value and type mismatch";
+/// The value's text, then the reason (or the slot name).
+inline constexpr const char* SInvalidValue = "Value \"%s\" is not valid, %s";
+inline constexpr const char* SInvalidFuzzyValue = "invalid fuzzy value";
+inline constexpr const char* STooFewArgs = "Too few arguments for %s";
+inline constexpr const char* STooManyArgs = "Too many arguments for %s";
+inline constexpr const char* SCorruptedToken = "Corrupted Token, no fact at position %d";
+inline constexpr const char* SCorruptedVariable = "Corrupted Binding, variable not found: %s";
+inline constexpr const char* SDuplicateDefTypeNames = "Defined Type Name already exists: \"%s\"";
+inline constexpr const char* SDuplicateFunctionNames = "Function Name already exists: \"%s\"";
+inline constexpr const char* SDuplicateTemplateNames = "Fact Template Name already exists: \"%s\"";
+inline constexpr const char* SDuplicateRuleNames = "Duplicate Rules defined with same name: \"%s\"";
+inline constexpr const char* SDuplicateStreamNames = "Duplicate streams defined with same name: \"%s\"";
+/// A function stored under a key other than its own name.
+inline constexpr const char* SInvalidFunctionAdd = "Function names do not match: %s and %s";
+inline constexpr const char* SInvalidPatternBinding = "Cannot bind a negated pattern to a variable";
+inline constexpr const char* SInvalidAddObject = "Invalid object, cannot add an object of %s class type";
+/// An argument of a refused kind (its kind name, then the allowed kinds).
+inline constexpr const char* SInvalidArgType = "Invalid argument type for deffunction: \"%s\".  Expected %s";
+inline constexpr const char* SInvalidSlotName = "Invalid slot name: %s";
+inline constexpr const char* SInvalidSlotType = "Invalid slot type: %s";
+/// A join node called through an edge that is neither left nor right.
+inline constexpr const char* SInvalidCallType = "Invalid Call Type: %s";
+inline constexpr const char* SInvalidTokenAction = "Invalid Token Action";
+inline constexpr const char* SInvalidTokenHint = "Invalid Token hint for parsing token: %s";
+inline constexpr const char* SInvalidStreamName = "Invalid stream name: %s";
+inline constexpr const char* SInvalidPtr = "Invalid destruction of pointer reference, reference counting greater than 0";
+/// A construct looked up by name: its kind word, then the name.
+inline constexpr const char* SUnknownName = "Unknown %s name: %s";
+inline constexpr const char* SUnknownFactTemplate = "Unknown fact template: %s";
+inline constexpr const char* SFactTemplatesDifferent = "Unable to assign slot values, fact templates are different: %s and %s";
+inline constexpr const char* SMissingName = "Missing name";
+inline constexpr const char* SMissingTemplateName = "Missing name of fact template";
+inline constexpr const char* SMissingDeffactsName = "Missing name of deffacts";
+inline constexpr const char* SMissingParentTemplateName = "Missing name of parent template to extend";
+inline constexpr const char* SMissingIsaTypeName = "Missing name of type for fact template";
+inline constexpr const char* SUnknownTypeName = "type name unknown or invalid: %s";
+inline constexpr const char* SMissingParentDefinedTypeName = "Missing name of parent type to extend";
+/// Filled into SSyntaxError.
+inline constexpr const char* SMissingThen = "Missing \"then\" in an IF statement";
+inline constexpr const char* SMultifieldLengthMismatch = "Invalid multifield arguments, the two multifields must be of the same length";
+inline constexpr const char* SNoSuchFact = "No Such Fact with ID=%s exists";
+/// Also raised for terminal I/O that no stream or event handler serves.
+inline constexpr const char* SNoSuchFunction = "Function is unimplemented or unassigned: %s";
+/// Terminal input requested while no read event handler is assigned.
+inline constexpr const char* SNoReadFunctionWarning = "The %s event has not been implemented or unassigned.\r\nWarning: Implementation of this function requires a blocking mechanism, \r\nsuch as ShowModal, or the use of threads";
+inline constexpr const char* SNoTemplate = "Fact Template is missing";
+inline constexpr const char* SNoRule = "Rule missing for pattern";
+inline constexpr const char* SMissingRule = "Missing rule: %s";
+inline constexpr const char* SSyntaxError = "Syntax Error: %s";
+inline constexpr const char* SCannotChangeID = "Cannot change the ID of fact %s";
+/// A top-level token that starts no expression.
+inline constexpr const char* SExpectedParenConstVar = "Unexpected symbol, expected a \"(\", constant, or global variable: %s";
+inline constexpr const char* SUnknownEngine = "Unknown/Undefined Inference Engine";
+inline constexpr const char* SMissingFactSet = "Fact Set is missing";
+inline constexpr const char* SUnknownVariable = "Unknown variable name: %s";
+inline constexpr const char* SUnknownIEClassName = "Unknown inference engine class name: %s";
+inline constexpr const char* SUnexpectedCharacter = "Unexpected character found: \"%s\"";
+inline constexpr const char* SUnexpectedEOF = "Unexpected end of stream";
+/// A name that selects none of the functions a configured function class serves.
+inline constexpr const char* SWrongFunctionName = "Wrong function name: %s";
+inline constexpr const char* SNegatedVariable = "First Use of Variable is negated, variable name is %s";
+/// The message, the parser operation, the line number and the consumed text.
+inline constexpr const char* SParseError = "Parsing Error, %s in %s at line %s: %s";
+inline constexpr const char* SNoParser = "No parser assigned to the inference engine";
+/// Two or more collected parse errors, one per line.
+inline constexpr const char* SMultipleParseError = "Errors parsing stream:\r\n%s";
+inline constexpr const char* SParseTypeError = "Invalid parse type: %s";
+inline constexpr const char* SBackChainCE = "Cannot backchain on special CEs: %s";
+inline constexpr const char* SBackChainFuncallPatterns = "Cannot use Function calls in backchained patterns: %s";
+inline constexpr const char* SNoSuchConstraint = "Defined Type %s does not have %s constraints";
+inline constexpr const char* SInvalidConstraint = "Defined Type %s cannot contain %s constraint types";
+/// "&s" is literal text, not a placeholder.
+inline constexpr const char* SUncloneableValue = "Uncloneable value.  Value owned an object of &s class type";
+inline constexpr const char* SEmptyBaseTypes = "Defined Type %s must have at least one primitive type";
+inline constexpr const char* SCannotMixFuzzy = "Cannot mix fuzzy type with other primitive types";
+inline constexpr const char* SMissingRange = "Missing range statement";
+inline constexpr const char* SMissingFuzzySetValues = "Missing values for fuzzy set %s";
+inline constexpr const char* SMissingAllowedEnumeration = "Expected allowed value argument for deftype, received %s";
+inline constexpr const char* STypeInheritanceLoop = "Type inheritance loop detected, %s type cannot be an ancestor of itself";
+inline constexpr const char* SNoMultiTypeInheritance = "Multiple inheritance is not allowed for deftypes";
+inline constexpr const char* SFactTemplateInheritanceCorrupt = "Fact templates inheritance structure corrupted";
+/// A stored field whose type does not fit its slot.
+inline constexpr const char* SDBTypeMismatch = "Field type does not match the type of slot %s";
+inline constexpr const char* SDBMultiSlotNotString = "Multislot %s must be stored in a string field";
+inline constexpr const char* STypeInheritanceCorrupt = "Defined types inheritance structure corrupted";
+inline constexpr const char* SMissingFuzzyOperand = "Missing fuzzy operand to be modified by hedge: %s";
+inline constexpr const char* SInvalidFuzzyToken = "Invalid item in fuzzy expression: %s";
+inline constexpr const char* SNeedFuzzyType = "Fuzzy Type Definition needed to parse value";
+inline constexpr const char* SDifferentFuzzyVariables = "Fuzzy values belong to different fuzzy variables: %s and %s";
+inline constexpr const char* SInvalidFuzzyUnionTemplate = "Cannot union two facts with different fact templates: %s and %s";
+inline constexpr const char* SNotFuzzyFact = "Fact is not a fuzzy fact";
+inline constexpr const char* SInvalidFuzzyCorrelation = "Invalid Fuzzy Correlation specified (%s), expected %s";
+inline constexpr const char* SInvalidFuzzyInference = "Invalid Fuzzy Inference specified (%s), expected %s";
+/// An operation name that the fuzzy-set library does not know.
+inline constexpr const char* SInvalidIEFuzzyOperation = "Invalid Fuzzy Operation specified (%s), expected %s";
+inline constexpr const char* SInvalidFuzzyExpression = "Invalid Fuzzy Expression: %s";
+inline constexpr const char* SUndefinedFuzzyVariable = "fuzzy variable is not defined";
+/// A range, units or allowed-values qualifier on a fuzzy slot.
+inline constexpr const char* SFuzzyDefinitionError = "Invalid attempt to modify fuzzy type in fact template slot, fuzzy types cannot be modified";
+inline constexpr const char* SPatternMatchError = "Pattern match error: %s";
+
+/// The helper unit's own message.
+inline constexpr const char* SInvalidSetItem = "Invalid item for set: %s";
+
+struct TMessageEntry {
+  const char* Name;
+  const char* Text;
+};
+
+/// The 147 shared messages in catalogue order (for listings and tests).
+const TMessageEntry* MessageCatalogue(int& Count);
+
+}  // namespace rulecraft

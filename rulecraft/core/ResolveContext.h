@@ -1,0 +1,25 @@
+#pragma once
+// TResolveContext: what resolving a value needs from an evaluation context. The functions layer's
+// evaluation context (TIEContext) implements it; the value model only sees this interface.
+#include <string>
+
+#include "rulecraft/framework/Object.h"
+#include "rulecraft/framework/Ref.h"
+
+namespace rulecraft {
+
+class TIEValue;
+using IIEValue = TRef<TIEValue>;
+class TBinding;
+class TBindingInfo;
+
+class TResolveContext : public TPersistent {
+  RC_CLASS(TResolveContext, TPersistent)
+ public:
+  /// The binding of Name in this scope or the nearest enclosing one; nullptr when no scope binds it.
+  virtual TBinding* FindBinding(const std::string& Name) const = 0;
+  /// The value a binding record stands for in the partial match (and fact) being evaluated.
+  virtual void ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Result) = 0;
+};
+
+}  // namespace rulecraft

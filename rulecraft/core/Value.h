@@ -1,0 +1,224 @@
+#pragma once
+// TIEValue: the tagged value every part of the engine handles, held through the counted handle IIEValue.
+//
+// A value is one kind (TIEType) and one payload: a text for the text kinds, or an 8-byte union holding a
+// 32-bit integer, a double, or one pointer (object, class, external address, or a counted reference to a
+// multifield, fact, function call, singleton vector or fuzzy set). The rarely used parts (change handler,
+// ownership of an object) live in a side record allocated only when used.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "rulecraft/collections/Cloneable.h"
+#include "rulecraft/core/IETypes.h"
+#include "rulecraft/framework/Component.h"
+#include "rulecraft/framework/Object.h"
+#include "rulecraft/framework/Ref.h"
+
+namespace rulecraft {
+
+class TIEValue;
+class TValueVector;
+class TSingletonsVector;
+class TIFuzzySet;
+class TResolveContext;
+class TFact;
+class TFunctionCall;
+
+using IIEValue = TRef<TIEValue>;
+using IValueVector = TRef<TValueVector>;
+using ISingletonsVector = TRef<TSingletonsVector>;
+using IFuzzySet = TRef<TIFuzzySet>;
+using IFact = TRef<TFact>;
+using IFunCall = TRef<TFunctionCall>;
+
+/// What a value needs of the fact it holds (dtFact); facts implement it.
+class TFactBase : public ICloneable {
+  RC_CLASS(TFactBase, ICloneable)
+ public:
+  virtual std::string GetToString() const = 0;
+  virtual int32_t GetHashCode() const = 0;
+};
+
+/// What a value needs of the function call it holds (dtFunCall); function calls implement it.
+class TFunCallBase : public ICloneable {
+  RC_CLASS(TFunCallBase, ICloneable)
+ public:
+  virtual std::string GetToString() const = 0;
+  virtual int32_t GetHashCode() const = 0;
+  /// Evaluates the call against Context and stores its result in Result.
+  virtual void Execute(TResolveContext* Context, IIEValue& Result) = 0;
+};
+
+using TIEValueChangeEvent = std::function<void(const IIEValue& Sender)>;
+
+class TIEValue final : public ICloneable {
+  RC_CLASS(TIEValue, ICloneable)
+ public:
+  // Construction never raises a change event.
+  TIEValue() noexcept;
+  /// A text kind: dtAtom, dtString, dtVariable, dtMultiVariable, dtSlot or dtMultiSlot.
+  TIEValue(std::string Text, TIEType Kind);
+  /// An integer kind: dtInteger, dtFactId or dtDescriptor.
+  TIEValue(int32_t Value, TIEType Kind);
+  explicit TIEValue(double Value) noexcept;
+  explicit TIEValue(const IValueVector& List) noexcept;
+  explicit TIEValue(const IFuzzySet& FuzzySet) noexcept;
+  explicit TIEValue(const TRef<TFactBase>& Fact) noexcept;
+  explicit TIEValue(const TRef<TFunCallBase>& FunCall) noexcept;
+  explicit TIEValue(const ISingletonsVector& Singletons) noexcept;
+  /// dtObject; with OwnsObject the value frees the object (see SetAsOwnedObject).
+  TIEValue(TObject* Object, bool OwnsObject);
+  explicit TIEValue(void* ExternalAddress) noexcept;
+  explicit TIEValue(TClass Class) noexcept;
+  /// A copy of Source (the interface form of Assign).
+  explicit TIEValue(const IIEValue& Source);
+  ~TIEValue() override;
+
+  // ICloneable
+  using ICloneable::Assign;
+  /// Object form: copies kind and payload, sharing a held list, fact, call, fuzzy set or singleton vector;
+  /// an owned object is cloned. Then copies Tag and raises the change event.
+  void Assign(const TPersistent* Source) override;
+  /// Interface form: as the object form, but a held list is cloned.
+  void Assign(const ICloneableRef& Source) override;
+  void Assign(const IIEValue& Source);
+  ICloneableRef CloneInterface() const override;
+  bool Equals(const ICloneable* Other) const override;
+  int32_t GetTag() const override { return FTag; }
+  void SetTag(int32_t Value) override { FTag = Value; }
+
+  /// A new value after the object form of Assign from this one.
+  IIEValue Clone() const;
+  /// Writes this value into Dest through Dest's setters (Tag is not copied).
+  void AssignTo(const IIEValue& Dest) const;
+  using ICloneable::AssignTo;
+
+  TIEType GetDType() const noexcept { return FDType; }
+
+  // Getters. A kind that does not fit raises "Not a %s type.  Value (%s) is a %s type".
+  std::string GetAsString() const;
+  std::string GetAsAtom() const { return GetAsString(); }
+  std::string GetAsVariable() const { return GetAsString(); }
+  std::string GetAsMultiVariable() const { return GetAsString(); }
+  std::string GetAsSlot() const { return GetAsString(); }
+  std::string GetAsMultiSlot() const { return GetAsString(); }
+  int32_t GetAsInteger() const;
+  double GetAsNumeric() const;
+  double GetAsFloat() const { return GetAsNumeric(); }
+  int32_t GetAsFactId() const;
+  int32_t GetAsDescriptor() const;
+  void* GetAsExternalAddress() const;
+  TObject* GetAsObject() const;
+  TObject* GetAsOwnedObject() const { return GetAsObject(); }
+  TClass GetAsClass() const;
+  IValueVector GetAsList() const;
+  IFuzzySet GetAsFuzzy() const;
+  ISingletonsVector GetAsSingletons() const;
+  /// The fact held by a dtFact value (defined with the fact class).
+  IFact GetAsFact() const;
+  /// The call held by a dtFunCall value (defined with the function-call class).
+  IFunCall GetAsFunCall() const;
+  TRef<TFactBase> GetAsFactBase() const;
+  TRef<TFunCallBase> GetAsFunCallBase() const;
+
+  /// The text of a text kind, without conversion; only meaningful when the kind is in IEStringTypes.
+  const std::string& Text() const noexcept { return FText; }
+
+  // Setters: release the previous payload, store kind and payload, raise the change event.
+  void SetAsAtom(const std::string& Value) { SetText(dtAtom, Value); }
+  void SetAsString(const std::string& Value) { SetText(dtString, Value); }
+  void SetAsVariable(const std::string& Value) { SetText(dtVariable, Value); }
+  void SetAsMultiVariable(const std::string& Value) { SetText(dtMultiVariable, Value); }
+  void SetAsSlot(const std::string& Value) { SetText(dtSlot, Value); }
+  void SetAsMultiSlot(const std::string& Value) { SetText(dtMultiSlot, Value); }
+  void SetAsInteger(int32_t Value) { SetInteger(dtInteger, Value); }
+  void SetAsFactId(int32_t Value) { SetInteger(dtFactId, Value); }
+  void SetAsDescriptor(int32_t Value) { SetInteger(dtDescriptor, Value); }
+  void SetAsFloat(double Value);
+  void SetAsObject(TObject* Value);
+  /// The value owns Value from now on: it frees it when the value changes or goes. When Value is a component,
+  /// the value also hears of the component's destruction elsewhere and then resets itself.
+  void SetAsOwnedObject(TObject* Value);
+  void SetAsClass(TClass Value);
+  void SetAsExternalAddress(void* Value);
+  void SetAsList(const IValueVector& Value);
+  void SetAsFact(const TRef<TFactBase>& Value) { SetReference(dtFact, Value.get()); }
+  void SetAsFunCall(const TRef<TFunCallBase>& Value) { SetReference(dtFunCall, Value.get()); }
+  void SetAsFuzzy(const IFuzzySet& Value);
+  void SetAsSingletons(const ISingletonsVector& Value);
+
+  /// Equality of kind and value (eq).
+  bool Equals(const IIEValue& Other) const { return Equals(Other.get()); }
+  bool Equals(const TIEValue* Other) const;
+  /// Equality of value alone, converting Other to this value's kind (eq*).
+  bool EqualsStar(const IIEValue& Other) const { return EqualsStar(Other.get()); }
+  bool EqualsStar(const TIEValue* Other) const;
+  int32_t GetHashCode() const;
+  std::string GetToString() const;
+  std::string ToString() const override { return GetToString(); }
+
+  bool IsOwningObject() const noexcept;
+  /// Empties the value (kind dtNone) without raising the change event; frees an owned object.
+  void Reset();
+  /// The value this one stands for: a variable's bound value, a call's result, a binding record's value,
+  /// a fuzzy set built from singletons, or this value itself.
+  void Resolve(TResolveContext* Context, IIEValue& Result);
+
+  const TIEValueChangeEvent* GetOnChange() const noexcept;
+  void SetOnChange(TIEValueChangeEvent Handler);
+
+  /// Told by the nexus when an owned component is going away.
+  void Notification(TComponent* AComponent, TOperation Operation);
+
+ private:
+  struct TExtras;
+
+  void Changing(TIEType NewKind);
+  void Changed();
+  void SetText(TIEType Kind, const std::string& Value);
+  void SetInteger(TIEType Kind, int32_t Value);
+  void SetReference(TIEType Kind, ICloneable* Reference);
+  void CopyFrom(const TIEValue& Source, bool CloneList);
+  void TakeClonedObject(const TIEValue& Source);
+  [[noreturn]] void RaiseNotA(const char* Word) const;
+  TExtras& Extras();
+
+  union TPayload {
+    int32_t Integer;
+    double Float;
+    void* Pointer;
+    TObject* Object;
+    TClass Class;
+    ICloneable* Reference;
+  };
+
+  std::string FText;
+  TPayload FData;
+  int32_t FTag = 0;
+  TIEType FDType = dtNone;
+  std::unique_ptr<TExtras> FExtras;
+};
+
+/// The fourteen shared constant values; never modify them.
+extern const IIEValue FCTrue;
+extern const IIEValue FCFalse;
+extern const IIEValue FCNil;
+extern const IIEValue FCEmptyString;
+extern const IIEValue FCNilList;
+extern const IIEValue FCCatch;
+extern const IIEValue FCFinally;
+extern const IIEValue FCExcept;
+extern const IIEValue FCElse;
+extern const IIEValue FCDo;
+extern const IIEValue FCEOF;
+extern const IIEValue FCThen;
+extern const IIEValue FCPI;
+extern const IIEValue FCZero;
+
+/// True when Value is one of the fourteen shared constant objects (identity, not equality).
+bool IsValueConstant(const IIEValue& Value) noexcept;
+bool IsValueConstant(const TIEValue* Value) noexcept;
+
+}  // namespace rulecraft
