@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/core/Value.h"
 #include "rulecraft/core/ValueVector.h"
@@ -165,6 +166,12 @@ std::string IEStringToString(std::string_view S) {
 int32_t ContainsCharacters(std::string_view S, std::string_view Chars) noexcept {
   const size_t Pos = S.find_first_of(Chars);
   return Pos == std::string_view::npos ? 0 : static_cast<int32_t>(Pos + 1);
+}
+
+void CheckName(std::string_view Name) {
+  const int32_t Position = ContainsCharacters(Name, SInvalidNameChars);
+  if (Position > 0)
+    throw EIEException(SInvalidName, {Name, std::string(1, Name[static_cast<size_t>(Position - 1)])});
 }
 
 std::string StringFilter(std::string_view S, std::string_view Chars) {

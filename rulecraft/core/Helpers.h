@@ -42,6 +42,11 @@ uint32_t StringToSet(std::string_view Text, const TEnumInfo& TypeInfo, std::stri
 std::string IEStringToString(std::string_view S);
 /// The 1-based position of the first character of S that occurs in Chars, or 0.
 int32_t ContainsCharacters(std::string_view S, std::string_view Chars) noexcept;
+/// The characters construct names (templates, slots, rules) may not contain.
+inline constexpr std::string_view SInvalidNameChars = " '\"#()[]?:$&;<>";
+/// Raises EIEException SInvalidName (the name and its first refused character) when Name holds one.
+void CheckName(std::string_view Name);
+
 /// S without any character that occurs in Chars.
 std::string StringFilter(std::string_view S, std::string_view Chars);
 

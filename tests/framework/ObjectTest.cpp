@@ -93,7 +93,8 @@ TEST(Ref, CountsSharesAndFrees) {
     EXPECT_FALSE(B);
     EXPECT_EQ(A->RefCount(), 3);
     EXPECT_TRUE(Base == A);
-    A = A;  // self-assignment keeps the object
+    TRef<TCounted>& Alias = A;
+    A = Alias;  // self-assignment keeps the object
     EXPECT_EQ(Moved->RefCount(), 3);
     EXPECT_EQ(DynamicRefCast<TDerivedCounted>(A), nullptr);
   }

@@ -1,0 +1,97 @@
+#pragma once
+// TFact: one record of the fact base: a template and one value per slot, plus the identifier the engine
+// gives it on assertion (-1 until then). An ordered fact is a fact of an ordered template: its content is
+// the list in the slot "__Data". Held through IFact.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rulecraft/core/Value.h"
+#include "rulecraft/facts/FactSlot.h"
+#include "rulecraft/facts/FactTemplate.h"
+
+namespace rulecraft {
+
+class TFact final : public TFactBase {
+  RC_CLASS(TFact, TFactBase)
+ public:
+  /// A fact of Template with an empty value table; a copy of Source (interface form) when given.
+  explicit TFact(const IFactTemplate& Template = IFactTemplate(), const IFact& Source = IFact());
+  ~TFact() override;
+
+  // ICloneable
+  using ICloneable::Assign;
+  /// From another fact: its template and clones of its values (stored with type checks), ID and tag.
+  void Assign(const TPersistent* Source) override;
+  /// From another fact: its template and clones of its values, ID and tag.
+  void Assign(const ICloneableRef& Source) override;
+  void Assign(const IFact& Source) { Assign(ICloneableRef(Source)); }
+  ICloneableRef CloneInterface() const override { return Clone(); }
+  /// A new fact of the same template with clones of the values, the same ID and tag.
+  IFact Clone() const;
+  /// Same template object and equal values in every slot that is not fuzzy; a fact equals itself.
+  bool Equals(const ICloneable* Other) const override;
+  bool Equals(const IFact& Other) const { return Equals(static_cast<const ICloneable*>(Other.get())); }
+  int32_t GetTag() const override { return FTag; }
+  void SetTag(int32_t Value) override { FTag = Value; }
+
+  /// Replaces the values by clones of Source's values; both facts must share one template.
+  void AssignValues(const TFact& Source);
+  /// The value of a slot the template has (filled with its default when never set), or nil when the
+  /// template has no such slot.
+  IIEValue ContainsKey(const std::string& Name);
+  /// The template's hash combined with the hash of the values' texts in slot-name order.
+  int32_t GetHashCode() const override;
+  int32_t GetID() const noexcept { return FID; }
+  void SetID(int32_t Value) noexcept { FID = Value; }
+  const IFactTemplate& GetTemplate() const noexcept { return FTemplate; }
+  /// Takes a new template, keeping the values of slots both templates have and filling the others.
+  void SetTemplate(const IFactTemplate& Template);
+  /// The fact's text, through the owning engine's printer when there is one.
+  std::string GetToString() const override;
+  std::string ToString() const override { return GetToString(); }
+  /// "f-<id> <text>", the ID padded to the width of the engine's next ID when there is an engine.
+  std::string GetToIDString() const;
+  /// The value of a slot; a slot never set is filled with a clone of its default, which is returned.
+  IIEValue GetValue(const std::string& Name);
+  /// The names held in the value table.
+  std::vector<std::string> GetSlotNames() const;
+  /// The values held in the value table, in the order of GetSlotNames.
+  std::vector<IIEValue> GetSlotValues() const;
+  /// Stores Value (the object itself) in a slot; with dynamic type checks on, a value the slot refuses
+  /// raises the slot's invalid-value text, but an integer for a float slot is stored as a float and a term
+  /// name for a fuzzy slot as its fuzzy value.
+  void SetValue(const std::string& Name, const IIEValue& Value);
+
+  /// Room for Count slot values, so that filling a fact does not grow its table step by step.
+  void Reserve(size_t Count) { FValues.reserve(Count); }
+  bool IsOrdered() const noexcept { return FTemplate && FTemplate->IsOrdered(); }
+  /// The value stored for a slot, or nullptr when the table has no entry for it (nothing is filled in).
+  const IIEValue* PeekValue(const std::string& Name) const noexcept;
+
+ private:
+  struct TEntry {
+    std::string Name;
+    IIEValue Value;
+    IFactSlot Slot;  // the template slot the value was last checked against, or nil
+  };
+
+  TEntry* Find(const std::string& Name, size_t Hint = 0) const noexcept;
+  TEntry& Insert(const std::string& Name, IIEValue Value) const;
+  /// The entry of a slot the template has, created with a clone of the default when missing; nullptr when
+  /// the template has no such slot. Caches the slot.
+  TEntry* Resolve(const std::string& Name, size_t Hint) const;
+  const IIEValue& ValueOf(const TFactSlot& Slot, const std::string& Name, size_t Hint) const;
+  bool TypeChecking() const noexcept;
+  void CheckTemplate() const;
+  bool AssignAcrossEngines(const TFact& Source);
+
+  mutable std::vector<TEntry> FValues;
+  int32_t FID = -1;
+  int32_t FTag = 0;
+  IFactTemplate FTemplate;
+};
+
+inline IFact TIEValue::GetAsFact() const { return StaticRefCast<TFact>(GetAsFactBase()); }
+
+}  // namespace rulecraft
