@@ -182,4 +182,35 @@ std::string StringFilter(std::string_view S, std::string_view Chars) {
   return Out;
 }
 
+std::string CreateArgumentExpressions(const std::string& Existing, int32_t Min, int32_t Max, int32_t Limit) {
+  if (Min > Max || Max <= 0) return std::string();
+  std::string Text;
+  size_t Open = 0;
+  size_t Scan = 0;  // where the next placeholder of Existing is looked for
+  if (Min == 0) {
+    Text += '[';
+    ++Open;
+  }
+  for (int32_t Position = 0; Position < Max && Position < Limit; ++Position) {
+    std::string Placeholder = "<expression>";
+    const size_t Left = Scan < Existing.size() ? Existing.find('<', Scan) : std::string::npos;
+    const size_t Right = Left == std::string::npos ? std::string::npos : Existing.find('>', Left + 1);
+    if (Right != std::string::npos) {
+      Placeholder = Existing.substr(Left, Right - Left + 1);
+      Scan = Right + 1;
+    } else {
+      Scan = Existing.size();
+    }
+    Text += ' ';
+    Text += Placeholder;
+    if (Position + 1 >= Min && Position < Max - 1) {
+      Text += '[';
+      ++Open;
+    }
+  }
+  Text.append(Open, ']');
+  const size_t First = Text.find_first_not_of(' ');
+  return First == std::string::npos ? std::string() : Text.substr(First);
+}
+
 }  // namespace rulecraft

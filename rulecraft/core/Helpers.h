@@ -50,4 +50,10 @@ void CheckName(std::string_view Name);
 /// S without any character that occurs in Chars.
 std::string StringFilter(std::string_view S, std::string_view Chars);
 
+/// The argument syntax text of a function taking Min to Max arguments, at most Limit of them written: one
+/// placeholder per argument, taken in order from the "<...>" placeholders of Existing and then
+/// "<expression>", with the optional ones in nested brackets ("<a>[ <b>[ <c>]]" for 1 to 3 arguments). The
+/// empty text unless Min <= Max and Max > 0.
+std::string CreateArgumentExpressions(const std::string& Existing, int32_t Min, int32_t Max, int32_t Limit);
+
 }  // namespace rulecraft

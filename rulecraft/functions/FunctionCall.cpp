@@ -1,0 +1,248 @@
+#include "rulecraft/functions/FunctionCall.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "rulecraft/core/Helpers.h"
+#include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/core/ValueVector.h"
+#include "rulecraft/framework/Exception.h"
+#include "rulecraft/functions/Context.h"
+#include "rulecraft/functions/FunctionEngine.h"
+#include "rulecraft/functions/UserFunction.h"
+
+namespace rulecraft {
+
+namespace {
+
+/// Calls may nest (an argument that is a call, a function calling itself) only this deep; beyond it the
+/// nesting error is raised rather than the thread's stack overrun. Walking a call's structure (text,
+/// equality, hash) is bounded the same way.
+constexpr int MaxCallNesting = 2000;
+constexpr const char* SNestingTooDeep = "Maximum nesting depth of %d exceeded in %s";
+
+thread_local int ExecuteDepth = 0;
+thread_local int WalkDepth = 0;
+
+/// Counts one level of nesting for as long as it lives.
+class TNestingGuard {
+ public:
+  TNestingGuard(int& Depth, const std::string& Name) : FDepth(Depth) {
+    if (FDepth >= MaxCallNesting) throw EIEException(SNestingTooDeep, {MaxCallNesting, Name});
+    ++FDepth;
+  }
+  TNestingGuard(const TNestingGuard&) = delete;
+  TNestingGuard& operator=(const TNestingGuard&) = delete;
+  ~TNestingGuard() { --FDepth; }
+
+ private:
+  int& FDepth;
+};
+
+// Calls freed while another call is being freed wait in the outermost destructor's queue, so that a long
+// chain of calls nested in arguments is freed by a loop instead of one destructor frame per level. (A plain
+// pointer: it needs no destruction at thread exit, when calls held by static objects may still go.)
+thread_local std::vector<TRef<TFunCallBase>>* FreeQueue = nullptr;
+
+/// An independent copy of an argument: a multifield is copied too (a nested call stays shared).
+IIEValue NewValue(const IIEValue& Value) { return Value ? MakeRef<TIEValue>(Value) : IIEValue(); }
+
+}  // namespace
+
+TFunctionCall::TFunctionCall(IFunctionEngine* Reasoner, std::string Name)
+    : FReasoner(Reasoner), FName(std::move(Name)) {}
+
+TFunctionCall::~TFunctionCall() {
+  std::vector<TRef<TFunCallBase>> Local;
+  std::vector<TRef<TFunCallBase>>& Queue = FreeQueue ? *FreeQueue : Local;
+  for (IIEValue& Argument : FArguments) {
+    // Only an argument no one else holds, carrying a call no one else holds, is detached here.
+    if (!Argument || Argument->RefCount() != 1 || Argument->GetDType() != dtFunCall) continue;
+    TRef<TFunCallBase> Inner = Argument->GetAsFunCallBase();
+    if (!Inner || Inner->RefCount() != 2) continue;
+    Argument->Reset();
+    Queue.push_back(std::move(Inner));
+  }
+  FArguments.clear();
+  if (&Queue != &Local) return;  // the outer destructor frees them
+  FreeQueue = &Local;
+  while (!Local.empty()) {
+    TRef<TFunCallBase> Next = std::move(Local.back());
+    Local.pop_back();
+    Next.reset();
+  }
+  FreeQueue = nullptr;
+}
+
+// ---- copies ----------------------------------------------------------------------------------------------
+
+void TFunctionCall::Assign(const TPersistent* Source) {
+  const auto* Other = dynamic_cast<const TFunctionCall*>(Source);
+  if (!Other) {
+    TPersistent::Assign(Source);
+    return;
+  }
+  if (Other == this) return;
+  std::vector<IIEValue> Arguments;
+  Arguments.reserve(Other->FArguments.size());
+  for (const IIEValue& Argument : Other->FArguments) Arguments.push_back(NewValue(Argument));
+  // The bound function belonged to the old name: the call looks its function up again.
+  FFunction = nullptr;
+  FName = Other->FName;
+  FTag = Other->FTag;
+  FComment = Other->FComment;
+  FArguments = std::move(Arguments);
+}
+
+void TFunctionCall::Assign(const ICloneableRef& Source) {
+  const auto* Other = dynamic_cast<const TFunctionCall*>(Source.get());
+  if (!Other) throw EConvertError("Interface not supported");
+  Assign(static_cast<const TPersistent*>(Other));
+}
+
+IFunCall TFunctionCall::Clone() const {
+  IFunCall Copy = MakeRef<TFunctionCall>(FReasoner, FName);
+  Copy->Assign(static_cast<const TPersistent*>(this));
+  return Copy;
+}
+
+bool TFunctionCall::Equals(const ICloneable* Other) const {
+  const auto* Call = dynamic_cast<const TFunctionCall*>(Other);
+  if (!Call) return false;
+  if (Call == this) return true;
+  if (Call->FName != FName || Call->FArguments.size() != FArguments.size()) return false;
+  TNestingGuard Guard(WalkDepth, FName);
+  for (size_t I = 0; I < FArguments.size(); ++I) {
+    const IIEValue& A = FArguments[I];
+    const IIEValue& B = Call->FArguments[I];
+    if (A.get() == B.get()) continue;
+    if (!A || !B || !A->Equals(B)) return false;
+  }
+  return true;
+}
+
+// ---- arguments -------------------------------------------------------------------------------------------
+
+int32_t TFunctionCall::AddArgument(const IIEValue& Value) {
+  FArguments.push_back(Value);
+  return GetArgumentCount() - 1;
+}
+
+int32_t TFunctionCall::AddArgument(double Value, TIEType Kind) {
+  switch (Kind) {
+    case dtInteger:
+      // Through a float value: its integer conversion truncates toward zero and is defined everywhere.
+      return AddArgument(MakeRef<TIEValue>(TIEValue(Value).GetAsInteger(), dtInteger));
+    case dtFloat:
+      return AddArgument(MakeRef<TIEValue>(Value));
+    default:
+      throw EIEException(SNotCorrectType, {"Float", TIEValue(Value).GetToString(), GetIETypeName(Kind)});
+  }
+}
+
+int32_t TFunctionCall::AddArgument(int32_t Value, TIEType Kind) {
+  switch (Kind) {
+    case dtInteger:
+      return AddArgument(MakeRef<TIEValue>(Value, dtInteger));
+    case dtFloat:
+      return AddArgument(MakeRef<TIEValue>(static_cast<double>(Value)));
+    default:
+      throw EIEException(SNotCorrectType, {"Integer", std::to_string(Value), GetIETypeName(Kind)});
+  }
+}
+
+int32_t TFunctionCall::AddArgument(const std::string& Text, TIEType Kind) {
+  if (!IEStringTypes.Contains(Kind)) throw EIEException(SNotCorrectType, {"String", Text, GetIETypeName(Kind)});
+  return AddArgument(MakeRef<TIEValue>(Text, Kind));
+}
+
+int32_t TFunctionCall::AddArgument(const IFact& Fact) { return AddArgument(MakeRef<TIEValue>(TRef<TFactBase>(Fact))); }
+
+int32_t TFunctionCall::AddArgument(const IFunCall& Call) {
+  return AddArgument(MakeRef<TIEValue>(TRef<TFunCallBase>(Call)));
+}
+
+int32_t TFunctionCall::AddArgument(const IValueVector& List) { return AddArgument(MakeRef<TIEValue>(List)); }
+
+void TFunctionCall::Delete(int32_t Index) {
+  GetArgument(Index);  // bounds check
+  FArguments.erase(FArguments.begin() + Index);
+}
+
+const IIEValue& TFunctionCall::GetArgument(int32_t Index) const {
+  if (Index < 0 || Index >= GetArgumentCount())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  return FArguments[static_cast<size_t>(Index)];
+}
+
+void TFunctionCall::SetArgument(int32_t Index, const IIEValue& Value) {
+  GetArgument(Index);  // bounds check
+  FArguments[static_cast<size_t>(Index)] = Value;
+}
+
+// ---- execution -------------------------------------------------------------------------------------------
+
+void TFunctionCall::SetUserFunction(const IUserFunction& Function) {
+  if (Function == FFunction) return;
+  FFunction = Function;
+  FName = Function ? Function->GetFunctionName() : std::string();
+}
+
+void TFunctionCall::Execute(TResolveContext* Context, IIEValue& Result) {
+  TIEContext* IEContext = nullptr;
+  if (Context) {
+    IEContext = dynamic_cast<TIEContext*>(Context);
+    if (!IEContext) throw EConvertError("Invalid class typecast");
+  }
+  Execute(IEContext, Result);
+}
+
+void TFunctionCall::Execute(TIEContext* Context, IIEValue& Result) {
+  TNestingGuard Guard(ExecuteDepth, FName);
+  if (!FFunction) {
+    IUserFunction Found;
+    if (!FReasoner || !FReasoner->ContainsUserFunction(FName, Found) || !Found)
+      throw EIEException(SNoSuchFunction, {FName});
+    SetUserFunction(Found);
+  }
+  // Held for the call: the function may be unbound or unregistered while it runs.
+  const IUserFunction Function = FFunction;
+  Function->Call(*this, Context, Result);
+}
+
+void TFunctionCall::SimpleExecute(TIEContext* Context) {
+  TNestingGuard Guard(ExecuteDepth, FName);
+  if (!FFunction) throw EIEException(SNoSuchFunction, {FName});
+  const IUserFunction Function = FFunction;
+  IIEValue Result;
+  Function->Call(*this, Context, Result);
+}
+
+// ---- text and hash ---------------------------------------------------------------------------------------
+
+std::string TFunctionCall::GetToString() const {
+  TNestingGuard Guard(WalkDepth, FName);
+  return FReasoner ? FReasoner->PrettyPrint(*this) : PrettyPrintFunCall(*this);
+}
+
+int32_t TFunctionCall::GetHashCode() const {
+  uint32_t Hash = static_cast<uint32_t>(CalculateHash(FName));
+  // Beyond the nesting limit the arguments are left out; equal calls still hash alike.
+  if (WalkDepth >= MaxCallNesting) return static_cast<int32_t>(Hash);
+  TNestingGuard Guard(WalkDepth, FName);
+  for (const IIEValue& Argument : FArguments)
+    if (Argument) Hash += static_cast<uint32_t>(Argument->GetHashCode());
+  return static_cast<int32_t>(Hash);
+}
+
+std::string PrettyPrintFunCall(const TFunctionCall& Call) {
+  std::string Text = "(" + Call.GetName();
+  for (const IIEValue& Argument : Call.GetArguments()) {
+    Text += ' ';
+    if (Argument) Text += Argument->GetToString();
+  }
+  return Text + ")";
+}
+
+}  // namespace rulecraft

@@ -1,0 +1,92 @@
+#pragma once
+// TFunctionCall: a call by name with a list of unevaluated argument values. The first execution looks the
+// name up in the call's engine and keeps the function found; the function receives the call itself and
+// resolves the arguments it needs, when it needs them. Held through IFunCall.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rulecraft/core/Value.h"
+#include "rulecraft/facts/Fact.h"
+
+namespace rulecraft {
+
+class IFunctionEngine;
+class TIEContext;
+class TIEUserFunction;
+using IUserFunction = TRef<TIEUserFunction>;
+
+class TFunctionCall final : public TFunCallBase {
+  RC_CLASS(TFunctionCall, TFunCallBase)
+ public:
+  explicit TFunctionCall(IFunctionEngine* Reasoner = nullptr, std::string Name = std::string());
+  ~TFunctionCall() override;
+
+  // ICloneable
+  using ICloneable::Assign;
+  /// Copies name, tag, comment and clones of the arguments; the engine and the bound function are not copied.
+  void Assign(const TPersistent* Source) override;
+  void Assign(const ICloneableRef& Source) override;
+  ICloneableRef CloneInterface() const override { return Clone(); }
+  /// A call with this call's engine and name, assigned from this one (it looks its function up again).
+  IFunCall Clone() const;
+  /// Same name and argument count, and every argument equal (kind and value) to the other's.
+  bool Equals(const ICloneable* Other) const override;
+  bool Equals(const IFunCall& Other) const { return Equals(static_cast<const ICloneable*>(Other.get())); }
+  int32_t GetTag() const override { return FTag; }
+  void SetTag(int32_t Value) override { FTag = Value; }
+
+  /// Each appends one argument and returns its index. A kind that does not fit the payload raises
+  /// "Not a %s type.  Value (%s) is a %s type" ("String", "Integer" or "Float").
+  int32_t AddArgument(const IIEValue& Value);
+  int32_t AddArgument(double Value, TIEType Kind);
+  int32_t AddArgument(int32_t Value, TIEType Kind);
+  int32_t AddArgument(const std::string& Text, TIEType Kind);
+  int32_t AddArgument(const IFact& Fact);
+  int32_t AddArgument(const IFunCall& Call);
+  int32_t AddArgument(const IValueVector& List);
+  void Clear() noexcept { FArguments.clear(); }
+  void Delete(int32_t Index);
+  /// The argument value object itself (not a copy); raises EListError outside the list.
+  const IIEValue& GetArgument(int32_t Index) const;
+  void SetArgument(int32_t Index, const IIEValue& Value);
+  int32_t GetArgumentCount() const noexcept { return static_cast<int32_t>(FArguments.size()); }
+  const std::vector<IIEValue>& GetArguments() const noexcept { return FArguments; }
+
+  /// The bound function, or nil before the first execution.
+  const IUserFunction& GetUserFunction() const noexcept { return FFunction; }
+  /// Binds Function and takes its name (the empty text for nil).
+  void SetUserFunction(const IUserFunction& Function);
+  IFunctionEngine* GetReasoner() const noexcept { return FReasoner; }
+  const std::string& GetName() const noexcept { return FName; }
+  const std::string& GetComment() const noexcept { return FComment; }
+  void SetComment(const std::string& Value) { FComment = Value; }
+
+  /// Binds the function on first use ("Function is unimplemented or unassigned: %s" when the engine does not
+  /// know the name) and calls it with this call, Context and Result.
+  void Execute(TResolveContext* Context, IIEValue& Result) override;
+  void Execute(TIEContext* Context, IIEValue& Result);
+  /// Calls the bound function and discards the result; raises when no function is bound.
+  void SimpleExecute(TIEContext* Context);
+
+  /// The call's text through its engine's printer, or "(name arg ...)".
+  std::string GetToString() const override;
+  std::string ToString() const override { return GetToString(); }
+  /// CalculateHash of the name plus the arguments' hashes (32-bit wrapping).
+  int32_t GetHashCode() const override;
+
+ private:
+  IFunctionEngine* FReasoner;
+  std::vector<IIEValue> FArguments;
+  IUserFunction FFunction;
+  std::string FName;
+  int32_t FTag = 0;
+  std::string FComment;
+};
+
+inline IFunCall TIEValue::GetAsFunCall() const { return StaticRefCast<TFunctionCall>(GetAsFunCallBase()); }
+
+/// The stand-alone text of a call: "(" + name, the arguments' text forms separated by blanks, ")".
+std::string PrettyPrintFunCall(const TFunctionCall& Call);
+
+}  // namespace rulecraft

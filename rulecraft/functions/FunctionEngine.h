@@ -1,0 +1,38 @@
+#pragma once
+// IFunctionEngine: what evaluation contexts, function calls, functions and packages need of the engine: the
+// fact-layer services, the engine's function table (exact, case-sensitive names) and the fuzzy-expression
+// evaluator that resolving a fuzzy fact uses. The engine implements it.
+#include <string>
+#include <vector>
+
+#include "rulecraft/facts/FactEngine.h"
+#include "rulecraft/framework/Ref.h"
+
+namespace rulecraft {
+
+class TIEUserFunction;
+class TIEContext;
+using IUserFunction = TRef<TIEUserFunction>;
+
+class IFunctionEngine : public IFactEngine {
+ public:
+  using IFactEngine::EvalFuzzyExpression;
+
+  /// Stores Function under its name; a name already present is handled by the function table's policy.
+  virtual void AddUserFunction(const IUserFunction& Function) = 0;
+  /// Removes the entry stored under Function's name.
+  virtual void RemoveUserFunction(const IUserFunction& Function) = 0;
+  virtual bool ContainsUserFunction(const std::string& Name) = 0;
+  virtual bool ContainsUserFunction(const std::string& Name, IUserFunction& Function) = 0;
+  /// The function of that exact name, or nil.
+  virtual IUserFunction GetUserFunction(const std::string& Name) = 0;
+  virtual std::vector<IUserFunction> GetUserFunctions() = 0;
+  virtual void SetUserFunction(const std::string& Name, const IUserFunction& Function) = 0;
+  /// The fuzzy value Value stands for in Variable, resolved in Context.
+  virtual IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const IIEValue& Value, TIEContext* Context) = 0;
+
+ protected:
+  ~IFunctionEngine() = default;
+};
+
+}  // namespace rulecraft

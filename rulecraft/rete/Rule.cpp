@@ -1,0 +1,481 @@
+#include "rulecraft/rete/Rule.h"
+
+#include <algorithm>
+
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/core/Helpers.h"
+#include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/core/ValueVector.h"
+#include "rulecraft/facts/FactPrinter.h"
+#include "rulecraft/framework/Exception.h"
+#include "rulecraft/functions/Context.h"
+#include "rulecraft/rete/RuleEngine.h"
+
+namespace rulecraft {
+
+namespace {
+
+bool StartsWith(const std::string& Text, const char* Prefix) { return Text.rfind(Prefix, 0) == 0; }
+
+[[noreturn]] void RaiseNoEngine() { throw EIEException(std::string(SUnknownEngine)); }
+
+[[noreturn]] void IndexError(int32_t Index) {
+  throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+}
+
+// A copy of Call whose nested calls are copies too, so that renaming variables in it touches no call that
+// another pattern or rule still holds.
+IFunCall DeepCopy(const TFunctionCall& Call) {
+  IFunCall Copy = MakeRef<TFunctionCall>(Call.GetReasoner(), Call.GetName());
+  Copy->SetComment(Call.GetComment());
+  Copy->SetTag(Call.GetTag());
+  for (const IIEValue& Argument : Call.GetArguments()) {
+    if (Argument && Argument->GetDType() == dtFunCall)
+      Copy->AddArgument(MakeRef<TIEValue>(TRef<TFunCallBase>(DeepCopy(*Argument->GetAsFunCall()))));
+    else
+      Copy->AddArgument(Argument);
+  }
+  return Copy;
+}
+
+}  // namespace
+
+void SubstFunCall(TFunctionCall& Call, const std::vector<std::pair<std::string, std::string>>& Renames) {
+  for (int32_t I = 0; I < Call.GetArgumentCount(); ++I) {
+    const IIEValue& Argument = Call.GetArgument(I);
+    if (!Argument) continue;
+    const TIEType Kind = Argument->GetDType();
+    if (Kind == dtVariable || Kind == dtMultiVariable) {
+      for (const auto& [Old, New] : Renames)
+        if (Argument->Text() == Old) {
+          Call.SetArgument(I, MakeRef<TIEValue>(New, Kind));
+          break;
+        }
+    } else if (Kind == dtFunCall) {
+      SubstFunCall(*Argument->GetAsFunCall(), Renames);
+    }
+  }
+}
+
+// ---- construction ----------------------------------------------------------------------------------------
+
+TRule::TRule(TComponent* AOwner) : TComponent(AOwner), FSalienceValue(MakeRef<TIEValue>(0, dtInteger)) {
+  FEngine = dynamic_cast<IRuleEngine*>(AOwner);
+  if (FEngine) FRuleId = FEngine->NewRuleId();
+  FRuleName = "Rule_" + std::to_string(FRuleId);
+}
+
+TRule::~TRule() {
+  Destroying();
+  OnFire = nullptr;
+  OnChange = nullptr;
+  FUpdateCount = 1;  // no change notices while the parts go
+  FPatterns.clear();
+}
+
+void TRule::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && FEngine && dynamic_cast<TComponent*>(FEngine) == AComponent) FEngine = nullptr;
+}
+
+void TRule::SetEngine(IRuleEngine* Engine) {
+  if (Engine == FEngine) return;
+  if (FEngine) {
+    if (FEngine->IsRuleRegistered(this)) FEngine->UnregisterRule(this);
+    if (auto* Old = dynamic_cast<TComponent*>(FEngine); Old && Old != GetOwner()) Old->RemoveFreeNotification(this);
+  }
+  FEngine = Engine;
+  if (!FEngine) return;
+  if (auto* New = dynamic_cast<TComponent*>(FEngine); New && New != GetOwner()) New->FreeNotification(this);
+  FRuleId = FEngine->NewRuleId();
+  FEngine->RegisterRule(this);
+}
+
+// ---- names, salience, flags ------------------------------------------------------------------------------
+
+void TRule::SetRuleName(const TIEName& Value) {
+  CheckName(Value);
+  if (Value == FRuleName) return;
+  if (FEngine && FEngine->IsRuleRegistered(this)) FEngine->RenameRule(FRuleName, Value);
+  FRuleName = Value;
+}
+
+void TRule::SetSalienceInteger(int32_t Value) {
+  if (Value == FSalience) return;
+  FSalience = Value;
+  FSalienceValue = MakeRef<TIEValue>(Value, dtInteger);
+  Change();
+}
+
+void TRule::SetSalience(const IIEValue& Value) {
+  FSalienceValue = Value ? Value : MakeRef<TIEValue>(0, dtInteger);
+  EvaluateSalience();
+}
+
+int32_t TRule::EvaluateSalience() {
+  if (!FEngine || !FSalienceValue) return FSalience;
+  if (FSalienceValue->GetDType() == dtInteger) {
+    FSalience = FSalienceValue->GetAsInteger();
+    return FSalience;
+  }
+  // Only the current salience changes: the declared expression stays and the rule is not recompiled.
+  std::unique_ptr<TIEContext> Child = FEngine->GetContext()->Push();
+  IIEValue Result;
+  FSalienceValue->Resolve(Child.get(), Result);
+  Child->Pop();
+  FSalience = Result ? Result->GetAsInteger() : 0;
+  return FSalience;
+}
+
+void TRule::SetOneShot(bool Value) {
+  if (Value == FOneShot) return;
+  FOneShot = Value;
+  Change();
+}
+
+void TRule::SetEnabled(bool Value) {
+  if (Value == FEnabled) return;
+  FEnabled = Value;
+  Change();
+}
+
+void TRule::EndUpdate() {
+  if (FUpdateCount > 0 && --FUpdateCount == 0) Change();
+}
+
+void TRule::Change() {
+  if (FUpdateCount > 0 || IsDestroying()) return;
+  if (FEngine) FEngine->RuleChange(this);
+  if (OnChange) OnChange(this);
+}
+
+// ---- patterns --------------------------------------------------------------------------------------------
+
+TIEPattern* TRule::GetPattern(int32_t Index) const {
+  if (Index < 0 || Index >= GetPatternCount()) IndexError(Index);
+  return FPatterns[static_cast<size_t>(Index)].get();
+}
+
+int32_t TRule::IndexOfPattern(const TIEPattern* Pattern) const noexcept {
+  for (size_t I = 0; I < FPatterns.size(); ++I)
+    if (FPatterns[I].get() == Pattern) return static_cast<int32_t>(I);
+  return -1;
+}
+
+void TRule::InsertPattern(int32_t Index, std::unique_ptr<TIEPattern> Pattern) {
+  Pattern->SetOwner(this);
+  FPatterns.insert(FPatterns.begin() + Index, std::move(Pattern));
+}
+
+int32_t TRule::AppendPattern(std::unique_ptr<TIEPattern> Pattern) {
+  if (!FEngine) RaiseNoEngine();
+  TIEPattern* Added = Pattern.get();
+  BeginUpdate();
+  try {
+    FPatterns.push_back(std::move(Pattern));
+    AddPattern(*Added);
+  } catch (...) {
+    const int32_t Index = IndexOfPattern(Added);
+    if (Index >= 0) FPatterns.erase(FPatterns.begin() + Index);
+    --FUpdateCount;
+    throw;
+  }
+  EndUpdate();
+  return IndexOfPattern(Added);
+}
+
+void TRule::AddPattern(TIEPattern& Pattern) {
+  if (!FEngine) RaiseNoEngine();
+  Pattern.SetOwner(this);
+  // A rule that starts with a negated pattern, a test or a backward-chaining template starts from the
+  // initial fact.
+  if (GetPatternCount() == 1 &&
+      (Pattern.GetNegatedCount() > 0 || Pattern.GetName() == STestCE ||
+       (Pattern.GetFactTemplate() && Pattern.GetFactTemplate()->IsBackwardChaining()))) {
+    if (const TIEPattern* Initial = FEngine->GetInitialFactPattern()) InsertPattern(0, Initial->Clone(this));
+  }
+  const bool Goal = StartsWith(Pattern.GetName(), SBackChainPrefix);
+  if (Goal && Pattern.GetBoundName().empty()) Pattern.SetBoundName(FEngine->GenerateSymbol(SFactPrefix));
+  const int32_t Position = IndexOfPattern(&Pattern);
+  if (!Pattern.GetBoundName().empty()) AddBinding(Pattern.GetBoundName(), Position, SPatternBinding, NoSubIndex);
+
+  std::vector<std::pair<std::string, std::string>> Renames;
+  for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S) {
+    for (int32_t T = 0; T < Pattern.GetSlotTestCount(S); ++T) {
+      TIEPatternMatchTest* Test = Pattern.GetSlotTest(S, T);
+      const IIEValue& Value = Test->GetSlotValue();
+      if (!Value || (Value->GetDType() != dtVariable && Value->GetDType() != dtMultiVariable)) continue;
+      std::string Name = Value->Text();
+      if (IndexOfBinding(Name) >= 0) continue;
+      if (Pattern.IsNegated()) {
+        if (StartsWith(Name, SBlankPrefix)) {
+          // Placeholders of different negated patterns must not join each other: give them names of their own.
+          const std::string NewName = "_" + std::to_string(GetPatternCount()) + "_" + Name;
+          Renames.emplace_back(Name, NewName);
+          Test->SetSlotValue(MakeRef<TIEValue>(NewName, Value->GetDType()));
+          Name = NewName;
+        }
+      } else if (Test->IsNegated()) {
+        throw EIEException(SNegatedVariable, {Name});
+      }
+      AddBinding(Name, Position, Pattern.GetSlotName(S), Test->GetMultiSlotSubIndex());
+    }
+  }
+  if (!Renames.empty()) {
+    for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S)
+      for (int32_t T = 0; T < Pattern.GetSlotTestCount(S); ++T) {
+        TIEPatternMatchTest* Test = Pattern.GetSlotTest(S, T);
+        const IIEValue& Value = Test->GetSlotValue();
+        if (!Value || Value->GetDType() != dtFunCall) continue;
+        IFunCall Copy = DeepCopy(*Value->GetAsFunCall());
+        SubstFunCall(*Copy, Renames);
+        Test->SetSlotValue(MakeRef<TIEValue>(TRef<TFunCallBase>(Copy)));
+      }
+  }
+  Pattern.FixTests();
+  if (Goal) {
+    // The goal's companion: the same pattern on the real template, negated, so the goal goes away once the
+    // fact it asks for exists.
+    std::unique_ptr<TIEPattern> Companion = Pattern.Clone(this);
+    Companion->SetBoundName(std::string());
+    Companion->SetName(Pattern.GetName().substr(std::string(SBackChainPrefix).size()));
+    Companion->SetNegatedCount(1);
+    TIEPattern* Added = Companion.get();
+    FPatterns.push_back(std::move(Companion));
+    AddPattern(*Added);
+  }
+  Change();
+}
+
+void TRule::DeletePattern(int32_t Index) {
+  if (Index < 0 || Index >= GetPatternCount()) IndexError(Index);
+  FPatterns.erase(FPatterns.begin() + Index);
+  Change();
+}
+
+void TRule::ClearPatterns() {
+  FPatterns.clear();
+  Change();
+}
+
+void TRule::SetPatterns(const TRule& Source) {
+  if (&Source == this) return;
+  BeginUpdate();
+  try {
+    FBindings.clear();
+    FPatterns.clear();
+    bool AfterGoal = false;
+    for (const auto& Pattern : Source.FPatterns) {
+      if (AfterGoal) {
+        AfterGoal = false;
+        continue;  // the companion of a goal is made again by AddPattern
+      }
+      AfterGoal = StartsWith(Pattern->GetName(), SBackChainPrefix);
+      AppendPattern(Pattern->Clone(dynamic_cast<TComponent*>(FEngine)));
+    }
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
+// ---- actions ---------------------------------------------------------------------------------------------
+
+const IFunCall& TRule::GetAction(int32_t Index) const {
+  if (Index < 0 || Index >= GetActionCount()) IndexError(Index);
+  return FActions[static_cast<size_t>(Index)];
+}
+
+int32_t TRule::AddAction(const IFunCall& Action) {
+  FActions.push_back(Action);
+  Change();
+  return GetActionCount() - 1;
+}
+
+void TRule::InsertAction(int32_t Index, const IFunCall& Action) {
+  if (Index < 0 || Index > GetActionCount()) IndexError(Index);
+  FActions.insert(FActions.begin() + Index, Action);
+  Change();
+}
+
+void TRule::DeleteAction(int32_t Index) {
+  if (Index < 0 || Index >= GetActionCount()) IndexError(Index);
+  FActions.erase(FActions.begin() + Index);
+  Change();
+}
+
+void TRule::ClearActions() {
+  FActions.clear();
+  Change();
+}
+
+// ---- bindings --------------------------------------------------------------------------------------------
+
+TBinding* TRule::AddBinding(const std::string& Name, int32_t FactIndex, const std::string& SlotIndex,
+                            int32_t SubIndex) {
+  auto Binding = std::make_unique<TBinding>(Name, FactIndex, SlotIndex, SubIndex);
+  for (const auto& Existing : FBindings)
+    if (Existing->Equals(Binding.get())) return Existing.get();
+  FBindings.push_back(std::move(Binding));
+  return FBindings.back().get();
+}
+
+TBinding* TRule::GetBinding(int32_t Index) const {
+  if (Index < 0 || Index >= GetBindingCount()) IndexError(Index);
+  return FBindings[static_cast<size_t>(Index)].get();
+}
+
+int32_t TRule::IndexOfBinding(const std::string& Name) const noexcept {
+  for (size_t I = 0; I < FBindings.size(); ++I)
+    if (FBindings[I]->GetName() == Name) return static_cast<int32_t>(I);
+  return -1;
+}
+
+TBinding* TRule::GetBindingByName(const std::string& Name) const noexcept {
+  const int32_t Index = IndexOfBinding(Name);
+  return Index < 0 ? nullptr : FBindings[static_cast<size_t>(Index)].get();
+}
+
+// ---- firing ----------------------------------------------------------------------------------------------
+
+void TRule::Prepare(const IReteToken& Token, TIEContext& Context) {
+  if (!FEngine) RaiseNoEngine();
+  const IFact& Null = FEngine->GetNullFact();
+  for (const auto& Binding : FBindings) {
+    if (Binding->GetSlotIndex() == SLocalBinding) continue;
+    const IFact& Fact = Token ? Token->GetFacts(Binding->GetFactIndex()) : IFact();
+    if (!Fact || Fact == Null) continue;  // the placeholder of a not or test element binds nothing
+    IIEValue Value;
+    if (Binding->GetSlotIndex() == SPatternBinding) {
+      Value = MakeRef<TIEValue>(Fact->GetID(), dtFactId);
+    } else if (Binding->GetSubIndex() == NoSubIndex) {
+      Value = Fact->GetValue(Binding->GetSlotIndex());
+    } else {
+      const IIEValue Slot = Fact->GetValue(Binding->GetSlotIndex());
+      const IValueVector List = Slot->GetAsList();
+      if (Binding->GetSubIndex() < 0 || Binding->GetSubIndex() >= List->GetValueCount())
+        throw EIEException(SCorruptedToken, {Binding->GetSubIndex()});
+      Value = List->Get(Binding->GetSubIndex());
+    }
+    Binding->SetValue(Value);
+    Context.AddLocalBinding(Binding->GetName(), Value);
+  }
+  Context.AddLocalBinding(SRuleBinding, MakeRef<TIEValue>(FRuleName, dtString));
+}
+
+void TRule::Fire(const IReteToken& Token) {
+  if (!FEngine) RaiseNoEngine();
+  std::unique_ptr<TIEContext> Child = FEngine->GetContext()->Push();
+  Child->ClearReturnValue();
+  Child->SetToken(Token);
+  Prepare(Token, *Child);
+  FFired = true;
+  if (OnFire) OnFire(this, Child.get());
+  if (!Child->GetReturn()) {
+    const std::vector<IFunCall> Actions = FActions;  // an action may change the rule
+    for (const IFunCall& Action : Actions) {
+      IIEValue Result;
+      Action->Execute(Child.get(), Result);
+      if (Child->GetReturn()) break;
+    }
+  }
+  Child->ClearReturnValue();
+  Child->Pop();
+}
+
+// ---- text and copies -------------------------------------------------------------------------------------
+
+std::string TRule::GetToString() const { return FEngine ? FEngine->PrettyPrint(*this) : PrettyPrintRule(*this); }
+
+void TRule::Assign(const TPersistent* Source) {
+  const auto* Rule = dynamic_cast<const TRule*>(Source);
+  if (!Rule) {
+    TComponent::Assign(Source);
+    return;
+  }
+  if (Rule == this) return;
+  BeginUpdate();
+  try {
+    if (Rule->FEngine == FEngine) {
+      SetRuleName(Rule->FRuleName);
+      FEnabled = Rule->FEnabled;
+      FComment = Rule->FComment;
+      FOneShot = Rule->FOneShot;
+      SetPatterns(*Rule);
+      FActions.clear();
+      for (const IFunCall& Action : Rule->FActions) FActions.push_back(Action ? Action->Clone() : IFunCall());
+      FSalienceValue = Rule->FSalienceValue;
+      FSalience = Rule->FSalience;
+    } else {
+      if (!FEngine) RaiseNoEngine();
+      std::unique_ptr<TRule> Parsed = FEngine->ParseRule(Rule->GetToString());
+      Assign(Parsed.get());
+    }
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
+// ---- printed forms ---------------------------------------------------------------------------------------
+
+namespace {
+
+std::string PatternsText(const TRule& Rule) {
+  std::string Out;
+  bool AfterGoal = false;
+  for (int32_t I = 0; I < Rule.GetPatternCount(); ++I) {
+    const TIEPattern* Pattern = Rule.GetPattern(I);
+    if (AfterGoal) {
+      AfterGoal = false;
+      continue;
+    }
+    AfterGoal = StartsWith(Pattern->GetName(), SBackChainPrefix);
+    if (!Out.empty()) Out += NewLineString;
+    Out += IndentString + IndentText(Pattern->GetToString());
+  }
+  return Out;
+}
+
+std::string ActionsText(const TRule& Rule) {
+  std::string Out;
+  for (int32_t I = 0; I < Rule.GetActionCount(); ++I) {
+    if (I > 0) Out += NewLineString;
+    const IFunCall& Action = Rule.GetAction(I);
+    Out += IndentString + IndentText(Action ? Action->GetToString() : std::string());
+  }
+  return Out;
+}
+
+}  // namespace
+
+std::string PrettyPrintRule(const TRule& Rule, TRuleConstruct Part) {
+  return Part == rcPattern ? PatternsText(Rule) : ActionsText(Rule);
+}
+
+std::string PrettyPrintRule(const TRule& Rule) {
+  std::string Out = "(defrule " + Rule.GetRuleName();
+  if (!Rule.GetComment().empty()) Out += NewLineString + std::string(IndentString) + QuotedText(Rule.GetComment());
+  Out += NewLineString;
+  const IIEValue& Salience = Rule.GetSalienceValue();
+  const bool HasSalience =
+      Salience && !(Salience->GetDType() == dtInteger && Salience->GetAsInteger() == 0);
+  if (HasSalience || Rule.GetOneShot() || !Rule.GetEnabled()) {
+    Out += IndentString;
+    Out += "(declare";
+    if (HasSalience) Out += " (salience " + Salience->GetToString() + ")";
+    if (!Rule.GetEnabled()) Out += " (enabled FALSE)";
+    if (Rule.GetOneShot()) Out += " (oneshot TRUE)";
+    Out += ")";
+    Out += NewLineString;
+  }
+  Out += PatternsText(Rule);
+  Out += NewLineString + std::string(IndentString) + "=>" + NewLineString;
+  Out += ActionsText(Rule);
+  return Out + ")";
+}
+
+}  // namespace rulecraft

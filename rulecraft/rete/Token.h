@@ -1,0 +1,70 @@
+#pragma once
+// TIEToken: a partial match travelling through the network: a chain of facts, one per matched pattern, each
+// token adding one fact to the shorter token it extends. Its tag says what the token is doing (adding,
+// removing, clearing), its strength is the match's activation strength and its sort code keys it in
+// memories. Held through IReteToken.
+#include <cstdint>
+#include <string>
+
+#include "rulecraft/core/Enums.h"
+#include "rulecraft/facts/Fact.h"
+#include "rulecraft/framework/Ref.h"
+#include "rulecraft/functions/TokenBase.h"
+
+namespace rulecraft {
+
+class TIEToken;
+using IReteToken = TRef<TIEToken>;
+
+class TIEToken final : public TTokenBase {
+  RC_CLASS(TIEToken, TTokenBase)
+ public:
+  /// An empty token: no fact, no parent, Count 0, Strength 1, tag taClear.
+  TIEToken() = default;
+  /// A root token: Count 1, the fact, the action as tag, the fact's ID as sort code (0 without a fact).
+  TIEToken(TTokenAction Action, const IFact& Fact);
+  /// Parent extended by Fact: Count one more, tag and strength of the parent, sort code parent * 8 + the
+  /// fact's ID (wrapping in 32 bits; parent * 8 without a fact). Without a parent this is a root token.
+  TIEToken(const IReteToken& Parent, const IFact& Fact);
+  /// A copy of Source (see Assign) with NegatedCount 0.
+  explicit TIEToken(const IReteToken& Source);
+  ~TIEToken() override;
+
+  /// Copies every field of another token (parent and fact are shared, not copied).
+  void Assign(const TPersistent* Source) override;
+
+  /// True for the same object; otherwise see the definition: equal counts, sort codes, strengths and, level
+  /// by level, facts of equal ID that are the same object or Equals.
+  bool Equals(const TIEToken* Other) const;
+  bool Equals(const IReteToken& Other) const { return Equals(Other.get()); }
+
+  /// The number of negated joins currently blocking this token; never below 0.
+  int32_t GetNegatedCount() const noexcept { return FNegatedCount; }
+  void SetNegatedCount(int32_t Value) noexcept { FNegatedCount = Value < 0 ? 0 : Value; }
+  IReteToken GetParent() const noexcept { return StaticRefCast<TIEToken>(FParent); }
+  /// The parent without taking a reference.
+  TIEToken* GetParentObject() const noexcept { return static_cast<TIEToken*>(FParent.get()); }
+  int32_t GetSortCode() const noexcept { return FSortCode; }
+  TTokenAction GetTag() const noexcept { return FTag; }
+  /// Any action but taClear needs a fact: raises EIEException "Invalid Token Action" on a token without.
+  void SetTag(TTokenAction Action);
+  float GetStrength() const noexcept { return FStrength; }
+  /// Stores 0 for a negative strength (and for NaN, which would make the token unequal to itself).
+  void SetStrength(float Value) noexcept { FStrength = Value >= 0.0f ? Value : 0.0f; }
+
+  /// The tag's name, " cnt=", Count, " negcnt=", NegatedCount, then a line with the text of each fact from
+  /// this token back to the root.
+  std::string GetToString() const;
+  std::string ToString() const override { return GetToString(); }
+  /// The facts from the root on as "f-<id>", separated by ", " (for example f-1, f-4, f-9); links
+  /// without a fact are left out.
+  std::string GetToFactsString() const;
+
+ private:
+  int32_t FNegatedCount = 0;
+  float FStrength = 1.0f;
+  int32_t FSortCode = 0;
+  TTokenAction FTag = taClear;
+};
+
+}  // namespace rulecraft

@@ -1,0 +1,226 @@
+#include "rulecraft/rete/TokenTree.h"
+
+#include <utility>
+
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/core/ValueVector.h"
+
+namespace rulecraft {
+
+// How the memory is laid out.
+//
+// A memory works like a hash table of BucketCount buckets, each listing its tokens in order of addition, and
+// it keeps that observable order: iterating the whole memory goes bucket by bucket in ascending order, and
+// the tokens of one key come in order of addition. Joins pass matches on in the order they meet them, and
+// that order becomes the order of activations on the agenda, so it is part of the engine's behaviour.
+//
+// Only the order is taken from the buckets; lookups never scan one. Entries live in one pool and are
+// threaded on three lists through indexes:
+//  - per exact 32-bit key (FKeys): GetTokens(key) answers this list. A bucket holds every key that maps to
+//    it, and a join with a short cut would compare its key value again on each of them (its equality test
+//    rejects the others), so handing it only the tokens of its exact key gives the same matches without
+//    walking the rest of a bucket that may hold a hundred thousand tokens;
+//  - per bucket (FBuckets, only used buckets): the order of full iteration;
+//  - per key and sort code (FTwins): the candidates for equality. Equal tokens have equal sort codes and,
+//    level by level, facts that are the same object or Equals, whose hashes and slot values are equal, so
+//    they have equal keys: a stored twin of a token always sits in this chain, and checking it is the same
+//    as checking the token's bucket. A memory keyed by sort code uses the key's own list instead, where
+//    the ID of each token's own fact, kept in the entry, passes over colliding codes without a look at the
+//    token. (Fuzzy slots are the one exception: fact equality leaves them out but the fact's hash does
+//    not, so two facts differing only there are Equals yet key apart; their tokens are kept apart here, as
+//    different buckets would keep them apart.)
+// Every list is doubly linked where entries leave it from the middle, so adding and removing a token are
+// constant time (plus the equality checks among its candidates, normally none or one), and removal keeps
+// the order of the tokens that stay. A key is read from the facts on every Add and Remove: a fact changed in
+// place while its tokens are stored no longer finds them.
+
+TIETokenTree::TIETokenTree(int32_t BucketCount, int32_t TokenIdx, int32_t SubIndex, std::string SlotName,
+                           bool UseSortCode)
+    : FUseSortCode(UseSortCode),
+      FSlotName(std::move(SlotName)),
+      FSubIndex(SubIndex),
+      FBucketCount(BucketCount < 1 ? 1 : BucketCount),
+      FTokenIdx(TokenIdx) {}
+
+TIETokenTree::~TIETokenTree() = default;
+
+int32_t TIETokenTree::KeyOfValue(const IIEValue& Value, int32_t SubIndex) {
+  if (!Value) return 0;
+  if (SubIndex == -1) return Value->GetHashCode();
+  if (Value->GetDType() != dtList || SubIndex < 0) return 0;
+  const IValueVector List = Value->GetAsList();
+  if (!List || SubIndex >= List->GetValueCount()) return 0;
+  const IIEValue& Element = List->Get(SubIndex);
+  return Element ? Element->GetHashCode() : 0;
+}
+
+int32_t TIETokenTree::KeyOfFact(TFact* Fact, const std::string& SlotName, int32_t SubIndex) {
+  if (!Fact) return 0;
+  if (SlotName.empty()) return Fact->GetHashCode();
+  if (!Fact->GetTemplate()) return 0;
+  return KeyOfValue(Fact->ContainsKey(SlotName), SubIndex);
+}
+
+int32_t TIETokenTree::KeyOf(const TIEToken& Token) const {
+  if (FUseSortCode) return Token.GetSortCode();
+  return KeyOfFact(Token.GetFacts(FTokenIdx).get(), FSlotName, FSubIndex);
+}
+
+uint32_t TIETokenTree::FindTwin(int32_t Key, const TIEToken& Token, uint32_t& Last,
+                                uint32_t& Previous) const {
+  Last = Previous = None;
+  uint32_t Index = None;
+  if (FUseSortCode) {
+    auto It = FKeys.find(Key);
+    if (It != FKeys.end()) Index = It->second.Head;
+  } else {
+    auto It = FTwins.find(TwinKey(Key, Token.GetSortCode()));
+    if (It != FTwins.end()) Index = It->second;
+  }
+  const int32_t FactID = OwnFactID(Token);
+  while (Index != None) {
+    const TEntry& Entry = FEntries[Index];
+    if (Entry.FactID == FactID && Entry.Token->Equals(&Token)) return Index;
+    Previous = Last = Index;
+    Index = FUseSortCode ? Entry.KeyNext : Entry.TwinNext;
+  }
+  Previous = None;
+  return None;
+}
+
+uint32_t TIETokenTree::NewEntry(IReteToken Token, int32_t Key) {
+  uint32_t Index = FFree;
+  if (Index != None) {
+    FFree = FEntries[Index].KeyNext;
+    FEntries[Index] = TEntry();
+  } else {
+    Index = static_cast<uint32_t>(FEntries.size());
+    FEntries.emplace_back();
+  }
+  FEntries[Index].Token = std::move(Token);
+  FEntries[Index].Key = Key;
+  FEntries[Index].FactID = OwnFactID(*FEntries[Index].Token);
+  return Index;
+}
+
+bool TIETokenTree::Add(const IReteToken& Token) {
+  if (!Token) return false;
+  IReteToken Held = Token;  // Token may live in this memory's pool, which can move below
+  const int32_t Key = KeyOf(*Held);
+  uint32_t Last, Previous;
+  if (FindTwin(Key, *Held, Last, Previous) != None) return false;
+
+  const uint32_t Index = NewEntry(std::move(Held), Key);
+  TEntry& Entry = FEntries[Index];
+  TList& KeyList = FKeys[Key];
+  Entry.KeyPrev = KeyList.Tail;
+  (KeyList.Tail == None ? KeyList.Head : FEntries[KeyList.Tail].KeyNext) = Index;
+  KeyList.Tail = Index;
+  ++KeyList.Count;
+
+  TList& Bucket = FBuckets[static_cast<uint32_t>(BucketOf(Key))];
+  Entry.BucketPrev = Bucket.Tail;
+  (Bucket.Tail == None ? Bucket.Head : FEntries[Bucket.Tail].BucketNext) = Index;
+  Bucket.Tail = Index;
+  ++Bucket.Count;
+
+  if (!FUseSortCode) {
+    if (Last == None)
+      FTwins.emplace(TwinKey(Key, Entry.Token->GetSortCode()), Index);
+    else
+      FEntries[Last].TwinNext = Index;
+  }
+  ++FCount;
+  FEmpty = false;
+  return true;
+}
+
+bool TIETokenTree::Remove(const IReteToken& Token) {
+  if (!Token || FCount == 0) return false;
+  const int32_t Key = KeyOf(*Token);
+  uint32_t Last, Previous;
+  const uint32_t Index = FindTwin(Key, *Token, Last, Previous);
+  if (Index == None) return false;
+  TEntry& Entry = FEntries[Index];
+
+  if (!FUseSortCode) {
+    if (Previous != None) {
+      FEntries[Previous].TwinNext = Entry.TwinNext;
+    } else {
+      auto It = FTwins.find(TwinKey(Key, Entry.Token->GetSortCode()));
+      if (Entry.TwinNext == None)
+        FTwins.erase(It);
+      else
+        It->second = Entry.TwinNext;
+    }
+  }
+
+  auto KeyIt = FKeys.find(Key);
+  TList& KeyList = KeyIt->second;
+  (Entry.KeyPrev == None ? KeyList.Head : FEntries[Entry.KeyPrev].KeyNext) = Entry.KeyNext;
+  (Entry.KeyNext == None ? KeyList.Tail : FEntries[Entry.KeyNext].KeyPrev) = Entry.KeyPrev;
+  if (--KeyList.Count == 0) FKeys.erase(KeyIt);
+
+  auto BucketIt = FBuckets.find(static_cast<uint32_t>(BucketOf(Key)));
+  TList& Bucket = BucketIt->second;
+  (Entry.BucketPrev == None ? Bucket.Head : FEntries[Entry.BucketPrev].BucketNext) = Entry.BucketNext;
+  (Entry.BucketNext == None ? Bucket.Tail : FEntries[Entry.BucketNext].BucketPrev) = Entry.BucketPrev;
+  if (--Bucket.Count == 0) FBuckets.erase(BucketIt);
+
+  // Token may be this entry's own handle: it is not used after the release.
+  IReteToken Released = std::move(Entry.Token);
+  Entry.KeyNext = FFree;
+  FFree = Index;
+  if (--FCount == 0) {  // start the next filling at the front of the pool
+    FEntries.clear();
+    FFree = None;
+  }
+  return true;
+}
+
+void TIETokenTree::Clear() {
+  // Detach everything before releasing the tokens, so the memory is consistent whatever their release does.
+  std::vector<TEntry> Entries = std::move(FEntries);
+  FEntries.clear();
+  FKeys.clear();
+  FBuckets.clear();
+  FTwins.clear();
+  FFree = None;
+  FCount = 0;
+  FEmpty = true;
+}
+
+TIETokenTree::TKeyRange TIETokenTree::GetTokens(int32_t Key) const {
+  auto It = FKeys.find(Key);
+  if (It == FKeys.end()) return TKeyRange(TKeyIterator(), 0);
+  return TKeyRange(TKeyIterator(this, It->second.Head), It->second.Count);
+}
+
+TIETokenTree::TAllIterator TIETokenTree::begin() const {
+  if (FBuckets.empty()) return end();
+  return TAllIterator(this, FBuckets.begin()->second.Head, FBuckets.begin());
+}
+
+std::string TIETokenTree::GetToString() const {
+  std::string Text;
+  for (const auto& [Bucket, List] : FBuckets) {
+    if (!Text.empty()) Text += NewLineString;
+    Text += "[" + std::to_string(Bucket) + "]";
+    for (uint32_t Index = List.Head; Index != None; Index = FEntries[Index].BucketNext)
+      Text += NewLineString + FEntries[Index].Token->GetToString();
+  }
+  return Text;
+}
+
+std::string TIETokenTree::GetToFactsString() const {
+  std::string Text;
+  for (const auto& [Bucket, List] : FBuckets) {
+    if (!Text.empty()) Text += NewLineString;
+    Text += "[" + std::to_string(Bucket) + "]";
+    for (uint32_t Index = List.Head; Index != None; Index = FEntries[Index].BucketNext)
+      Text += " (" + FEntries[Index].Token->GetToFactsString() + ")";
+  }
+  return Text;
+}
+
+}  // namespace rulecraft

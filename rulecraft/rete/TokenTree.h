@@ -1,0 +1,178 @@
+#pragma once
+// TIETokenTree: a join's token memory. Tokens are keyed by their sort code or by a value read from one of
+// their facts (the fact's hash, a slot value's hash, or the hash of one element of a multislot), so that a
+// join compares an arriving token only with the stored tokens whose key matches its own key value. The
+// memory never holds two equal tokens.
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "rulecraft/core/Value.h"
+#include "rulecraft/facts/Fact.h"
+#include "rulecraft/framework/Object.h"
+#include "rulecraft/rete/Token.h"
+
+namespace rulecraft {
+
+class TIETokenTree final : public TObject {
+  RC_CLASS(TIETokenTree, TObject)
+
+  static constexpr uint32_t None = UINT32_MAX;
+  struct TEntry {
+    IReteToken Token;  // nil while the entry is free
+    int32_t Key = 0;
+    int32_t FactID = 0;  // of the token's own fact: equal tokens agree on it, so it screens candidates
+    uint32_t KeyPrev = None, KeyNext = None;  // the tokens of one key, in order of addition (KeyNext also
+                                              // links the free entries)
+    uint32_t BucketPrev = None, BucketNext = None;  // the tokens of one bucket, in order of addition
+    uint32_t TwinNext = None;  // the tokens of one key and sort code, in order of addition
+  };
+  struct TList {
+    uint32_t Head = None, Tail = None;
+    uint32_t Count = 0;
+  };
+
+ public:
+  /// A memory of BucketCount buckets (at least 1) keyed by the sort code (UseSortCode) or by the fact at
+  /// position TokenIdx of each token: its hash with an empty SlotName, otherwise the hash of that slot's
+  /// value (SubIndex -1) or of its element at SubIndex.
+  TIETokenTree(int32_t BucketCount, int32_t TokenIdx, int32_t SubIndex, std::string SlotName,
+               bool UseSortCode);
+  ~TIETokenTree() override;
+
+  /// Stores Token unless an equal token is stored already; True when it was stored.
+  bool Add(const IReteToken& Token);
+  /// Removes the first stored token equal to Token; True when there was one.
+  bool Remove(const IReteToken& Token);
+  /// Removes every token and sets Empty.
+  void Clear();
+
+  /// Forward iteration over stored tokens, yielding const IReteToken&. Iterators and ranges stay valid until
+  /// the next Add, Remove or Clear; a stored token's negated count and strength may be changed meanwhile.
+  template <bool ByKey>
+  class TIterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = IReteToken;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const IReteToken*;
+    using reference = const IReteToken&;
+
+    TIterator() = default;
+    reference operator*() const { return FTree->FEntries[FIndex].Token; }
+    pointer operator->() const { return &**this; }
+    TIterator& operator++() {
+      const TEntry& Entry = FTree->FEntries[FIndex];
+      if constexpr (ByKey) {
+        FIndex = Entry.KeyNext;
+      } else {
+        FIndex = Entry.BucketNext;
+        if (FIndex == None && ++FBucket != FTree->FBuckets.end()) FIndex = FBucket->second.Head;
+      }
+      return *this;
+    }
+    TIterator operator++(int) {
+      TIterator Old = *this;
+      ++*this;
+      return Old;
+    }
+    bool operator==(const TIterator& Other) const noexcept { return FIndex == Other.FIndex; }
+
+   private:
+    friend class TIETokenTree;
+    using TBucketIt = std::map<uint32_t, TList>::const_iterator;
+    TIterator(const TIETokenTree* Tree, uint32_t Index, TBucketIt Bucket = TBucketIt())
+        : FTree(Tree), FIndex(Index), FBucket(Bucket) {}
+    const TIETokenTree* FTree = nullptr;
+    uint32_t FIndex = None;
+    TBucketIt FBucket;
+  };
+  using TKeyIterator = TIterator<true>;
+  using TAllIterator = TIterator<false>;
+
+  /// The tokens of one key, in order of addition.
+  class TKeyRange {
+   public:
+    TKeyIterator begin() const noexcept { return FBegin; }
+    TKeyIterator end() const noexcept { return TKeyIterator(); }
+    size_t size() const noexcept { return FCount; }
+    bool empty() const noexcept { return FCount == 0; }
+
+   private:
+    friend class TIETokenTree;
+    TKeyRange(TKeyIterator Begin, size_t Count) : FBegin(Begin), FCount(Count) {}
+    TKeyIterator FBegin;
+    size_t FCount;
+  };
+
+  /// The stored tokens whose key is exactly Key, in order of addition (empty when there are none). The other
+  /// keys of Key's bucket are left out: a join's equality test would reject them anyway.
+  TKeyRange GetTokens(int32_t Key) const;
+  /// Every stored token: bucket by bucket in ascending bucket order, each bucket in order of addition.
+  TAllIterator begin() const;
+  TAllIterator end() const noexcept { return TAllIterator(); }
+  size_t Count() const noexcept { return FCount; }
+  /// True from creation or Clear until the next token is stored.
+  bool GetEmpty() const noexcept { return FEmpty; }
+
+  /// The key of Token in this memory (see KeyOfFact for keys that cannot be read).
+  int32_t KeyOf(const TIEToken& Token) const;
+  /// The key that a fact gives with this slot and sub-index: the fact's hash when SlotName is empty,
+  /// otherwise KeyOfValue of the slot's value. 0 without a fact, for a fact without template and for a
+  /// slot the fact does not have.
+  static int32_t KeyOfFact(TFact* Fact, const std::string& SlotName, int32_t SubIndex);
+  /// The value's hash with SubIndex -1, otherwise the hash of its list element at SubIndex; 0 for a missing
+  /// value, a value that is not a list and an index outside the list.
+  static int32_t KeyOfValue(const IIEValue& Value, int32_t SubIndex);
+  /// The bucket of a key: uint32_t(Key) % BucketCount.
+  int32_t BucketOf(int32_t Key) const noexcept {
+    return static_cast<int32_t>(static_cast<uint32_t>(Key) % static_cast<uint32_t>(FBucketCount));
+  }
+
+  bool GetUseSortCode() const noexcept { return FUseSortCode; }
+  const std::string& GetSlotName() const noexcept { return FSlotName; }
+  int32_t GetSubIndex() const noexcept { return FSubIndex; }
+  int32_t GetBucketCount() const noexcept { return FBucketCount; }
+  int32_t GetTokenIdx() const noexcept { return FTokenIdx; }
+
+  /// Each used bucket as "[n]" followed by one line per token text.
+  std::string GetToString() const;
+  /// Each used bucket on a line as "[n]" followed by each token's facts in parentheses, such as
+  /// "[7] (f-1, f-4) (f-2, f-4)".
+  std::string GetToFactsString() const;
+  std::string ToString() const override { return GetToString(); }
+
+ private:
+  static uint64_t TwinKey(int32_t Key, int32_t SortCode) noexcept {
+    return static_cast<uint64_t>(static_cast<uint32_t>(Key)) << 32 | static_cast<uint32_t>(SortCode);
+  }
+  /// The first stored token of Key equal to Token, or None; Last receives the last entry of the candidate
+  /// chain and Previous the candidate before the match (None when there is none).
+  uint32_t FindTwin(int32_t Key, const TIEToken& Token, uint32_t& Last, uint32_t& Previous) const;
+  static int32_t OwnFactID(const TIEToken& Token) noexcept {
+    return Token.GetFact() ? Token.GetFact()->GetID() : 0;
+  }
+  uint32_t NewEntry(IReteToken Token, int32_t Key);
+
+  bool FUseSortCode;
+  std::string FSlotName;
+  int32_t FSubIndex;
+  int32_t FBucketCount;
+  int32_t FTokenIdx;
+  bool FEmpty = true;
+  size_t FCount = 0;
+
+  std::vector<TEntry> FEntries;
+  uint32_t FFree = None;
+  std::unordered_map<int32_t, TList> FKeys;
+  std::map<uint32_t, TList> FBuckets;  // only buckets holding tokens
+  // The chains of equality candidates, keyed by key and sort code. A memory keyed by sort code needs none:
+  // there a key's list is the candidate chain.
+  std::unordered_map<uint64_t, uint32_t> FTwins;
+};
+
+}  // namespace rulecraft
