@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "rulecraft/functions/FunctionEngine.h"
 
@@ -13,6 +14,7 @@ namespace rulecraft {
 class TIEPattern;
 class TRule;
 class TIEContext;
+class TActivation;
 
 class IRuleEngine : public IFunctionEngine {
  public:
@@ -44,6 +46,18 @@ class IRuleEngine : public IFunctionEngine {
 
   virtual std::string PrettyPrint(const TIEPattern& Pattern) = 0;
   virtual std::string PrettyPrint(const TRule& Rule) = 0;
+
+  // What the network needs while tokens flow.
+  /// Puts a new activation on the agenda; the agenda owns it from here on.
+  virtual void AddActivation(std::unique_ptr<TActivation> Activation) = 0;
+  /// Takes the activation off the agenda and frees it.
+  virtual void RemoveActivation(TActivation* Activation) = 0;
+  /// Told after an activation's rule fired (the activation is no longer on the agenda).
+  virtual void RuleFired(TActivation* Activation) = 0;
+  /// The facts of the fact base in order, for priming new network nodes.
+  virtual std::vector<IFact> GetFactList() const = 0;
+  /// Queues a goal fact asked for by backward chaining; it is asserted once the current change has finished.
+  virtual void AddPendingFact(const IFact& Fact) = 0;
 
  protected:
   ~IRuleEngine() = default;

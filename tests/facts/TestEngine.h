@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../TestValues.h"
 #include "rulecraft/core/Binding.h"
 #include "rulecraft/core/Helpers.h"
 #include "rulecraft/core/IEException.h"
@@ -73,24 +74,5 @@ class TTestEngine final : public TComponent, public IFactEngine {
     return Variable->FindFuzzySet(Text);
   }
 };
-
-inline IIEValue Atom(const std::string& S) { return MakeRef<TIEValue>(S, dtAtom); }
-inline IIEValue Str(const std::string& S) { return MakeRef<TIEValue>(S, dtString); }
-inline IIEValue Int(int32_t I) { return MakeRef<TIEValue>(I, dtInteger); }
-inline IIEValue Flt(double D) { return MakeRef<TIEValue>(D); }
-inline IIEValue List(std::vector<IIEValue> Items) {
-  return MakeRef<TIEValue>(MakeRef<TValueVector>(std::move(Items)));
-}
-
-// Expects Body to raise an engine error with exactly Message.
-template <class F>
-void ExpectError(F Body, const std::string& Message) {
-  try {
-    Body();
-    ADD_FAILURE() << "expected error: " << Message;
-  } catch (const EIEException& E) {
-    EXPECT_EQ(E.Message(), Message);
-  }
-}
 
 }  // namespace rulecraft::testing

@@ -4,6 +4,8 @@
 // printers, and a fuzzy-expression evaluator that looks term names up in the variable.
 #include <gtest/gtest.h>
 
+#include "../TestValues.h"
+
 #include <functional>
 #include <map>
 #include <string>
@@ -127,12 +129,6 @@ inline TRef<TLambdaFunction> Plus() {
   });
 }
 
-inline IIEValue Atom(const std::string& S) { return MakeRef<TIEValue>(S, dtAtom); }
-inline IIEValue Str(const std::string& S) { return MakeRef<TIEValue>(S, dtString); }
-inline IIEValue Var(const std::string& S) { return MakeRef<TIEValue>(S, dtVariable); }
-inline IIEValue Int(int32_t I) { return MakeRef<TIEValue>(I, dtInteger); }
-inline IIEValue Flt(double D) { return MakeRef<TIEValue>(D); }
-inline IIEValue List(std::vector<IIEValue> Items) { return MakeRef<TIEValue>(MakeRef<TValueVector>(std::move(Items))); }
 inline IIEValue CallValue(const IFunCall& Call) { return MakeRef<TIEValue>(TRef<TFunCallBase>(Call)); }
 
 inline IFunCall NewCall(IFunctionEngine* Engine, const std::string& Name, std::vector<IIEValue> Arguments = {}) {
@@ -146,17 +142,6 @@ inline std::string Texts(const IValueVector& List) {
   std::string Out;
   for (const IIEValue& V : *List) Out += (Out.empty() ? "" : " ") + V->GetToString();
   return Out;
-}
-
-// Expects Body to raise an engine error with exactly Message.
-template <class F>
-void ExpectError(F Body, const std::string& Message) {
-  try {
-    Body();
-    ADD_FAILURE() << "expected error: " << Message;
-  } catch (const EIEException& E) {
-    EXPECT_EQ(E.Message(), Message);
-  }
 }
 
 }  // namespace rulecraft::testing

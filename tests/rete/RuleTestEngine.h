@@ -20,6 +20,7 @@
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/functions/UserFunction.h"
+#include "rulecraft/rete/Activation.h"
 #include "rulecraft/rete/Pattern.h"
 #include "rulecraft/rete/Rule.h"
 #include "rulecraft/rete/RuleEngine.h"
@@ -160,6 +161,26 @@ class TRuleTestEngine final : public TComponent, public IRuleEngine {
     return PrettyPrintPattern(Pattern);
   }
   std::string PrettyPrint(const TRule& Rule) override { return PrettyPrintRule(Rule); }
+
+  // ---- what the network needs: a plain list of activations and a fact list
+  void AddActivation(std::unique_ptr<TActivation> Activation) override {
+    Activations.push_back(std::move(Activation));
+  }
+  void RemoveActivation(TActivation* Activation) override {
+    for (auto It = Activations.begin(); It != Activations.end(); ++It)
+      if (It->get() == Activation) {
+        Activations.erase(It);
+        return;
+      }
+  }
+  void RuleFired(TActivation* Activation) override { Fired.push_back(Activation); }
+  std::vector<IFact> GetFactList() const override { return Facts; }
+  void AddPendingFact(const IFact& Fact) override { PendingFacts.push_back(Fact); }
+
+  std::vector<std::unique_ptr<TActivation>> Activations;
+  std::vector<TActivation*> Fired;
+  std::vector<IFact> Facts;
+  std::vector<IFact> PendingFacts;
 
   /// Registers the small test functions below.
   void AddTestFunctions();

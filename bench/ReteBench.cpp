@@ -1,0 +1,196 @@
+// Rete network throughput, driven the way the engine drives it (one token per assertion or retraction):
+//  - a join of two patterns on a shared variable, (a (k ?k)) (b (k ?k)), with 10,000 and 100,000 facts per
+//    side, each fact of one side matching exactly one of the other: assert every a, every b, then retract
+//    every a and every b;
+//  - a single-pattern rule (a (k ?k)) with 100,000 facts asserted and retracted.
+// Items are facts: each assertion and each retraction counts one, so items_per_second is facts per second.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/facts/Fact.h"
+#include "rulecraft/facts/FactPrinter.h"
+#include "rulecraft/facts/FactTemplate.h"
+#include "rulecraft/framework/Component.h"
+#include "rulecraft/framework/Exception.h"
+#include "rulecraft/functions/Context.h"
+#include "rulecraft/functions/FunctionCall.h"
+#include "rulecraft/functions/UserFunction.h"
+#include "rulecraft/rete/Activation.h"
+#include "rulecraft/rete/Pattern.h"
+#include "rulecraft/rete/ReteNetwork.h"
+#include "rulecraft/rete/Rule.h"
+#include "rulecraft/rete/RuleEngine.h"
+
+using namespace rulecraft;
+
+namespace {
+
+// The least engine the network needs: templates, the initial-fact pattern and null fact, a root context, and
+// activations kept in a table (taking one off is constant time, as on the engine's agenda).
+class TBenchEngine final : public TComponent, public IRuleEngine {
+ public:
+  TBenchEngine() : TComponent(nullptr), FContext(std::make_unique<TIEContext>(nullptr, this)) {
+    IFactTemplate Initial = CreateFactTemplate(SInitialFactPattern);
+    Initial->AddMultiSlot(SDefaultSlotName, FCNilList);
+    FInitialFactPattern = std::make_unique<TIEPattern>(this, SInitialFactPattern, Initial, 0);
+    IFactTemplate Null = CreateFactTemplate(SNullFact);
+    Null->AddMultiSlot(SDefaultSlotName, FCNilList);
+    FNullFact = MakeRef<TFact>(Null);
+  }
+  ~TBenchEngine() override {
+    while (ComponentCount() > 0) FreeComponent(GetComponent(ComponentCount() - 1));
+  }
+
+  std::string PrettyPrint(const TFunctionCall& FunCall) override { return PrettyPrintFunCall(FunCall); }
+  std::string PrettyPrint(const TFact& Fact) override { return PrettyPrintFact(Fact); }
+  std::string PrettyPrint(const TIEUserFunction& Function) override { return Function.GetFunctionName(); }
+  std::string PrettyPrint(const TInterpretedFunction&) override { return std::string(); }
+  std::string PrettyPrint(const TIEDefinedType&) override { return std::string(); }
+
+  TTypeChecks GetTypeChecks() const override { return TTypeChecks(); }
+  std::string PrettyPrint(const TFactTemplate& Template) override { return PrettyPrintTemplate(Template); }
+  std::string PrettyPrint(const TFactSlot& Slot) override { return PrettyPrintTemplateSlot(Slot); }
+  void ChangeFactTemplateName(const std::string&, const std::string&) override {}
+  IFactSlot ParseFactTemplateSlot(const std::string&) override { throw Exception("no parser here"); }
+  IIEValue ParseValue(const std::string&, const TFactSlot&) override { throw Exception("no parser here"); }
+  IIEDefinedType FindDefinedType(const std::string&) override { return IIEDefinedType(); }
+  IFactTemplate FindFactTemplate(const std::string& Name) override {
+    auto It = FTemplates.find(Name);
+    return It == FTemplates.end() ? IFactTemplate() : It->second;
+  }
+  IFactTemplate CreateFactTemplate(const std::string& Name) override {
+    return FTemplates[Name] = MakeRef<TFactTemplate>(this, Name);
+  }
+  IFact ParseFact(const std::string&) override { throw Exception("no parser here"); }
+  TResolveContext* GetRootContext() override { return FContext.get(); }
+  int32_t GetNextFactId() const override { return 0; }
+  IFuzzySet EvalFuzzyExpression(TIFuzzyVariable*, const std::string&) override { return IFuzzySet(); }
+
+  void AddUserFunction(const IUserFunction&) override {}
+  void RemoveUserFunction(const IUserFunction&) override {}
+  bool ContainsUserFunction(const std::string&) override { return false; }
+  bool ContainsUserFunction(const std::string&, IUserFunction&) override { return false; }
+  IUserFunction GetUserFunction(const std::string&) override { return IUserFunction(); }
+  std::vector<IUserFunction> GetUserFunctions() override { return {}; }
+  void SetUserFunction(const std::string&, const IUserFunction&) override {}
+  IFuzzySet EvalFuzzyExpression(TIFuzzyVariable*, const IIEValue&, TIEContext*) override {
+    return IFuzzySet();
+  }
+
+  std::string GenerateSymbol(const std::string& Prefix) override {
+    return Prefix + std::to_string(FSymbol++);
+  }
+  int32_t NewRuleId() override { return FRuleId++; }
+  const TIEPattern* GetInitialFactPattern() const override { return FInitialFactPattern.get(); }
+  const IFact& GetNullFact() const override { return FNullFact; }
+  TIEContext* GetContext() override { return FContext.get(); }
+  void RegisterRule(TRule*) override {}
+  void UnregisterRule(TRule*) override {}
+  bool IsRuleRegistered(const TRule*) const override { return false; }
+  void RenameRule(const std::string&, const std::string&) override {}
+  void RuleChange(TRule*) override {}
+  std::unique_ptr<TRule> ParseRule(const std::string&) override { throw Exception("no parser here"); }
+  std::string PrettyPrint(const TIEPattern& Pattern) override { return PrettyPrintPattern(Pattern); }
+  std::string PrettyPrint(const TRule& Rule) override { return PrettyPrintRule(Rule); }
+
+  void AddActivation(std::unique_ptr<TActivation> Activation) override {
+    TActivation* Key = Activation.get();
+    Activations.emplace(Key, std::move(Activation));
+  }
+  void RemoveActivation(TActivation* Activation) override { Activations.erase(Activation); }
+  void RuleFired(TActivation*) override {}
+  std::vector<IFact> GetFactList() const override { return {}; }
+  void AddPendingFact(const IFact&) override {}
+
+  std::unordered_map<TActivation*, std::unique_ptr<TActivation>> Activations;
+
+ private:
+  std::unique_ptr<TIEContext> FContext;
+  std::unique_ptr<TIEPattern> FInitialFactPattern;
+  IFact FNullFact;
+  std::map<std::string, IFactTemplate> FTemplates;
+  int32_t FSymbol = 1;
+  int32_t FRuleId = 1;
+};
+
+struct TFixture {
+  explicit TFixture(bool Join, int32_t PerSide) {
+    Net = new TReteNetwork(&Engine, &Engine);
+    A = Engine.CreateFactTemplate("a");
+    A->AddSlot("k", FCNil);
+    A->AddSlot("id", FCNil);
+    B = Engine.CreateFactTemplate("b");
+    B->AddSlot("k", FCNil);
+    B->AddSlot("id", FCNil);
+    auto* Rule = new TRule(&Engine);
+    auto Left = std::make_unique<TIEPattern>(&Engine, "a", A, 0);
+    Left->AddTest("k", MakeRef<TIEValue>("k", dtVariable), NoSubIndex, false, true);
+    Rule->AppendPattern(std::move(Left));
+    if (Join) {
+      auto Right = std::make_unique<TIEPattern>(&Engine, "b", B, 0);
+      Right->AddTest("k", MakeRef<TIEValue>("k", dtVariable), NoSubIndex, false, true);
+      Rule->AppendPattern(std::move(Right));
+    }
+    Net->AddRule(Rule);
+    int32_t Id = 1;
+    for (int32_t I = 0; I < PerSide; ++I) Lefts.push_back(MakeFact(A, I, Id++));
+    if (Join)
+      for (int32_t I = 0; I < PerSide; ++I) Rights.push_back(MakeFact(B, (I * 7919) % PerSide, Id++));
+  }
+
+  static IFact MakeFact(const IFactTemplate& Template, int32_t Key, int32_t Id) {
+    IFact Fact = MakeRef<TFact>(Template);
+    Fact->SetValue("k", MakeRef<TIEValue>(Key, dtInteger));
+    Fact->SetValue("id", MakeRef<TIEValue>(Id, dtInteger));
+    Fact->SetID(Id);
+    return Fact;
+  }
+
+  void Send(TTokenAction Action, const std::vector<IFact>& Facts) {
+    for (const IFact& Fact : Facts) Net->ProcessToken(MakeRef<TIEToken>(Action, Fact));
+  }
+
+  TBenchEngine Engine;
+  TReteNetwork* Net = nullptr;
+  IFactTemplate A, B;
+  std::vector<IFact> Lefts, Rights;
+};
+
+}  // namespace
+
+// Assert every fact of both sides (one activation per pair), then retract them all.
+static void BM_ReteJoinAssertRetract(benchmark::State& State) {
+  const auto PerSide = static_cast<int32_t>(State.range(0));
+  TFixture Fixture(true, PerSide);
+  for (auto _ : State) {
+    Fixture.Send(taAdd, Fixture.Lefts);
+    Fixture.Send(taAdd, Fixture.Rights);
+    if (Fixture.Engine.Activations.size() != static_cast<size_t>(PerSide))
+      State.SkipWithError("wrong match count");
+    Fixture.Send(taRemove, Fixture.Lefts);
+    Fixture.Send(taRemove, Fixture.Rights);
+    if (!Fixture.Engine.Activations.empty()) State.SkipWithError("activations left");
+  }
+  State.SetItemsProcessed(State.iterations() * PerSide * 4);
+}
+BENCHMARK(BM_ReteJoinAssertRetract)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// A single pattern: every assertion makes an activation, every retraction withdraws it.
+static void BM_ReteSinglePatternAssertRetract(benchmark::State& State) {
+  const auto Count = static_cast<int32_t>(State.range(0));
+  TFixture Fixture(false, Count);
+  for (auto _ : State) {
+    Fixture.Send(taAdd, Fixture.Lefts);
+    if (Fixture.Engine.Activations.size() != static_cast<size_t>(Count))
+      State.SkipWithError("wrong match count");
+    Fixture.Send(taRemove, Fixture.Lefts);
+  }
+  State.SetItemsProcessed(State.iterations() * Count * 2);
+}
+BENCHMARK(BM_ReteSinglePatternAssertRetract)->Arg(100000)->Unit(benchmark::kMillisecond);

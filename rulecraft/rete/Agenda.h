@@ -1,0 +1,102 @@
+#pragma once
+// TIEAgenda: the activations ready to fire, in descending order of rule salience (index 0 fires next), with
+// ties placed by the conflict-resolution strategy exactly as the salience search below decides. The agenda
+// owns its activations. Inserting and removing stay cheap with hundreds of thousands of activations: the
+// items live in a list of bounded chunks, each activation knows its chunk, and inserting in front of the
+// first item or after the last costs the same whatever the agenda's size.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rulecraft/core/Enums.h"
+#include "rulecraft/rete/Activation.h"
+
+namespace rulecraft {
+
+class TIEAgenda {
+ public:
+  TIEAgenda();
+  TIEAgenda(const TIEAgenda&) = delete;
+  TIEAgenda& operator=(const TIEAgenda&) = delete;
+  ~TIEAgenda();
+
+  TSearchStrategy GetStrategy() const noexcept { return FStrategy; }
+  /// Stores the strategy without re-sorting (the engine re-adds the activations when it changes).
+  void SetStrategy(TSearchStrategy Value) noexcept { FStrategy = Value; }
+
+  /// The insertion position for a rule salience: -1 (append) or the index to insert in front of.
+  ///  Empty agenda: -1. Depth-first: 0 when Salience >= sal(0); -1 when Salience < sal(last); otherwise a
+  ///  bisection (lo 0, hi last; mid = (lo + hi) / 2; equal: mid; sal(mid) above: lo = mid + 1; else
+  ///  hi = mid - 1; no equal: hi + 1). Breadth-first: -1 when Salience <= sal(last); 0 when Salience >
+  ///  sal(0); otherwise the same bisection.
+  int32_t SearchSalience(int32_t Salience) const;
+  /// Inserts at SearchSalience of the rule's current salience; returns the index. A null activation raises
+  /// EIEException "Invalid object, agenda can only accept TActivation objects".
+  int32_t Add(std::unique_ptr<TActivation> Activation);
+  /// Inserts at Index (-1 or Count appends); any other index outside 0..Count raises EListError "List index
+  /// out of bounds (<index>)", a null activation as Add.
+  void Insert(int32_t Index, std::unique_ptr<TActivation> Activation);
+  int32_t Count() const noexcept { return FCount; }
+  bool Empty() const noexcept { return FCount == 0; }
+  /// The activation at Index; EListError "List index out of bounds (<index>)" outside 0..Count-1.
+  TActivation* Get(int32_t Index) const;
+  /// The position of an activation on this agenda, or -1.
+  int32_t IndexOf(const TActivation* Activation) const noexcept;
+  /// Takes the activation at Index off the agenda without freeing it (EListError outside 0..Count-1).
+  std::unique_ptr<TActivation> Extract(int32_t Index);
+  /// Takes the activation off the agenda without freeing it; nullptr when it is not on this agenda.
+  std::unique_ptr<TActivation> Extract(TActivation* Activation);
+  /// Takes the activation off and frees it; false when it is not on the agenda.
+  bool Remove(TActivation* Activation);
+  /// Takes the activation at Index off and frees it (EListError outside 0..Count-1).
+  void Delete(int32_t Index);
+  /// Frees every activation.
+  void Clear();
+  /// Every activation in order (for listings and re-sorting).
+  std::vector<TActivation*> Items() const;
+  /// The activations' texts in order, joined by line breaks.
+  std::string GetToString() const;
+
+ private:
+  struct TChunk;
+  /// A chunk's position in FChunks and an offset in that chunk.
+  struct TPlace {
+    size_t Chunk;
+    int32_t Offset;
+  };
+
+  /// Where item Index (0..Count-1) is.
+  TPlace Locate(int32_t Index) const noexcept;
+  /// The agenda index of the first item of chunk ChunkIndex.
+  int32_t StartOf(size_t ChunkIndex) const noexcept;
+  int32_t SalienceAt(int32_t Index) const noexcept;
+  /// Puts a new empty chunk at Position, its free room starting at At (0: grows to the back; the capacity:
+  /// grows to the front).
+  TChunk* NewChunk(size_t Position, int32_t At);
+  /// After chunks were inserted or erased at Position: renumbers them and forgets the starts behind.
+  void ChunksMoved(size_t Position) noexcept;
+  /// Takes the item at Where off its chunk, then drops the chunk when empty or merges it with a small
+  /// neighbour.
+  std::unique_ptr<TActivation> Take(TPlace Where) noexcept;
+  /// Moves every item of chunk Left + 1 into chunk Left and drops the emptied chunk.
+  void Merge(size_t Left) noexcept;
+  void ForgetStartsAfter(size_t ChunkIndex) const noexcept {
+    if (FKnownStarts > ChunkIndex) FKnownStarts = ChunkIndex;
+  }
+  /// After chunk ChunkIndex gained or lost an item: the known starts behind it move.
+  void ShiftStartsAfter(size_t ChunkIndex, int32_t Delta) noexcept {
+    for (size_t I = ChunkIndex + 1; I <= FKnownStarts; ++I) FStarts[I] += Delta;
+  }
+
+  std::vector<std::unique_ptr<TChunk>> FChunks;
+  /// FStarts[k] is the index of the first item of chunk k, known for chunks 0..FKnownStarts: a cache
+  /// extended as indexes are looked up, kept up to date as items come and go, and cut back when chunks do.
+  mutable std::vector<int32_t> FStarts;
+  mutable size_t FKnownStarts = 0;
+  int32_t FCount = 0;
+  TSearchStrategy FStrategy = ssDepthFirst;
+};
+
+}  // namespace rulecraft

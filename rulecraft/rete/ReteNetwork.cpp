@@ -1,0 +1,565 @@
+#include "rulecraft/rete/ReteNetwork.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "rulecraft/core/Binding.h"
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/framework/TreeNodes.h"
+#include "rulecraft/functions/Context.h"
+#include "rulecraft/rete/Activation.h"
+#include "rulecraft/rete/Rule.h"
+#include "rulecraft/rete/RuleEngine.h"
+
+namespace rulecraft {
+
+void NotifyTerminalNodeFired(TPatternMatchTerminalNode* Node, TActivation* Activation) {
+  if (Node) Node->RuleFired(Activation);
+}
+
+namespace {
+
+// A call is walked only as deep as calls may nest when they run.
+constexpr int MaxCallNesting = 2000;
+constexpr const char* SNestingTooDeep = "Maximum nesting depth of %d exceeded in %s";
+
+void CheckNesting(int Depth, const TFunctionCall& Call) {
+  if (Depth >= MaxCallNesting) throw EIEException(SNestingTooDeep, {MaxCallNesting, Call.GetName()});
+}
+
+bool IsVariable(const IIEValue& Value) {
+  return Value && (Value->GetDType() == dtVariable || Value->GetDType() == dtMultiVariable);
+}
+
+bool IsCall(const IIEValue& Value) { return Value && Value->GetDType() == dtFunCall; }
+
+IIEValue CallValue(const IFunCall& Call) { return MakeRef<TIEValue>(TRef<TFunCallBase>(Call)); }
+
+// The binding record held by a binding-position value, or nullptr.
+TBindingInfo* BindingRecordOf(const IIEValue& Value) {
+  if (!Value || Value->GetDType() != dtObject) return nullptr;
+  TObject* Object = Value->GetAsObject();
+  return Object && Object->InheritsFrom(TBindingInfo::StaticClass()) ? static_cast<TBindingInfo*>(Object)
+                                                                     : nullptr;
+}
+
+// A one-input node sees the pattern's fact as the only fact of its token: the records of a call evaluated
+// there read position 0 instead of the pattern's position in the rule.
+void ReadFromOwnFact(TFunctionCall& Call, int32_t Position, int Depth = 0) {
+  CheckNesting(Depth, Call);
+  for (const IIEValue& Argument : Call.GetArguments()) {
+    if (TBindingInfo* Record = BindingRecordOf(Argument)) {
+      if (Record->GetFactIndex() == Position) Record->SetFactIndex(0);
+    } else if (IsCall(Argument)) {
+      ReadFromOwnFact(*Argument->GetAsFunCall(), Position, Depth + 1);
+    }
+  }
+}
+
+bool ReadsOtherPatterns(const TFunctionCall& Call, int32_t Position, int Depth) {
+  CheckNesting(Depth, Call);
+  for (const IIEValue& Argument : Call.GetArguments()) {
+    if (const TBindingInfo* Record = BindingRecordOf(Argument)) {
+      if (Record->GetFactIndex() != Position) return true;
+    } else if (IsCall(Argument) && ReadsOtherPatterns(*Argument->GetAsFunCall(), Position, Depth + 1)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Which of the four kinds of constant or call test a pattern test makes.
+TPatternMatchTest ConstantTestKind(const TIEPatternMatchTest& Test) {
+  const bool Field = Test.GetMultiSlotSubIndex() != NoSubIndex;
+  if (Test.IsNegated()) return Field ? pmtTestMultiSlotNotEqual : pmtTestNotEqual;
+  return Field ? pmtTestMultiSlotEqual : pmtTestEqual;
+}
+
+template <class F>
+void ForEachTest(const TIEPattern& Pattern, F Body) {
+  for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S)
+    for (int32_t T = 0; T < Pattern.GetSlotTestCount(S); ++T) Body(S, *Pattern.GetSlotTest(S, T));
+}
+
+bool IsBackwardChaining(const TIEPattern& Pattern) {
+  return Pattern.GetFactTemplate() && Pattern.GetFactTemplate()->IsBackwardChaining();
+}
+
+}  // namespace
+
+// ---- lifetime
+// ----------------------------------------------------------------------------------------------
+
+TReteNetwork::TReteNetwork(TComponent* AOwner, IRuleEngine* Engine) : TComponent(AOwner), FEngine(Engine) {}
+
+TReteNetwork::~TReteNetwork() {
+  Destroying();
+  OnActivation = nullptr;
+  OnDeactivation = nullptr;
+  OnRuleFired = nullptr;
+  Clear();
+  FRetired.clear();
+}
+
+TIEContext* TReteNetwork::GetContext() {
+  if (!FContext) FContext = std::make_unique<TIEContext>(FEngine ? FEngine->GetContext() : nullptr, FEngine);
+  return FContext.get();
+}
+
+void TReteNetwork::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation != opRemove || IsDestroying() || FRules.empty()) return;
+  // The component is part-way through its destruction: it is used only as a key here.
+  for (const auto& Entry : FRules)
+    if (Entry.second.Component == AComponent) {
+      RemoveRuleNodes(Entry.first, true);
+      return;
+    }
+}
+
+// ---- graph
+// -------------------------------------------------------------------------------------------------
+
+template <class T>
+T* TReteNetwork::AddNode(std::unique_ptr<T> Node) {
+  T* Added = Node.get();
+  Added->FNumber = FNextNumber++;
+  Added->FPosition = FNodes.size();
+  FNodes.push_back(std::move(Node));
+  FRoots.push_back(Added);
+  return Added;
+}
+
+void TReteNetwork::NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallType) {
+  Source->FEdges.push_back(TReteEdge{Target, CallType});
+  if (Target->FSources.empty()) {
+    auto It = std::find(FRoots.begin(), FRoots.end(), Target);
+    if (It != FRoots.end()) FRoots.erase(It);
+  }
+  Target->FSources.push_back(Source);
+}
+
+void TReteNetwork::DestroyNode(TReteNode* Node) {
+  if (auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node)) Terminal->StandDown();
+  for (const TReteEdge& Edge : Node->FEdges) {
+    auto& Sources = Edge.Target->FSources;
+    auto It = std::find(Sources.begin(), Sources.end(), Node);
+    if (It != Sources.end()) Sources.erase(It);
+  }
+  for (TReteNode* Source : Node->FSources) {
+    auto& Edges = Source->FEdges;
+    Edges.erase(std::remove_if(Edges.begin(), Edges.end(),
+                               [Node](const TReteEdge& Edge) { return Edge.Target == Node; }),
+                Edges.end());
+  }
+  auto Root = std::find(FRoots.begin(), FRoots.end(), Node);
+  if (Root != FRoots.end()) FRoots.erase(Root);
+  // Swap with the last node: the node list has no order of its own.
+  const size_t Index = Node->FPosition;
+  std::unique_ptr<TReteNode> Doomed = std::move(FNodes[Index]);
+  if (Index + 1 != FNodes.size()) {
+    FNodes[Index] = std::move(FNodes.back());
+    FNodes[Index]->FPosition = Index;
+  }
+  FNodes.pop_back();
+}
+
+TReteNode* TReteNetwork::GetRoot(int32_t Index) const {
+  if (Index < 0 || Index >= GetRootCount())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  return FRoots[static_cast<size_t>(Index)];
+}
+
+const std::vector<TReteNode*>* TReteNetwork::GetRuleNodesList(const TRule* Rule) const {
+  auto It = FRules.find(Rule);
+  return It == FRules.end() ? nullptr : &It->second.Nodes;
+}
+
+std::string TReteNetwork::GetRuleTrace(const TRule* Rule) const {
+  auto It = FRules.find(Rule);
+  return It == FRules.end() ? std::string() : It->second.Trace;
+}
+
+// ---- properties and events
+// ---------------------------------------------------------------------------------
+
+void TReteNetwork::SetEnabled(bool Value) {
+  if (!Value) Clear();
+  FEnabled = Value;
+}
+
+void TReteNetwork::SetMinActivationStrength(float Value) noexcept {
+  FMinActivationStrength = !(Value > 0.0f) ? 0.0f : Value > 1.0f ? 1.0f : Value;
+}
+
+void TReteNetwork::Activate(std::unique_ptr<TActivation> Activation) {
+  TActivation* Made = Activation.get();
+  if (FEngine) FEngine->AddActivation(std::move(Activation));
+  if (OnActivation) OnActivation(this, Made);
+}
+
+// The engine frees the activation when it takes it off the agenda: the event comes first, while it exists.
+void TReteNetwork::Deactivate(TActivation* Activation) {
+  if (OnDeactivation) OnDeactivation(this, Activation);
+  if (FEngine) FEngine->RemoveActivation(Activation);
+}
+
+void TReteNetwork::RuleFired(TActivation* Activation) {
+  if (OnRuleFired) OnRuleFired(this, Activation);
+  if (FEngine) FEngine->RuleFired(Activation);
+}
+
+// ---- token flow
+// --------------------------------------------------------------------------------------------
+
+bool TReteNetwork::ProcessTokenOneNode(TReteNode* Node, const IReteToken& Token) {
+  return Node && Token && Node->CallNode(Token, ctSingle);
+}
+
+bool TReteNetwork::ProcessToken(const IReteToken& Token) {
+  if (!Token) return false;
+  if (!FEnabled && (Token->GetTag() == taAdd || Token->GetTag() == taUpdate)) return false;
+  bool Passed = false;
+  for (size_t I = 0; I < FRoots.size(); ++I)
+    if (ProcessTokenOneNode(FRoots[I], Token)) Passed = true;
+  return Passed;
+}
+
+void TReteNetwork::UpdateNodes(const std::vector<TReteNode*>& Nodes) {
+  if (!FEngine || Nodes.empty()) return;
+  for (const IFact& Fact : FEngine->GetFactList()) {
+    if (!Fact) continue;
+    const IReteToken Remove = MakeRef<TIEToken>(taRemove, Fact);
+    for (TReteNode* Node : Nodes) ProcessTokenOneNode(Node, Remove);
+    const IReteToken Add = MakeRef<TIEToken>(taAdd, Fact);
+    for (TReteNode* Node : Nodes) ProcessTokenOneNode(Node, Add);
+  }
+}
+
+// ---- clearing and removing
+// ---------------------------------------------------------------------------------
+
+void TReteNetwork::Clear() {
+  for (auto& Node : FNodes) {
+    auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node.get());
+    const bool Pending = Terminal && Terminal->GetActivationCount() > 0;
+    if (Terminal) Terminal->FastClear();
+    if (Pending) {
+      Node->FEdges.clear();
+      Node->FSources.clear();
+      FRetired.push_back(std::move(Node));
+    }
+  }
+  FNodes.clear();
+  FRoots.clear();
+  if (!IsDestroying())
+    for (const auto& Entry : FRules) Entry.second.Component->RemoveFreeNotification(this);
+  FRules.clear();
+}
+
+void TReteNetwork::RemoveRule(TRule* Rule) { RemoveRuleNodes(Rule, false); }
+
+void TReteNetwork::RemoveRuleNodes(const TRule* Rule, bool Destroying) {
+  auto It = FRules.find(Rule);
+  if (It == FRules.end()) return;
+  std::vector<TReteNode*> Nodes = std::move(It->second.Nodes);
+  TComponent* Component = It->second.Component;
+  FRules.erase(It);
+  if (!Destroying) Component->RemoveFreeNotification(this);
+  for (auto Node = Nodes.rbegin(); Node != Nodes.rend(); ++Node) {
+    (*Node)->SetRuleUseCount((*Node)->GetRuleUseCount() - 1);
+    if ((*Node)->GetRuleUseCount() == 0) DestroyNode(*Node);
+  }
+}
+
+// ---- compilation
+// -------------------------------------------------------------------------------------------
+
+IFunCall TReteNetwork::Evaluate(const TFunctionCall& Call, const TRule* Rule) const {
+  return Prepare(Call, Rule, 0);
+}
+
+IFunCall TReteNetwork::Prepare(const TFunctionCall& Call, const TRule* Rule, int Depth) const {
+  CheckNesting(Depth, Call);
+  IFunCall Copy = MakeRef<TFunctionCall>(Call.GetReasoner(), Call.GetName());
+  Copy->SetComment(Call.GetComment());
+  Copy->SetTag(Call.GetTag());
+  for (const IIEValue& Argument : Call.GetArguments()) {
+    if (IsVariable(Argument)) {
+      const std::string& Name = Argument->Text();
+      if (const TBinding* Binding = Rule ? Rule->GetBindingByName(Name) : nullptr) {
+        Copy->AddArgument(MakeRef<TIEValue>(
+            new TBindingInfo(Binding->GetFactIndex(), Binding->GetSlotIndex(), Binding->GetSubIndex()),
+            true));
+        continue;
+      }
+      TIEContext* Root = FEngine ? FEngine->GetContext() : nullptr;
+      if (!Root || !Root->FindGlobalBinding(Name)) throw EIEException(SUnknownVariable, {Name});
+      Copy->AddArgument(Argument);
+    } else if (IsCall(Argument)) {
+      Copy->AddArgument(CallValue(Prepare(*Argument->GetAsFunCall(), Rule, Depth + 1)));
+    } else {
+      Copy->AddArgument(Argument);
+    }
+  }
+  return Copy;
+}
+
+bool TReteNetwork::HasMorePatterns(const TFunctionCall& Call, int32_t Position) {
+  return ReadsOtherPatterns(Call, Position, 0);
+}
+
+TPatternMatchNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Test, const TRule* Rule,
+                                                 TNodeArgs Args, const IIEValue& Value) {
+  TRuleEntry* Entry = nullptr;
+  if (auto It = FRules.find(Rule); It != FRules.end()) Entry = &It->second;
+  auto Shared = [&](TReteNode* Candidate) -> TPatternMatchNode* {
+    auto* Node = dynamic_cast<TPatternMatchNode*>(Candidate);
+    return Node && Node->Matches(Test, Args, Value ? &Value : nullptr) ? Node : nullptr;
+  };
+  TPatternMatchNode* Found = nullptr;
+  if (Parent) {
+    for (const TReteEdge& Edge : Parent->GetEdges())
+      if ((Found = Shared(Edge.Target))) break;
+  } else {
+    for (TReteNode* Root : FRoots)
+      if ((Found = Shared(Root))) break;
+  }
+  if (Found) {
+    Found->SetRuleUseCount(Found->GetRuleUseCount() + 1);
+    if (Entry) {
+      Entry->Nodes.push_back(Found);
+      Entry->Trace += "=1";
+    }
+    return Found;
+  }
+  auto* Made = AddNode(
+      std::make_unique<TPatternMatchNode>(this, Test, std::move(Args), Value ? Value->Clone() : Value));
+  if (Entry) {
+    Entry->Nodes.push_back(Made);
+    Entry->Trace += "+1";
+  }
+  if (Parent) NewEdge(Parent, Made, ctSingle);
+  return Made;
+}
+
+bool TReteNetwork::MayKey(const TRule& Rule, const TIEPattern& Pattern, const TIEJoinTest& Test) const {
+  auto Fuzzy = [](const TIEPattern* Owner, const std::string& Slot) {
+    if (!Owner || !Owner->GetFactTemplate()) return false;
+    const IFactSlot* Found = Owner->GetFactTemplate()->FindSlot(Slot);
+    return Found && (*Found)->IsFuzzy();
+  };
+  const TIEPattern* Left = Test.GetTokenIdx() >= 0 && Test.GetTokenIdx() < Rule.GetPatternCount()
+                               ? Rule.GetPattern(Test.GetTokenIdx())
+                               : nullptr;
+  return !Fuzzy(Left, Test.GetLeftSlot()) && !Fuzzy(&Pattern, Test.GetRightSlot());
+}
+
+void TReteNetwork::AddRule(TRule* Rule) {
+  if (!FEnabled || !Rule) return;
+  if (Rule->GetPatternCount() == 0) {
+    const TIEPattern* Initial = FEngine ? FEngine->GetInitialFactPattern() : nullptr;
+    if (!Initial) return;
+    // Adding the pattern may have the engine compile the rule already.
+    Rule->AppendPattern(Initial->Clone(Rule));
+    if (IsCompiled(Rule)) return;
+  }
+  if (IsCompiled(Rule)) RemoveRule(Rule);
+  TRuleEntry& Entry = FRules[Rule];
+  Entry.Trace = Rule->GetRuleName() + ": ";
+  Entry.Component = Rule;
+  Rule->FreeNotification(this);
+  try {
+    Compile(*Rule, Entry);
+  } catch (...) {
+    RemoveRule(Rule);
+    throw;
+  }
+}
+
+void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
+  const int32_t Count = Rule.GetPatternCount();
+  std::vector<TReteNode*> Ends(static_cast<size_t>(Count), nullptr);
+  std::vector<TReteNode*> EntryNodes;
+
+  // First pass: the one-input chain of every pattern.
+  for (int32_t I = 0; I < Count; ++I) {
+    const TIEPattern& Pattern = *Rule.GetPattern(I);
+    const bool TestElement = Pattern.GetName() == STestCE;
+    TReteNode* Node = CreateSuccessor(nullptr, TestElement ? pmtUnknown : pmtTestClassType, &Rule, {0, 0},
+                                      MakeRef<TIEValue>(Pattern.GetName(), dtAtom));
+    if (std::find(EntryNodes.begin(), EntryNodes.end(), Node) == EntryNodes.end()) EntryNodes.push_back(Node);
+    if (!TestElement) {
+      ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+        const IIEValue& Value = Test.GetSlotValue();
+        if (Value && Value->GetDType() == dtMultiVariable)
+          Node = CreateSuccessor(Node, pmtTestMultiSlotMultiField, &Rule,
+                                 {Pattern.GetSlotName(S), Test.GetMultiSlotSubIndex(), 0});
+      });
+      for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S)
+        if (Pattern.GetSlotLength(S) != -1)
+          Node = CreateSuccessor(Node, pmtTestMultiSlotLength, &Rule,
+                                 {Pattern.GetSlotName(S), Pattern.GetSlotLength(S)});
+      ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+        const IIEValue& Value = Test.GetSlotValue();
+        if (!Value || IsVariable(Value)) return;
+        TNodeArgs Args{Pattern.GetSlotName(S), Test.GetMultiSlotSubIndex()};
+        if (IsCall(Value)) {
+          IFunCall Prepared = Evaluate(*Value->GetAsFunCall(), &Rule);
+          if (HasMorePatterns(*Prepared, I)) return;  // a join test, made in the third pass
+          ReadFromOwnFact(*Prepared, I);
+          Node = CreateSuccessor(Node, ConstantTestKind(Test), &Rule, std::move(Args), CallValue(Prepared));
+        } else {
+          Node = CreateSuccessor(Node, ConstantTestKind(Test), &Rule, std::move(Args), Value);
+        }
+      });
+    }
+    Ends[static_cast<size_t>(I)] = Node;
+  }
+
+  // Second pass: a variable in two slots of one pattern compares the slots.
+  for (int32_t I = 0; I < Count; ++I) {
+    const TIEPattern& Pattern = *Rule.GetPattern(I);
+    if (Pattern.GetName() == STestCE) continue;
+    TReteNode* Node = Ends[static_cast<size_t>(I)];
+    std::vector<std::string> Seen;
+    ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+      const IIEValue& Value = Test.GetSlotValue();
+      if (!IsVariable(Value)) return;
+      if (std::find(Seen.begin(), Seen.end(), Value->Text()) != Seen.end()) return;
+      Seen.push_back(Value->Text());
+      for (int32_t Later = S + 1; Later < Pattern.GetSlotCount(); ++Later)
+        for (int32_t T = 0; T < Pattern.GetSlotTestCount(Later); ++T) {
+          const TIEPatternMatchTest& Other = *Pattern.GetSlotTest(Later, T);
+          if (!Other.GetSlotValue() || !Other.GetSlotValue()->Equals(Value)) continue;
+          if (Test.IsNegated() && Other.IsNegated()) continue;
+          const TPatternMatchTest Kind =
+              Test.IsNegated() || Other.IsNegated() ? pmtTestSlotValueNotEqual : pmtTestSlotValueEqual;
+          Node = CreateSuccessor(Node, Kind, &Rule,
+                                 {Pattern.GetSlotName(S), Pattern.GetSlotName(Later),
+                                  Test.GetMultiSlotSubIndex(), Other.GetMultiSlotSubIndex()});
+        }
+    });
+    Ends[static_cast<size_t>(I)] = Node;
+  }
+
+  // Third pass: a join (or a test node) for every pattern after the first.
+  for (int32_t I = 1; I < Count; ++I) {
+    TIEPattern& Pattern = *Rule.GetPattern(I);
+    const bool TestElement = Pattern.GetName() == STestCE;
+    TReteNode* Previous = Ends[static_cast<size_t>(I - 1)];
+    TReteNode* Own = Ends[static_cast<size_t>(I)];
+    const int32_t Negated = Pattern.GetNegatedCount();
+    std::unique_ptr<TTestNode> Made;
+    if (TestElement)
+      Made = std::make_unique<TTestNode>(this);
+    else
+      Made = std::make_unique<TJoinNode>(this, Negated > 0, Pattern.GetUnique(), FHashKey);
+
+    std::vector<std::string> Seen;
+    ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+      const IIEValue& Value = Test.GetSlotValue();
+      if (!IsVariable(Value)) return;
+      if (std::find(Seen.begin(), Seen.end(), Value->Text()) != Seen.end()) return;
+      Seen.push_back(Value->Text());
+      const TBinding* Binding = Rule.GetBindingByName(Value->Text());
+      if (!Binding) throw EIEException(SCorruptedVariable, {Value->Text()});
+      if (Binding->GetFactIndex() >= I) return;  // bound by this pattern: no join test
+      const std::string& Slot = Pattern.GetSlotName(S);
+      if (Binding->GetSubIndex() == NoSubIndex && Test.GetMultiSlotSubIndex() == NoSubIndex)
+        Made->AddTest(std::make_unique<TIEJoinTest>(Test.GetTestType(), Binding->GetSlotIndex(), Slot,
+                                                    Binding->GetFactIndex()));
+      else
+        Made->AddTest(std::make_unique<TIEJoinTest>(Test.GetTestType(), Binding->GetSlotIndex(),
+                                                    Binding->GetSubIndex(), Slot, Test.GetMultiSlotSubIndex(),
+                                                    Binding->GetFactIndex()));
+    });
+    ForEachTest(Pattern, [&](int32_t, const TIEPatternMatchTest& Test) {
+      const IIEValue& Value = Test.GetSlotValue();
+      if (!IsCall(Value)) return;
+      if (IsBackwardChaining(Pattern)) throw EIEException(SBackChainFuncallPatterns, {Pattern.GetName()});
+      IFunCall Prepared = Evaluate(*Value->GetAsFunCall(), &Rule);
+      if (TestElement || HasMorePatterns(*Prepared, I))
+        Made->AddTest(std::make_unique<TIEPatternMatchTest>(
+            nullptr, Test.GetTestType(), Test.GetMultiSlotSubIndex(), CallValue(Prepared)));
+    });
+
+    // Sharing: a positive join fed the same way with the same tests.
+    const bool BackChain = !TestElement && IsBackwardChaining(Pattern) && !Pattern.GetExplicit();
+    TReteNode* End = nullptr;
+    if (Negated == 0 && !TestElement && !BackChain) {
+      for (const TReteEdge& Edge : Previous->GetEdges()) {
+        if (Edge.CallType != ctLeft) continue;
+        auto* Join = dynamic_cast<TJoinNode*>(Edge.Target);
+        if (!Join || Join->GetNegated() || Join->GetPattern() || Join->GetUnique() != Pattern.GetUnique())
+          continue;
+        if (!Own->HasEdgeTo(Join, ctRight) || !Join->Equals(*Made)) continue;
+        Join->SetRuleUseCount(Join->GetRuleUseCount() + 1);
+        Entry.Nodes.push_back(Join);
+        Entry.Trace += "=2";
+        End = Join;
+        break;
+      }
+    }
+    if (!End) {
+      TTestNode* Node = AddNode(std::move(Made));
+      Entry.Nodes.push_back(Node);
+      NewEdge(Previous, Node, ctLeft);
+      NewEdge(Own, Node, ctRight);
+      if (auto* Join = dynamic_cast<TJoinNode*>(Node)) {
+        if (BackChain) Join->SetPattern(&Pattern, &Rule);
+        Join->PrepareShortCut([&](const TIEJoinTest& Test) { return MayKey(Rule, Pattern, Test); });
+      }
+      Entry.Trace += "+2";
+      End = Node;
+      // Every further `not` is one more negated level, blocked by whatever the level below passes on.
+      for (int32_t Level = 1; Level < Negated; ++Level) {
+        TJoinNode* Extra = AddNode(std::make_unique<TJoinNode>(this, true, false, FHashKey));
+        Entry.Nodes.push_back(Extra);
+        NewEdge(Previous, Extra, ctLeft);
+        NewEdge(End, Extra, ctRight);
+        End = Extra;
+      }
+    }
+    Ends[static_cast<size_t>(I)] = End;
+  }
+
+  // Fourth pass: the terminal node, then priming.
+  if (Count == 0) return;
+  auto* Terminal = AddNode(std::make_unique<TPatternMatchTerminalNode>(this, &Rule));
+  Entry.Nodes.push_back(Terminal);
+  NewEdge(Ends.back(), Terminal, ctActivate);
+  Entry.Trace += "+t";
+  UpdateNodes(EntryNodes);
+  Terminal->SetInitialized(true);
+}
+
+// ---- listing
+// -----------------------------------------------------------------------------------------------
+
+void TReteNetwork::AssignTo(TPersistent* Dest) const {
+  auto* Tree = dynamic_cast<TTreeNodes*>(Dest);
+  if (!Tree) {
+    TComponent::AssignTo(Dest);
+    return;
+  }
+  Tree->Clear();
+  // Depth-first with an explicit stack; each item gets its children, in edge order, when it is taken.
+  std::vector<std::pair<const TReteNode*, TTreeNode*>> Pending;
+  for (const TReteNode* Root : FRoots) {
+    Pending.emplace_back(Root, Tree->Add(Root->GetToString()));
+    while (!Pending.empty()) {
+      auto [Node, Item] = Pending.back();
+      Pending.pop_back();
+      for (const TReteEdge& Edge : Node->GetEdges()) {
+        std::string Text(TCallTypeInfo().Name(Edge.CallType));
+        Text += " " + Edge.Target->GetToString();
+        Pending.emplace_back(Edge.Target, Item->AddChild(Text));
+      }
+    }
+  }
+}
+
+}  // namespace rulecraft

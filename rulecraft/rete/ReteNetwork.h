@@ -1,0 +1,139 @@
+#pragma once
+// TReteNetwork: the engine's Rete network. Adding a rule compiles its patterns into nodes (ReteNode.h),
+// sharing every node an earlier rule built with the same test at the same place, and primes the new entry
+// nodes with the facts already in the fact base; removing a rule frees exactly the nodes no other rule uses.
+// Every change of the fact base enters as a one-fact token at the roots (ProcessToken); complete matches
+// become activations that the network hands to the engine.
+//
+// The network owns its nodes; edges are small records kept by their source node. It also owns the one
+// evaluation context that every node uses while tokens flow, so token flow is not reentrant.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "rulecraft/framework/Component.h"
+#include "rulecraft/functions/FunctionCall.h"
+#include "rulecraft/rete/ReteNode.h"
+#include "rulecraft/rete/Token.h"
+
+namespace rulecraft {
+
+class IRuleEngine;
+class TActivation;
+class TIEContext;
+class TRule;
+
+using TReteActivationEvent = std::function<void(class TReteNetwork* Sender, TActivation* Activation)>;
+
+class TReteNetwork : public TComponent {
+  RC_CLASS(TReteNetwork, TComponent)
+ public:
+  /// A network owned by AOwner (normally the engine component) working for Engine.
+  TReteNetwork(TComponent* AOwner, IRuleEngine* Engine);
+  ~TReteNetwork() override;
+
+  IRuleEngine* GetEngine() const noexcept { return FEngine; }
+  /// The context every node evaluates in (a child of the engine's root context, so global variables
+  /// resolve); created on first use.
+  TIEContext* GetContext();
+
+  /// Compiles Rule (nothing while not Enabled). A rule without patterns first gets the initial-fact pattern.
+  /// A rule compiled already is removed first. Errors leave the network as it was.
+  void AddRule(TRule* Rule);
+  /// Lowers the use count of each node of the rule, last first, and frees those no rule uses any more.
+  void RemoveRule(TRule* Rule);
+  /// Hands Token to every root (add and update tokens are ignored while not Enabled); True when a root
+  /// passed it on.
+  bool ProcessToken(const IReteToken& Token);
+  bool ProcessTokenOneNode(TReteNode* Node, const IReteToken& Token);
+  /// Frees every node, memory and rule list without sending tokens or deactivating anything.
+  void Clear();
+
+  bool GetEnabled() const noexcept { return FEnabled; }
+  /// False clears the network: rules compiled before must be added again once it is enabled.
+  void SetEnabled(bool Value);
+  /// The bucket count of the join memories created from now on (default 101).
+  int32_t GetHashKey() const noexcept { return FHashKey; }
+  void SetHashKey(int32_t Value) noexcept { FHashKey = Value; }
+  /// The lowest fuzzy degree that lets a weakened token go on; kept within 0..1.
+  float GetMinActivationStrength() const noexcept { return FMinActivationStrength; }
+  void SetMinActivationStrength(float Value) noexcept;
+
+  /// Hands a new activation to the engine, then raises OnActivation.
+  void Activate(std::unique_ptr<TActivation> Activation);
+  /// Raises OnDeactivation, then has the engine take the activation off its agenda (which frees it).
+  void Deactivate(TActivation* Activation);
+  /// Raises OnRuleFired, then tells the engine.
+  void RuleFired(TActivation* Activation);
+  TReteActivationEvent OnActivation;
+  TReteActivationEvent OnDeactivation;
+  TReteActivationEvent OnRuleFired;
+
+  /// Every node the rule uses, in order of creation, one entry per use; nullptr for a rule not compiled.
+  const std::vector<TReteNode*>* GetRuleNodesList(const TRule* Rule) const;
+  /// The rule's compilation trace: its name, ": ", then "+1"/"=1" for each new/shared pattern-match node,
+  /// "+2"/"=2" for each new/shared join or test node and "+t" for the terminal node. Empty when the rule is
+  /// not compiled.
+  std::string GetRuleTrace(const TRule* Rule) const;
+  int32_t GetRootCount() const noexcept { return static_cast<int32_t>(FRoots.size()); }
+  TReteNode* GetRoot(int32_t Index) const;
+  int32_t GetNodeCount() const noexcept { return static_cast<int32_t>(FNodes.size()); }
+  bool IsCompiled(const TRule* Rule) const { return FRules.count(Rule) > 0; }
+
+  /// A copy of Call (nested calls copied too) whose variables read the rule's partial match: each becomes a
+  /// value owning a binding record (position, slot, field) of the rule's binding of that name. A variable the
+  /// rule does not bind stays when it is a global variable; otherwise "Unknown variable name: %s".
+  IFunCall Evaluate(const TFunctionCall& Call, const TRule* Rule) const;
+  /// True when Call (nested calls included) reads a pattern position other than Position.
+  static bool HasMorePatterns(const TFunctionCall& Call, int32_t Position);
+  /// The pattern-match node after Parent (among the roots without Parent) with this test, these arguments
+  /// and, when given, an equal value: an existing one is shared ("=1"), else one is made and linked by a
+  /// ctSingle edge ("+1"). Either way it is entered in the rule's node list.
+  TPatternMatchNode* CreateSuccessor(TReteNode* Parent, TPatternMatchTest Test, const TRule* Rule,
+                                     TNodeArgs Args, const IIEValue& Value = IIEValue());
+  /// Primes Nodes: for each fact of the fact base, a remove token and then an add token to each node.
+  void UpdateNodes(const std::vector<TReteNode*>& Nodes);
+
+  /// Into a TTreeNodes: one item per root and, under each item, one per outgoing edge ("<call type> <node
+  /// text>"), recursively. Anything else gets the inherited behaviour.
+  void AssignTo(TPersistent* Dest) const override;
+
+ protected:
+  /// A compiled rule that is being destroyed leaves the network.
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  struct TRuleEntry {
+    std::vector<TReteNode*> Nodes;
+    std::string Trace;
+    TComponent* Component = nullptr;  // the rule as the component whose destruction is watched
+  };
+
+  template <class T>
+  T* AddNode(std::unique_ptr<T> Node);
+  void NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallType);
+  void DestroyNode(TReteNode* Node);
+  void Compile(TRule& Rule, TRuleEntry& Entry);
+  void RemoveRuleNodes(const TRule* Rule, bool Destroying);
+  IFunCall Prepare(const TFunctionCall& Call, const TRule* Rule, int Depth) const;
+  /// Whether a join test may key the memories: neither compared slot is fuzzy.
+  bool MayKey(const TRule& Rule, const TIEPattern& Pattern, const TIEJoinTest& Test) const;
+
+  IRuleEngine* FEngine;
+  std::unique_ptr<TIEContext> FContext;
+  std::vector<std::unique_ptr<TReteNode>> FNodes;
+  std::vector<TReteNode*> FRoots;
+  std::unordered_map<const TRule*, TRuleEntry> FRules;
+  // Terminal nodes cleared while activations they made may still be on the agenda: kept, unlinked, until the
+  // network goes, so that such an activation can still report its firing.
+  std::vector<std::unique_ptr<TReteNode>> FRetired;
+  int32_t FNextNumber = 1;
+  int32_t FHashKey = 101;
+  float FMinActivationStrength = 0.0f;
+  bool FEnabled = true;
+};
+
+}  // namespace rulecraft

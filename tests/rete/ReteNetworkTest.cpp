@@ -1,0 +1,814 @@
+// The Rete network driven the way the engine drives it: rules compiled into shared nodes, facts asserted and
+// retracted as tokens, activations made and withdrawn. Construction (sharing, traces, removal, priming,
+// errors), positive and negated joins, Unique, OneShot, the multifield split, test elements, backward
+// chaining, the fuzzy strength of a match, clear tokens, and the text forms of nodes and listings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "RuleTestEngine.h"
+#include "rulecraft/framework/TreeNodes.h"
+#include "rulecraft/fuzzyset/FuzzySet.h"
+#include "rulecraft/rete/ReteNetwork.h"
+#include "rulecraft/rete/ReteNode.h"
+
+using namespace rulecraft;
+using namespace rulecraft::testing;
+
+namespace {
+
+struct TTest {
+  std::string Slot;
+  IIEValue Value;
+  int32_t SubIndex = NoSubIndex;
+  bool Negated = false;
+};
+
+// A list value as the pattern sees it, nested lists in parentheses: (a (b c) d).
+std::string Shape(const IIEValue& Value) {
+  if (!Value) return "<none>";
+  if (Value->GetDType() != dtList) return Value->GetToString();
+  std::string Text = "(";
+  const IValueVector List = Value->GetAsList();
+  for (int32_t I = 0; List && I < List->GetValueCount(); ++I) {
+    if (I > 0) Text += " ";
+    Text += Shape(List->Get(I));
+  }
+  return Text + ")";
+}
+
+// A fuzzy value whose set peaks at Height: matched against itself, its degree is Height.
+IIEValue FuzzyPeak(double Height) {
+  IFuzzySet Set = MakeRef<TIFuzzySet>();
+  Set->SetPoints({0.0, 5.0, 10.0}, {0.0, Height, 0.0});
+  return MakeRef<TIEValue>(Set);
+}
+
+class TReteNetworkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Engine.AddTestFunctions();
+    // Made before the rules: the engine frees its components last-made first, so rules leave a live network.
+    Net = new TReteNetwork(&Engine, &Engine);
+    Order = MakeTemplate("order", {"id", "customer"});
+    Customer = MakeTemplate("customer", {"id", "name"});
+    Blocked = MakeTemplate("blocked", {"id", "reason"});
+    Person = MakeTemplate("person", {"name", "nick", "age"}, {"kids"});
+    Bag = MakeTemplate("bag", {}, {"items"});
+    Stop = MakeTemplate("stop", {}, {SDefaultSlotName});
+  }
+
+  IFactTemplate MakeTemplate(const std::string& Name, std::vector<std::string> Slots,
+                             std::vector<std::string> MultiSlots = {}) {
+    IFactTemplate Template = Engine.CreateFactTemplate(Name);
+    for (const std::string& Slot : Slots) Template->AddSlot(Slot, FCNil);
+    for (const std::string& Slot : MultiSlots) Template->AddMultiSlot(Slot, FCNilList);
+    return Template;
+  }
+
+  std::unique_ptr<TIEPattern> P(const IFactTemplate& Template, std::vector<TTest> Tests,
+                                int32_t Negated = 0) {
+    auto Pattern = std::make_unique<TIEPattern>(&Engine, Template->GetTemplateName(), Template, Negated);
+    for (const TTest& Test : Tests)
+      Pattern->AddTest(Test.Slot, Test.Value, Test.SubIndex, Test.Negated, true);
+    return Pattern;
+  }
+
+  template <class... T>
+  static std::vector<std::unique_ptr<TIEPattern>> Ps(T&&... Patterns) {
+    std::vector<std::unique_ptr<TIEPattern>> Lhs;
+    (Lhs.push_back(std::forward<T>(Patterns)), ...);
+    return Lhs;
+  }
+
+  TRule* NewRule(const std::string& Name, std::vector<std::unique_ptr<TIEPattern>> Patterns) {
+    auto* Rule = new TRule(&Engine);
+    Rule->SetRuleName(Name);
+    for (auto& Pattern : Patterns) Rule->AppendPattern(std::move(Pattern));
+    return Rule;
+  }
+
+  TRule* AddRule(const std::string& Name, std::vector<std::unique_ptr<TIEPattern>> Patterns) {
+    TRule* Rule = NewRule(Name, std::move(Patterns));
+    Net->AddRule(Rule);
+    return Rule;
+  }
+
+  IFact Make(const IFactTemplate& Template, std::vector<std::pair<std::string, IIEValue>> Values) {
+    IFact Fact = Template->NewFact();
+    for (auto& [Slot, Value] : Values) Fact->SetValue(Slot, Value);
+    return Fact;
+  }
+
+  IFact Assert(const IFact& Fact) {
+    Fact->SetID(Engine.NextFactId++);
+    Engine.Facts.push_back(Fact);
+    Net->ProcessToken(MakeRef<TIEToken>(taAdd, Fact));
+    return Fact;
+  }
+
+  IFact Assert(const IFactTemplate& Template, std::vector<std::pair<std::string, IIEValue>> Values) {
+    return Assert(Make(Template, std::move(Values)));
+  }
+
+  void Retract(const IFact& Fact) {
+    Net->ProcessToken(MakeRef<TIEToken>(taRemove, Fact));
+    Engine.Facts.erase(std::find(Engine.Facts.begin(), Engine.Facts.end(), Fact));
+  }
+
+  // "rule: f-1, f-2" per activation, in agenda order; placeholders of not and test elements are left out.
+  std::vector<std::string> Agenda() const {
+    std::vector<std::string> Lines;
+    for (const auto& Activation : Engine.Activations) {
+      std::string Facts;
+      const IReteToken& Token = Activation->GetToken();
+      for (int32_t I = 0; I < Token->GetCount(); ++I) {
+        const IFact& Fact = Token->GetFacts(I);
+        if (!Fact || Fact == Engine.GetNullFact()) continue;
+        Facts += (Facts.empty() ? "" : ", ") + std::string("f-") + std::to_string(Fact->GetID());
+      }
+      Lines.push_back(Activation->GetRule()->GetRuleName() + ": " + Facts);
+    }
+    return Lines;
+  }
+
+  template <class T>
+  std::vector<T*> NodesOf(const TRule* Rule) const {
+    std::vector<T*> Found;
+    if (const auto* Nodes = Net->GetRuleNodesList(Rule))
+      for (TReteNode* Node : *Nodes)
+        if (auto* Typed = dynamic_cast<T*>(Node)) Found.push_back(Typed);
+    return Found;
+  }
+
+  TRuleTestEngine Engine;
+  TReteNetwork* Net = nullptr;
+  IFactTemplate Order, Customer, Blocked, Person, Bag, Stop;
+};
+
+using Lines = std::vector<std::string>;
+
+}  // namespace
+
+// ---- construction
+// ------------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, RulesWithEqualFirstPatternsShareNodesAndSurviveEachOthersRemoval) {
+  TRule* A = AddRule("a", Ps(P(Person, {{"name", Atom("bob")}})));
+  TRule* B = AddRule("b", Ps(P(Person, {{"name", Atom("bob")}})));
+  EXPECT_EQ(Net->GetRuleTrace(A), "a: +1+1+t");
+  EXPECT_EQ(Net->GetRuleTrace(B), "b: =1=1+t");
+  EXPECT_EQ(Net->GetRootCount(), 1);
+  EXPECT_EQ(Net->GetNodeCount(), 4);  // class type, name test, two terminals
+  EXPECT_EQ(Net->GetRoot(0)->GetRuleUseCount(), 2);
+
+  IFact Bob = Assert(Person, {{"name", Atom("bob")}});
+  Assert(Person, {{"name", Atom("ann")}});
+  EXPECT_EQ(Agenda(), (Lines{"a: f-1", "b: f-1"}));
+
+  Net->RemoveRule(A);
+  EXPECT_FALSE(Net->IsCompiled(A));
+  EXPECT_EQ(Net->GetRuleTrace(A), "");
+  EXPECT_EQ(Agenda(), (Lines{"b: f-1"}));  // the removed rule's activations are withdrawn
+  EXPECT_EQ(Net->GetNodeCount(), 3);
+  for (TReteNode* Node : *Net->GetRuleNodesList(B)) EXPECT_EQ(Node->GetRuleUseCount(), 1);
+  Retract(Bob);
+  EXPECT_TRUE(Engine.Activations.empty());
+  Assert(Person, {{"name", Atom("bob")}});
+  EXPECT_EQ(Agenda(), (Lines{"b: f-3"}));
+  Net->RemoveRule(B);
+  EXPECT_EQ(Net->GetNodeCount(), 0);
+  EXPECT_EQ(Net->GetRootCount(), 0);
+}
+
+TEST_F(TReteNetworkTest, JoinsAreSharedWhenFedAlikeButNegatedJoinsAndTestNodesNeverAre) {
+  auto Two = [&](const std::string& Name) {
+    return AddRule(Name, Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}})));
+  };
+  TRule* First = Two("first");
+  TRule* Second = Two("second");
+  EXPECT_EQ(Net->GetRuleTrace(First), "first: +1+1+2+t");
+  EXPECT_EQ(Net->GetRuleTrace(Second), "second: =1=1=2+t");
+  ASSERT_EQ(NodesOf<TJoinNode>(First).size(), 1u);
+  EXPECT_EQ(NodesOf<TJoinNode>(First)[0], NodesOf<TJoinNode>(Second)[0]);
+  EXPECT_EQ(NodesOf<TJoinNode>(First)[0]->GetRuleUseCount(), 2);
+
+  // The same patterns, but the second negated: a join of its own.
+  TRule* Negated =
+      AddRule("negated", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}}, 1)));
+  EXPECT_EQ(Net->GetRuleTrace(Negated), "negated: =1=1+2+t");
+
+  // A test element is a node of its own each time.
+  auto WithTest = [&](const std::string& Name) {
+    std::vector<std::unique_ptr<TIEPattern>> Patterns;
+    Patterns.push_back(P(Order, {{"id", Var("o")}}));
+    auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
+    Test->AddTest(SDefaultSlotName, CallValue(Call(&Engine, ">", {Var("o"), Int(5)})), NoSubIndex, false,
+                  true);
+    Patterns.push_back(std::move(Test));
+    return AddRule(Name, std::move(Patterns));
+  };
+  TRule* T1 = WithTest("t1");
+  TRule* T2 = WithTest("t2");
+  EXPECT_EQ(Net->GetRuleTrace(T1), "t1: =1+1+2+t");  // the test element's root passes nothing itself
+  EXPECT_EQ(Net->GetRuleTrace(T2), "t2: =1=1+2+t");
+  EXPECT_NE(NodesOf<TTestNode>(T1)[0], NodesOf<TTestNode>(T2)[0]);
+}
+
+TEST_F(TReteNetworkTest, DoubleNegationChainsTwoNegatedJoinsAndIsNeverMergedWithThePositiveForm) {
+  std::vector<std::unique_ptr<TIEPattern>> Plain;
+  Plain.push_back(P(Order, {{"customer", Var("c")}}));
+  Plain.push_back(P(Customer, {{"id", Var("c")}}));
+  TRule* Positive = AddRule("positive", std::move(Plain));
+  std::vector<std::unique_ptr<TIEPattern>> Twice;
+  Twice.push_back(P(Order, {{"customer", Var("c")}}));
+  Twice.push_back(P(Customer, {{"id", Var("c")}}, 2));
+  TRule* Exists = AddRule("exists", std::move(Twice));
+  EXPECT_EQ(Net->GetRuleTrace(Exists), "exists: =1=1+2+t");  // the extra level has no mark
+  const auto Joins = NodesOf<TJoinNode>(Exists);
+  ASSERT_EQ(Joins.size(), 2u);
+  EXPECT_TRUE(Joins[0]->GetNegated());
+  EXPECT_TRUE(Joins[1]->GetNegated());
+  EXPECT_EQ(Joins[0]->GetTestCount(), 1);
+  EXPECT_EQ(Joins[1]->GetTestCount(), 0);
+  EXPECT_FALSE(Joins[1]->GetUseShortCut());
+  EXPECT_TRUE(Joins[1]->HasEdgeTo(NodesOf<TPatternMatchTerminalNode>(Exists)[0], ctActivate));
+  EXPECT_TRUE(Joins[0]->HasEdgeTo(Joins[1], ctRight));
+  EXPECT_NE(Joins[0], NodesOf<TJoinNode>(Positive)[0]);
+
+  // Not not: the order fires once there is a matching customer.
+  IFact O = Assert(Order, {{"customer", Atom("bob")}});
+  EXPECT_TRUE(Agenda().empty());
+  IFact C = Assert(Customer, {{"id", Atom("bob")}});
+  EXPECT_EQ(Agenda(), (Lines{"positive: f-1, f-2", "exists: f-1"}));
+  Retract(C);
+  EXPECT_TRUE(Agenda().empty());
+  Retract(O);
+}
+
+TEST_F(TReteNetworkTest, ARuleAddedAfterItsFactsIsPrimedAtOnce) {
+  Assert(Order, {{"id", Int(1)}, {"customer", Atom("bob")}});
+  Assert(Customer, {{"id", Atom("bob")}});
+  Assert(Customer, {{"id", Atom("ann")}});
+  TRule* Rule = AddRule("late", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}})));
+  EXPECT_EQ(Agenda(), (Lines{"late: f-1, f-2"}));
+  EXPECT_TRUE(NodesOf<TPatternMatchTerminalNode>(Rule)[0]->GetInitialized());
+  // Update tokens make no activations once the rule is primed; add tokens still do.
+  IFact Ann = Make(Order, {{"customer", Atom("ann")}});
+  Ann->SetID(Engine.NextFactId++);
+  Net->ProcessToken(MakeRef<TIEToken>(taUpdate, Ann));
+  EXPECT_EQ(Agenda().size(), 1u);
+  Net->ProcessToken(MakeRef<TIEToken>(taRemove, Ann));
+  Net->ProcessToken(MakeRef<TIEToken>(taAdd, Ann));
+  EXPECT_EQ(Agenda(), (Lines{"late: f-1, f-2", "late: f-4, f-3"}));
+}
+
+TEST_F(TReteNetworkTest, AVariableInTwoSlotsOfOnePatternIsTestedWithoutAJoin) {
+  TRule* Rule = AddRule("same", Ps(P(Person, {{"name", Var("x")}, {"nick", Var("x")}})));
+  EXPECT_EQ(Net->GetRuleTrace(Rule), "same: +1+1+t");
+  EXPECT_TRUE(NodesOf<TJoinNode>(Rule).empty());
+  const auto Tests = NodesOf<TPatternMatchNode>(Rule);
+  ASSERT_EQ(Tests.size(), 2u);
+  EXPECT_EQ(Tests[1]->GetPatternMatchTest(), pmtTestSlotValueEqual);
+  Assert(Person, {{"name", Atom("bob")}, {"nick", Atom("bobby")}});
+  Assert(Person, {{"name", Atom("ann")}, {"nick", Atom("ann")}});
+  EXPECT_EQ(Agenda(), (Lines{"same: f-2"}));
+
+  // One side negated: the slots must differ.
+  TRule* Differ =
+      AddRule("differ", Ps(P(Person, {{"name", Var("x")}, {"nick", Var("x"), NoSubIndex, true}})));
+  EXPECT_EQ(NodesOf<TPatternMatchNode>(Differ)[1]->GetPatternMatchTest(), pmtTestSlotValueNotEqual);
+  // Priming sends every fact anew through the shared class-type node: a remove token, then an add token. The
+  // other rule's activation is withdrawn and made again, so it moves behind the new rule's.
+  EXPECT_EQ(Agenda(), (Lines{"differ: f-1", "same: f-2"}));
+}
+
+TEST_F(TReteNetworkTest, ADisabledNetworkBuildsNothingAndIgnoresAdditions) {
+  TRule* Rule = AddRule("r", Ps(P(Order, {})));
+  Assert(Order, {{"id", Int(1)}});
+  ASSERT_EQ(Agenda().size(), 1u);
+  Net->SetEnabled(false);
+  EXPECT_FALSE(Net->GetEnabled());
+  EXPECT_EQ(Net->GetNodeCount(), 0);
+  EXPECT_FALSE(Net->IsCompiled(Rule));
+  EXPECT_EQ(Agenda().size(), 1u);  // clearing deactivates nothing
+  Net->AddRule(Rule);
+  EXPECT_EQ(Net->GetNodeCount(), 0);
+  EXPECT_FALSE(Net->ProcessToken(MakeRef<TIEToken>(taAdd, Make(Order, {}))));
+  // The activation made before still reports its firing, although its node is gone.
+  Engine.Activations[0]->Fire();
+  ASSERT_EQ(Engine.Fired.size(), 1u);
+  EXPECT_EQ(Engine.Fired[0], Engine.Activations[0].get());
+  Net->SetEnabled(true);
+  Net->AddRule(Rule);
+  EXPECT_TRUE(Net->IsCompiled(Rule));
+  EXPECT_EQ(Agenda().size(), 2u);  // primed again with the fact
+}
+
+TEST_F(TReteNetworkTest, CompilationErrorsNameTheVariableAndLeaveTheNetworkAsItWas) {
+  std::vector<std::unique_ptr<TIEPattern>> Good;
+  Good.push_back(P(Order, {{"id", Var("o")}}));
+  AddRule("good", std::move(Good));
+  const int32_t Nodes = Net->GetNodeCount();
+
+  // A call reading a variable nobody binds.
+  std::vector<std::unique_ptr<TIEPattern>> Unknown;
+  Unknown.push_back(P(Order, {{"id", Var("o")}}));
+  Unknown.back()->AddTest("id", CallValue(Call(&Engine, ">", {Var("o"), Var("zz")})), NoSubIndex, false,
+                          true);
+  TRule* Bad = NewRule("bad", std::move(Unknown));
+  ExpectError([&] { Net->AddRule(Bad); }, "Unknown variable name: zz");
+  EXPECT_FALSE(Net->IsCompiled(Bad));
+  EXPECT_EQ(Net->GetNodeCount(), Nodes);
+  // Calls are walked no deeper than they may nest when they run.
+  IFunCall Deep = Call(&Engine, "not", {Var("o")});
+  for (int I = 0; I < 2100; ++I) Deep = Call(&Engine, "not", {CallValue(Deep)});
+  ExpectError([&] { Net->Evaluate(*Deep, Bad); }, "Maximum nesting depth of 2000 exceeded in not");
+
+  // A variable whose binding went missing.
+  std::vector<std::unique_ptr<TIEPattern>> Lost;
+  Lost.push_back(P(Order, {{"customer", Var("c")}}));
+  Lost.push_back(P(Customer, {{"id", Var("c")}}));
+  TRule* Corrupt = NewRule("corrupt", std::move(Lost));
+  TIEPattern* Second = Corrupt->GetPattern(1);
+  Second->GetSlotTest(Second->IndexOfSlotName("id"), 0)->SetSlotValue(Var("ghost"));
+  ExpectError([&] { Net->AddRule(Corrupt); }, "Corrupted Binding, variable not found: ghost");
+  EXPECT_FALSE(Net->IsCompiled(Corrupt));
+  EXPECT_EQ(Net->GetNodeCount(), Nodes);
+  EXPECT_EQ(Net->GetRootCount(), 1);
+}
+
+TEST_F(TReteNetworkTest, GlobalVariablesInPatternCallsAreLeftToBeReadWhenMatching) {
+  Engine.GetContext()->AddGlobalBinding("*limit*", Int(3));
+  TRule* Rule = AddRule(
+      "limit",
+      Ps(P(Order, {{"id", Var("o")}, {"id", CallValue(Call(&Engine, ">", {Var("o"), Var("*limit*")}))}})));
+  const IFunCall Original = Call(&Engine, "not", {CallValue(Call(&Engine, ">", {Var("o"), Var("*limit*")}))});
+  const IFunCall Prepared = Net->Evaluate(*Original, Rule)->GetArgument(0)->GetAsFunCall();
+  EXPECT_EQ(Prepared->GetArgument(0)->GetToString(), "<TBindingInfo: FactIdx=0 SlotIdx=id>");
+  EXPECT_EQ(Prepared->GetArgument(1)->GetDType(), dtVariable);
+  EXPECT_EQ(Original->GetArgument(0)->GetAsFunCall()->GetArgument(0)->GetDType(), dtVariable);  // untouched
+  EXPECT_FALSE(TReteNetwork::HasMorePatterns(*Prepared, 0));
+  EXPECT_TRUE(TReteNetwork::HasMorePatterns(*Prepared, 1));
+  Assert(Order, {{"id", Int(2)}});
+  Assert(Order, {{"id", Int(5)}});
+  EXPECT_EQ(Agenda(), (Lines{"limit: f-2"}));
+  Engine.GetContext()->AddGlobalBinding("*limit*", Int(1));
+  Assert(Order, {{"id", Int(2)}});
+  EXPECT_EQ(Agenda(), (Lines{"limit: f-2", "limit: f-3"}));
+}
+
+// ---- joins
+// -------------------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, JoinTestsCompareSlotsAcrossPatternsInEitherArrivalOrder) {
+  TRule* Rule = AddRule("join", Ps(P(Order, {{"id", Var("o")}, {"customer", Var("c")}}),
+                                   P(Customer, {{"id", Var("c")}, {"name", Var("o"), NoSubIndex, true}})));
+  TJoinNode* Join = NodesOf<TJoinNode>(Rule)[0];
+  ASSERT_EQ(Join->GetTestCount(), 2);
+  EXPECT_TRUE(Join->GetUseShortCut());
+  EXPECT_EQ(Join->GetShortCutLeftSlot(), "customer");
+  EXPECT_EQ(Join->GetShortCutRightSlot(), "id");
+  // The equality test keys the memories and stands first, whatever the slot order.
+  EXPECT_EQ(Join->GetTest(0)->GetToString(), "= tstSlot TokenIdx: 0 Left: customer Right: id");
+  EXPECT_EQ(Join->GetTest(1)->GetToString(), "<> tstSlot TokenIdx: 0 Left: id Right: name");
+
+  IFact O1 = Assert(Order, {{"id", Atom("o1")}, {"customer", Atom("bob")}});
+  Assert(Customer, {{"id", Atom("bob")}, {"name", Atom("Bob")}});  // f-2 matches o1
+  Assert(Customer, {{"id", Atom("ann")}, {"name", Atom("Ann")}});  // f-3: no order of ann yet
+  Assert(Customer, {{"id", Atom("bob")}, {"name", Atom("o2")}});   // f-4 matches o1
+  Assert(Order, {{"id", Atom("o2")}, {"customer", Atom("bob")}});  // f-5: f-2 only (f-4's name is o2)
+  Assert(Order, {{"id", Atom("o3")}, {"customer", Atom("ann")}});  // f-6: f-3
+  EXPECT_EQ(Agenda(), (Lines{"join: f-1, f-2", "join: f-1, f-4", "join: f-5, f-2", "join: f-6, f-3"}));
+  Retract(O1);
+  EXPECT_EQ(Agenda(), (Lines{"join: f-5, f-2", "join: f-6, f-3"}));
+  EXPECT_EQ(Join->GetLeftMemory()->Count(), 2u);
+  EXPECT_EQ(Join->GetRightMemory()->Count(), 3u);
+}
+
+TEST_F(TReteNetworkTest, ACallTestReadingTwoPatternsBecomesAJoinTestAndASingleOneANodeTest) {
+  std::vector<std::unique_ptr<TIEPattern>> Lhs;
+  Lhs.push_back(P(Order, {{"id", Var("o")}}));
+  Lhs.push_back(P(Customer, {{"name", Var("n")}}));
+  Lhs.push_back(P(Person, {{"age", Var("a")}}));
+  // (person (age ?a&:(> ?a ?o)&:(> ?a 17)))
+  Lhs.back()->AddTest("age", CallValue(Call(&Engine, ">", {Var("a"), Var("o")})), NoSubIndex, false, true);
+  Lhs.back()->AddTest("age", CallValue(Call(&Engine, ">", {Var("a"), Int(17)})), NoSubIndex, false, true);
+  TRule* Rule = AddRule("calls", std::move(Lhs));
+  const auto Joins = NodesOf<TJoinNode>(Rule);
+  ASSERT_EQ(Joins.size(), 2u);
+  ASSERT_EQ(Joins[1]->GetTestCount(), 1);
+  EXPECT_NE(dynamic_cast<TIEPatternMatchTest*>(Joins[1]->GetTest(0)), nullptr);
+  EXPECT_FALSE(Joins[1]->GetUseShortCut());
+  const auto Nodes = NodesOf<TPatternMatchNode>(Rule);
+  EXPECT_EQ(Nodes.back()->GetPatternMatchTest(), pmtTestEqual);  // the call on the third pattern alone
+  EXPECT_EQ(Nodes.back()->GetValue()->GetDType(), dtFunCall);
+
+  Assert(Order, {{"id", Int(20)}});
+  Assert(Customer, {{"name", Atom("x")}});
+  Assert(Person, {{"age", Int(18)}});  // above 17, not above 20
+  Assert(Person, {{"age", Int(30)}});
+  Assert(Person, {{"age", Int(12)}});  // stopped by the node test
+  EXPECT_EQ(Agenda(), (Lines{"calls: f-1, f-2, f-4"}));
+  // Two rules never share a node holding a call.
+  std::vector<std::unique_ptr<TIEPattern>> Again;
+  Again.push_back(P(Order, {{"id", Var("o")}}));
+  Again.back()->AddTest("id", CallValue(Call(&Engine, ">", {Var("o"), Int(1)})), NoSubIndex, false, true);
+  TRule* A = AddRule("a", std::move(Again));
+  std::vector<std::unique_ptr<TIEPattern>> Same;
+  Same.push_back(P(Order, {{"id", Var("o")}}));
+  Same.back()->AddTest("id", CallValue(Call(&Engine, ">", {Var("o"), Int(1)})), NoSubIndex, false, true);
+  TRule* B = AddRule("b", std::move(Same));
+  EXPECT_EQ(Net->GetRuleTrace(A), "a: =1+1+t");
+  EXPECT_EQ(Net->GetRuleTrace(B), "b: =1+1+t");
+}
+
+TEST_F(TReteNetworkTest, ATestElementFiltersPartialMatchesAndKeepsLaterPositionsRight) {
+  std::vector<std::string> Log;
+  std::vector<std::unique_ptr<TIEPattern>> Lhs;
+  Lhs.push_back(P(Order, {{"id", Var("o")}}));
+  auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
+  Test->AddTest(SDefaultSlotName, CallValue(Call(&Engine, ">", {Var("o"), Int(5)})), NoSubIndex, false, true);
+  Lhs.push_back(std::move(Test));
+  Lhs.push_back(P(Customer, {{"id", Var("c")}}));
+  Lhs.back()->AddTest("id", CallValue(Call(&Engine, "neq", {Var("c"), Var("o")})), NoSubIndex, false, true);
+  TRule* Rule = AddRule("tested", std::move(Lhs));
+  EXPECT_EQ(Net->GetRuleTrace(Rule), "tested: +1+1+1+2+2+t");
+  Assert(Order, {{"id", Int(3)}});
+  Assert(Order, {{"id", Int(9)}});
+  Assert(Customer, {{"id", Int(9)}});  // equal to the order's id: refused by the join's call
+  Assert(Customer, {{"id", Int(1)}});
+  ASSERT_EQ(Agenda(), (Lines{"tested: f-2, f-4"}));
+  const IReteToken& Token = Engine.Activations[0]->GetToken();
+  ASSERT_EQ(Token->GetCount(), 3);
+  EXPECT_EQ(Token->GetFacts(1), Engine.GetNullFact());
+  EXPECT_EQ(Token->GetFacts(2)->GetTemplate(), Customer);
+}
+
+// ---- negation
+// ----------------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, NegatedPatternsBlockUntilEveryBlockingFactIsGone) {
+  AddRule("free", Ps(P(Order, {{"customer", Var("c")}}), P(Blocked, {{"id", Var("c")}}, 1)));
+  IFact Bob = Assert(Order, {{"customer", Atom("bob")}});
+  Assert(Order, {{"customer", Atom("ann")}});
+  EXPECT_EQ(Agenda(), (Lines{"free: f-1", "free: f-2"}));
+  IFact First = Assert(Blocked, {{"id", Atom("bob")}, {"reason", Atom("debt")}});
+  EXPECT_EQ(Agenda(), (Lines{"free: f-2"}));
+  IFact Second = Assert(Blocked, {{"id", Atom("bob")}, {"reason", Atom("fraud")}});
+  Retract(First);
+  EXPECT_EQ(Agenda(), (Lines{"free: f-2"}));  // still blocked by the second
+  Retract(Second);
+  EXPECT_EQ(Agenda(), (Lines{"free: f-2", "free: f-1"}));
+  // A partial match arriving while blocked starts blocked and counts its blockers.
+  IFact Third = Assert(Blocked, {{"id", Atom("cy")}});
+  IFact Fourth = Assert(Blocked, {{"id", Atom("cy")}, {"reason", Atom("x")}});
+  Assert(Order, {{"customer", Atom("cy")}});
+  EXPECT_EQ(Agenda().size(), 2u);
+  Retract(Fourth);
+  EXPECT_EQ(Agenda().size(), 2u);
+  Retract(Third);
+  EXPECT_EQ(Agenda(), (Lines{"free: f-2", "free: f-1", "free: f-7"}));
+  Retract(Bob);
+  EXPECT_EQ(Agenda(), (Lines{"free: f-2", "free: f-7"}));
+}
+
+TEST_F(TReteNetworkTest, ARuleStartingWithNotOrWithoutPatternsStartsFromTheInitialFact) {
+  IFact Initial = Make(Engine.FindFactTemplate(SInitialFactPattern), {});
+  Initial->SetID(0);
+  Engine.Facts.push_back(Initial);
+  Net->ProcessToken(MakeRef<TIEToken>(taAdd, Initial));
+  TRule* Quiet = AddRule("quiet", Ps(P(Stop, {}, 1)));
+  EXPECT_EQ(Quiet->GetPattern(0)->GetName(), SInitialFactPattern);
+  TRule* Empty = AddRule("empty", {});
+  EXPECT_EQ(Empty->GetPatternCount(), 1);
+  EXPECT_EQ(Net->GetRuleTrace(Empty), "empty: =1+t");
+  EXPECT_EQ(Agenda(), (Lines{"quiet: f-0", "empty: f-0"}));
+  IFact Halt = Assert(Stop, {});
+  EXPECT_EQ(Agenda(), (Lines{"empty: f-0"}));
+  Retract(Halt);
+  EXPECT_EQ(Agenda(), (Lines{"empty: f-0", "quiet: f-0"}));
+}
+
+// ---- terminal nodes
+// ----------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, UniqueKeepsOneMatchPerPartialMatchAndOneShotRulesWaitForAReset) {
+  auto Unique = P(Customer, {{"id", Var("c")}});
+  Unique->SetUnique(true);
+  TRule* First = AddRule("unique", Ps(P(Order, {{"customer", Var("c")}}), std::move(Unique)));
+  EXPECT_TRUE(NodesOf<TJoinNode>(First)[0]->GetUnique());
+  Assert(Customer, {{"id", Atom("bob")}});
+  Assert(Customer, {{"id", Atom("bob")}, {"name", Atom("Bob")}});
+  Assert(Order, {{"customer", Atom("bob")}});
+  EXPECT_EQ(Agenda(), (Lines{"unique: f-3, f-1"}));
+  Net->RemoveRule(First);
+  EXPECT_TRUE(Agenda().empty());
+
+  TRule* Rule = AddRule("once", Ps(P(Person, {})));
+  Rule->SetOneShot(true);
+  std::vector<TActivation*> Fired;
+  Net->OnRuleFired = [&](TReteNetwork* Sender, TActivation* Activation) {
+    EXPECT_EQ(Sender, Net);
+    Fired.push_back(Activation);
+  };
+  Assert(Person, {{"name", Atom("a")}});
+  ASSERT_EQ(Agenda(), (Lines{"once: f-4"}));
+  TPatternMatchTerminalNode* Terminal = NodesOf<TPatternMatchTerminalNode>(Rule)[0];
+  EXPECT_EQ(Terminal->GetActivationCount(), 1);
+  Engine.Activations[0]->Fire();
+  EXPECT_TRUE(Rule->GetFired());
+  EXPECT_EQ(Terminal->GetActivationCount(), 0);
+  EXPECT_EQ(Fired, std::vector<TActivation*>{Engine.Activations[0].get()});
+  EXPECT_EQ(Engine.Fired, Fired);
+  Assert(Person, {{"name", Atom("b")}});
+  EXPECT_EQ(Agenda().size(), 1u);  // fired once: nothing more
+  Rule->Reset();
+  Assert(Person, {{"name", Atom("c")}});
+  EXPECT_EQ(Agenda(), (Lines{"once: f-4", "once: f-6"}));
+  Rule->SetEnabled(false);
+  Assert(Person, {{"name", Atom("d")}});
+  EXPECT_EQ(Agenda().size(), 2u);
+  Net->OnRuleFired = nullptr;
+}
+
+TEST_F(TReteNetworkTest, AClearTokenStandsDownEveryActivationAndEmptiesTheMemories) {
+  TRule* Rule = AddRule("r", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}})));
+  std::vector<std::string> Events;
+  Net->OnActivation = [&](TReteNetwork*, TActivation* A) {
+    Events.push_back("+" + A->GetToken()->GetToFactsString());
+  };
+  Net->OnDeactivation = [&](TReteNetwork*, TActivation* A) {
+    Events.push_back("-" + A->GetToken()->GetToFactsString());
+  };
+  Assert(Order, {{"customer", Atom("bob")}});
+  Assert(Customer, {{"id", Atom("bob")}});
+  Assert(Customer, {{"id", Atom("bob")}, {"name", Atom("b")}});
+  EXPECT_EQ(Agenda().size(), 2u);
+  Net->ProcessToken(MakeRef<TIEToken>());
+  Engine.Facts.clear();
+  EXPECT_TRUE(Engine.Activations.empty());
+  EXPECT_EQ(Events, (Lines{"+f-1, f-2", "+f-1, f-3", "-f-1, f-3", "-f-1, f-2"}));  // the latest first
+  TJoinNode* Join = NodesOf<TJoinNode>(Rule)[0];
+  EXPECT_EQ(Join->GetLeftMemory()->Count(), 0u);
+  EXPECT_EQ(Join->GetRightMemory()->Count(), 0u);
+  Assert(Customer, {{"id", Atom("bob")}});
+  EXPECT_TRUE(Engine.Activations.empty());
+  Assert(Order, {{"customer", Atom("bob")}});
+  EXPECT_EQ(Agenda(), (Lines{"r: f-5, f-4"}));
+  Net->OnActivation = nullptr;
+  Net->OnDeactivation = nullptr;
+}
+
+TEST_F(TReteNetworkTest, ARuleThatIsDestroyedLeavesTheNetworkWithItsActivations) {
+  TRule* Rule = AddRule("doomed", Ps(P(Order, {})));
+  std::vector<std::unique_ptr<TIEPattern>> Other;
+  Other.push_back(P(Customer, {}));
+  AddRule("kept", std::move(Other));
+  Assert(Order, {});
+  Assert(Customer, {});
+  ASSERT_EQ(Agenda().size(), 2u);
+  Engine.FreeComponent(Rule);
+  EXPECT_EQ(Agenda(), (Lines{"kept: f-2"}));
+  EXPECT_EQ(Net->GetRootCount(), 1);
+  Net->Clear();
+  EXPECT_EQ(Net->GetNodeCount(), 0);
+  EXPECT_EQ(Net->GetRootCount(), 0);
+  EXPECT_EQ(Agenda(), (Lines{"kept: f-2"}));  // clearing forgets activations without withdrawing them
+}
+
+TEST_F(TReteNetworkTest, TerminalNodesFindActivationsByTokenAmongThousands) {
+  TRule* Rule = AddRule("many", Ps(P(Order, {})));
+  std::vector<IFact> Facts;
+  for (int32_t I = 0; I < 3000; ++I) Facts.push_back(Assert(Order, {{"id", Int(I)}}));
+  // Withdraw every fact whose position is not a multiple of three, in a scattered order.
+  std::vector<bool> Gone(Facts.size());
+  size_t Left = Facts.size();
+  for (size_t Step = 0, I = 0; Step < 2000; ++Step) {
+    I = (I + 1237) % Facts.size();
+    while (Gone[I] || I % 3 == 0) I = (I + 1) % Facts.size();
+    Gone[I] = true;
+    Retract(Facts[I]);
+    ASSERT_EQ(Engine.Activations.size(), --Left);
+  }
+  const TPatternMatchTerminalNode* Terminal = NodesOf<TPatternMatchTerminalNode>(Rule)[0];
+  const std::vector<TActivation*> Items = Terminal->GetActivations().Items();
+  ASSERT_EQ(Items.size(), 1000u);
+  for (size_t I = 0; I < Items.size(); ++I) {
+    EXPECT_EQ(Items[I]->GetToken()->GetFact(), Facts[I * 3]);
+    EXPECT_EQ(Items[I], Engine.Activations[I].get());
+  }
+}
+
+// ---- one-input tests
+// ---------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, AClassTypeNodeAcceptsFactsOfDescendantTemplates) {
+  // Templates of no engine: a child template copies its parent's slots without reading them anew.
+  IFactTemplate Vehicle = MakeRef<TFactTemplate>(nullptr, "vehicle");
+  Vehicle->AddSlot("wheels", FCNil);
+  IFactTemplate Car = MakeRef<TFactTemplate>(nullptr, "car", "", Vehicle);
+  IFactTemplate Racer = MakeRef<TFactTemplate>(nullptr, "racer", "", Car);
+  ASSERT_EQ(Racer->GetParent(), Car);
+  AddRule("any", Ps(P(Vehicle, {{"wheels", Int(4)}})));
+  Assert(Car, {{"wheels", Int(4)}});
+  Assert(Racer, {{"wheels", Int(4)}});
+  Assert(Racer, {{"wheels", Int(3)}});
+  Assert(Person, {});
+  EXPECT_EQ(Agenda(), (Lines{"any: f-1", "any: f-2"}));
+}
+
+TEST_F(TReteNetworkTest, AMultifieldVariableSplitsTheSlotLongestRunFirst) {
+  auto Items = [&](std::vector<IIEValue> Values) { return Make(Bag, {{"items", List(std::move(Values))}}); };
+  // Each split reaches the terminal node as a copy of the fact: one activation per split, in order.
+  auto Splits = [&](std::vector<TTest> Tests, const IFact& Fact) {
+    Engine.Facts.clear();
+    TRule* Rule = AddRule("split", Ps(P(Bag, std::move(Tests))));
+    Assert(Fact);
+    std::vector<std::string> Seen;
+    for (const auto& Activation : Engine.Activations) {
+      EXPECT_EQ(Activation->GetToken()->GetFact()->GetID(), Fact->GetID());
+      Seen.push_back(Shape(Activation->GetToken()->GetFact()->GetValue("items")));
+    }
+    Net->RemoveRule(Rule);
+    return Seen;
+  };
+  const IFact ABC = Items({Atom("a"), Atom("b"), Atom("c")});
+  EXPECT_EQ(Splits({{"items", MultiVar("x"), 0}}, ABC),
+            (Lines{"((a b c))", "((a b) c)", "((a) b c)", "(() a b c)"}));
+  EXPECT_EQ(Splits({{"items", Var("first"), 0}, {"items", MultiVar("x"), 1}}, ABC),
+            (Lines{"(a (b c))", "(a (b) c)", "(a () b c)"}));
+  EXPECT_EQ(Splits({{"items", MultiVar("x"), 3}}, ABC), (Lines{"(a b c ())"}));
+  EXPECT_TRUE(Splits({{"items", MultiVar("x"), 4}}, ABC).empty());
+  EXPECT_EQ(Shape(ABC->GetValue("items")), "(a b c)");  // the fact itself is never changed
+  Engine.TypeChecks = {};
+  const IFact Nil = Make(Bag, {{"items", FCNil}});
+  EXPECT_EQ(Splits({{"items", MultiVar("x"), 0}}, Nil), (Lines{FCNil->GetToString()}));
+  Engine.Facts.clear();
+
+  // In a rule: ($?x c) with the slot's length fixed at two fields matches only ((a b) c).
+  std::vector<std::unique_ptr<TIEPattern>> Patterns;
+  Patterns.push_back(P(Bag, {{"items", MultiVar("x"), 0}, {"items", Atom("c"), 1}}));
+  Patterns.back()->SetSlotLength(Patterns.back()->IndexOfSlotName("items"), 2);
+  TRule* Rule = AddRule("tail", std::move(Patterns));
+  EXPECT_EQ(Net->GetRuleTrace(Rule), "tail: +1+1+1+1+t");
+  IFact Fact = Assert(Items({Atom("a"), Atom("b"), Atom("c")}));
+  Assert(Items({Atom("a"), Atom("c"), Atom("b")}));
+  ASSERT_EQ(Agenda(), (Lines{"tail: f-" + std::to_string(Fact->GetID())}));
+  EXPECT_EQ(Shape(Engine.Activations[0]->GetToken()->GetFact()->GetValue("items")), "((a b) c)");
+  Retract(Fact);  // the retraction's own split finds the stored one
+  EXPECT_TRUE(Agenda().empty());
+}
+
+TEST_F(TReteNetworkTest, MultislotFieldAndLengthTestsStopFactsWithoutThatField) {
+  TRule* Rule = AddRule("second", Ps(P(Person, {{"kids", Atom("bob"), 1}, {"kids", Atom("cy"), 2, true}})));
+  const auto Nodes = NodesOf<TPatternMatchNode>(Rule);
+  ASSERT_EQ(Nodes.size(), 3u);
+  EXPECT_EQ(Nodes[1]->GetPatternMatchTest(), pmtTestMultiSlotEqual);
+  EXPECT_EQ(Nodes[2]->GetPatternMatchTest(), pmtTestMultiSlotNotEqual);
+  Assert(Person, {{"kids", List({Atom("ann"), Atom("bob"), Atom("dan")})}});
+  Assert(Person, {{"kids", List({Atom("ann"), Atom("bob"), Atom("cy")})}});
+  Assert(Person,
+         {{"kids", List({Atom("ann"), Atom("bob")})}});  // no third field: the not-equal test stops it
+  Assert(Person, {{"kids", List({Atom("bob")})}});
+  EXPECT_EQ(Agenda(), (Lines{"second: f-1"}));
+}
+
+// ---- backward chaining
+// -------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, ALeftTokenWithoutPartnerAsksForABackwardChainingGoal) {
+  Person->SetBackwardChaining(true);
+  IFactTemplate Need = MakeTemplate("need-person", {"name", "nick", "age"}, {"kids"});
+  TRule* Rule = AddRule("bc", Ps(P(Order, {{"customer", Var("c")}, {"id", Var("o")}}),
+                                 P(Person, {{"name", Var("c")},
+                                            {"age", Int(40)},
+                                            {"nick", Atom("x"), NoSubIndex, true},
+                                            {"kids", Var("o"), 1},
+                                            {"kids", Atom("first"), 0}})));
+  TJoinNode* Join = NodesOf<TJoinNode>(Rule)[0];
+  EXPECT_EQ(Join->GetPattern(), Rule->GetPattern(1));
+  EXPECT_EQ(Join->GetRule(), Rule);
+
+  Assert(Person, {{"name", Atom("ann")}, {"age", Int(40)}, {"kids", List({Atom("first"), Int(7)})}});
+  Assert(Order, {{"customer", Atom("ann")}, {"id", Int(7)}});
+  EXPECT_TRUE(Engine.PendingFacts.empty());  // a partner was there
+  Assert(Order, {{"customer", Atom("bob")}, {"id", Int(8)}});
+  ASSERT_EQ(Engine.PendingFacts.size(), 1u);
+  const IFact& Goal = Engine.PendingFacts[0];
+  EXPECT_EQ(Goal->GetTemplate(), Need);
+  EXPECT_EQ(Goal->GetValue("name")->GetToString(), "bob");
+  EXPECT_EQ(Goal->GetValue("age")->GetAsInteger(), 40);
+  EXPECT_EQ(Goal->GetValue("nick").get(), FCNil.get());  // a not-equal test says nothing of the goal
+  EXPECT_EQ(Shape(Goal->GetValue("kids")), "(first 8)");
+  EXPECT_EQ(Agenda(), (Lines{"bc: f-2, f-1"}));
+
+  // Only backward-chaining patterns belong there, and they may not hold calls.
+  ExpectError([&] { Join->SetPattern(Rule->GetPattern(0), Rule); },
+              "Invalid backward chaining pattern added to the node");
+  std::vector<std::unique_ptr<TIEPattern>> Calls;
+  Calls.push_back(P(Order, {{"customer", Var("c")}}));
+  Calls.push_back(P(Person, {{"name", Var("c")}, {"age", Var("a")}}));
+  Calls.back()->AddTest("age", CallValue(Call(&Engine, ">", {Var("a"), Int(3)})), NoSubIndex, false, true);
+  TRule* Bad = NewRule("bad", std::move(Calls));
+  ExpectError([&] { Net->AddRule(Bad); }, "Cannot use Function calls in backchained patterns: person");
+  // An explicit pattern asks for nothing.
+  Engine.PendingFacts.clear();
+  Net->RemoveRule(Rule);
+  Rule->GetPattern(1)->SetExplicit(true);
+  Net->AddRule(Rule);
+  EXPECT_EQ(NodesOf<TJoinNode>(Rule)[0]->GetPattern(), nullptr);
+  Assert(Order, {{"customer", Atom("cy")}});
+  EXPECT_TRUE(Engine.PendingFacts.empty());
+}
+
+// ---- fuzzy matching
+// ----------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, AFuzzyMatchWeakensTheTokenToItsDegree) {
+  Engine.TypeChecks = {};
+  IFactTemplate Room = MakeTemplate("room", {"temp"});
+  auto Warm = [] { return FuzzyPeak(0.4); };
+  AddRule("warm", Ps(P(Room, {{"temp", Warm()}})));
+  Assert(Room, {{"temp", Warm()}});
+  ASSERT_EQ(Engine.Activations.size(), 1u);
+  EXPECT_FLOAT_EQ(Engine.Activations[0]->GetStrength(), 0.4f);
+  // A token already weaker than the degree goes on as it is.
+  IFact Weak = Make(Room, {{"temp", Warm()}});
+  Weak->SetID(Engine.NextFactId++);
+  IReteToken Token = MakeRef<TIEToken>(taAdd, Weak);
+  Token->SetStrength(0.3f);
+  Net->ProcessToken(Token);
+  ASSERT_EQ(Engine.Activations.size(), 2u);
+  EXPECT_FLOAT_EQ(Engine.Activations[1]->GetStrength(), 0.3f);
+  // Below the minimum activation strength the token stops.
+  Net->SetMinActivationStrength(0.5f);
+  Assert(Room, {{"temp", Warm()}});
+  EXPECT_EQ(Engine.Activations.size(), 2u);
+  Net->SetMinActivationStrength(1.5f);
+  EXPECT_FLOAT_EQ(Net->GetMinActivationStrength(), 1.0f);
+  Net->SetMinActivationStrength(-1.0f);
+  EXPECT_FLOAT_EQ(Net->GetMinActivationStrength(), 0.0f);
+
+  // Fuzzy slots never key a join's memories: their hashes differ from the values they match.
+  Room->GetSlot("temp")->SetSlotType(TIETypes{dtFuzzy});
+  std::vector<std::unique_ptr<TIEPattern>> Join;
+  Join.push_back(P(Room, {{"temp", Var("t")}}));
+  Join.push_back(P(Order, {{"id", Var("t")}}));
+  TRule* Rule = AddRule("join", std::move(Join));
+  EXPECT_FALSE(NodesOf<TJoinNode>(Rule)[0]->GetUseShortCut());
+}
+
+TEST_F(TReteNetworkTest, AWeakenedBlockerStillWithdrawsAndRestoresTheMatch) {
+  Engine.TypeChecks = {};
+  IFactTemplate Room = MakeTemplate("room", {"temp"});
+  AddRule("calm", Ps(P(Order, {}), P(Room, {{"temp", FuzzyPeak(0.4)}}, 1)));
+  Assert(Order, {});
+  ASSERT_EQ(Agenda(), (Lines{"calm: f-1"}));
+  IFact Hot = Assert(Room, {{"temp", FuzzyPeak(0.4)}});  // reaches the join with strength 0.4
+  EXPECT_TRUE(Agenda().empty());
+  Retract(Hot);
+  EXPECT_EQ(Agenda(), (Lines{"calm: f-1"}));
+}
+
+// ---- text forms
+// --------------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, NodesDescribeThemselvesAndTheNetworkListsItselfAsATree) {
+  TRule* Rule = AddRule(
+      "text", Ps(P(Order, {{"customer", Var("c")}, {"id", Int(3)}}), P(Customer, {{"id", Var("c")}}, 1)));
+  const auto Nodes = *Net->GetRuleNodesList(Rule);
+  ASSERT_EQ(Nodes.size(), 5u);
+  EXPECT_EQ(Nodes[0]->GetToString(),
+            "TPatternMatchNode#1 In/Out#: 0/1 RuleUse: 1 Value: order Test: pmtTestClassType Args: (0, 0)");
+  EXPECT_EQ(Nodes[1]->GetToString(),
+            "TPatternMatchNode#2 In/Out#: 1/1 RuleUse: 1 Value: 3 Test: pmtTestEqual Args: (id, -1)");
+  EXPECT_EQ(
+      Nodes[3]->GetToString(),
+      "TJoinNode#4 In/Out#: 2/1 RuleUse: 1 NumTests: 1 (= tstSlot TokenIdx: 0 Left: customer Right: id) "
+      "*NEGATED*");
+  EXPECT_EQ(Nodes[4]->GetToString(), "TPatternMatchTerminalNode#5 In/Out#: 1/0 RuleUse: 1 Rule: text");
+  Assert(Order, {{"customer", Atom("bob")}, {"id", Int(3)}});
+  EXPECT_NE(Nodes[3]->GetToString().find(" Left Memory: "), std::string::npos);
+  EXPECT_NE(Nodes[3]->GetToString().find(" Right Memory: "), std::string::npos);
+
+  ExpectError([&] { Nodes[3]->CallNode(MakeRef<TIEToken>(taAdd, Make(Order, {})), ctSingle); },
+              "Invalid Call Type: ctSingle");
+
+  TTreeNodes Tree;
+  Tree.Add("stale");
+  Net->AssignTo(&Tree);
+  ASSERT_EQ(Tree.Count(), 2);
+  EXPECT_EQ(Tree.Item(0)->GetText(), Nodes[0]->GetToString());
+  ASSERT_EQ(Tree.Item(0)->Count(), 1);
+  const TTreeNode* Test = Tree.Item(0)->Item(0);
+  EXPECT_EQ(Test->GetText(), "ctSingle " + Nodes[1]->GetToString());
+  ASSERT_EQ(Test->Count(), 1);
+  EXPECT_EQ(Test->Item(0)->GetText().rfind("ctLeft TJoinNode#4", 0), 0u);
+  EXPECT_EQ(Test->Item(0)->Item(0)->GetText(), "ctActivate " + Nodes[4]->GetToString());
+  EXPECT_EQ(Tree.Item(1)->Item(0)->GetText().rfind("ctRight TJoinNode#4", 0), 0u);
+  TBindingInfo Other;
+  EXPECT_THROW(Net->AssignTo(&Other), EConvertError);
+}
