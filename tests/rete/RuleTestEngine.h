@@ -5,6 +5,8 @@
 // ("eq", "neq", "not", "and", "or", ">") can be registered for tests that evaluate calls.
 #include <gtest/gtest.h>
 
+#include "../TestValues.h"
+
 #include <map>
 #include <memory>
 #include <string>
@@ -287,14 +289,6 @@ inline void TRuleTestEngine::AddTestFunctions() {
 
 // ---- values ----
 
-inline IIEValue Atom(const std::string& S) { return MakeRef<TIEValue>(S, dtAtom); }
-inline IIEValue Str(const std::string& S) { return MakeRef<TIEValue>(S, dtString); }
-inline IIEValue Int(int32_t I) { return MakeRef<TIEValue>(I, dtInteger); }
-inline IIEValue Var(const std::string& Name) { return MakeRef<TIEValue>(Name, dtVariable); }
-inline IIEValue MultiVar(const std::string& Name) { return MakeRef<TIEValue>(Name, dtMultiVariable); }
-inline IIEValue List(std::vector<IIEValue> Items) {
-  return MakeRef<TIEValue>(MakeRef<TValueVector>(std::move(Items)));
-}
 inline IIEValue CallValue(const IFunCall& Call) { return MakeRef<TIEValue>(TRef<TFunCallBase>(Call)); }
 /// A call of Name on Arguments for Engine (which may be nullptr).
 inline IFunCall Call(IFunctionEngine* Engine, const std::string& Name, std::vector<IIEValue> Arguments) {
@@ -303,15 +297,5 @@ inline IFunCall Call(IFunctionEngine* Engine, const std::string& Name, std::vect
   return Result;
 }
 
-/// Expects Body to raise an engine error with exactly Message.
-template <class F>
-void ExpectError(F Body, const std::string& Message) {
-  try {
-    Body();
-    ADD_FAILURE() << "expected error: " << Message;
-  } catch (const EIEException& E) {
-    EXPECT_EQ(E.Message(), Message);
-  }
-}
 
 }  // namespace rulecraft::testing
