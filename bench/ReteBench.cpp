@@ -2,10 +2,20 @@
 //  - a join of two patterns on a shared variable, (a (k ?k)) (b (k ?k)), with 10,000 and 100,000 facts per
 //    side, each fact of one side matching exactly one of the other: assert every a, every b, then retract
 //    every a and every b;
-//  - a single-pattern rule (a (k ?k)) with 100,000 facts asserted and retracted.
+//  - a single-pattern rule (a (k ?k)) with 100,000 facts asserted and retracted;
+//  - a chain of three patterns on one variable, (a (x ?x)) (b (x ?x)) (c (x ?x)), and a negated join,
+//    (a (x ?x)) (not (b (x ?x))), with 1,000, 10,000 and 100,000 facts per pattern, each fact matching
+//    exactly one fact of every other pattern: assert everything, then retract everything. These report the
+//    time per fact (seconds_per_fact) and the run's peak resident memory (peak_rss_kib, from VmHWM; the peak
+//    is reset when a run starts where the kernel allows it, otherwise it is the process's peak so far).
 // Items are facts: each assertion and each retraction counts one, so items_per_second is facts per second.
 #include <benchmark/benchmark.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -194,3 +204,115 @@ static void BM_ReteSinglePatternAssertRetract(benchmark::State& State) {
   State.SetItemsProcessed(State.iterations() * Count * 2);
 }
 BENCHMARK(BM_ReteSinglePatternAssertRetract)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+namespace {
+
+// (a (x ?x)) (b (x ?x)) (c (x ?x)), or with Negated (a (x ?x)) (not (b (x ?x))); PerPattern facts of each
+// template, the keys of b and c shuffled so that the matching partners arrive far apart.
+struct TChainFixture {
+  TChainFixture(bool Negated, int32_t PerPattern) {
+    Net = new TReteNetwork(&Engine, &Engine);
+    const std::vector<std::string> Names =
+        Negated ? std::vector<std::string>{"a", "b"} : std::vector<std::string>{"a", "b", "c"};
+    auto* Rule = new TRule(&Engine);
+    int32_t Id = 1;
+    for (size_t P = 0; P < Names.size(); ++P) {
+      IFactTemplate Template = Engine.CreateFactTemplate(Names[P]);
+      Template->AddSlot("x", FCNil);
+      auto Pattern = std::make_unique<TIEPattern>(&Engine, Names[P], Template, Negated && P == 1 ? 1 : 0);
+      Pattern->AddTest("x", MakeRef<TIEValue>("x", dtVariable), NoSubIndex, false, true);
+      Rule->AppendPattern(std::move(Pattern));
+      std::vector<IFact> Facts;
+      const int32_t Stride = P == 0 ? 1 : (P == 1 ? 7919 : 104729);
+      for (int32_t I = 0; I < PerPattern; ++I) {
+        IFact Fact = MakeRef<TFact>(Template);
+        const auto Key = static_cast<int32_t>((static_cast<int64_t>(I) * Stride) % PerPattern);
+        Fact->SetValue("x", MakeRef<TIEValue>(Key, dtInteger));
+        Fact->SetID(Id++);
+        Facts.push_back(Fact);
+      }
+      Patterns.push_back(std::move(Facts));
+    }
+    Net->AddRule(Rule);
+  }
+
+  void Send(TTokenAction Action, const std::vector<IFact>& Facts) {
+    for (const IFact& Fact : Facts) Net->ProcessToken(MakeRef<TIEToken>(Action, Fact));
+  }
+
+  TBenchEngine Engine;
+  TReteNetwork* Net = nullptr;
+  std::vector<std::vector<IFact>> Patterns;
+};
+
+// Lets the peak resident size start again from the current one (Linux 4.0 and later), after handing the
+// memory that earlier runs freed back to the system where the allocator can.
+void ResetPeakMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+  if (std::FILE* File = std::fopen("/proc/self/clear_refs", "w")) {
+    std::fputs("5", File);
+    std::fclose(File);
+  }
+}
+
+// VmHWM in KiB, or 0 where /proc is not there.
+double PeakMemoryKiB() {
+  std::ifstream Status("/proc/self/status");
+  std::string Line;
+  while (std::getline(Status, Line))
+    if (Line.rfind("VmHWM:", 0) == 0) return std::stod(Line.substr(6));
+  return 0.0;
+}
+
+void ReportPerFact(benchmark::State& State, int64_t FactsPerIteration) {
+  State.SetItemsProcessed(State.iterations() * FactsPerIteration);
+  State.counters["seconds_per_fact"] =
+      benchmark::Counter(static_cast<double>(FactsPerIteration),
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  State.counters["peak_rss_kib"] = PeakMemoryKiB();
+}
+
+}  // namespace
+
+// Three patterns joined on one variable: assert every a, b and c (one activation per key), then retract them
+// in the same order.
+static void BM_ReteThreePatternChain(benchmark::State& State) {
+  const auto PerPattern = static_cast<int32_t>(State.range(0));
+  ResetPeakMemory();
+  TChainFixture Fixture(false, PerPattern);
+  for (auto _ : State) {
+    for (const auto& Facts : Fixture.Patterns) Fixture.Send(taAdd, Facts);
+    if (Fixture.Engine.Activations.size() != static_cast<size_t>(PerPattern))
+      State.SkipWithError("wrong match count");
+    for (const auto& Facts : Fixture.Patterns) Fixture.Send(taRemove, Facts);
+    if (!Fixture.Engine.Activations.empty()) State.SkipWithError("activations left");
+  }
+  ReportPerFact(State, int64_t{PerPattern} * 3 * 2);
+}
+BENCHMARK(BM_ReteThreePatternChain)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// A negated join: every a matches, every b then blocks its a; retracting the b's unblocks them, and
+// retracting the a's withdraws the matches again.
+static void BM_ReteNegatedJoin(benchmark::State& State) {
+  const auto PerPattern = static_cast<int32_t>(State.range(0));
+  ResetPeakMemory();
+  TChainFixture Fixture(true, PerPattern);
+  const std::vector<IFact>& As = Fixture.Patterns[0];
+  const std::vector<IFact>& Bs = Fixture.Patterns[1];
+  for (auto _ : State) {
+    Fixture.Send(taAdd, As);
+    if (Fixture.Engine.Activations.size() != static_cast<size_t>(PerPattern))
+      State.SkipWithError("wrong match count");
+    Fixture.Send(taAdd, Bs);
+    if (!Fixture.Engine.Activations.empty()) State.SkipWithError("blocked matches left");
+    Fixture.Send(taRemove, Bs);
+    if (Fixture.Engine.Activations.size() != static_cast<size_t>(PerPattern))
+      State.SkipWithError("unblocked match count");
+    Fixture.Send(taRemove, As);
+    if (!Fixture.Engine.Activations.empty()) State.SkipWithError("activations left");
+  }
+  ReportPerFact(State, int64_t{PerPattern} * 2 * 2);
+}
+BENCHMARK(BM_ReteNegatedJoin)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);

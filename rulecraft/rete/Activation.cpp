@@ -18,7 +18,11 @@ float LimitStrength(float Value) noexcept {
 }  // namespace
 
 TActivation::TActivation(TRule* Rule, IReteToken Token, TPatternMatchTerminalNode* Node, float Strength)
-    : FRule(Rule), FToken(std::move(Token)), FNode(Node), FStrength(LimitStrength(Strength)) {}
+    : FRule(Rule),
+      FToken(std::move(Token)),
+      FNode(Node),
+      FStrength(LimitStrength(Strength)),
+      FSalience(Rule ? Rule->GetSalience() : 0) {}
 
 TActivation::~TActivation() = default;
 
@@ -33,9 +37,8 @@ void TActivation::Fire() {
 }
 
 std::string TActivation::GetToString() const {
-  return Format("%d %s : %s (%.4f)",
-                {FRule ? FRule->GetSalience() : 0, FRule ? FRule->GetRuleName() : std::string(),
-                 FToken ? FToken->GetToFactsString() : std::string(), FStrength});
+  return Format("%d %s : %s (%.4f)", {FSalience, FRule ? FRule->GetRuleName() : std::string(),
+                                      FToken ? FToken->GetToFactsString() : std::string(), FStrength});
 }
 
 void TActivation::Assign(const TPersistent* Source) {
@@ -44,13 +47,16 @@ void TActivation::Assign(const TPersistent* Source) {
     FToken = Other->FToken;
     FNode = Other->FNode;
     FStrength = Other->FStrength;
+    FSalience = Other->FSalience;
     return;
   }
   TPersistent::Assign(Source);
 }
 
 std::unique_ptr<TActivation> TActivation::Clone() const {
-  return std::make_unique<TActivation>(FRule, FToken, FNode, FStrength);
+  auto Copy = std::make_unique<TActivation>(FRule, FToken, FNode, FStrength);
+  Copy->FSalience = FSalience;
+  return Copy;
 }
 
 }  // namespace rulecraft

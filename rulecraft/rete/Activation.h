@@ -16,7 +16,7 @@ class TPatternMatchTerminalNode;
 class TActivation final : public TPersistent {
   RC_CLASS(TActivation, TPersistent)
  public:
-  /// The strength is stored limited to 0..1, as by SetStrength.
+  /// The strength is stored limited to 0..1, as by SetStrength; the salience is the rule's current one.
   TActivation(TRule* Rule, IReteToken Token, TPatternMatchTerminalNode* Node, float Strength);
   ~TActivation() override;
 
@@ -29,6 +29,13 @@ class TActivation final : public TPersistent {
   /// Stores the strength limited to 0..1 (NaN as 0).
   void SetStrength(float Value) noexcept;
 
+  /// The salience the agenda orders this activation by: the rule's salience when the activation was made,
+  /// or what the engine stored after evaluating the rule's salience expression. Later changes of the rule's
+  /// salience do not move activations already made.
+  int32_t GetSalience() const noexcept { return FSalience; }
+  /// Stores the salience; an activation already on an agenda keeps its place until it is added again.
+  void SetSalience(int32_t Value) noexcept { FSalience = Value; }
+
   /// Fires the rule with the token, then tells the terminal node, when there is one (it reports the firing
   /// on). The node is read after the rule's actions ran, so a node that went meanwhile is not told.
   void Fire();
@@ -36,9 +43,9 @@ class TActivation final : public TPersistent {
   /// when read.
   std::string GetToString() const;
   std::string ToString() const override { return GetToString(); }
-  /// Copies rule, token, node and strength from another activation.
+  /// Copies rule, token, node, strength and salience from another activation.
   void Assign(const TPersistent* Source) override;
-  /// A copy with the same rule, token, node and strength, on no agenda.
+  /// A copy with the same rule, token, node, strength and salience, on no agenda.
   std::unique_ptr<TActivation> Clone() const;
 
   /// Where the agenda keeps this activation (the agenda's own bookkeeping; nullptr off every agenda).
@@ -49,6 +56,7 @@ class TActivation final : public TPersistent {
   IReteToken FToken;
   TPatternMatchTerminalNode* FNode;
   float FStrength;
+  int32_t FSalience;
 };
 
 /// Tells the terminal node that made Activation that its rule has fired: the node takes the activation out of

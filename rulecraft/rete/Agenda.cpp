@@ -9,7 +9,6 @@
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/framework/Exception.h"
-#include "rulecraft/rete/Rule.h"
 
 namespace rulecraft {
 
@@ -138,8 +137,7 @@ TIEAgenda::TPlace TIEAgenda::Locate(int32_t Index) const noexcept {
 
 int32_t TIEAgenda::SalienceAt(int32_t Index) const noexcept {
   const TPlace Where = Locate(Index);
-  const TRule* Rule = FChunks[Where.Chunk]->At(Where.Offset)->GetRule();
-  return Rule ? Rule->GetSalience() : 0;
+  return FChunks[Where.Chunk]->At(Where.Offset)->GetSalience();
 }
 
 int32_t TIEAgenda::SearchSalience(int32_t Salience) const {
@@ -279,8 +277,7 @@ void TIEAgenda::Insert(int32_t Index, std::unique_ptr<TActivation> Activation) {
 
 int32_t TIEAgenda::Add(std::unique_ptr<TActivation> Activation) {
   if (!Activation) throw EIEException(SInvalidAgendaItem);
-  const TRule* Rule = Activation->GetRule();
-  int32_t Index = SearchSalience(Rule ? Rule->GetSalience() : 0);
+  int32_t Index = SearchSalience(Activation->GetSalience());
   if (Index < 0) Index = FCount;
   Insert(Index, std::move(Activation));
   return Index;

@@ -1,8 +1,8 @@
 #pragma once
-// TIEAgenda: the activations ready to fire, in descending order of rule salience (index 0 fires next), with
-// ties placed by the conflict-resolution strategy exactly as the salience search below decides. The agenda
-// owns its activations. Inserting and removing stay cheap with hundreds of thousands of activations: the
-// items live in a list of bounded chunks, each activation knows its chunk, and inserting in front of the
+// TIEAgenda: the activations ready to fire, in descending order of activation salience (index 0 fires next),
+// with ties placed by the conflict-resolution strategy exactly as the salience search below decides. The
+// agenda owns its activations. Inserting and removing stay cheap with hundreds of thousands of activations:
+// the items live in a list of bounded chunks, each activation knows its chunk, and inserting in front of the
 // first item or after the last costs the same whatever the agenda's size.
 #include <cstddef>
 #include <cstdint>
@@ -26,14 +26,14 @@ class TIEAgenda {
   /// Stores the strategy without re-sorting (the engine re-adds the activations when it changes).
   void SetStrategy(TSearchStrategy Value) noexcept { FStrategy = Value; }
 
-  /// The insertion position for a rule salience: -1 (append) or the index to insert in front of.
+  /// The insertion position for a salience: -1 (append) or the index to insert in front of.
   ///  Empty agenda: -1. Depth-first: 0 when Salience >= sal(0); -1 when Salience < sal(last); otherwise a
   ///  bisection (lo 0, hi last; mid = (lo + hi) / 2; equal: mid; sal(mid) above: lo = mid + 1; else
   ///  hi = mid - 1; no equal: hi + 1). Breadth-first: -1 when Salience <= sal(last); 0 when Salience >
   ///  sal(0); otherwise the same bisection.
   int32_t SearchSalience(int32_t Salience) const;
-  /// Inserts at SearchSalience of the rule's current salience; returns the index. A null activation raises
-  /// EIEException "Invalid object, agenda can only accept TActivation objects".
+  /// Inserts at SearchSalience of the activation's stored salience; returns the index. A null activation
+  /// raises EIEException "Invalid object, agenda can only accept TActivation objects".
   int32_t Add(std::unique_ptr<TActivation> Activation);
   /// Inserts at Index (-1 or Count appends); any other index outside 0..Count raises EListError "List index
   /// out of bounds (<index>)", a null activation as Add.

@@ -37,26 +37,30 @@ bool IsFalse(const IIEValue& Value) {
   return Value && Value->GetDType() == dtAtom && Value->Text() == FCFalse->Text();
 }
 
-// Leaves the shared context without token and fact when a node is done with it, also when a call raises.
-class TContextScope {
+// Points the network's shared context at one pair (a partial match and the fact it is tested with) while the
+// pair's tests run and its token travels on, then gives the context back its previous token and fact, also
+// when a call raises. The nodes below use the same context: restoring keeps what they set from reaching the
+// next pair of an outer scan. A return a test's call left pending is dropped with the pair.
+class TPairContext {
  public:
-  explicit TContextScope(TIEContext* Context) noexcept : FContext(Context) {}
-  TContextScope(const TContextScope&) = delete;
-  TContextScope& operator=(const TContextScope&) = delete;
-  ~TContextScope() {
-    FContext->SetToken(ITokenBase());
-    FContext->SetFact(IFact());
+  TPairContext(TIEContext* Context, const ITokenBase& Token, const IFact& Fact)
+      : FContext(Context), FToken(Context->GetToken()), FFact(Context->GetFact()) {
+    FContext->SetToken(Token);
+    FContext->SetFact(Fact);
+  }
+  TPairContext(const TPairContext&) = delete;
+  TPairContext& operator=(const TPairContext&) = delete;
+  ~TPairContext() {
+    if (FContext->GetReturn()) FContext->ClearReturnValue();
+    FContext->SetToken(FToken);
+    FContext->SetFact(FFact);
   }
 
  private:
   TIEContext* FContext;
+  ITokenBase FToken;
+  IFact FFact;
 };
-
-// Points the context at Token and Fact; a field that holds them already is left alone (no count changes).
-void UseContext(TIEContext* Context, const IReteToken& Token, const IFact& Fact) {
-  if (Context->GetToken().get() != Token.get()) Context->SetToken(Token);
-  if (Context->GetFact().get() != Fact.get()) Context->SetFact(Fact);
-}
 
 // The slot's value narrowed to its list element at Index (NoSubIndex: the whole value); nil when the fact
 // has no such slot or the list no such element.
@@ -134,9 +138,7 @@ std::string TReteNode::GetToString() const {
 IIEValue TReteNode::Evaluate(const IIEValue& Call, const IReteToken& Token, const IFact& Fact) {
   IIEValue Result;
   if (!Call || !FContext) return Result;
-  TContextScope Scope(FContext);
-  FContext->SetToken(Token);
-  FContext->SetFact(Fact);
+  TPairContext Pair(FContext, Token, Fact);
   IIEValue Held = Call;  // the call stays alive while it runs
   Held->Resolve(FContext, Result);
   return Result;
@@ -372,8 +374,13 @@ bool TTestNode::Equals(const TTestNode& Other) const {
 }
 
 bool TTestNode::RunTests() {
-  for (const auto& Test : FTests)
-    if (!Test->PerformTest(GetContext())) return false;
+  TIEContext* Context = GetContext();
+  for (const auto& Test : FTests) {
+    const bool Pass = Test->PerformTest(Context);
+    // A return left pending by a call stops at its test.
+    if (Context->GetReturn()) Context->ClearReturnValue();
+    if (!Pass) return false;
+  }
   return true;
 }
 
@@ -384,12 +391,8 @@ bool TTestNode::CallNode(const IReteToken& Token, TCallType CallType) {
     CallChildren(Token);
     return true;
   }
-  bool Pass;
-  {
-    TContextScope Scope(GetContext());
-    GetContext()->SetToken(Token);
-    Pass = RunTests();
-  }
+  TPairContext Pair(GetContext(), Token, IFact());
+  const bool Pass = RunTests();
   // The test element takes a place in the partial match like any pattern, so that the positions of the
   // later patterns' bindings stay right: the placeholder fact stands there.
   if (Pass) CallChildren(MakeRef<TIEToken>(Token, NullFact()));
@@ -508,15 +511,13 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
 void TJoinNode::RunTestsVaryLeft(const IReteToken& Right) {
   if (FLeft->Count() == 0) return;
   TIEContext* Context = GetContext();
-  TContextScope Scope(Context);
   const IFact& RightFact = Right->GetFact();
   const TTokenAction Tag = Right->GetTag();
   const bool Adding = Tag != taRemove;
   const IFact& Null = NullFact();
 
   auto Visit = [&](const IReteToken& Left) {
-    // The context is set for every token: the nodes below use it too.
-    UseContext(Context, Left, RightFact);
+    TPairContext Pair(Context, Left, RightFact);
     if (!RunTests()) return;
     if (!FNegated) {
       IReteToken Joined = MakeRef<TIEToken>(Left, RightFact);
@@ -549,9 +550,8 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left) {
   const bool Skip = FRight->GetEmpty() && FNegated && Removing;
   if (!Skip && FRight->Count() > 0) {
     TIEContext* Context = GetContext();
-    TContextScope Scope(Context);
     auto Visit = [&](const IReteToken& Right) -> bool {  // false: stop the scan
-      UseContext(Context, Left, Right->GetFact());
+      TPairContext Pair(Context, Left, Right->GetFact());
       if (!RunTests()) return true;
       if (FNegated) {
         ++Blocking;

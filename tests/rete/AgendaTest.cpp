@@ -143,7 +143,7 @@ TEST_F(TAgendaTest, ActivationStrengthTextAndCopies) {
     EXPECT_FALSE(std::signbit(Activation.GetStrength())) << Given;
   }
 
-  // The text reads the rule's salience when it is asked for.
+  // The text shows the activation's own salience: the rule's when it was made, or the one stored since.
   TRule* Rule = RuleOf(10);
   Rule->SetRuleName("check-order");
   IReteToken Match = MakeRef<TIEToken>(MakeRef<TIEToken>(taAdd, NewFact(1)), NewFact(4));
@@ -151,6 +151,8 @@ TEST_F(TAgendaTest, ActivationStrengthTextAndCopies) {
   EXPECT_EQ(Check.GetToString(), "10 check-order : f-1, f-4 (1.0000)");
   Check.SetStrength(0.123456f);
   Rule->SetSalienceInteger(-3);
+  EXPECT_EQ(Check.GetToString(), "10 check-order : f-1, f-4 (0.1235)");
+  Check.SetSalience(-3);
   EXPECT_EQ(Check.GetToString(), "-3 check-order : f-1, f-4 (0.1235)");
   TIEAgenda Agenda;  // one activation per line, in agenda order
   Agenda.Add(Check.Clone());
@@ -159,7 +161,8 @@ TEST_F(TAgendaTest, ActivationStrengthTextAndCopies) {
             "7 " + RuleOf(7)->GetRuleName() + " : f-1 (1.0000)\r\n-3 check-order : f-1, f-4 (0.1235)");
   EXPECT_EQ(TIEAgenda().GetToString(), "");
 
-  // Copies take rule, token, node and strength; a copy is on no agenda, an assigned one stays where it is.
+  // Copies take rule, token, node, strength and salience; a copy is on no agenda, an assigned one stays where
+  // it is.
   int NodeStorage = 0;
   auto* Node = reinterpret_cast<TPatternMatchTerminalNode*>(&NodeStorage);
   Check.SetNode(Node);
@@ -168,10 +171,12 @@ TEST_F(TAgendaTest, ActivationStrengthTextAndCopies) {
   EXPECT_EQ(Copy->GetToken().get(), Match.get());
   EXPECT_EQ(Copy->GetNode(), Node);
   EXPECT_EQ(Copy->AgendaSlot, nullptr);
+  EXPECT_EQ(Copy->GetSalience(), -3);
   TActivation* OnAgenda = Agenda.Get(0);
   OnAgenda->Assign(&Check);
   EXPECT_EQ(OnAgenda->GetToString(), Check.GetToString());
   EXPECT_EQ(OnAgenda->GetNode(), Node);
+  EXPECT_EQ(OnAgenda->GetSalience(), -3);
   EXPECT_EQ(Agenda.IndexOf(OnAgenda), 0);
   TIEToken NotAnActivation;
   EXPECT_THROW(OnAgenda->Assign(&NotAnActivation), EConvertError);
@@ -191,6 +196,38 @@ TEST_F(TAgendaTest, FiringRunsTheRuleWithTheToken) {
 }
 
 // ---- the agenda ------------------------------------------------------------------------------------------
+
+TEST_F(TAgendaTest, ActivationsKeepTheSalienceTheyWereMadeWith) {
+  TRule* Rule = RuleOf(5);
+  Rule->SetRuleName("watch");
+  TRule* Middle = RuleOf(7);
+  for (TSearchStrategy Strategy : {ssDepthFirst, ssBreadthFirst}) {
+    SCOPED_TRACE(Strategy);
+    TIEAgenda Agenda;
+    Agenda.SetStrategy(Strategy);
+    TActivation* Third = Agenda.Get(Agenda.Add(std::make_unique<TActivation>(Middle, Token, nullptr, 1.0f)));
+    Rule->SetSalienceInteger(5);
+    TActivation* Low = Agenda.Get(Agenda.Add(std::make_unique<TActivation>(Rule, Token, nullptr, 1.0f)));
+    Rule->SetSalienceInteger(10);
+    TActivation* High = Agenda.Get(Agenda.Add(std::make_unique<TActivation>(Rule, Token, nullptr, 1.0f)));
+    // The rule now says 10 for both; each activation still carries its own salience and place.
+    EXPECT_EQ(Low->GetSalience(), 5);
+    EXPECT_EQ(High->GetSalience(), 10);
+    EXPECT_EQ(Agenda.Items(), (std::vector<TActivation*>{High, Third, Low}));
+    EXPECT_EQ(Low->GetToString(), "5 watch : f-1 (1.0000)");
+    EXPECT_EQ(High->GetToString(), "10 watch : f-1 (1.0000)");
+    // The search compares stored saliences: 6 goes between the 7 and the old 5, not after both 10s.
+    EXPECT_EQ(Agenda.SearchSalience(6), 2);
+    EXPECT_EQ(Agenda.SearchSalience(10), 0);
+    // A salience stored after evaluation (as the engine does for dynamic salience) decides the place.
+    Rule->SetSalienceInteger(0);
+    auto Evaluated = std::make_unique<TActivation>(Rule, Token, nullptr, 1.0f);
+    Evaluated->SetSalience(8);
+    TActivation* Raw = Evaluated.get();
+    EXPECT_EQ(Agenda.Add(std::move(Evaluated)), 1);
+    EXPECT_EQ(Agenda.Items(), (std::vector<TActivation*>{High, Raw, Third, Low}));
+  }
+}
 
 TEST_F(TAgendaTest, SalienceSearchWorkedExamples) {
   TIEAgenda Agenda;

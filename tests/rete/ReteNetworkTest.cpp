@@ -46,6 +46,23 @@ IIEValue FuzzyPeak(double Height) {
   return MakeRef<TIEValue>(Set);
 }
 
+// (probe x): x, resolved. It leaves a return pending on the context it ran in, as a call that ends in a
+// return would, and counts the calls that found one still pending from an earlier call.
+class TProbeFunction final : public TIEUserFunction {
+ public:
+  explicit TProbeFunction(int* StalePending) : TIEUserFunction("probe", 1, 1), FStalePending(StalePending) {}
+
+ protected:
+  void Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) override {
+    if (Context->GetReturn()) ++*FStalePending;
+    Result = ResolvedArgument(FunCall, 0, Context);
+    Context->SetReturnValue(Result);
+  }
+
+ private:
+  int* FStalePending;
+};
+
 class TReteNetworkTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -445,6 +462,84 @@ TEST_F(TReteNetworkTest, ATestElementFiltersPartialMatchesAndKeepsLaterPositions
   ASSERT_EQ(Token->GetCount(), 3);
   EXPECT_EQ(Token->GetFacts(1), Engine.GetNullFact());
   EXPECT_EQ(Token->GetFacts(2)->GetTemplate(), Customer);
+}
+
+TEST_F(TReteNetworkTest, CallJoinTestsSeeTheirOwnPairWhateverTheNodesBelowDid) {
+  int StalePending = 0;
+  Engine.AddUserFunction(MakeRef<TProbeFunction>(&StalePending));
+  // (order (id ?o) (customer ?c))
+  // (customer (id ?i&:(probe (eq ?i ?c))))
+  // (person (name ?p&:(probe (eq ?p ?c))) (nick ?k&:(probe (neq ?k ?o))))
+  std::vector<std::unique_ptr<TIEPattern>> Lhs;
+  Lhs.push_back(P(Order, {{"id", Var("o")}, {"customer", Var("c")}}));
+  Lhs.push_back(P(Customer, {{"id", Var("i")}}));
+  Lhs.back()->AddTest(
+      "id", CallValue(Call(&Engine, "probe", {CallValue(Call(&Engine, "eq", {Var("i"), Var("c")}))})),
+      NoSubIndex, false, true);
+  Lhs.push_back(P(Person, {{"name", Var("p")}, {"nick", Var("k")}}));
+  Lhs.back()->AddTest(
+      "name", CallValue(Call(&Engine, "probe", {CallValue(Call(&Engine, "eq", {Var("p"), Var("c")}))})),
+      NoSubIndex, false, true);
+  Lhs.back()->AddTest(
+      "nick", CallValue(Call(&Engine, "probe", {CallValue(Call(&Engine, "neq", {Var("k"), Var("o")}))})),
+      NoSubIndex, false, true);
+  TRule* Rule = AddRule("pairs", std::move(Lhs));
+  const auto Joins = NodesOf<TJoinNode>(Rule);
+  ASSERT_EQ(Joins.size(), 2u);
+  EXPECT_FALSE(Joins[0]->GetUseShortCut());  // every pair is tested by the calls
+  EXPECT_FALSE(Joins[1]->GetUseShortCut());
+
+  auto Fact = [&](const IFactTemplate& Template, std::vector<std::pair<std::string, IIEValue>> Values,
+                  int32_t Id) {
+    IFact Made = Make(Template, std::move(Values));
+    Made->SetID(Id);
+    return Made;
+  };
+  const std::vector<IFact> Facts = {
+      Fact(Order, {{"id", Atom("o1")}, {"customer", Atom("bob")}}, 1),
+      Fact(Order, {{"id", Atom("o2")}, {"customer", Atom("ann")}}, 2),
+      Fact(Order, {{"id", Atom("o3")}, {"customer", Atom("bob")}}, 3),
+      Fact(Customer, {{"id", Atom("bob")}}, 4),
+      Fact(Customer, {{"id", Atom("ann")}}, 5),
+      Fact(Customer, {{"id", Atom("joe")}}, 6),
+      Fact(Person, {{"name", Atom("bob")}, {"nick", Atom("o1")}}, 7),  // refused for o1 by its nick
+      Fact(Person, {{"name", Atom("bob")}, {"nick", Atom("x")}}, 8),
+      Fact(Person, {{"name", Atom("ann")}, {"nick", Atom("o3")}}, 9),
+      Fact(Person, {{"name", Atom("joe")}, {"nick", Atom("z")}}, 10),  // joe has no order
+  };
+  const Lines Expected = {"pairs: f-1, f-4, f-8", "pairs: f-2, f-5, f-9", "pairs: f-3, f-4, f-7",
+                          "pairs: f-3, f-4, f-8"};
+  auto Sorted = [this] {
+    Lines Found = Agenda();
+    std::sort(Found.begin(), Found.end());
+    return Found;
+  };
+
+  // The shared context is handed back as it was found after every token.
+  TIEContext* Context = Net->GetContext();
+  const IReteToken Outer = MakeRef<TIEToken>(taAdd, Facts[0]);
+  const IFact OuterFact = Facts[1];
+  Context->SetToken(Outer);
+  Context->SetFact(OuterFact);
+
+  for (const bool Backwards : {false, true}) {
+    SCOPED_TRACE(Backwards ? "persons first" : "orders first");
+    std::vector<IFact> Arrival = Facts;
+    if (Backwards) std::reverse(Arrival.begin(), Arrival.end());
+    for (const IFact& Each : Arrival) {
+      Net->ProcessToken(MakeRef<TIEToken>(taAdd, Each));
+      EXPECT_EQ(Context->GetToken().get(), Outer.get());
+      EXPECT_EQ(Context->GetFact().get(), OuterFact.get());
+      EXPECT_FALSE(Context->GetReturn());
+    }
+    EXPECT_EQ(Sorted(), Expected);
+    // Withdrawn in the order they came: every match goes with its first fact.
+    for (const IFact& Each : Arrival) Net->ProcessToken(MakeRef<TIEToken>(taRemove, Each));
+    EXPECT_TRUE(Agenda().empty());
+    EXPECT_EQ(Context->GetToken().get(), Outer.get());
+    EXPECT_EQ(Context->GetFact().get(), OuterFact.get());
+  }
+  EXPECT_EQ(StalePending, 0);
 }
 
 // ---- negation
