@@ -813,6 +813,7 @@ bool TPatternMatchTerminalNode::AddActivation(const IReteToken& Token) {
   if (!FRule || !GetNetwork() || !GetNetwork()->GetEngine()) return false;
   if ((FRule->GetOneShot() && FRule->GetFired()) || !FRule->GetEnabled()) return false;
   if (Token->GetTag() == taUpdate && FInitialized) return false;
+  if (FActivations.FindEqual(*Token)) return false;  // one activation per match: an equal token adds nothing
   auto Activation = std::make_unique<TActivation>(FRule, Token, this, Token->GetStrength());
   TActivation* Made = Activation.get();
   FActivations.Append(Made);
@@ -835,10 +836,12 @@ void TPatternMatchTerminalNode::StandDown() {
 }
 
 bool TPatternMatchTerminalNode::StandDown(const IReteToken& Token) {
-  TActivation* Activation = FActivations.FindEqual(*Token);
-  if (!Activation) return false;
-  Deactivate(Activation);
-  return true;
+  bool Any = false;
+  while (TActivation* Activation = FActivations.FindEqual(*Token)) {
+    Deactivate(Activation);
+    Any = true;
+  }
+  return Any;
 }
 
 void TPatternMatchTerminalNode::RuleFired(TActivation* Activation) {

@@ -282,6 +282,16 @@ TEST_F(TReteNetworkTest, ARuleAddedAfterItsFactsIsPrimedAtOnce) {
   EXPECT_EQ(Agenda(), (Lines{"late: f-1, f-2", "late: f-4, f-3"}));
 }
 
+TEST_F(TReteNetworkTest, ATerminalNodeHoldsOneActivationPerMatch) {
+  AddRule("single", Ps(P(Order, {{"customer", Atom("bob")}})));
+  IFact Bob = Assert(Order, {{"id", Int(1)}, {"customer", Atom("bob")}});
+  // A one-input rule keeps no memory: the same add token arriving again must not make a second activation.
+  Net->ProcessToken(MakeRef<TIEToken>(taAdd, Bob));
+  EXPECT_EQ(Agenda(), (Lines{"single: f-1"}));
+  Retract(Bob);
+  EXPECT_TRUE(Agenda().empty());
+}
+
 TEST_F(TReteNetworkTest, AVariableInTwoSlotsOfOnePatternIsTestedWithoutAJoin) {
   TRule* Rule = AddRule("same", Ps(P(Person, {{"name", Var("x")}, {"nick", Var("x")}})));
   EXPECT_EQ(Net->GetRuleTrace(Rule), "same: +1+1+t");
