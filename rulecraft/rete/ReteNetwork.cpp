@@ -83,6 +83,19 @@ void ForEachTest(const TIEPattern& Pattern, F Body) {
     for (int32_t T = 0; T < Pattern.GetSlotTestCount(S); ++T) Body(S, *Pattern.GetSlotTest(S, T));
 }
 
+/// Body(slot, test) for each test whose value is a variable, at the variable's first appearance in Pattern.
+template <class F>
+void ForEachFirstVariable(const TIEPattern& Pattern, F Body) {
+  std::vector<std::string> Seen;
+  ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+    const IIEValue& Value = Test.GetSlotValue();
+    if (!IsVariable(Value)) return;
+    if (std::find(Seen.begin(), Seen.end(), Value->Text()) != Seen.end()) return;
+    Seen.push_back(Value->Text());
+    Body(S, Test);
+  });
+}
+
 bool IsBackwardChaining(const TIEPattern& Pattern) {
   return Pattern.GetFactTemplate() && Pattern.GetFactTemplate()->IsBackwardChaining();
 }
@@ -424,12 +437,8 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     const TIEPattern& Pattern = *Rule.GetPattern(I);
     if (Pattern.GetName() == STestCE) continue;
     TReteNode* Node = Ends[static_cast<size_t>(I)];
-    std::vector<std::string> Seen;
-    ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+    ForEachFirstVariable(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
       const IIEValue& Value = Test.GetSlotValue();
-      if (!IsVariable(Value)) return;
-      if (std::find(Seen.begin(), Seen.end(), Value->Text()) != Seen.end()) return;
-      Seen.push_back(Value->Text());
       for (int32_t Later = S + 1; Later < Pattern.GetSlotCount(); ++Later)
         for (int32_t T = 0; T < Pattern.GetSlotTestCount(Later); ++T) {
           const TIEPatternMatchTest& Other = *Pattern.GetSlotTest(Later, T);
@@ -458,12 +467,8 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     else
       Made = std::make_unique<TJoinNode>(this, Negated > 0, Pattern.GetUnique(), FHashKey);
 
-    std::vector<std::string> Seen;
-    ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+    ForEachFirstVariable(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
       const IIEValue& Value = Test.GetSlotValue();
-      if (!IsVariable(Value)) return;
-      if (std::find(Seen.begin(), Seen.end(), Value->Text()) != Seen.end()) return;
-      Seen.push_back(Value->Text());
       const TBinding* Binding = Rule.GetBindingByName(Value->Text());
       if (!Binding) throw EIEException(SCorruptedVariable, {Value->Text()});
       if (Binding->GetFactIndex() >= I) return;  // bound by this pattern: no join test
