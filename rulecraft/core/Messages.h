@@ -143,6 +143,10 @@ inline constexpr const char* SUnexpectedEOF = "Unexpected end of stream";
 /// A name that selects none of the functions a configured function class serves.
 inline constexpr const char* SWrongFunctionName = "Wrong function name: %s";
 inline constexpr const char* SNegatedVariable = "First Use of Variable is negated, variable name is %s";
+/// A variable bound inside a not or exists pattern used in another pattern, a test or an action (wording ours).
+inline constexpr const char* SNegatedBindingUsedOutside = "Variable %s is bound only inside a negated pattern and cannot be used outside it";
+/// A call in a not or exists pattern that reads a variable bound by a later pattern (wording ours).
+inline constexpr const char* SUsedBeforeBoundInNot = "Variable %s is used in a negated pattern before the pattern that binds it";
 /// The message, the parser operation, the line number and the consumed text.
 inline constexpr const char* SParseError = "Parsing Error, %s in %s at line %s: %s";
 inline constexpr const char* SNoParser = "No parser assigned to the inference engine";

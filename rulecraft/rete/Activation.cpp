@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "rulecraft/framework/Format.h"
+#include "rulecraft/rete/ReteNode.h"
 #include "rulecraft/rete/Rule.h"
 
 namespace rulecraft {
@@ -24,7 +25,10 @@ TActivation::TActivation(TRule* Rule, IReteToken Token, TPatternMatchTerminalNod
       FStrength(LimitStrength(Strength)),
       FSalience(Rule ? Rule->GetSalience() : 0) {}
 
-TActivation::~TActivation() = default;
+TActivation::~TActivation() {
+  // An activation freed by whatever path leaves its terminal node's list first.
+  if (FNode) FNode->Forget(this);
+}
 
 void TActivation::SetStrength(float Value) noexcept { FStrength = LimitStrength(Value); }
 

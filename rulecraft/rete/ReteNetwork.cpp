@@ -100,6 +100,56 @@ bool IsBackwardChaining(const TIEPattern& Pattern) {
   return Pattern.GetFactTemplate() && Pattern.GetFactTemplate()->IsBackwardChaining();
 }
 
+// The latest pattern position a prepared call reads (-1 when it reads none).
+int32_t LatestPosition(const TFunctionCall& Call, int Depth = 0) {
+  CheckNesting(Depth, Call);
+  int32_t Latest = -1;
+  for (const IIEValue& Argument : Call.GetArguments()) {
+    if (const TBindingInfo* Record = BindingRecordOf(Argument))
+      Latest = std::max(Latest, Record->GetFactIndex());
+    else if (IsCall(Argument))
+      Latest = std::max(Latest, LatestPosition(*Argument->GetAsFunCall(), Depth + 1));
+  }
+  return Latest;
+}
+
+// Body(variable) for every variable of Call, nested calls included.
+template <class F>
+void ForEachVariable(const TFunctionCall& Call, F&& Body, int Depth = 0) {
+  CheckNesting(Depth, Call);
+  for (const IIEValue& Argument : Call.GetArguments()) {
+    if (IsVariable(Argument))
+      Body(Argument);
+    else if (IsCall(Argument))
+      ForEachVariable(*Argument->GetAsFunCall(), Body, Depth + 1);
+  }
+}
+
+// A negated pattern (not, exists) matches when no fact does, so a variable it binds has no value anywhere
+// else: its partial match holds the placeholder there. Using such a variable outside its pattern (in
+// another pattern, a test or an action) is an error rather than a silent misfire.
+void CheckNegatedBindings(const TRule& Rule) {
+  const int32_t Count = Rule.GetPatternCount();
+  auto Check = [&](const IIEValue& Variable, int32_t Position) {
+    const TBinding* Binding = Rule.GetBindingByName(Variable->Text());
+    if (!Binding) return;
+    const int32_t At = Binding->GetFactIndex();
+    if (At == Position || At < 0 || At >= Count || Rule.GetPattern(At)->GetNegatedCount() == 0) return;
+    throw EIEException(SNegatedBindingUsedOutside, {Variable->GetToString()});
+  };
+  for (int32_t I = 0; I < Count; ++I)
+    ForEachTest(*Rule.GetPattern(I), [&](int32_t, const TIEPatternMatchTest& Test) {
+      const IIEValue& Value = Test.GetSlotValue();
+      if (IsVariable(Value))
+        Check(Value, I);
+      else if (IsCall(Value))
+        ForEachVariable(*Value->GetAsFunCall(), [&](const IIEValue& Variable) { Check(Variable, I); });
+    });
+  for (int32_t I = 0; I < Rule.GetActionCount(); ++I)
+    if (const IFunCall& Action = Rule.GetAction(I))
+      ForEachVariable(*Action, [&](const IIEValue& Variable) { Check(Variable, -1); });
+}
+
 }  // namespace
 
 // ---- lifetime
@@ -241,14 +291,50 @@ bool TReteNetwork::ProcessToken(const IReteToken& Token) {
 }
 
 void TReteNetwork::UpdateNodes(const std::vector<TReteNode*>& Nodes) {
-  if (!FEngine || Nodes.empty()) return;
-  for (const IFact& Fact : FEngine->GetFactList()) {
-    if (!Fact) continue;
-    const IReteToken Remove = MakeRef<TIEToken>(taRemove, Fact);
-    for (TReteNode* Node : Nodes) ProcessTokenOneNode(Node, Remove);
-    const IReteToken Add = MakeRef<TIEToken>(taAdd, Fact);
-    for (TReteNode* Node : Nodes) ProcessTokenOneNode(Node, Add);
+  if (Nodes.empty()) return;
+  // The nodes to prime, and the nodes without memory that feed them (pattern tests, test elements): only
+  // these receive tokens while priming, so no other node sees anything twice.
+  std::vector<TReteNode*> Marked;
+  auto Mark = [&Marked](TReteNode* Node) {
+    if (!Node || Node->FPrimeTarget) return;
+    Node->FPrimeTarget = true;
+    Marked.push_back(Node);
+  };
+  for (TReteNode* Node : Nodes) Mark(Node);
+  // The joins outside that feed them: they hand on what they hold now.
+  std::vector<TReteNode*> Holders;
+  for (size_t I = 0; I < Marked.size(); ++I)
+    for (TReteNode* Source : Marked[I]->FSources) {
+      if (Source->FPrimeTarget) continue;
+      if (!Source->HasMemory())
+        Mark(Source);
+      else if (std::find(Holders.begin(), Holders.end(), Source) == Holders.end())
+        Holders.push_back(Source);
+    }
+  std::sort(Holders.begin(), Holders.end(),
+            [](const TReteNode* A, const TReteNode* B) { return A->GetNumber() < B->GetNumber(); });
+
+  struct TUnmark {
+    TReteNetwork* Network;
+    std::vector<TReteNode*>& Nodes;
+    ~TUnmark() {
+      for (TReteNode* Node : Nodes) Node->FPrimeTarget = false;
+      Network->FPriming = false;
+    }
+  } Unmark{this, Marked};
+  FPriming = true;
+  // The facts first: they fill the right memories (and whole joins fed by facts only) ...
+  if (FEngine) {
+    const std::vector<IFact> Facts = FEngine->GetFactList();
+    for (const IFact& Fact : Facts) {
+      if (!Fact) continue;
+      const IReteToken Add = MakeRef<TIEToken>(taAdd, Fact);
+      for (size_t R = 0; R < FRoots.size(); ++R)
+        if (FRoots[R]->FPrimeTarget) FRoots[R]->CallNode(Add, ctSingle);
+    }
   }
+  // ... then the partial matches the outside joins hold meet them.
+  for (TReteNode* Holder : Holders) Holder->PassStoredMatches();
 }
 
 // ---- clearing and removing
@@ -393,9 +479,10 @@ void TReteNetwork::AddRule(TRule* Rule) {
 }
 
 void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
+  CheckNegatedBindings(Rule);
   const int32_t Count = Rule.GetPatternCount();
   std::vector<TReteNode*> Ends(static_cast<size_t>(Count), nullptr);
-  std::vector<TReteNode*> EntryNodes;
+  const size_t FirstNew = FNodes.size();  // nodes are appended: those from here on are this rule's own
 
   // First pass: the one-input chain of every pattern.
   for (int32_t I = 0; I < Count; ++I) {
@@ -403,7 +490,6 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     const bool TestElement = Pattern.GetName() == STestCE;
     TReteNode* Node = CreateSuccessor(nullptr, TestElement ? pmtUnknown : pmtTestClassType, &Rule, {0, 0},
                                       MakeRef<TIEValue>(Pattern.GetName(), dtAtom));
-    if (std::find(EntryNodes.begin(), EntryNodes.end(), Node) == EntryNodes.end()) EntryNodes.push_back(Node);
     if (!TestElement) {
       ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
         const IIEValue& Value = Test.GetSlotValue();
@@ -454,6 +540,37 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     Ends[static_cast<size_t>(I)] = Node;
   }
 
+  // Calls reading other patterns are tested at the join of the latest pattern they read: a call in a
+  // pattern or test element that reads a later pattern's variable waits for that pattern's join.
+  struct TJoinCall {
+    TSlotTestType Type;
+    int32_t SubIndex;
+    IFunCall Call;
+  };
+  std::vector<std::vector<TJoinCall>> JoinCalls(static_cast<size_t>(Count));
+  for (int32_t I = 0; I < Count; ++I) {
+    const TIEPattern& Pattern = *Rule.GetPattern(I);
+    const bool TestElement = Pattern.GetName() == STestCE;
+    ForEachTest(Pattern, [&](int32_t, const TIEPatternMatchTest& Test) {
+      const IIEValue& Value = Test.GetSlotValue();
+      if (!IsCall(Value)) return;
+      IFunCall Prepared = Evaluate(*Value->GetAsFunCall(), &Rule);
+      if (!TestElement && !HasMorePatterns(*Prepared, I)) return;  // a node test, made in the first pass
+      const int32_t Latest = std::max(I, LatestPosition(*Prepared));
+      if (Latest > I && Pattern.GetNegatedCount() > 0) {
+        // A negated pattern's condition cannot wait for a later pattern.
+        std::string Name;
+        ForEachVariable(*Value->GetAsFunCall(), [&](const IIEValue& Variable) {
+          const TBinding* Binding = Rule.GetBindingByName(Variable->Text());
+          if (Name.empty() && Binding && Binding->GetFactIndex() > I) Name = Variable->GetToString();
+        });
+        throw EIEException(SUsedBeforeBoundInNot, {Name});
+      }
+      JoinCalls[static_cast<size_t>(Latest)].push_back(
+          {Test.GetTestType(), Test.GetMultiSlotSubIndex(), Prepared});
+    });
+  }
+
   // Third pass: a join (or a test node) for every pattern after the first.
   for (int32_t I = 1; I < Count; ++I) {
     TIEPattern& Pattern = *Rule.GetPattern(I);
@@ -481,15 +598,15 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
                                                     Binding->GetSubIndex(), Slot, Test.GetMultiSlotSubIndex(),
                                                     Binding->GetFactIndex()));
     });
-    ForEachTest(Pattern, [&](int32_t, const TIEPatternMatchTest& Test) {
-      const IIEValue& Value = Test.GetSlotValue();
-      if (!IsCall(Value)) return;
-      if (IsBackwardChaining(Pattern)) throw EIEException(SBackChainFuncallPatterns, {Pattern.GetName()});
-      IFunCall Prepared = Evaluate(*Value->GetAsFunCall(), &Rule);
-      if (TestElement || HasMorePatterns(*Prepared, I))
-        Made->AddTest(std::make_unique<TIEPatternMatchTest>(
-            nullptr, Test.GetTestType(), Test.GetMultiSlotSubIndex(), CallValue(Prepared)));
-    });
+    if (!TestElement && IsBackwardChaining(Pattern)) {
+      bool HasCall = !JoinCalls[static_cast<size_t>(I)].empty();
+      ForEachTest(Pattern,
+                  [&](int32_t, const TIEPatternMatchTest& Test) { HasCall |= IsCall(Test.GetSlotValue()); });
+      if (HasCall) throw EIEException(SBackChainFuncallPatterns, {Pattern.GetName()});
+    }
+    for (const TJoinCall& Join : JoinCalls[static_cast<size_t>(I)])
+      Made->AddTest(
+          std::make_unique<TIEPatternMatchTest>(nullptr, Join.Type, Join.SubIndex, CallValue(Join.Call)));
 
     // Sharing: a positive join fed the same way with the same tests.
     const bool BackChain = !TestElement && IsBackwardChaining(Pattern) && !Pattern.GetExplicit();
@@ -521,7 +638,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
       End = Node;
       // Every further `not` is one more negated level, blocked by whatever the level below passes on.
       for (int32_t Level = 1; Level < Negated; ++Level) {
-        TJoinNode* Extra = AddNode(std::make_unique<TJoinNode>(this, true, false, FHashKey));
+        TJoinNode* Extra = AddNode(TJoinNode::NegationLevel(this, FHashKey));
         Entry.Nodes.push_back(Extra);
         NewEdge(Previous, Extra, ctLeft);
         NewEdge(End, Extra, ctRight);
@@ -537,7 +654,9 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
   Entry.Nodes.push_back(Terminal);
   NewEdge(Ends.back(), Terminal, ctActivate);
   Entry.Trace += "+t";
-  UpdateNodes(EntryNodes);
+  std::vector<TReteNode*> Made;
+  for (size_t I = FirstNew; I < FNodes.size(); ++I) Made.push_back(FNodes[I].get());
+  UpdateNodes(Made);
   Terminal->SetInitialized(true);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // TReteNetwork: the engine's Rete network. Adding a rule compiles its patterns into nodes (ReteNode.h),
-// sharing every node an earlier rule built with the same test at the same place, and primes the new entry
-// nodes with the facts already in the fact base; removing a rule frees exactly the nodes no other rule uses.
+// sharing every node an earlier rule built with the same test at the same place, and primes the nodes it made
+// with the matches that already exist (earlier rules see nothing of it); removing a rule frees exactly the
+// nodes no other rule uses.
 // Every change of the fact base enters as a one-fact token at the roots (ProcessToken); complete matches
 // become activations that the network hands to the engine.
 //
@@ -94,8 +95,12 @@ class TReteNetwork : public TComponent {
   /// ctSingle edge ("+1"). Either way it is entered in the rule's node list.
   TPatternMatchNode* CreateSuccessor(TReteNode* Parent, TPatternMatchTest Test, const TRule* Rule,
                                      TNodeArgs Args, const IIEValue& Value = IIEValue());
-  /// Primes Nodes: for each fact of the fact base, a remove token and then an add token to each node.
+  /// Primes Nodes (nodes just made): each receives the matches its inputs hold now, and no other node
+  /// receives anything. The facts of the fact base go, as adding tokens, through the nodes without memory
+  /// that feed Nodes; then every join outside Nodes that feeds them passes on what it holds.
   void UpdateNodes(const std::vector<TReteNode*>& Nodes);
+  /// True while UpdateNodes runs.
+  bool IsPriming() const noexcept { return FPriming; }
 
   /// Into a TTreeNodes: one item per root and, under each item, one per outgoing edge ("<call type> <node
   /// text>"), recursively. Anything else gets the inherited behaviour.
@@ -134,6 +139,7 @@ class TReteNetwork : public TComponent {
   int32_t FHashKey = 101;
   float FMinActivationStrength = 0.0f;
   bool FEnabled = true;
+  bool FPriming = false;
 };
 
 }  // namespace rulecraft

@@ -123,9 +123,11 @@ bool TReteNode::HasEdgeTo(const TReteNode* Target, TCallType CallType) const noe
 std::string TReteNode::GetLabel() const { return ClassName() + "#" + std::to_string(FNumber); }
 
 void TReteNode::CallChildren(const IReteToken& Token) {
+  const bool Priming = FNetwork && FNetwork->IsPriming();
   // By index: the edge list is not changed while tokens flow, but a copy of each edge costs nothing.
   for (size_t I = 0; I < FEdges.size(); ++I) {
     const TReteEdge Edge = FEdges[I];
+    if (Priming && !Edge.Target->FPrimeTarget) continue;
     Edge.Target->CallNode(Token, Edge.CallType);
   }
 }
@@ -259,6 +261,12 @@ bool TPatternMatchNode::CallNode(const IReteToken& Token, TCallType CallType) {
 }
 
 bool TPatternMatchNode::PassCall(const IReteToken& Token, const IFact& Fact, bool Negate) {
+  // A removal follows the path its addition took: the call is not asked again (it may read globals that
+  // changed meanwhile); the nodes below ignore what they do not hold.
+  if (Token->GetTag() == taRemove) {
+    CallChildren(Token);
+    return true;
+  }
   const IIEValue Result = Evaluate(FValue, Token, Fact);
   const bool Pass = IsFalse(Result) == Negate;
   if (Pass) CallChildren(Token);
@@ -314,7 +322,8 @@ bool TPatternMatchNode::CallChildren(const IReteToken& Token, const IIEValue& Le
     CallChildren(Token);
     return true;
   }
-  if (Degree >= GetNetwork()->GetMinActivationStrength()) {
+  // A removal goes on whatever the lowest strength is now: the strength check belongs to the addition.
+  if (Degree >= GetNetwork()->GetMinActivationStrength() || Token->GetTag() == taRemove) {
     IReteToken Weaker = MakeRef<TIEToken>(Token);
     Weaker->SetStrength(static_cast<float>(Degree));
     CallChildren(Weaker);
@@ -353,7 +362,13 @@ TIESlotTest* TTestNode::GetTest(int32_t Index) const {
 }
 
 void TTestNode::AddTest(std::unique_ptr<TIESlotTest> Test) {
-  if (Test) FTests.push_back(std::move(Test));
+  if (!Test) return;
+  if (IsCallTest(*Test)) ++FCallTests;
+  FTests.push_back(std::move(Test));
+}
+
+bool TTestNode::IsCallTest(const TIESlotTest& Test) {
+  return Test.InheritsFrom(TIEPatternMatchTest::StaticClass());
 }
 
 bool TTestNode::Equals(const TTestNode& Other) const {
@@ -373,9 +388,11 @@ bool TTestNode::Equals(const TTestNode& Other) const {
   return true;
 }
 
-bool TTestNode::RunTests() {
+bool TTestNode::RunTests(bool Removing) {
   TIEContext* Context = GetContext();
+  const bool SkipCalls = Removing && FCallTests > 0;
   for (const auto& Test : FTests) {
+    if (SkipCalls && IsCallTest(*Test)) continue;
     const bool Pass = Test->PerformTest(Context);
     // A return left pending by a call stops at its test.
     if (Context->GetReturn()) Context->ClearReturnValue();
@@ -391,10 +408,17 @@ bool TTestNode::CallNode(const IReteToken& Token, TCallType CallType) {
     CallChildren(Token);
     return true;
   }
-  TPairContext Pair(GetContext(), Token, IFact());
-  const bool Pass = RunTests();
   // The test element takes a place in the partial match like any pattern, so that the positions of the
   // later patterns' bindings stay right: the placeholder fact stands there.
+  if (Token->GetTag() == taRemove) {
+    CallChildren(MakeRef<TIEToken>(Token, NullFact()));
+    return true;
+  }
+  bool Pass;
+  {
+    TPairContext Pair(GetContext(), Token, IFact());
+    Pass = RunTests();
+  }
   if (Pass) CallChildren(MakeRef<TIEToken>(Token, NullFact()));
   return Pass;
 }
@@ -412,6 +436,12 @@ TJoinNode::TJoinNode(TReteNetwork* Network, bool Negated, bool Unique, int32_t B
     : TTestNode(Network), FNegated(Negated), FUnique(Unique), FBucketCount(BucketCount) {}
 
 TJoinNode::~TJoinNode() = default;
+
+std::unique_ptr<TJoinNode> TJoinNode::NegationLevel(TReteNetwork* Network, int32_t BucketCount) {
+  auto Node = std::make_unique<TJoinNode>(Network, true, false, BucketCount);
+  Node->FMatchesParent = true;
+  return Node;
+}
 
 void TJoinNode::SetPattern(TIEPattern* Pattern, TRule* Rule) {
   if (Pattern && !(Pattern->GetFactTemplate() && Pattern->GetFactTemplate()->IsBackwardChaining()))
@@ -453,6 +483,20 @@ void TJoinNode::PrepareShortCut(const std::function<bool(const TIEJoinTest&)>& M
 }
 
 void TJoinNode::ClearMemory() {
+  FBlocked.clear();
+  if (FMatchesParent) {
+    // Left tokens by their sort code, right tokens by their parent's: a right token meets only the left
+    // token it extends (and the rare ones whose codes collide, which the parent check rejects).
+    if (FLeft)
+      FLeft->Clear();
+    else
+      FLeft = std::make_unique<TIETokenTree>(FBucketCount, 0, NoSubIndex, std::string(), true);
+    if (FRight)
+      FRight->Clear();
+    else
+      FRight = std::make_unique<TIETokenTree>(FBucketCount, 0, NoSubIndex, std::string(), true, true);
+    return;
+  }
   if (FLeft) {
     FLeft->Clear();
   } else if (FUseShortCut) {
@@ -489,17 +533,30 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
   const bool Removing = Token->GetTag() == taRemove;
   if (CallType == ctRight) {
     if (Removing) {
-      if (FRight->Remove(Token)) RunTestsVaryLeft(Token);
-    } else if (FRight->Add(MakeRef<TIEToken>(Token))) {
-      RunTestsVaryLeft(Token);
+      // The stored copy leaves and withdraws what it made; it knows whom it blocked.
+      if (IReteToken Stored = FRight->Extract(Token)) {
+        Stored->SetTag(taRemove);
+        RunTestsVaryLeft(Stored);
+      }
+    } else {
+      IReteToken Stored = MakeRef<TIEToken>(Token);
+      if (FRight->Add(Stored)) RunTestsVaryLeft(Stored);
     }
   } else if (Removing) {
-    if (FLeft->Remove(Token)) RunTestsVaryRight(Token);
+    if (IReteToken Stored = FLeft->Extract(Token)) {
+      if (!FNegated) {
+        RunTestsVaryRight(Token);
+      } else if (Stored->GetNegatedCount() == 0) {
+        // It passed when nothing blocked it: withdraw that.
+        ++FPassCount;
+        CallChildren(MakeRef<TIEToken>(Token, NullFact()));
+      }
+    }
   } else {
     IReteToken Stored = MakeRef<TIEToken>(Token);
     if (FLeft->Add(Stored)) {
       // A stored left token always counts the right tokens currently blocking it.
-      const int32_t Blocking = RunTestsVaryRight(Token);
+      const int32_t Blocking = RunTestsVaryRight(Stored);
       if (FNegated) Stored->SetNegatedCount(Blocking);
       AskForBackChain(Token);
     }
@@ -507,53 +564,90 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
   return FPassCount > 0;
 }
 
-// A right token arrives: compare it with the stored left tokens (those of its key with a short cut).
+bool TJoinNode::PairPasses(const TIEToken& Left, const TIEToken& Right, bool Removing) {
+  if (FMatchesParent) {
+    const TIEToken* Parent = Right.GetParentObject();
+    return Parent && Parent->Equals(&Left);
+  }
+  return RunTests(Removing);
+}
+
+void TJoinNode::RecordBlocking(const IReteToken& Right, const IReteToken& Left) {
+  FBlocked[Right.get()].push_back(Left);
+}
+
+void TJoinNode::Unblock(const IReteToken& Left) {
+  if (Left->GetNegatedCount() == 0) return;
+  Left->SetNegatedCount(Left->GetNegatedCount() - 1);
+  if (Left->GetNegatedCount() == 0) {
+    ++FPassCount;
+    CallChildren(MakeRef<TIEToken>(Left, NullFact()));
+  }
+}
+
+// A right token arrives or leaves: compare it with the stored left tokens (those of its key when keyed).
 void TJoinNode::RunTestsVaryLeft(const IReteToken& Right) {
-  if (FLeft->Count() == 0) return;
+  if (FLeft->Count() == 0) {
+    FBlocked.erase(Right.get());
+    return;
+  }
+  const bool Adding = Right->GetTag() != taRemove;
+  if (!Adding && RecordsBlocking()) {
+    // Unblock exactly the left tokens this one blocked and that are still stored.
+    auto It = FBlocked.find(Right.get());
+    if (It == FBlocked.end()) return;
+    const std::vector<IReteToken> Blocked = std::move(It->second);
+    FBlocked.erase(It);
+    for (const IReteToken& Left : Blocked)
+      if (FLeft->Holds(*Left)) Unblock(Left);
+    return;
+  }
   TIEContext* Context = GetContext();
   const IFact& RightFact = Right->GetFact();
   const TTokenAction Tag = Right->GetTag();
-  const bool Adding = Tag != taRemove;
   const IFact& Null = NullFact();
 
   auto Visit = [&](const IReteToken& Left) {
     TPairContext Pair(Context, Left, RightFact);
-    if (!RunTests()) return;
+    if (!PairPasses(*Left, *Right, !Adding)) return;
     if (!FNegated) {
       IReteToken Joined = MakeRef<TIEToken>(Left, RightFact);
       Joined->SetTag(Tag);
       Joined->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
       CallChildren(Joined);
     } else if (Adding) {
-      // Newly blocked: withdraw what the left token produced. The placeholder token carries the left token's
-      // strength, as when it was passed on, so that the withdrawal finds it.
+      if (RecordsBlocking()) RecordBlocking(Right, Left);
       Left->SetNegatedCount(Left->GetNegatedCount() + 1);
-      IReteToken Withdrawn = MakeRef<TIEToken>(Left, Null);
-      Withdrawn->SetTag(taRemove);
-      CallChildren(Withdrawn);
-    } else if (Left->GetNegatedCount() > 0) {
-      Left->SetNegatedCount(Left->GetNegatedCount() - 1);
-      if (Left->GetNegatedCount() == 0) CallChildren(MakeRef<TIEToken>(Left, Null));
+      if (Left->GetNegatedCount() == 1) {
+        // Newly blocked: withdraw what the left token produced. The placeholder token carries the left
+        // token's strength, as when it was passed on, so that the withdrawal finds it.
+        IReteToken Withdrawn = MakeRef<TIEToken>(Left, Null);
+        Withdrawn->SetTag(taRemove);
+        CallChildren(Withdrawn);
+      }
+    } else {
+      Unblock(Left);
     }
   };
-  if (FUseShortCut) {
+  if (Keyed()) {
     for (const IReteToken& Left : FLeft->GetTokens(FRight->KeyOf(*Right))) Visit(Left);
   } else {
     for (const IReteToken& Left : *FLeft) Visit(Left);
   }
 }
 
-// A left token arrives: compare it with the stored right tokens (those of its key with a short cut).
+// A left token arrives (the stored copy) or, in a positive join, leaves: compare it with the stored right
+// tokens (those of its key when keyed).
 int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left) {
   const bool Removing = Left->GetTag() == taRemove;
   int32_t Blocking = 0;
-  const bool Skip = FRight->GetEmpty() && FNegated && Removing;
-  if (!Skip && FRight->Count() > 0) {
+  if (FRight->Count() > 0) {
     TIEContext* Context = GetContext();
     auto Visit = [&](const IReteToken& Right) -> bool {  // false: stop the scan
       TPairContext Pair(Context, Left, Right->GetFact());
-      if (!RunTests()) return true;
+      if (!PairPasses(*Left, *Right, Removing)) return true;
       if (FNegated) {
+        if (RecordsBlocking()) RecordBlocking(Right, Left);
         ++Blocking;
         return true;
       }
@@ -563,7 +657,7 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left) {
       CallChildren(Joined);
       return !(FUnique && !Removing);
     };
-    if (FUseShortCut) {
+    if (Keyed()) {
       for (const IReteToken& Right : FRight->GetTokens(FLeft->KeyOf(*Left)))
         if (!Visit(Right)) break;
     } else {
@@ -576,6 +670,37 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left) {
     CallChildren(MakeRef<TIEToken>(Left, NullFact()));
   }
   return Blocking;
+}
+
+void TJoinNode::PassStoredMatches() {
+  if (!FLeft || !FRight) return;
+  TIEContext* Context = GetContext();
+  const IFact& Null = NullFact();
+  for (const IReteToken& Left : *FLeft) {
+    if (FNegated) {
+      if (Left->GetNegatedCount() != 0) continue;
+      IReteToken Passed = MakeRef<TIEToken>(Left, Null);
+      Passed->SetTag(taAdd);
+      CallChildren(Passed);
+      continue;
+    }
+    auto Visit = [&](const IReteToken& Right) -> bool {  // false: stop the scan
+      TPairContext Pair(Context, Left, Right->GetFact());
+      if (!RunTests()) return true;
+      IReteToken Joined = MakeRef<TIEToken>(Left, Right->GetFact());
+      Joined->SetTag(taAdd);
+      Joined->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
+      CallChildren(Joined);
+      return !FUnique;
+    };
+    if (Keyed()) {
+      for (const IReteToken& Right : FRight->GetTokens(FLeft->KeyOf(*Left)))
+        if (!Visit(Right)) break;
+    } else {
+      for (const IReteToken& Right : *FRight)
+        if (!Visit(Right)) break;
+    }
+  }
 }
 
 // A left token found no partner: ask the engine for the fact the backward-chaining pattern needs, as a goal
@@ -791,7 +916,17 @@ void TActivationList::Clear() noexcept {
 TPatternMatchTerminalNode::TPatternMatchTerminalNode(TReteNetwork* Network, TRule* Rule)
     : TReteNode(Network), FRule(Rule) {}
 
-TPatternMatchTerminalNode::~TPatternMatchTerminalNode() = default;
+TPatternMatchTerminalNode::~TPatternMatchTerminalNode() {
+  // Nothing on an agenda may keep pointing here: what is still listed is withdrawn first.
+  try {
+    StandDown();
+  } catch (...) {  // a handler's error cannot leave a destructor; the activations are gone all the same
+    while (TActivation* Activation = FActivations.Last()) {
+      FActivations.Remove(Activation);
+      Activation->SetNode(nullptr);
+    }
+  }
+}
 
 bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType CallType) {
   (void)CallType;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "rulecraft/core/Value.h"
@@ -107,8 +108,15 @@ class TReteNode : public TObject {
 
   /// Receives Token through the input CallType; True when the node passed something on.
   virtual bool CallNode(const IReteToken& Token, TCallType CallType) = 0;
-  /// Hands Token to the target of every outgoing edge, in edge order, through the edge's input.
+  /// Hands Token to the target of every outgoing edge, in edge order, through the edge's input. While the
+  /// network primes nodes, only the targets being primed receive it.
   void CallChildren(const IReteToken& Token);
+  /// Hands the children, as adding tokens, the matches this node holds now: what it passed on and did not
+  /// withdraw since (a join's output, rebuilt from its memories). Nodes without memory hold none.
+  virtual void PassStoredMatches() {}
+  /// True for nodes that keep memories of the tokens they saw (joins); the others pass tokens on or stop
+  /// them.
+  virtual bool HasMemory() const noexcept { return false; }
 
   /// The label, " In/Out#: ", the edge counts, " RuleUse: " and the use count.
   virtual std::string GetToString() const;
@@ -127,6 +135,7 @@ class TReteNode : public TObject {
   TIEContext* FContext;
   int32_t FRuleUseCount = 1;
   int32_t FNumber = 0;
+  bool FPrimeTarget = false;         // receives tokens while the network primes nodes
   size_t FPosition = 0;              // position in the network's node list
   std::vector<TReteEdge> FEdges;     // outgoing
   std::vector<TReteNode*> FSources;  // one entry per incoming edge
@@ -186,26 +195,38 @@ class TTestNode : public TReteNode {
   /// test (a call) never equals another.
   virtual bool Equals(const TTestNode& Other) const;
 
-  /// A clear token goes on; any other goes on, extended by the placeholder fact, when every test passes on
-  /// it.
+  /// A clear token goes on; an adding one goes on, extended by the placeholder fact, when every test passes
+  /// on it; a removing one goes on, extended alike, without running the tests (what it withdraws passed
+  /// them when it was added; the nodes below ignore what they do not hold).
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
   /// The node's text, " NumTests: " and the count, then " (" test ")" for each test.
   std::string GetToString() const override;
 
  protected:
-  /// Performs the tests in order against the context, stopping at the first that fails.
-  bool RunTests();
+  /// Performs the tests in order against the context, stopping at the first that fails. For a removing
+  /// token (Removing) the calls among the tests are left out: they may read globals that changed since the
+  /// token was added, while the slot comparisons give the same answer for the same facts.
+  bool RunTests(bool Removing = false);
+  /// True when a test is a call (a pattern-match test) rather than a slot comparison.
+  static bool IsCallTest(const TIESlotTest& Test);
 
   std::vector<std::unique_ptr<TIESlotTest>> FTests;
+  int32_t FCallTests = 0;  // how many of FTests are calls
 };
 
 class TJoinNode : public TTestNode {
   RC_CLASS(TJoinNode, TTestNode)
  public:
   TJoinNode(TReteNetwork* Network, bool Negated, bool Unique, int32_t BucketCount);
+  /// One more level of a doubled negation (exists): a negated join whose right tokens are the left tokens
+  /// of the level below extended by the placeholder; a right token blocks only the left token it was derived
+  /// from (its parent equals the left token). Both memories are keyed by that partial match's sort code.
+  static std::unique_ptr<TJoinNode> NegationLevel(TReteNetwork* Network, int32_t BucketCount);
   ~TJoinNode() override;
 
   bool GetNegated() const noexcept { return FNegated; }
+  /// True for the extra levels of a doubled negation (see NegationLevel).
+  bool GetMatchesParent() const noexcept { return FMatchesParent; }
   bool GetUnique() const noexcept { return FUnique; }
   int32_t GetBucketCount() const noexcept { return FBucketCount; }
   int32_t GetPassCount() const noexcept { return FPassCount; }
@@ -241,14 +262,30 @@ class TJoinNode : public TTestNode {
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
   /// The test node's text, " *NEGATED*", " Left Memory: " and " Right Memory: " with the memories' texts.
   std::string GetToString() const override;
+  /// A positive join passes every stored pair that passes its tests now; a negated one every stored left
+  /// token that nothing blocks, extended by the placeholder.
+  void PassStoredMatches() override;
+  bool HasMemory() const noexcept override { return true; }
 
  private:
   void RunTestsVaryLeft(const IReteToken& Right);
   /// Returns the number of right tokens that passed the tests (what blocks the token in a negated join).
   int32_t RunTestsVaryRight(const IReteToken& Left);
   void AskForBackChain(const IReteToken& Left);
+  /// Whether the pair passes: the join tests (calls left out for a removing token), or for a negation level
+  /// whether Right extends Left.
+  bool PairPasses(const TIEToken& Left, const TIEToken& Right, bool Removing);
+  /// In a negated join whose tests include calls, the stored right tokens remember the stored left tokens
+  /// they block, so that a removal unblocks exactly those (the calls are not run again for it).
+  bool RecordsBlocking() const noexcept { return FNegated && FCallTests > 0; }
+  /// Whether a scan reads only the tokens of the arriving token's key.
+  bool Keyed() const noexcept { return FUseShortCut || FMatchesParent; }
+  void RecordBlocking(const IReteToken& Right, const IReteToken& Left);
+  void Unblock(const IReteToken& Left);
 
   bool FNegated;
+  bool FMatchesParent = false;
+  std::unordered_map<const TIEToken*, std::vector<IReteToken>> FBlocked;
   std::unique_ptr<TIETokenTree> FRight;
   std::unique_ptr<TIETokenTree> FLeft;
   int32_t FPassCount = 0;
@@ -333,6 +370,8 @@ class TPatternMatchTerminalNode : public TReteNode {
   bool StandDown(const IReteToken& Token);
   /// Forgets the activations and the links without deactivating anything.
   void FastClear();
+  /// Takes Activation out of the list without any notice (the activation is being freed).
+  void Forget(TActivation* Activation) { FActivations.Remove(Activation); }
   /// The node's text, " Rule: " and the rule's name.
   std::string GetToString() const override;
 

@@ -35,8 +35,9 @@ namespace rulecraft {
 // place while its tokens are stored no longer finds them.
 
 TIETokenTree::TIETokenTree(int32_t BucketCount, int32_t TokenIdx, int32_t SubIndex, std::string SlotName,
-                           bool UseSortCode)
-    : FUseSortCode(UseSortCode),
+                           bool UseSortCode, bool KeyByParent)
+    : FUseSortCode(UseSortCode || KeyByParent),
+      FKeyByParent(KeyByParent),
       FSlotName(std::move(SlotName)),
       FSubIndex(SubIndex),
       FBucketCount(BucketCount < 1 ? 1 : BucketCount),
@@ -62,6 +63,7 @@ int32_t TIETokenTree::KeyOfFact(TFact* Fact, const std::string& SlotName, int32_
 }
 
 int32_t TIETokenTree::KeyOf(const TIEToken& Token) const {
+  if (FKeyByParent) return Token.GetParentObject() ? Token.GetParentObject()->GetSortCode() : 0;
   if (FUseSortCode) return Token.GetSortCode();
   return KeyOfFact(Token.GetFacts(FTokenIdx).get(), FSlotName, FSubIndex);
 }
@@ -135,12 +137,21 @@ bool TIETokenTree::Add(const IReteToken& Token) {
   return true;
 }
 
-bool TIETokenTree::Remove(const IReteToken& Token) {
-  if (!Token || FCount == 0) return false;
+bool TIETokenTree::Remove(const IReteToken& Token) { return static_cast<bool>(Extract(Token)); }
+
+bool TIETokenTree::Holds(const TIEToken& Token) const {
+  if (FCount == 0) return false;
+  uint32_t Last, Previous;
+  const uint32_t Index = FindTwin(KeyOf(Token), Token, Last, Previous);
+  return Index != None && FEntries[Index].Token.get() == &Token;
+}
+
+IReteToken TIETokenTree::Extract(const IReteToken& Token) {
+  if (!Token || FCount == 0) return IReteToken();
   const int32_t Key = KeyOf(*Token);
   uint32_t Last, Previous;
   const uint32_t Index = FindTwin(Key, *Token, Last, Previous);
-  if (Index == None) return false;
+  if (Index == None) return IReteToken();
   TEntry& Entry = FEntries[Index];
 
   if (!FUseSortCode) {
@@ -175,7 +186,7 @@ bool TIETokenTree::Remove(const IReteToken& Token) {
     FEntries.clear();
     FFree = None;
   }
-  return true;
+  return Released;
 }
 
 void TIETokenTree::Clear() {

@@ -39,15 +39,20 @@ class TIETokenTree final : public TObject {
  public:
   /// A memory of BucketCount buckets (at least 1) keyed by the sort code (UseSortCode) or by the fact at
   /// position TokenIdx of each token: its hash with an empty SlotName, otherwise the hash of that slot's
-  /// value (SubIndex -1) or of its element at SubIndex.
+  /// value (SubIndex -1) or of its element at SubIndex. KeyByParent keys each token by its parent's sort
+  /// code instead (a token and the partial match it extends then share a key across two memories).
   TIETokenTree(int32_t BucketCount, int32_t TokenIdx, int32_t SubIndex, std::string SlotName,
-               bool UseSortCode);
+               bool UseSortCode, bool KeyByParent = false);
   ~TIETokenTree() override;
 
   /// Stores Token unless an equal token is stored already; True when it was stored.
   bool Add(const IReteToken& Token);
   /// Removes the first stored token equal to Token; True when there was one.
   bool Remove(const IReteToken& Token);
+  /// Removes the first stored token equal to Token and returns it (the stored copy); nil when there is none.
+  IReteToken Extract(const IReteToken& Token);
+  /// True when this very token object is stored here (not merely an equal one).
+  bool Holds(const TIEToken& Token) const;
   /// Removes every token and sets Empty.
   void Clear();
 
@@ -159,6 +164,7 @@ class TIETokenTree final : public TObject {
   uint32_t NewEntry(IReteToken Token, int32_t Key);
 
   bool FUseSortCode;
+  bool FKeyByParent;
   std::string FSlotName;
   int32_t FSubIndex;
   int32_t FBucketCount;

@@ -16,6 +16,7 @@
 #include "rulecraft/framework/Exception.h"
 #include "rulecraft/rete/Activation.h"
 #include "rulecraft/rete/Agenda.h"
+#include "rulecraft/rete/ReteNode.h"
 
 using namespace rulecraft;
 using namespace rulecraft::testing;
@@ -163,8 +164,8 @@ TEST_F(TAgendaTest, ActivationStrengthTextAndCopies) {
 
   // Copies take rule, token, node, strength and salience; a copy is on no agenda, an assigned one stays where
   // it is.
-  int NodeStorage = 0;
-  auto* Node = reinterpret_cast<TPatternMatchTerminalNode*>(&NodeStorage);
+  TPatternMatchTerminalNode Terminal(nullptr, Rule);
+  TPatternMatchTerminalNode* Node = &Terminal;
   Check.SetNode(Node);
   std::unique_ptr<TActivation> Copy = Check.Clone();
   EXPECT_EQ(Copy->GetToString(), Check.GetToString());

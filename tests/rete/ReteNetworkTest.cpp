@@ -307,9 +307,8 @@ TEST_F(TReteNetworkTest, AVariableInTwoSlotsOfOnePatternIsTestedWithoutAJoin) {
   TRule* Differ =
       AddRule("differ", Ps(P(Person, {{"name", Var("x")}, {"nick", Var("x"), NoSubIndex, true}})));
   EXPECT_EQ(NodesOf<TPatternMatchNode>(Differ)[1]->GetPatternMatchTest(), pmtTestSlotValueNotEqual);
-  // Priming sends every fact anew through the shared class-type node: a remove token, then an add token. The
-  // other rule's activation is withdrawn and made again, so it moves behind the new rule's.
-  EXPECT_EQ(Agenda(), (Lines{"differ: f-1", "same: f-2"}));
+  // Priming the new rule through the shared class-type node leaves the other rule's activation where it was.
+  EXPECT_EQ(Agenda(), (Lines{"same: f-2", "differ: f-1"}));
 }
 
 TEST_F(TReteNetworkTest, ADisabledNetworkBuildsNothingAndIgnoresAdditions) {
@@ -916,4 +915,242 @@ TEST_F(TReteNetworkTest, NodesDescribeThemselvesAndTheNetworkListsItselfAsATree)
   EXPECT_EQ(Tree.Item(1)->Item(0)->GetText().rfind("ctRight TJoinNode#4", 0), 0u);
   TBindingInfo Other;
   EXPECT_THROW(Net->AssignTo(&Other), EConvertError);
+}
+
+// ---- priming without disturbing earlier rules
+// -------------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, PrimingFeedsNewNodesFromSharedOnesAndLeavesEarlierRulesAlone) {
+  TRule* First = AddRule("first", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}})));
+  Assert(Order, {{"id", Int(1)}, {"customer", Atom("bob")}});
+  Assert(Order, {{"id", Int(2)}, {"customer", Atom("ann")}});
+  Assert(Customer, {{"id", Atom("bob")}});
+  Assert(Customer, {{"id", Atom("ann")}});
+  Assert(Blocked, {{"id", Atom("ann")}});
+  ASSERT_EQ(Agenda(), (Lines{"first: f-1, f-3", "first: f-2, f-4"}));
+  // The first activation fires: it leaves the agenda for good.
+  Engine.Activations.front()->Fire();
+  Engine.Activations.erase(Engine.Activations.begin());
+  const TJoinNode* Shared = NodesOf<TJoinNode>(First)[0];
+  const size_t LeftHeld = Shared->GetLeftMemory()->Count();
+  const size_t RightHeld = Shared->GetRightMemory()->Count();
+
+  // The same patterns again: the new terminal node hangs below the shared join and gets what it holds.
+  TRule* Twin = AddRule("twin", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}})));
+  EXPECT_EQ(Net->GetRuleTrace(Twin), "twin: =1=1=2+t");
+  EXPECT_EQ(Agenda(), (Lines{"first: f-2, f-4", "twin: f-1, f-3", "twin: f-2, f-4"}));
+  // A new join below the shared join is fed from its current output and from the facts of its own pattern.
+  TRule* Longer = AddRule("longer", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}}),
+                                       P(Blocked, {{"id", Var("c")}})));
+  EXPECT_EQ(Net->GetRuleTrace(Longer), "longer: =1=1+1=2+2+t");
+  EXPECT_EQ(Agenda(),
+            (Lines{"first: f-2, f-4", "twin: f-1, f-3", "twin: f-2, f-4", "longer: f-2, f-4, f-5"}));
+  // A negated join below the shared join: only the unblocked match comes.
+  AddRule("clear", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}}),
+                      P(Blocked, {{"id", Var("c")}}, 1)));
+  EXPECT_EQ(Agenda().back(), "clear: f-1, f-3");
+  EXPECT_EQ(Agenda().size(), 5u);
+  // The shared join saw nothing twice, and later changes reach every rule.
+  EXPECT_EQ(Shared->GetLeftMemory()->Count(), LeftHeld);
+  EXPECT_EQ(Shared->GetRightMemory()->Count(), RightHeld);
+  IFact Cy = Assert(Order, {{"id", Int(3)}, {"customer", Atom("cy")}});
+  Assert(Customer, {{"id", Atom("cy")}});
+  EXPECT_EQ(Agenda().size(), 8u);
+  Retract(Cy);
+  EXPECT_EQ(Agenda().size(), 5u);
+}
+
+TEST_F(TReteNetworkTest, ANewRuleOnSharedPatternNodesGetsEachFactOnce) {
+  AddRule("any", Ps(P(Order, {{"customer", Atom("bob")}})));
+  Assert(Order, {{"customer", Atom("bob")}});
+  Assert(Order, {{"customer", Atom("ann")}});
+  // Shares the class-type and constant nodes; the multifield-free chain below them is its own.
+  AddRule("pair", Ps(P(Order, {{"customer", Atom("bob")}}), P(Order, {{"customer", Atom("ann")}})));
+  AddRule("same", Ps(P(Order, {{"customer", Atom("bob")}})));
+  EXPECT_EQ(Agenda(), (Lines{"any: f-1", "pair: f-1, f-2", "same: f-1"}));
+}
+
+// ---- doubled negation
+// -------------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, ExistsJoinsEachMatchOnlyWithTheBlockersOfItsOwnPartialMatch) {
+  AddRule("served", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}}, 2)));
+  IFact Bob = Assert(Order, {{"customer", Atom("bob")}});
+  Assert(Order, {{"customer", Atom("ann")}});
+  EXPECT_TRUE(Agenda().empty());
+  // One order with a customer fires although the other order still has none.
+  IFact First = Assert(Customer, {{"id", Atom("bob")}, {"name", Atom("Bob")}});
+  EXPECT_EQ(Agenda(), (Lines{"served: f-1"}));
+  IFact Second = Assert(Customer, {{"id", Atom("bob")}, {"name", Atom("Robert")}});
+  EXPECT_EQ(Agenda(), (Lines{"served: f-1"}));  // exists: once, however many
+  IFact Ann = Assert(Customer, {{"id", Atom("ann")}});
+  EXPECT_EQ(Agenda(), (Lines{"served: f-1", "served: f-2"}));
+  Retract(First);
+  EXPECT_EQ(Agenda(), (Lines{"served: f-1", "served: f-2"}));
+  Retract(Second);
+  EXPECT_EQ(Agenda(), (Lines{"served: f-2"}));
+  Retract(Bob);
+  Retract(Ann);
+  EXPECT_TRUE(Agenda().empty());
+  // A rule added later is primed the same way.
+  Assert(Customer, {{"id", Atom("ann")}});
+  AddRule("late", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}}, 2)));
+  EXPECT_EQ(Agenda(), (Lines{"served: f-2", "late: f-2"}));
+}
+
+// ---- retraction follows the path of the addition
+// -------------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, ARemovalWithdrawsWhatItsAdditionMadeWhateverCallsAnswerNow) {
+  Engine.GetContext()->AddGlobalBinding("*min*", Int(0));
+  auto Above = [&](const std::string& Variable) {
+    return CallValue(Call(&Engine, ">", {Var(Variable), Var("*min*")}));
+  };
+  // A call in a one-input node, a call in a join, a call in a test element and a call in a negated join.
+  AddRule("node", Ps(P(Order, {{"id", Var("o")}, {"id", Above("o")}})));
+  AddRule("join",
+          Ps(P(Order, {{"id", Var("o")}}),
+             P(Customer, {{"id", Var("i")}, {"id", CallValue(Call(&Engine, ">", {Var("i"), Var("o")}))}})));
+  auto WithTest = NewRule("test", Ps(P(Order, {{"id", Var("o")}})));
+  auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
+  Test->AddTest(SDefaultSlotName, Above("o"), NoSubIndex, false, true);
+  WithTest->AppendPattern(std::move(Test));
+  Net->AddRule(WithTest);
+  AddRule("free", Ps(P(Order, {{"id", Var("o")}}), P(Blocked, {{"id", Var("b")}, {"id", Above("b")}}, 1)));
+
+  IFact Order1 = Assert(Order, {{"id", Int(1)}});
+  IFact Customer2 = Assert(Customer, {{"id", Int(2)}});
+  EXPECT_EQ(Agenda(), (Lines{"node: f-1", "test: f-1", "free: f-1", "join: f-1, f-2"}));
+  IFact Blocker = Assert(Blocked, {{"id", Int(5)}});
+  EXPECT_EQ(Agenda(), (Lines{"node: f-1", "test: f-1", "join: f-1, f-2"}));
+  // Every call would now answer FALSE: the removals still withdraw and unblock exactly what they made.
+  Engine.GetContext()->AddGlobalBinding("*min*", Int(100));
+  Retract(Blocker);
+  EXPECT_EQ(Agenda(), (Lines{"node: f-1", "test: f-1", "join: f-1, f-2", "free: f-1"}));
+  Retract(Customer2);
+  Retract(Order1);
+  EXPECT_TRUE(Agenda().empty());
+}
+
+TEST_F(TReteNetworkTest, ANegatedJoinUnblocksOnlyWhatTheRemovedFactBlocked) {
+  Engine.GetContext()->AddGlobalBinding("*min*", Int(10));
+  AddRule(
+      "free",
+      Ps(P(Order, {{"id", Var("o")}}),
+         P(Blocked, {{"id", Var("b")}, {"id", CallValue(Call(&Engine, ">", {Var("b"), Var("*min*")}))}}, 1)));
+  Assert(Order, {{"id", Int(1)}});
+  IFact Small = Assert(Blocked, {{"id", Int(5)}});  // below the minimum: blocks nothing
+  EXPECT_EQ(Agenda(), (Lines{"free: f-1"}));
+  Engine.GetContext()->AddGlobalBinding("*min*", Int(0));
+  IFact Large = Assert(Blocked, {{"id", Int(50)}});
+  EXPECT_TRUE(Agenda().empty());
+  // The small one blocked nothing: removing it must not lift the large one's block.
+  Retract(Small);
+  EXPECT_TRUE(Agenda().empty());
+  Retract(Large);
+  EXPECT_EQ(Agenda(), (Lines{"free: f-1"}));
+  // A left token that leaves while blocked takes nothing with it; one that passed withdraws its match.
+  IFact Again = Assert(Blocked, {{"id", Int(7)}});
+  EXPECT_TRUE(Agenda().empty());
+  IFact Order2 = Assert(Order, {{"id", Int(2)}});
+  Retract(Order2);
+  Retract(Again);
+  EXPECT_EQ(Agenda(), (Lines{"free: f-1"}));
+}
+
+TEST_F(TReteNetworkTest, AWeakMatchIsWithdrawnAfterTheMinimumStrengthRose) {
+  Engine.TypeChecks = {};
+  IFactTemplate Room = MakeTemplate("room", {"temp"});
+  AddRule("warm", Ps(P(Room, {{"temp", FuzzyPeak(0.4)}})));
+  Net->SetMinActivationStrength(0.3f);
+  IFact Warm = Assert(Room, {{"temp", FuzzyPeak(0.4)}});
+  ASSERT_EQ(Engine.Activations.size(), 1u);
+  Net->SetMinActivationStrength(0.9f);
+  Retract(Warm);
+  EXPECT_TRUE(Engine.Activations.empty());
+}
+
+// ---- compilation checks
+// -------------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, AVariableOfANegatedPatternCannotBeUsedOutsideIt) {
+  const std::string Message =
+      "Variable ?c is bound only inside a negated pattern and cannot be used outside it";
+  TRule* Later =
+      NewRule("later", Ps(P(Order, {}), P(Blocked, {{"id", Var("c")}}, 1), P(Customer, {{"id", Var("c")}})));
+  ExpectError([&] { Net->AddRule(Later); }, Message);
+  EXPECT_FALSE(Net->IsCompiled(Later));
+  TRule* InCall = NewRule(
+      "in-call",
+      Ps(P(Order, {}), P(Blocked, {{"id", Var("c")}}, 2),
+         P(Customer, {{"id", Var("i")}, {"id", CallValue(Call(&Engine, ">", {Var("i"), Var("c")}))}})));
+  ExpectError([&] { Net->AddRule(InCall); }, Message);
+  TRule* InAction = NewRule("in-action", Ps(P(Order, {}), P(Blocked, {{"id", Var("c")}}, 1)));
+  InAction->AddAction(Call(&Engine, "not", {Var("c")}));
+  ExpectError([&] { Net->AddRule(InAction); }, Message);
+  // Inside its own pattern the variable is fine.
+  TRule* Own = AddRule("own", Ps(P(Order, {}), P(Person, {{"name", Var("c")}, {"nick", Var("c")}}, 1)));
+  EXPECT_TRUE(Net->IsCompiled(Own));
+  EXPECT_EQ(Net->GetNodeCount() > 0, true);
+}
+
+TEST_F(TReteNetworkTest, ACallReadingALaterPatternIsTestedAtThatPatternsJoin) {
+  // (order (id ?o&:(> ?o ?n))) (customer (id ?n)): the call waits for the customer.
+  TRule* Rule = AddRule(
+      "bigger", Ps(P(Order, {{"id", Var("o")}, {"id", CallValue(Call(&Engine, ">", {Var("o"), Var("n")}))}}),
+                   P(Customer, {{"id", Var("n")}})));
+  const auto Joins = NodesOf<TJoinNode>(Rule);
+  ASSERT_EQ(Joins.size(), 1u);
+  EXPECT_EQ(Joins[0]->GetTestCount(), 1);
+  Assert(Order, {{"id", Int(5)}});
+  Assert(Customer, {{"id", Int(3)}});
+  Assert(Customer, {{"id", Int(7)}});
+  EXPECT_EQ(Agenda(), (Lines{"bigger: f-1, f-2"}));
+
+  // A test element reading a later pattern waits for it too; an earlier one stays where it is written.
+  auto Deferred = NewRule("deferred", Ps(P(Order, {{"id", Var("o")}})));
+  auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
+  Test->AddTest(SDefaultSlotName, CallValue(Call(&Engine, ">", {Var("n"), Var("o")})), NoSubIndex, false,
+                true);
+  Deferred->AppendPattern(std::move(Test));
+  Deferred->AppendPattern(P(Customer, {{"id", Var("n")}}));
+  Net->AddRule(Deferred);
+  EXPECT_EQ(Agenda(), (Lines{"bigger: f-1, f-2", "deferred: f-1, f-3"}));
+  EXPECT_EQ(NodesOf<TJoinNode>(Deferred).back()->GetTestCount(), 1);
+
+  // A negated pattern cannot wait: a clear error.
+  TRule* Negated = NewRule(
+      "negated",
+      Ps(P(Order, {}),
+         P(Blocked, {{"id", Var("b")}, {"id", CallValue(Call(&Engine, ">", {Var("b"), Var("n")}))}}, 1),
+         P(Customer, {{"id", Var("n")}})));
+  ExpectError([&] { Net->AddRule(Negated); },
+              "Variable ?n is used in a negated pattern before the pattern that binds it");
+}
+
+// ---- activations and terminal nodes
+// -------------------------------------------------------------------------------------------
+
+TEST_F(TReteNetworkTest, AFreedActivationLeavesItsTerminalNodeAndADisabledRuleHoldsNone) {
+  TRule* Rule = AddRule("r", Ps(P(Order, {})));
+  Assert(Order, {{"id", Int(1)}});
+  Assert(Order, {{"id", Int(2)}});
+  TPatternMatchTerminalNode* Terminal = NodesOf<TPatternMatchTerminalNode>(Rule)[0];
+  ASSERT_EQ(Terminal->GetActivationCount(), 2);
+  // The agenda frees an activation without telling the network (as a cleared agenda does).
+  Engine.Activations.erase(Engine.Activations.begin());
+  EXPECT_EQ(Terminal->GetActivationCount(), 1);
+  // Disabling the rule (the engine compiles it again) withdraws its activations; enabling primes it anew.
+  TRule* Other = AddRule("other", Ps(P(Order, {{"id", Int(1)}})));
+  Rule->SetEnabled(false);
+  Net->RemoveRule(Rule);
+  Net->AddRule(Rule);
+  EXPECT_EQ(Agenda(), (Lines{"other: f-1"}));
+  Rule->SetEnabled(true);
+  Net->RemoveRule(Rule);
+  Net->AddRule(Rule);
+  EXPECT_EQ(Agenda(), (Lines{"other: f-1", "r: f-1", "r: f-2"}));
+  // Removing a rule stands its terminal node's activations down before the node goes.
+  Net->RemoveRule(Other);
+  EXPECT_EQ(Agenda(), (Lines{"r: f-1", "r: f-2"}));
 }
