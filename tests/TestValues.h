@@ -28,7 +28,7 @@ void ExpectError(F Body, const std::string& Message) {
   try {
     Body();
     ADD_FAILURE() << "expected error: " << Message;
-  } catch (const EIEException& E) {
+  } catch (const Exception& E) {
     EXPECT_EQ(E.Message(), Message);
   }
 }

@@ -23,11 +23,23 @@ TActivation::TActivation(TRule* Rule, IReteToken Token, TPatternMatchTerminalNod
       FToken(std::move(Token)),
       FNode(Node),
       FStrength(LimitStrength(Strength)),
-      FSalience(Rule ? Rule->GetSalience() : 0) {}
+      FSalience(Rule ? Rule->GetSalience() : 0) {
+  if (FNode) FNode->Hold();
+}
 
 TActivation::~TActivation() {
   // An activation freed by whatever path leaves its terminal node's list first.
-  if (FNode) FNode->Forget(this);
+  if (FNode) {
+    FNode->Forget(this);
+    FNode->Release();
+  }
+}
+
+void TActivation::SetNode(TPatternMatchTerminalNode* Node) noexcept {
+  if (Node == FNode) return;
+  if (FNode) FNode->Release();
+  FNode = Node;
+  if (FNode) FNode->Hold();
 }
 
 void TActivation::SetStrength(float Value) noexcept { FStrength = LimitStrength(Value); }
@@ -49,7 +61,7 @@ void TActivation::Assign(const TPersistent* Source) {
   if (const auto* Other = dynamic_cast<const TActivation*>(Source)) {
     FRule = Other->FRule;
     FToken = Other->FToken;
-    FNode = Other->FNode;
+    SetNode(Other->FNode);
     FStrength = Other->FStrength;
     FSalience = Other->FSalience;
     return;

@@ -24,7 +24,7 @@ class TActivation final : public TPersistent {
   const IReteToken& GetToken() const noexcept { return FToken; }
   TPatternMatchTerminalNode* GetNode() const noexcept { return FNode; }
   /// The node forgets its activations when it goes; so does the activation.
-  void SetNode(TPatternMatchTerminalNode* Node) noexcept { FNode = Node; }
+  void SetNode(TPatternMatchTerminalNode* Node) noexcept;
   float GetStrength() const noexcept { return FStrength; }
   /// Stores the strength limited to 0..1 (NaN as 0).
   void SetStrength(float Value) noexcept;

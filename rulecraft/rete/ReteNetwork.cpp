@@ -205,7 +205,8 @@ void TReteNetwork::NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallT
 }
 
 void TReteNetwork::DestroyNode(TReteNode* Node) {
-  if (auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node)) Terminal->StandDown();
+  auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node);
+  if (Terminal) Terminal->StandDown();
   for (const TReteEdge& Edge : Node->FEdges) {
     auto& Sources = Edge.Target->FSources;
     auto It = std::find(Sources.begin(), Sources.end(), Node);
@@ -227,6 +228,23 @@ void TReteNetwork::DestroyNode(TReteNode* Node) {
     FNodes[Index]->FPosition = Index;
   }
   FNodes.pop_back();
+  // An activation still points here (the one being fired, say): the node waits, unlinked, until none does.
+  if (Terminal && Terminal->GetHolderCount() > 0) {
+    Doomed->FEdges.clear();
+    Doomed->FSources.clear();
+    FRetired.push_back(std::move(Doomed));
+  }
+  ReleaseRetired();
+}
+
+void TReteNetwork::ReleaseRetired() {
+  FRetired.erase(std::remove_if(FRetired.begin(), FRetired.end(),
+                                [](const std::unique_ptr<TReteNode>& Node) {
+                                  const auto* Terminal =
+                                      static_cast<const TPatternMatchTerminalNode*>(Node.get());
+                                  return Terminal->GetHolderCount() == 0;
+                                }),
+                 FRetired.end());
 }
 
 TReteNode* TReteNetwork::GetRoot(int32_t Index) const {
@@ -341,9 +359,10 @@ void TReteNetwork::UpdateNodes(const std::vector<TReteNode*>& Nodes) {
 // ---------------------------------------------------------------------------------
 
 void TReteNetwork::Clear() {
+  ReleaseRetired();
   for (auto& Node : FNodes) {
     auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node.get());
-    const bool Pending = Terminal && Terminal->GetActivationCount() > 0;
+    const bool Pending = Terminal && Terminal->GetHolderCount() > 0;
     if (Terminal) Terminal->FastClear();
     if (Pending) {
       Node->FEdges.clear();

@@ -121,6 +121,8 @@ class TReteNetwork : public TComponent {
   T* AddNode(std::unique_ptr<T> Node);
   void NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallType);
   void DestroyNode(TReteNode* Node);
+  /// Frees the retired terminal nodes no activation points to any more.
+  void ReleaseRetired();
   void Compile(TRule& Rule, TRuleEntry& Entry);
   void RemoveRuleNodes(const TRule* Rule, bool Destroying);
   IFunCall Prepare(const TFunctionCall& Call, const TRule* Rule, int Depth) const;
@@ -132,8 +134,9 @@ class TReteNetwork : public TComponent {
   std::vector<std::unique_ptr<TReteNode>> FNodes;
   std::vector<TReteNode*> FRoots;
   std::unordered_map<const TRule*, TRuleEntry> FRules;
-  // Terminal nodes cleared while activations they made may still be on the agenda: kept, unlinked, until the
-  // network goes, so that such an activation can still report its firing.
+  // Terminal nodes cleared or removed while activations they made still point to them (one on the agenda,
+  // or the one being fired): kept, unlinked, until no activation does, so such an activation can still
+  // report its firing.
   std::vector<std::unique_ptr<TReteNode>> FRetired;
   int32_t FNextNumber = 1;
   int32_t FHashKey = 101;

@@ -372,6 +372,11 @@ class TPatternMatchTerminalNode : public TReteNode {
   void FastClear();
   /// Takes Activation out of the list without any notice (the activation is being freed).
   void Forget(TActivation* Activation) { FActivations.Remove(Activation); }
+  /// How many activations point to this node (listed or not): the network frees a node it retired only when
+  /// none does, so an activation being fired can still report to its node after its rule went.
+  int32_t GetHolderCount() const noexcept { return FHolders; }
+  void Hold() noexcept { ++FHolders; }
+  void Release() noexcept { --FHolders; }
   /// The node's text, " Rule: " and the rule's name.
   std::string GetToString() const override;
 
@@ -382,6 +387,7 @@ class TPatternMatchTerminalNode : public TReteNode {
   bool FInitialized = false;
   TRule* FRule;
   TActivationList FActivations;
+  int32_t FHolders = 0;
 };
 
 /// Told by a fired activation: the node takes the activation out of its list and reports the firing on.

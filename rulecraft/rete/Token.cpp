@@ -119,8 +119,12 @@ std::string TIEToken::GetToString() const {
 
 std::string TIEToken::GetToFactsString() const {
   std::vector<const TFact*> Facts;
+  // The placeholder of not and test elements stands for no fact: it is left out like a missing one.
+  auto Placeholder = [](const TFact& Fact) {
+    return Fact.GetTemplate() && Fact.GetTemplate()->GetTemplateName() == SNullFact;
+  };
   for (const TIEToken* Token = this; Token; Token = Token->GetParentObject())
-    if (Token->FFact) Facts.push_back(Token->FFact.get());
+    if (Token->FFact && !Placeholder(*Token->FFact)) Facts.push_back(Token->FFact.get());
   std::string Text;
   for (auto It = Facts.rbegin(); It != Facts.rend(); ++It) {
     if (!Text.empty()) Text += ", ";

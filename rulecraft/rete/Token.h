@@ -57,7 +57,7 @@ class TIEToken final : public TTokenBase {
   std::string GetToString() const;
   std::string ToString() const override { return GetToString(); }
   /// The facts from the root on as "f-<id>", separated by ", " (for example f-1, f-4, f-9); links
-  /// without a fact are left out.
+  /// without a fact and the placeholders of not and test elements are left out.
   std::string GetToFactsString() const;
 
  private:

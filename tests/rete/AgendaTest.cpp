@@ -129,6 +129,7 @@ void ExpectListError(F Body, const std::string& Message) {
 // ---- activations -----------------------------------------------------------------------------------------
 
 TEST_F(TAgendaTest, ActivationStrengthTextAndCopies) {
+  TPatternMatchTerminalNode Terminal(nullptr, nullptr);  // outlives every activation pointing to it
   EXPECT_EQ(TActivation(RuleOf(0), Token, nullptr, 1.5f).GetStrength(), 1.0f);
   EXPECT_EQ(TActivation(RuleOf(0), Token, nullptr, -0.2f).GetStrength(), 0.0f);
   TActivation Activation(RuleOf(0), Token, nullptr, 0.5f);
@@ -164,7 +165,6 @@ TEST_F(TAgendaTest, ActivationStrengthTextAndCopies) {
 
   // Copies take rule, token, node, strength and salience; a copy is on no agenda, an assigned one stays where
   // it is.
-  TPatternMatchTerminalNode Terminal(nullptr, Rule);
   TPatternMatchTerminalNode* Node = &Terminal;
   Check.SetNode(Node);
   std::unique_ptr<TActivation> Copy = Check.Clone();

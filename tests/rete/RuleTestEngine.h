@@ -42,6 +42,8 @@ class TRuleTestEngine final : public TComponent, public IRuleEngine {
     FNullFact = MakeRef<TFact>(Null);
   }
   ~TRuleTestEngine() override {
+    // As the engine does: the agenda goes before the network its activations point into.
+    Activations.clear();
     // Owned rules go first, while the registry they may call is still here.
     while (ComponentCount() > 0) FreeComponent(GetComponent(ComponentCount() - 1));
   }

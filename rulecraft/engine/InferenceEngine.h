@@ -1,0 +1,355 @@
+#pragma once
+// TInferenceEngine: the component a host creates to run an expert system. It owns the constructs'
+// collections, the fact base, the Rete network, the agenda and the evaluation context; every fact enters and
+// leaves the fact base through it (Assert, Retract, RetractFact), and Run fires the agenda's activations.
+//
+// Firing is guarded: a rule's actions may remove or redefine rules and templates, or clear the engine. The
+// activation being fired, its terminal node and its rule stay alive until the firing returns; a Run called
+// from inside a firing returns 0 at once.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "rulecraft/core/Enums.h"
+#include "rulecraft/engine/EngineCollections.h"
+#include "rulecraft/engine/Facts.h"
+#include "rulecraft/framework/Component.h"
+#include "rulecraft/functions/Context.h"
+#include "rulecraft/functions/UserPackage.h"
+#include "rulecraft/rete/Activation.h"
+#include "rulecraft/rete/Agenda.h"
+#include "rulecraft/rete/Pattern.h"
+#include "rulecraft/rete/ReteNetwork.h"
+#include "rulecraft/rete/Rule.h"
+#include "rulecraft/rete/RuleEngine.h"
+
+namespace rulecraft {
+
+class TFactSet;
+
+/// The objects an engine owns, made through CreateIEObject.
+enum TIEObjectType : uint8_t {
+  otAgenda,
+  otEngineVariables,
+  otFacts,
+  otFactSets,
+  otFactTemplates,
+  otGlobalVariables,
+  otDefinedTypes,
+  otIOStreams,
+  otRules,
+  otUserFunctions,
+  otReteNetwork
+};
+using TIEObjectTypes = TSet<TIEObjectType>;
+const TEnumInfo& TIEObjectTypeInfo();
+
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+using TAgendaEvent = std::function<void(TObject* Sender, int32_t Index, TActivation* Activation)>;
+using TRuleEvent = std::function<void(TObject* Sender, TRule* Rule)>;
+using TFactEvent = std::function<void(TObject* Sender, const IFact& Fact)>;
+using TFactTemplateEvent = std::function<void(TObject* Sender, const IFactTemplate& Template)>;
+using TIEDefinedTypeEvent = std::function<void(TObject* Sender, const IIEDefinedType& DefType)>;
+using TUserFunctionEvent = std::function<void(TObject* Sender, const IUserFunction& Function)>;
+
+/// Creates the function package of one kind, owned by (and serving) the engine Owner, or nullptr for a
+/// package this build does not have. Defined with the packages.
+TUserPackage* CreateFunctionPackage(TFunctionPackage Package, TComponent* Owner);
+
+class TInferenceEngine : public TComponent, public IRuleEngine {
+  RC_CLASS(TInferenceEngine, TComponent)
+ public:
+  /// A ready engine: the selected packages installed, the fact base holding (Initial-Fact) with identifier 0.
+  explicit TInferenceEngine(TComponent* AOwner = nullptr);
+  ~TInferenceEngine() override;
+
+  // ---- published properties
+  TDuplicateConstructs GetDuplicateConstructs() const noexcept { return FDuplicateConstructs; }
+  void SetDuplicateConstructs(TDuplicateConstructs Value) noexcept { FDuplicateConstructs = Value; }
+  TFunctionPackages GetPackages() const noexcept { return FPackages; }
+  /// Another set frees every package the engine owns (last first) and installs the new selection.
+  void SetPackages(TFunctionPackages Value);
+  bool GetFactDuplication() const noexcept { return FFactDuplication; }
+  /// False refuses asserts of facts equal to one present; the fact base keeps its hash cache exactly then.
+  void SetFactDuplication(bool Value);
+  bool GetFuzzyAutoTerms() const noexcept { return FFuzzyAutoTerms; }
+  void SetFuzzyAutoTerms(bool Value) noexcept { FFuzzyAutoTerms = Value; }
+  float GetFuzzyEqualsThreshold() const noexcept { return FFuzzyEqualsThreshold; }
+  void SetFuzzyEqualsThreshold(float Value) noexcept { FFuzzyEqualsThreshold = Value; }
+  float GetMinActivationStrength() const noexcept { return FNetwork->GetMinActivationStrength(); }
+  void SetMinActivationStrength(float Value) noexcept { FNetwork->SetMinActivationStrength(Value); }
+  TErrorHandling GetParserErrorHandling() const noexcept { return FParserErrorHandling; }
+  void SetParserErrorHandling(TErrorHandling Value) noexcept { FParserErrorHandling = Value; }
+  int32_t GetParserMaxErrors() const noexcept { return FParserMaxErrors; }
+  void SetParserMaxErrors(int32_t Value) noexcept { FParserMaxErrors = Value; }
+  bool GetResetGlobals() const noexcept { return FResetGlobals; }
+  void SetResetGlobals(bool Value) noexcept { FResetGlobals = Value; }
+  TSearchStrategy GetStrategy() const noexcept { return FAgenda->GetStrategy(); }
+  /// Re-sorts the agenda: the same activations are taken off and added again under the new strategy.
+  virtual void SetStrategy(TSearchStrategy Value);
+  int32_t GetSymbolIndex() const noexcept { return FSymbolIndex; }
+  /// A larger value replaces the index; any other advances it by one.
+  void SetSymbolIndex(int32_t Value) noexcept;
+  TTypeChecks GetTypeChecks() const override { return FTypeChecks; }
+  void SetTypeChecks(TTypeChecks Value) noexcept { FTypeChecks = Value; }
+  TConstructWatches GetWatch() const noexcept { return FWatch; }
+  void SetWatch(TConstructWatches Value) noexcept { FWatch = Value; }
+  /// The version written into saved expert systems.
+  float GetVersion() const noexcept { return 2.1f; }
+
+  // ---- owned objects
+  TFacts& GetFacts() noexcept { return *FFacts; }
+  TRules& GetRules() noexcept { return *FRules; }
+  TFactTemplates& GetFactTemplates() noexcept { return *FFactTemplates; }
+  TIEDefinedTypes& GetDefinedTypes() noexcept { return *FDefinedTypes; }
+  TUserFunctions& GetUserFunctionTable() noexcept { return *FUserFunctions; }
+  TGlobalVariables& GetGlobalVariables() noexcept { return *FGlobalVariables; }
+  TEngineVariables& GetEngineVariables() noexcept { return *FEngineVariables; }
+  TFactSets& GetFactSets() noexcept { return *FFactSets; }
+  TReteNetwork& GetNetwork() noexcept { return *FNetwork; }
+  TIEAgenda& GetAgenda() noexcept { return *FAgenda; }
+  int32_t GetAgendaCount() const noexcept { return FAgenda->Count(); }
+  TActivation* GetActivation(int32_t Index) const { return FAgenda->Get(Index); }
+  /// The activation being fired, or nullptr outside a firing.
+  TActivation* GetCurrentActivation() const noexcept { return FCurrent; }
+
+  // ---- the fact base
+  /// Asserts Fact; its new identifier, or -1 when an equal fact is present and duplicates are refused.
+  /// "Fact Template is missing" for a fact without template.
+  virtual int32_t Assert(const IFact& Fact, bool Unconditional = false);
+  /// Parses Text as one fact, resolves it in the engine's context and asserts it.
+  int32_t Assert(const std::string& Text);
+  /// Retracts the fact with that identifier; nothing when there is none.
+  void Retract(int32_t ID);
+  /// Retracts the first fact equal to Fact; nothing when there is none.
+  void Retract(const IFact& Fact);
+  /// Parses and resolves Text as Assert(Text) does and retracts the first equal fact.
+  void Retract(const std::string& Text);
+  /// Retracts the fact at position Index of the fact base.
+  virtual void RetractFact(int32_t Index);
+  /// Retracts this very fact object; nothing when it is not in the fact base.
+  void RetractFact(const IFact& Fact);
+  /// Tells the network the whole fact base is gone and raises OnClearFacts.
+  virtual void RetractFacts();
+  /// The first half of a modify: retracts this very fact.
+  virtual void BeginFactModify(const IFact& Fact);
+  /// The second half: asserts the changed fact (new identifier, or -1 as a duplicate).
+  virtual int32_t EndFactModify(const IFact& Fact);
+  /// Queues a goal fact for assertion (Assertion) or retraction once the current change has finished.
+  virtual void AddPendingFact(const IFact& Fact, bool Assertion);
+  void AddPendingFact(const IFact& Fact) override { AddPendingFact(Fact, true); }
+  /// Asserts, then retracts, the queued facts until both queues are empty.
+  void ProcessPendingFacts();
+  int32_t GetPendingAssertionCount() const noexcept {
+    return static_cast<int32_t>(FPendingAssertions.size());
+  }
+  int32_t GetPendingRetractionCount() const noexcept {
+    return static_cast<int32_t>(FPendingRetractions.size());
+  }
+  const IFact& GetPendingAssertion(int32_t Index) const;
+  const IFact& GetPendingRetraction(int32_t Index) const;
+  /// The counter, then incremented.
+  int32_t NewFactId() noexcept { return FNextFactId++; }
+  int32_t GetNextFactId() const override { return FNextFactId; }
+  int32_t NewRuleId() override { return FNextRuleId++; }
+
+  // ---- the inference cycle
+  /// Empties the fact base (and so the agenda), resets the rules, asserts (Initial-Fact), re-binds the
+  /// globals when ResetGlobals, asserts the fact sets' facts and raises OnReset.
+  virtual void Reset();
+  /// Forgets every construct, fact and activation; the fact base stays empty until the next Reset.
+  virtual void Clear();
+  /// Fires activations until the agenda is empty, the engine halts or Limit rules fired; returns how many
+  /// fired. Inside a firing it returns 0 at once.
+  int32_t Run(int32_t Limit = 2147483647);
+  /// Stops Run after the current firing.
+  void Halt() noexcept { FHalt = true; }
+  bool GetHalted() const noexcept { return FHalt; }
+  int32_t GetRulesFired() const noexcept { return FRulesFired; }
+  virtual void BeginInference();
+  virtual void EndInference();
+  /// Where an activation of that salience goes under the current strategy (-1: at the end).
+  virtual int32_t SearchSalience(int32_t Salience) const { return FAgenda->SearchSalience(Salience); }
+  /// Binds a global in the engine context to Value (a call is evaluated first in a child context).
+  void ResetGlobalVariable(const std::string& Name, const IIEValue& Value);
+  void Lock();
+  void Unlock();
+
+  // ---- output
+  /// Text for the terminal ("t").
+  void PrintOut(const std::string& Text) { PrintOut(std::string(), Text); }
+  /// "t" and the empty name reach OnPrintOut; other names the engine's streams.
+  virtual void PrintOut(const std::string& OutID, const std::string& Text);
+
+  // ---- rules and templates
+  /// Raises OnRemoveRule, removes the rule from the network and releases it when the engine owns it (after
+  /// the current firing when one runs).
+  virtual void RemoveRule(TRule* Rule);
+  /// Removes everything that uses Template: its facts, pending facts, fact-set entries and rules.
+  void RemoveDependencies(const IFactTemplate& Template);
+  /// Removes every template that uses DefinedType (with its dependencies).
+  void RemoveDependencies(const IIEDefinedType& DefinedType);
+  /// Empties the pending lists, the network, the fact base and the rules.
+  void RemoveDependencies();
+  /// OnAddUserFunction and friends, raised by the collections.
+  void AddUserFunction(const IUserFunction& Function) override;
+  void RemoveUserFunction(const IUserFunction& Function) override;
+  bool ContainsUserFunction(const std::string& Name) override { return FUserFunctions->ContainsKey(Name); }
+  bool ContainsUserFunction(const std::string& Name, IUserFunction& Function) override;
+  IUserFunction GetUserFunction(const std::string& Name) override { return FUserFunctions->Get(Name); }
+  std::vector<IUserFunction> GetUserFunctions() override { return FUserFunctions->Items(); }
+  void SetUserFunction(const std::string& Name, const IUserFunction& Function) override;
+
+  /// Installs a package of each kind in Packages, in the fixed order, then raises OnAddDefaultPackages.
+  virtual void AddDefaultPackages();
+
+  // ---- IFactEngine
+  std::string PrettyPrint(const TFactTemplate& Template) override;
+  std::string PrettyPrint(const TFactSlot& Slot) override;
+  std::string PrettyPrint(const TFunctionCall& FunCall) override;
+  std::string PrettyPrint(const TFact& Fact) override;
+  std::string PrettyPrint(const TIEUserFunction& Function) override;
+  std::string PrettyPrint(const TInterpretedFunction& Function) override;
+  std::string PrettyPrint(const TIEDefinedType& DefinedType) override;
+  std::string PrettyPrint(const TIEPattern& Pattern) override;
+  std::string PrettyPrint(const TRule& Rule) override;
+  void ChangeFactTemplateName(const std::string& OldName, const std::string& NewName) override;
+  IFactSlot ParseFactTemplateSlot(const std::string& Text) override;
+  IIEValue ParseValue(const std::string& Text, const TFactSlot& Slot) override;
+  IIEDefinedType FindDefinedType(const std::string& Name) override { return FDefinedTypes->Get(Name); }
+  IFactTemplate FindFactTemplate(const std::string& Name) override { return FFactTemplates->Get(Name); }
+  /// The template of that name, made (comment "(Implied)") and stored when missing.
+  IFactTemplate CreateFactTemplate(const std::string& Name) override;
+  IFact ParseFact(const std::string& Text) override;
+  TResolveContext* GetRootContext() override { return FContext.get(); }
+  IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text) override;
+  IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const IIEValue& Value,
+                                TIEContext* Context) override;
+
+  // ---- IRuleEngine
+  std::string GenerateSymbol(const std::string& Prefix) override;
+  const TIEPattern* GetInitialFactPattern() const override { return FInitialFactPattern.get(); }
+  const IFact& GetNullFact() const override { return FNullFact; }
+  TIEContext* GetContext() override { return FContext.get(); }
+  void RegisterRule(TRule* Rule) override { FRules->Put(Rule); }
+  void UnregisterRule(TRule* Rule) override;
+  bool IsRuleRegistered(const TRule* Rule) const override;
+  /// Moves the rule stored under OldName to NewName ("Duplicate Rules defined with same name: ..." when
+  /// taken) and renames it.
+  void RenameRule(const std::string& OldName, const std::string& NewName) override;
+  /// A stored rule that changed is compiled again (a disabled rule so loses its activations and an enabled
+  /// one is primed).
+  void RuleChange(TRule* Rule) override;
+  std::unique_ptr<TRule> ParseRule(const std::string& Text) override;
+  void AddActivation(std::unique_ptr<TActivation> Activation) override;
+  void RemoveActivation(TActivation* Activation) override;
+  /// Takes the activation at Index off the agenda (with event and watch line) and frees it, unless it is
+  /// the one being fired.
+  virtual void RemoveActivation(int32_t Index);
+  void RuleFired(TActivation* Activation) override;
+  std::vector<IFact> GetFactList() const override { return FFacts->Items(); }
+
+  // ---- events
+  TNotifyEvent OnAddDefaultPackages;
+  TAgendaEvent OnAddActivation;
+  TAgendaEvent OnRemoveActivation;
+  TIEDefinedTypeEvent OnAddDefinedType;
+  TIEDefinedTypeEvent OnRemoveDefinedType;
+  TRuleEvent OnAddRule;
+  TRuleEvent OnRemoveRule;
+  TRuleEvent OnRuleFired;
+  TUserFunctionEvent OnAddUserFunction;
+  TUserFunctionEvent OnRemoveUserFunction;
+  TFactTemplateEvent OnNewFactTemplate;
+  TFactTemplateEvent OnRemoveFactTemplate;
+  TFactEvent OnAssertion;
+  TFactEvent OnRetraction;
+  TNotifyEvent OnClearFacts;
+  TNotifyEvent OnClear;
+  TNotifyEvent OnClearDefinedTypes;
+  TNotifyEvent OnClearFactTemplates;
+  TNotifyEvent OnClearRules;
+  TNotifyEvent OnReset;
+  TNotifyEvent OnStartInference;
+  TInferenceEvent OnEndInference;
+  TPrintOutEvent OnPrintOut;
+  TReadLineEvent OnReadLine;
+
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  /// Releases a rule the engine owns: at once, or after the current firing.
+  void ReleaseRule(TRule* Rule);
+
+ private:
+  friend class TRules;
+  friend class TFactTemplates;
+  friend class TIEDefinedTypes;
+  friend class TUserFunctions;
+  friend class TGlobalVariables;
+  friend class TFactSets;
+  friend class TFacts;
+
+  bool Watching(TConstructWatch Switch) const noexcept { return FWatch.Contains(Switch) && OnPrintOut; }
+  /// Retracts the fact at entry Entry of the fact base (the order of RetractFact).
+  void RetractEntry(size_t Entry);
+  /// Makes the initial-fact pattern and the null fact (with their templates).
+  void MakeInitialObjects();
+  /// Asserts (Initial-Fact).
+  void AssertInitialFact();
+  /// Frees what firing kept alive once no firing runs.
+  void ReleaseDoomed();
+  /// Clears the agenda; the activation being fired is taken off and kept for Run.
+  void ClearAgenda();
+  [[noreturn]] static void NoParser(const char* What);
+
+  std::unique_ptr<std::recursive_mutex> FLock;
+  TDuplicateConstructs FDuplicateConstructs = dcOverwrite;
+  TFunctionPackages FPackages;
+  bool FFactDuplication = false;
+  bool FFuzzyAutoTerms = true;
+  float FFuzzyEqualsThreshold = 0.01f;
+  TErrorHandling FParserErrorHandling = ehRaiseImmediate;
+  int32_t FParserMaxErrors = 10;
+  bool FResetGlobals = true;
+  int32_t FSymbolIndex = 0;
+  TTypeChecks FTypeChecks;
+  TConstructWatches FWatch;
+
+  int32_t FNextFactId = 0;
+  int32_t FNextRuleId = 0;
+  std::unique_ptr<TIEContext> FContext;
+  std::unique_ptr<TUserFunctions> FUserFunctions;
+  std::unique_ptr<TGlobalVariables> FGlobalVariables;
+  std::unique_ptr<TIEDefinedTypes> FDefinedTypes;
+  std::unique_ptr<TIEAgenda> FAgenda;
+  std::unique_ptr<TFactTemplates> FFactTemplates;
+  std::unique_ptr<TFacts> FFacts;
+  std::vector<IFact> FPendingAssertions;
+  std::vector<IFact> FPendingRetractions;
+  std::unique_ptr<TIEPattern> FInitialFactPattern;
+  IFact FNullFact;
+  std::unique_ptr<TFactSets> FFactSets;
+  TReteNetwork* FNetwork = nullptr;  // a component owned by the engine
+  std::unique_ptr<TRules> FRules;
+  std::unique_ptr<TEngineVariables> FEngineVariables;
+  std::vector<TUserPackage*> FInstalledPackages;
+
+  // the inference cycle
+  TActivation* FCurrent = nullptr;
+  std::unique_ptr<TActivation> FCurrentTaken;  // the current activation once off the agenda
+  std::vector<TRule*> FDoomedRules;            // released after the current firing
+  bool FHalt = false;
+  int32_t FRulesFired = 0;
+  std::chrono::steady_clock::time_point FStartTime;
+  double FElapsed = 0.0;
+  double FFactCountSum = 0.0;
+  int32_t FFactCountMax = 0;
+  double FAgendaSizeSum = 0.0;
+  int32_t FAgendaSizeMax = 0;
+};
+
+}  // namespace rulecraft
