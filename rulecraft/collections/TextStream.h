@@ -136,8 +136,9 @@ class TGTextStream : public TObject {
 
   /// The position of the next character read or written; -1 when the source cannot tell.
   int64_t GetPosition();
-  /// Moves to Position (0 to the size); forgets characters put back. Raises SStreamSeekError when the
-  /// source cannot move there.
+  /// Moves to Position and forgets characters put back. Raises SStreamSeekError for a negative position,
+  /// a position beyond an in-memory text, or one the source cannot move to (a file may be positioned
+  /// beyond its end: writing there extends it).
   void SetPosition(int64_t Position);
   /// The size of the text, file or stream; -1 when the source cannot tell.
   int64_t GetSize();
