@@ -171,9 +171,9 @@ TEST_F(TrigonometryPackageTest, AngleConversions) {
 TEST_F(TrigonometryPackageTest, DomainErrors) {
   using TCases = std::vector<std::pair<const char*, double>>;
   auto Expect = [&](const TCases& Cases, const std::string& Message) {
-    for (auto [Name, X] : Cases) {
-      SCOPED_TRACE(std::string(Name) + " " + std::to_string(X));
-      ExpectMathError([&] { F(Name, X); }, Message);
+    for (const auto& Case : Cases) {
+      SCOPED_TRACE(std::string(Case.first) + " " + std::to_string(Case.second));
+      ExpectMathError([&] { F(Case.first, Case.second); }, Message);
     }
   };
   // clang-format off
