@@ -190,6 +190,14 @@ inline constexpr const char* SPatternMatchError = "Pattern match error: %s";
 /// The helper unit's own message.
 inline constexpr const char* SInvalidSetItem = "Invalid item for set: %s";
 
+/// The arithmetic errors of the function packages, raised as EMathError: integer division or remainder by
+/// zero, a floating-point operation outside its domain (NaN result), a finite division by zero (log of zero
+/// included) and a result too large for a double.
+inline constexpr const char* SDivByZero = "Division by zero";
+inline constexpr const char* SInvalidOp = "Invalid floating point operation";
+inline constexpr const char* SZeroDivide = "Floating point division by zero";
+inline constexpr const char* SOverflow = "Floating point overflow";
+
 struct TMessageEntry {
   const char* Name;
   const char* Text;

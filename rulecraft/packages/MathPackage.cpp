@@ -1,0 +1,399 @@
+#include "rulecraft/packages/MathPackage.h"
+
+#include <chrono>
+#include <cmath>
+#include <mutex>
+#include <random>
+
+#include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/functions/FunctionCall.h"
+
+namespace rulecraft {
+
+namespace {
+
+constexpr int32_t Unbounded = 2147483647;
+constexpr const char* SNumericArgument = " <numeric-expression>";
+constexpr const char* SNumericArguments = " <numeric-expression>+";
+
+[[maybe_unused]] const bool ClassesRegistered = [] {
+  for (TClass Class : {TAbsFunction::StaticClass(),       TIntegerDivideFunction::StaticClass(),
+                       TDivideFunction::StaticClass(),    TExpFunction::StaticClass(),
+                       TExptFunction::StaticClass(),      TFloatFunction::StaticClass(),
+                       TIntegerFunction::StaticClass(),   TLogFunction::StaticClass(),
+                       TLog10Function::StaticClass(),     TMaxFunction::StaticClass(),
+                       TMinFunction::StaticClass(),       TMinusFunction::StaticClass(),
+                       TModFunction::StaticClass(),       TPiFunction::StaticClass(),
+                       TPlusFunction::StaticClass(),      TRandomFunction::StaticClass(),
+                       TRandomizeFunction::StaticClass(), TRoundFunction::StaticClass(),
+                       TSeedFunction::StaticClass(),      TSqrtFunction::StaticClass(),
+                       TTimesFunction::StaticClass(),     TMathPackage::StaticClass()})
+    RegisterClass(Class);
+  return true;
+}();
+
+IIEValue IntegerValue(int32_t Value) { return MakeRef<TIEValue>(Value, dtInteger); }
+IIEValue FloatValue(long double Value) { return MakeRef<TIEValue>(CheckedFloat(Value)); }
+
+/// A float when Float is set, otherwise the whole-number total as an integer.
+IIEValue NumberValue(long double Total, bool Float) {
+  return Float ? FloatValue(Total) : IntegerValue(WrapToInt32(Total));
+}
+
+/// The running total of +, - and *: each argument's numeric reading combined in turn, marked float when
+/// the first argument (with First) or any later one is a float.
+template <class Combine>
+IIEValue Accumulate(TFunctionCall& FunCall, TIEContext* Context, long double Start, bool First, Combine Op) {
+  long double Total = Start;
+  bool Float = false;
+  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
+    const IIEValue Value = ResolveArgument(FunCall, I, Context);
+    const long double X = Value->GetAsNumeric();
+    Total = I == 0 && First ? X : Op(Total, X);
+    if (Value->GetDType() == dtFloat) Float = true;
+  }
+  return NumberValue(Total, Float);
+}
+
+/// max and min: a later argument replaces the running extreme only when Better says so.
+template <class Better>
+IIEValue Extreme(TFunctionCall& FunCall, TIEContext* Context, Better Wins) {
+  IIEValue Value = ResolveArgument(FunCall, 0, Context);
+  long double Best = Value->GetAsNumeric();
+  bool Float = Value->GetDType() == dtFloat;
+  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
+    Value = ResolveArgument(FunCall, I, Context);
+    const long double X = Value->GetAsNumeric();
+    if (Wins(X, Best)) {
+      Best = X;
+      if (Value->GetDType() == dtFloat) Float = true;
+    }
+  }
+  return NumberValue(Best, Float);
+}
+
+long double Numeric(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
+  return ResolveArgument(FunCall, Index, Context)->GetAsNumeric();
+}
+
+int64_t Integer(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
+  return ResolveArgument(FunCall, Index, Context)->GetAsInteger();
+}
+
+/// The pseudo-random generator: one sequence for the process, guarded for engines on several threads.
+struct TRandomGenerator {
+  std::mutex Lock;
+  std::mt19937 Engine;
+};
+
+TRandomGenerator& Generator() {
+  static TRandomGenerator G;
+  return G;
+}
+
+}  // namespace
+
+uint32_t RandomInteger(uint32_t Range) {
+  TRandomGenerator& G = Generator();
+  std::lock_guard<std::mutex> Guard(G.Lock);
+  // Multiply-shift maps the 32 random bits onto 0..Range-1.
+  return static_cast<uint32_t>((static_cast<uint64_t>(G.Engine()) * Range) >> 32);
+}
+
+void SeedRandom(uint32_t Seed) {
+  TRandomGenerator& G = Generator();
+  std::lock_guard<std::mutex> Guard(G.Lock);
+  G.Engine.seed(Seed);
+}
+
+// ---- arithmetic ------------------------------------------------------------------------------------------
+
+TAbsFunction::TAbsFunction()
+    : TIEUserFunction("abs", 1, 1, FunctionComment("Returns the absolute value of the argument"),
+                      SNumericArgument) {}
+
+void TAbsFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  const IIEValue Value = ResolveArgument(FunCall, 0, Context);
+  switch (Value->GetDType()) {
+    case dtInteger: {
+      const int64_t I = Value->GetAsInteger();
+      Result = IntegerValue(WrapToInt32(static_cast<long double>(I < 0 ? -I : I)));
+      break;
+    }
+    case dtFloat:
+      Result = FloatValue(std::fabs(static_cast<long double>(Value->GetAsFloat())));
+      break;
+    default:
+      throw EIEException(SMissingNumeric, {GetFunctionName()});
+  }
+}
+
+TIntegerDivideFunction::TIntegerDivideFunction()
+    : TIEUserFunction(
+          "div", 1, Unbounded,
+          FunctionComment("Returns the value of the first argument integer divided (i.e., fractions are "
+                          "dropped) by each of the subsequent arguments (arg0 div arg1 div arg2...)"),
+          " <integer-expression>+") {}
+
+void TIntegerDivideFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  // 64 bits hold every quotient of 32-bit integers (-2147483648 div -1 included).
+  int64_t Quotient = Integer(FunCall, 0, Context);
+  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
+    const int64_t Divisor = Integer(FunCall, I, Context);
+    if (Divisor == 0) RaiseMathError(SDivByZero);
+    Quotient /= Divisor;
+  }
+  Result = IntegerValue(WrapToInt32(static_cast<long double>(Quotient)));
+}
+
+TDivideFunction::TDivideFunction()
+    : TIEUserFunction(
+          "/", 1, Unbounded,
+          FunctionComment("Returns the value of the first argument divided by each of the subsequent "
+                          "arguments (arg0 / arg1 / arg2...)"),
+          SNumericArguments) {}
+
+void TDivideFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  long double Quotient = Numeric(FunCall, 0, Context);
+  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I)
+    Quotient = CheckedDivide(Quotient, Numeric(FunCall, I, Context));
+  Result = FloatValue(Quotient);
+}
+
+TMinusFunction::TMinusFunction()
+    : TIEUserFunction("-", 1, Unbounded,
+                      FunctionComment("Returns the value of the first argument minus each of the subsequent "
+                                      "arguments (arg0 - arg1 - arg2...)"),
+                      SNumericArguments) {}
+
+void TMinusFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = Accumulate(FunCall, Context, 0.0L, true, [](long double A, long double B) { return A - B; });
+}
+
+TModFunction::TModFunction()
+    : TIEUserFunction("mod", 2, 2,
+                      FunctionComment("Returns the value of the first argument MOD the second argument"),
+                      " <integer-expression> <integer-expression>") {}
+
+void TModFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  const int64_t Dividend = Integer(FunCall, 0, Context);
+  const int64_t Divisor = Integer(FunCall, 1, Context);
+  if (Divisor == 0) RaiseMathError(SDivByZero);
+  // In 64 bits -2147483648 mod -1 is a plain 0.
+  Result = IntegerValue(static_cast<int32_t>(Dividend % Divisor));
+}
+
+TPlusFunction::TPlusFunction()
+    : TIEUserFunction("+", 0, Unbounded,
+                      FunctionComment("Returns a value that is the sum of all the arguments"),
+                      SNumericArguments) {}
+
+void TPlusFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = Accumulate(FunCall, Context, 0.0L, false, [](long double A, long double B) { return A + B; });
+}
+
+TTimesFunction::TTimesFunction()
+    : TIEUserFunction("*", 0, Unbounded,
+                      FunctionComment("Returns a value that is the product of all the arguments"),
+                      SNumericArguments) {}
+
+void TTimesFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = Accumulate(FunCall, Context, 1.0L, false, [](long double A, long double B) { return A * B; });
+}
+
+TMaxFunction::TMaxFunction()
+    : TIEUserFunction("max", 1, Unbounded,
+                      FunctionComment("Returns the value of the maximum or largest argument"),
+                      SNumericArguments) {}
+
+void TMaxFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = Extreme(FunCall, Context, [](long double X, long double Best) { return X > Best; });
+}
+
+TMinFunction::TMinFunction()
+    : TIEUserFunction("min", 1, Unbounded,
+                      FunctionComment("Returns the value of the minimum or smallest argument"),
+                      SNumericArguments) {}
+
+void TMinFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = Extreme(FunCall, Context, [](long double X, long double Best) { return X < Best; });
+}
+
+// ---- conversions and rounding ----------------------------------------------------------------------------
+
+TFloatFunction::TFloatFunction()
+    : TIEUserFunction("float", 1, 1,
+                      FunctionComment("Returns the <numeric-argument> converted to type float"),
+                      SNumericArgument) {}
+
+void TFloatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = FloatValue(Numeric(FunCall, 0, Context));
+}
+
+TIntegerFunction::TIntegerFunction()
+    : TIEUserFunction("integer", 1, 1,
+                      FunctionComment("Returns the <numeric-argument> converted to type integer"),
+                      SNumericArgument) {}
+
+void TIntegerFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = IntegerValue(ResolveArgument(FunCall, 0, Context)->GetAsInteger());
+}
+
+TRoundFunction::TRoundFunction()
+    : TIEUserFunction("round", 1, 1,
+                      FunctionComment("Returns the <numeric-argument> rounded to the nearest integer"),
+                      SNumericArgument) {}
+
+void TRoundFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  const double X = CheckedFloat(Numeric(FunCall, 0, Context));
+  // Halfway cases go to the even neighbour, whatever rounding mode the host set: x - trunc(x) is exact, and
+  // so is x / 2.
+  double Rounded = std::round(X);
+  if (std::fabs(X - std::trunc(X)) == 0.5) Rounded = 2.0 * std::round(X / 2.0);
+  Result = FloatValue(Rounded);
+}
+
+// ---- powers and logarithms -------------------------------------------------------------------------------
+
+TExpFunction::TExpFunction()
+    : TIEUserFunction(
+          "exp", 1, 1,
+          FunctionComment("Returns the value of e raised to the power of <numeric-expression>, where e "
+                          "is the base of the natural logarithms"),
+          SNumericArgument) {}
+
+void TExpFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = FloatValue(std::exp(Numeric(FunCall, 0, Context)));
+}
+
+TExptFunction::TExptFunction()
+    : TIEUserFunction(
+          "**", 2, 2,
+          FunctionComment("Returns the value of the first argument raised to the power of the second "
+                          "argument"),
+          " <numeric-expression> <numeric-expression>") {}
+
+void TExptFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  const long double Base = Numeric(FunCall, 0, Context);
+  const long double Exponent = Numeric(FunCall, 1, Context);
+  const long double Power = std::pow(Base, Exponent);
+  // Zero to a negative power is a division by zero; other infinities are overflows (CheckedFloat).
+  if (std::isinf(Power) && Base == 0.0L) RaiseMathError(SZeroDivide);
+  Result = FloatValue(Power);
+}
+
+TLogFunction::TLogFunction()
+    : TIEUserFunction("log", 1, 1, FunctionComment("Returns the natural log of the <numeric-expression>"),
+                      SNumericArgument) {}
+
+void TLogFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = FloatValue(CheckedLn(Numeric(FunCall, 0, Context)));
+}
+
+TLog10Function::TLog10Function()
+    : TIEUserFunction("log10", 1, 1, FunctionComment("Returns the log base 10 of the <numeric-expression>"),
+                      SNumericArgument) {}
+
+void TLog10Function::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  const long double X = Numeric(FunCall, 0, Context);
+  CheckLogDomain(X);
+  Result = FloatValue(std::log10(X));
+}
+
+TSqrtFunction::TSqrtFunction()
+    : TIEUserFunction("sqrt", 1, 1, FunctionComment("Returns the square root of the <numeric-expression>"),
+                      SNumericArgument) {}
+
+void TSqrtFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = FloatValue(CheckedSqrt(Numeric(FunCall, 0, Context)));
+}
+
+TPiFunction::TPiFunction() : TIEUserFunction("PI", 0, 0, FunctionComment("Returns the value of PI")) {}
+
+void TPiFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  (void)FunCall;
+  (void)Context;
+  Result = FCPI;
+}
+
+// ---- random numbers --------------------------------------------------------------------------------------
+
+TRandomFunction::TRandomFunction()
+    : TIEUserFunction(
+          "random", 0, 2,
+          FunctionComment(
+              "Returns a random number between <from-integer-expression> and <to-integer-expression>.  "
+              "If only one argument is specified, a number between 0 and the <to-integer-expression> is "
+              "returned.  If NO arguments are specified, a number between 0 and 65535 is returned"),
+          " [[<low-integer-expression>] <high-integer-expression>]") {}
+
+void TRandomFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  int64_t Low = 0;
+  int64_t Range = 65536;
+  if (FunCall.GetArgumentCount() == 1) {
+    Range = Integer(FunCall, 0, Context);
+  } else if (FunCall.GetArgumentCount() == 2) {
+    Low = Integer(FunCall, 0, Context);
+    Range = Integer(FunCall, 1, Context);
+  }
+  const int64_t Offset = Range > 0 ? RandomInteger(static_cast<uint32_t>(Range)) : 0;
+  // low + offset may pass 2147483647; it wraps like every integer result.
+  Result = IntegerValue(WrapToInt32(static_cast<long double>(Low + Offset)));
+}
+
+TRandomizeFunction::TRandomizeFunction()
+    : TIEUserFunction(
+          "randomize", 0, 1,
+          FunctionComment("Sets the random number generator seed.  If no argument is given, the seed is "
+                          "set randomly from the system clock"),
+          " [<seed-integer-expression> ]") {}
+
+void TRandomizeFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  if (FunCall.GetArgumentCount() == 0) {
+    const auto Ticks = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    SeedRandom(static_cast<uint32_t>(Ticks ^ (Ticks >> 32)));
+  } else {
+    SeedRandom(static_cast<uint32_t>(Integer(FunCall, 0, Context)));
+  }
+  Result = FCTrue;
+}
+
+TSeedFunction::TSeedFunction()
+    : TIEUserFunction("seed", 1, 1, FunctionComment("Sets the random number generator seed to the argument"),
+                      " <integer-expression>") {}
+
+void TSeedFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  SeedRandom(static_cast<uint32_t>(Integer(FunCall, 0, Context)));
+  Result = FCTrue;
+}
+
+// ---- the package -----------------------------------------------------------------------------------------
+
+void TMathPackage::CreateFunctions() {
+  TUserPackage::CreateFunctions();
+  TUserFunctionList& List = GetFunctions();
+  List.Add(MakeRef<TAbsFunction>());
+  List.Add(MakeRef<TIntegerDivideFunction>());
+  List.Add(MakeRef<TDivideFunction>());
+  List.Add(MakeRef<TExpFunction>());
+  List.Add(MakeRef<TExptFunction>());
+  List.Add(MakeRef<TFloatFunction>());
+  List.Add(MakeRef<TIntegerFunction>());
+  List.Add(MakeRef<TLogFunction>());
+  List.Add(MakeRef<TLog10Function>());
+  List.Add(MakeRef<TMaxFunction>());
+  List.Add(MakeRef<TMinFunction>());
+  List.Add(MakeRef<TMinusFunction>());
+  List.Add(MakeRef<TModFunction>());
+  List.Add(MakeRef<TPiFunction>());
+  List.Add(MakeRef<TPlusFunction>());
+  List.Add(MakeRef<TRandomFunction>());
+  List.Add(MakeRef<TRandomizeFunction>());
+  List.Add(MakeRef<TRoundFunction>());
+  List.Add(MakeRef<TSeedFunction>());
+  List.Add(MakeRef<TSqrtFunction>());
+  List.Add(MakeRef<TTimesFunction>());
+}
+
+}  // namespace rulecraft

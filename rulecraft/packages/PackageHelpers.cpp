@@ -1,0 +1,65 @@
+#include "rulecraft/packages/PackageHelpers.h"
+
+#include <cmath>
+#include <limits>
+
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/framework/Exception.h"
+#include "rulecraft/framework/Format.h"
+#include "rulecraft/functions/Context.h"
+#include "rulecraft/functions/FunctionCall.h"
+
+namespace rulecraft {
+
+IIEValue ResolveIn(const IIEValue& Value, TIEContext* Context) {
+  if (!Value) return FCNil;
+  IIEValue Result;
+  Value->Resolve(Context, Result);
+  return Result ? Result : FCNil;
+}
+
+IIEValue ResolveArgument(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
+  return ResolveIn(Call.GetArgument(Index), Context);
+}
+
+std::string FunctionComment(const std::string& Text) { return Format(CommentFormat, {Text}); }
+
+void RaiseMathError(const char* Message) { throw EMathError(Message); }
+
+double CheckedFloat(long double Value) {
+  if (std::isnan(Value)) RaiseMathError(SInvalidOp);
+  const double Result = static_cast<double>(Value);
+  if (std::isinf(Result)) RaiseMathError(SOverflow);
+  return Result;
+}
+
+long double CheckedDivide(long double X, long double Y) {
+  if (Y == 0.0L) RaiseMathError(X == 0.0L || std::isnan(X) ? SInvalidOp : SZeroDivide);
+  return X / Y;
+}
+
+void CheckLogDomain(long double X) {
+  if (X == 0.0L) RaiseMathError(SZeroDivide);
+  if (!(X > 0.0L)) RaiseMathError(SInvalidOp);  // negative or NaN
+}
+
+long double CheckedLn(long double X) {
+  CheckLogDomain(X);
+  return std::log(X);
+}
+
+long double CheckedSqrt(long double X) {
+  if (!(X >= 0.0L)) RaiseMathError(SInvalidOp);  // negative or NaN
+  return std::sqrt(X);
+}
+
+int32_t WrapToInt32(long double Value) {
+  if (std::isnan(Value)) RaiseMathError(SInvalidOp);
+  if (std::isinf(Value)) RaiseMathError(SOverflow);
+  // fmod is exact, so this is the truncation taken modulo 2^32 for every finite value.
+  const long double Wrapped = std::fmod(std::trunc(Value), 4294967296.0L);
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(Wrapped)));
+}
+
+}  // namespace rulecraft

@@ -1,0 +1,194 @@
+#include "rulecraft/packages/StringPackage.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <string>
+
+#include "rulecraft/core/Helpers.h"
+#include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/core/ValueVector.h"
+#include "rulecraft/functions/FunctionCall.h"
+
+namespace rulecraft {
+
+namespace {
+
+constexpr int32_t Unbounded = 2147483647;
+constexpr const char* SLexemePair = " <lexeme-expression> <lexeme-expression>";
+
+[[maybe_unused]] const bool ClassesRegistered = [] {
+  for (TClass Class :
+       {TLowerCaseFunction::StaticClass(), TStrCatFunction::StaticClass(), TStrCompFunction::StaticClass(),
+        TStrIndexFunction::StaticClass(), TStrLengthFunction::StaticClass(),
+        TSubStringFunction::StaticClass(), TSymCatFunction::StaticClass(), TUpperCaseFunction::StaticClass(),
+        TStrFormatFunction::StaticClass(), TStringPackage::StaticClass()})
+    RegisterClass(Class);
+  return true;
+}();
+
+std::string Text(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
+  return ResolveArgument(FunCall, Index, Context)->GetAsString();
+}
+
+/// A count of bytes as an integer value; texts beyond 2147483647 bytes report that.
+int32_t ByteCount(size_t Count) {
+  return static_cast<int32_t>(
+      std::min<size_t>(Count, static_cast<size_t>(std::numeric_limits<int32_t>::max())));
+}
+
+/// Every argument's text, concatenated.
+std::string Concatenate(TFunctionCall& FunCall, TIEContext* Context) {
+  std::string Out;
+  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) Out += Text(FunCall, I, Context);
+  return Out;
+}
+
+/// The argument's text with ASCII letters mapped by Map, in the argument's kind when that is a text kind,
+/// otherwise as a string.
+template <class Mapping>
+IIEValue MapCase(TFunctionCall& FunCall, TIEContext* Context, Mapping Map) {
+  const IIEValue Value = ResolveArgument(FunCall, 0, Context);
+  std::string S = Value->GetAsString();
+  for (char& C : S) C = Map(C);
+  const TIEType Kind = IEStringTypes.Contains(Value->GetDType()) ? Value->GetDType() : dtString;
+  return MakeRef<TIEValue>(std::move(S), Kind);
+}
+
+}  // namespace
+
+TLowerCaseFunction::TLowerCaseFunction()
+    : TIEUserFunction("lowcase", 1, 1,
+                      FunctionComment("Returns its argument converted to a lower case string"),
+                      " <string-or-symbol-expression>") {}
+
+void TLowerCaseFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result =
+      MapCase(FunCall, Context, [](char C) { return C >= 'A' && C <= 'Z' ? static_cast<char>(C + 32) : C; });
+}
+
+TUpperCaseFunction::TUpperCaseFunction()
+    : TIEUserFunction("upcase", 1, 1,
+                      FunctionComment("Returns its argument converted to an upper case string"),
+                      " <lexeme-expression>") {}
+
+void TUpperCaseFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result =
+      MapCase(FunCall, Context, [](char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 32) : C; });
+}
+
+TStrCatFunction::TStrCatFunction()
+    : TIEUserFunction("str-cat", 0, Unbounded,
+                      FunctionComment("Returns all of its arguments concatenated into a string"),
+                      " <lexeme-expression>*") {}
+
+void TStrCatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = MakeRef<TIEValue>(Concatenate(FunCall, Context), dtString);
+}
+
+TSymCatFunction::TSymCatFunction()
+    : TIEUserFunction("sym-cat", 0, Unbounded,
+                      FunctionComment("Returns all of its arguments concatenated into a symbol"),
+                      " <expression>*") {}
+
+void TSymCatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = MakeRef<TIEValue>(Concatenate(FunCall, Context), dtAtom);
+}
+
+TStrCompFunction::TStrCompFunction()
+    : TIEUserFunction(
+          "str-compare", 2, 2,
+          FunctionComment(
+              "Returns an integer value for the comparison of the two symbols, with "
+              "case-sensitivity.   The return value is less than 0 if argument1 is less than argument2, "
+              "0 if argument1 equals argument2, or greater than 0 if argument1 is greater than "
+              "argument2"),
+          SLexemePair) {}
+
+void TStrCompFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  const std::string A = Text(FunCall, 0, Context);
+  const std::string B = Text(FunCall, 1, Context);
+  const size_t Common = std::min(A.size(), B.size());
+  for (size_t I = 0; I < Common; ++I) {
+    const int Difference = static_cast<unsigned char>(A[I]) - static_cast<unsigned char>(B[I]);
+    if (Difference != 0) {
+      Result = MakeRef<TIEValue>(Difference, dtInteger);
+      return;
+    }
+  }
+  Result = MakeRef<TIEValue>(ByteCount(A.size()) - ByteCount(B.size()), dtInteger);
+}
+
+TStrIndexFunction::TStrIndexFunction()
+    : TIEUserFunction(
+          "str-index", 2, 2,
+          FunctionComment("Returns an integer value representing the position of the first argument "
+                          "substring within the second argument, otherwise FALSE if the first argument "
+                          "is not a substring of the second argument"),
+          SLexemePair) {}
+
+void TStrIndexFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  const std::string Needle = Text(FunCall, 0, Context);
+  const std::string Haystack = Text(FunCall, 1, Context);
+  const size_t Position = Needle.empty() ? std::string::npos : Haystack.find(Needle);
+  Result = Position == std::string::npos ? FCFalse : MakeRef<TIEValue>(ByteCount(Position + 1), dtInteger);
+}
+
+TStrLengthFunction::TStrLengthFunction()
+    : TIEUserFunction("str-length", 1, 1, FunctionComment("Returns the length of the argument in characters"),
+                      " <lexeme-expression>") {}
+
+void TStrLengthFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  Result = MakeRef<TIEValue>(ByteCount(Text(FunCall, 0, Context).size()), dtInteger);
+}
+
+TSubStringFunction::TSubStringFunction()
+    : TIEUserFunction(
+          "sub-string", 3, 3,
+          FunctionComment("Extracts a substring from the <lexeme-expression> from the specified range "
+                          "(<start-integer-expression> to <end-integer-expression>)"),
+          " <start-integer-expression> <end-integer-expression> <lexeme-expression>") {}
+
+void TSubStringFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  const int32_t Start = ResolveArgument(FunCall, 0, Context)->GetAsInteger();
+  const int32_t End = ResolveArgument(FunCall, 1, Context)->GetAsInteger();
+  const std::string S = Text(FunCall, 2, Context);
+  // In 64 bits: end - start + 1 of any two 32-bit integers.
+  const int64_t Count = static_cast<int64_t>(End) - Start + 1;
+  if (Start < 1 || static_cast<uint64_t>(Start) > S.size() || Count < 0)
+    throw EIEException(SInvalidSubstrParameters, {Start, End});
+  const size_t From = static_cast<size_t>(Start) - 1;
+  Result = MakeRef<TIEValue>(S.substr(From, std::min(static_cast<size_t>(Count), S.size() - From)), dtString);
+}
+
+TStrFormatFunction::TStrFormatFunction()
+    : TIEUserFunction(
+          "str-format", 2, Unbounded,
+          FunctionComment("Returns a string created by combining the other arguments using a format "
+                          "string in the first argument"),
+          "<string-expression> <expression>+") {}
+
+void TStrFormatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  const std::string Control = Text(FunCall, 0, Context);
+  IValueVector Values = MakeRef<TValueVector>();
+  Values->Reserve(FunCall.GetArgumentCount() - 1);
+  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) Values->Add(ResolveArgument(FunCall, I, Context));
+  Result = MakeRef<TIEValue>(CLIPSFormat(Control, Values), dtString);
+}
+
+void TStringPackage::CreateFunctions() {
+  TUserPackage::CreateFunctions();
+  TUserFunctionList& List = GetFunctions();
+  List.Add(MakeRef<TLowerCaseFunction>());
+  List.Add(MakeRef<TStrCatFunction>());
+  List.Add(MakeRef<TStrCompFunction>());
+  List.Add(MakeRef<TStrIndexFunction>());
+  List.Add(MakeRef<TStrLengthFunction>());
+  List.Add(MakeRef<TSubStringFunction>());
+  List.Add(MakeRef<TSymCatFunction>());
+  List.Add(MakeRef<TUpperCaseFunction>());
+  List.Add(MakeRef<TStrFormatFunction>());
+}
+
+}  // namespace rulecraft
