@@ -186,3 +186,27 @@ TEST_F(TCycleTest, AnEngineWithFactsRulesAndActivationsGoesCleanly) {
   EXPECT_GT(Engine->GetAgendaCount(), 0);
   Engine.reset();
 }
+
+TEST(TEnginePackagesTest, TheSelectedPackagesAreInstalledInTheFixedOrderAndRebuiltOnChange) {
+  TInferenceEngine Engine;
+  EXPECT_TRUE(Engine.ContainsUserFunction("+"));
+  EXPECT_TRUE(Engine.ContainsUserFunction("str-cat"));
+  EXPECT_TRUE(Engine.ContainsUserFunction("evenp"));
+  EXPECT_TRUE(Engine.ContainsUserFunction("sin"));
+  int Installs = 0;
+  Engine.OnAddDefaultPackages = [&](TObject*) { ++Installs; };
+  Engine.SetPackages(Engine.GetPackages());  // the same set: nothing happens
+  EXPECT_EQ(Installs, 0);
+  Engine.SetPackages(TFunctionPackages{pMath});
+  EXPECT_EQ(Installs, 1);
+  EXPECT_TRUE(Engine.ContainsUserFunction("+"));
+  EXPECT_FALSE(Engine.ContainsUserFunction("str-cat"));
+  EXPECT_FALSE(Engine.ContainsUserFunction("sin"));
+  // A function of an installed package runs through the engine.
+  IFunCall Sum = MakeRef<TFunctionCall>(&Engine, "+");
+  Sum->AddArgument(Int(2));
+  Sum->AddArgument(Flt(0.5));
+  IIEValue Result;
+  Sum->Execute(Engine.GetContext(), Result);
+  EXPECT_EQ(Result->GetToString(), "2.5000");
+}
