@@ -10,9 +10,6 @@
 //    is reset when a run starts where the kernel allows it, otherwise it is the process's peak so far).
 // Items are facts: each assertion and each retraction counts one, so items_per_second is facts per second.
 #include <benchmark/benchmark.h>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include <cstdio>
 #include <fstream>
@@ -22,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "BenchMemory.h"
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/facts/Fact.h"
 #include "rulecraft/facts/FactPrinter.h"
@@ -40,6 +38,9 @@
 using namespace rulecraft;
 
 namespace {
+
+using rulecraft::bench::PeakMemoryKiB;
+using rulecraft::bench::ResetPeakMemory;
 
 // The least engine the network needs: templates, the initial-fact pattern and null fact, a root context, and
 // activations kept in a table (taking one off is constant time, as on the engine's agenda).
@@ -244,27 +245,6 @@ struct TChainFixture {
   TReteNetwork* Net = nullptr;
   std::vector<std::vector<IFact>> Patterns;
 };
-
-// Lets the peak resident size start again from the current one (Linux 4.0 and later), after handing the
-// memory that earlier runs freed back to the system where the allocator can.
-void ResetPeakMemory() {
-#if defined(__GLIBC__)
-  malloc_trim(0);
-#endif
-  if (std::FILE* File = std::fopen("/proc/self/clear_refs", "w")) {
-    std::fputs("5", File);
-    std::fclose(File);
-  }
-}
-
-// VmHWM in KiB, or 0 where /proc is not there.
-double PeakMemoryKiB() {
-  std::ifstream Status("/proc/self/status");
-  std::string Line;
-  while (std::getline(Status, Line))
-    if (Line.rfind("VmHWM:", 0) == 0) return std::stod(Line.substr(6));
-  return 0.0;
-}
 
 void ReportPerFact(benchmark::State& State, int64_t FactsPerIteration) {
   State.SetItemsProcessed(State.iterations() * FactsPerIteration);
