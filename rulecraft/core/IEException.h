@@ -1,5 +1,6 @@
 #pragma once
 // EIEException: every engine error. It carries a catalogue text filled in with Format.
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -14,6 +15,17 @@ class EIEException : public Exception {
   using Exception::Exception;
   /// The message Fmt filled with Args ("%s" texts, "%d" integers).
   EIEException(std::string_view Fmt, std::initializer_list<TFormatArg> Args) : Exception(Format(Fmt, Args)) {}
+};
+
+/// Raised by the rule language's exit function: it ends the work the host gave the engine (a load, a run)
+/// and carries the exit status for the host; the engine itself stays usable.
+class EIEExit : public Exception {
+ public:
+  explicit EIEExit(int32_t Status = 0) : Exception("exit"), FStatus(Status) {}
+  int32_t GetStatus() const noexcept { return FStatus; }
+
+ private:
+  int32_t FStatus;
 };
 
 }  // namespace rulecraft

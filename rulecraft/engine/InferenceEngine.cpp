@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "rulecraft/collections/TextStream.h"
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
@@ -60,6 +61,7 @@ class TFlagScope {
 // ----------------------------------------------------------------------------------------------
 
 TInferenceEngine::TInferenceEngine(TComponent* AOwner) : TComponent(AOwner) {
+  FParser = CreateEngineParser(this);
   FContext = std::make_unique<TIEContext>(nullptr, this);
   FGlobalVariables = std::make_unique<TGlobalVariables>(this);
   FDefinedTypes = std::make_unique<TIEDefinedTypes>(this);
@@ -73,7 +75,7 @@ TInferenceEngine::TInferenceEngine(TComponent* AOwner) : TComponent(AOwner) {
   FUserFunctions = std::make_unique<TUserFunctions>(this);
   MakeInitialObjects();
   FPackages = AllPackages();
-  FTypeChecks = TTypeChecks{tcStatic};
+  SetTypeChecks(TTypeChecks{tcStatic});
   AddDefaultPackages();
   AssertInitialFact();
 }
@@ -680,14 +682,46 @@ std::string TInferenceEngine::PrettyPrint(const TIEDefinedType& DefinedType) {
 std::string TInferenceEngine::PrettyPrint(const TIEPattern& Pattern) { return PrettyPrintPattern(Pattern); }
 std::string TInferenceEngine::PrettyPrint(const TRule& Rule) { return PrettyPrintRule(Rule); }
 
-void TInferenceEngine::NoParser(const char* What) {
-  throw EIEException("Cannot parse %s: this engine has no parser", {std::string(What)});
+IFactSlot TInferenceEngine::ParseFactTemplateSlot(const std::string& Text) {
+  return FParser->ParseFactTemplateSlot(Text);
+}
+IIEValue TInferenceEngine::ParseValue(const std::string& Text, const TFactSlot& Slot) {
+  return FParser->ParseValue(Text, Slot);
+}
+IFact TInferenceEngine::ParseFact(const std::string& Text) { return FParser->ParseFact(Text); }
+std::unique_ptr<TRule> TInferenceEngine::ParseRule(const std::string& Text) {
+  return FParser->ParseRule(Text);
+}
+bool TInferenceEngine::Parse(const std::string& Text, bool Execute) { return FParser->Parse(Text, Execute); }
+bool TInferenceEngine::LoadFacts(const std::string& Text) { return FParser->LoadFacts(Text); }
+IFunCall TInferenceEngine::ParseFunCall(const std::string& Text) { return FParser->ParseFunCall(Text); }
+IIEValue TInferenceEngine::ParseNExecuteFunCall(const std::string& Text) {
+  return FParser->ParseNExecuteFunCall(Text);
+}
+IIEValue TInferenceEngine::ParseValue(const std::string& Text) { return FParser->ParseValue(Text); }
+
+bool TInferenceEngine::LoadFromFile(const std::string& FileName) {
+  TGTextStream File(FileName, fmOpenRead);
+  std::string Text;
+  char Buffer[65536];
+  while (const size_t Count = File.Read(Buffer, sizeof Buffer)) Text.append(Buffer, Count);
+  return Parse(Text, true);
 }
 
-IFactSlot TInferenceEngine::ParseFactTemplateSlot(const std::string&) { NoParser("a template slot"); }
-IIEValue TInferenceEngine::ParseValue(const std::string&, const TFactSlot&) { NoParser("a value"); }
-IFact TInferenceEngine::ParseFact(const std::string&) { NoParser("a fact"); }
-std::unique_ptr<TRule> TInferenceEngine::ParseRule(const std::string&) { NoParser("a rule"); }
+void TInferenceEngine::SetParserErrorHandling(TErrorHandling Value) {
+  FParserErrorHandling = Value;
+  FParser->SetErrorHandling(Value);
+}
+
+void TInferenceEngine::SetParserMaxErrors(int32_t Value) {
+  FParserMaxErrors = Value;
+  FParser->SetMaxErrors(Value);
+}
+
+void TInferenceEngine::SetTypeChecks(TTypeChecks Value) {
+  FTypeChecks = Value;
+  FParser->SetStaticTypeChecks(Value.Contains(tcStatic));
+}
 
 IFuzzySet TInferenceEngine::EvalFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text) {
   return Variable ? Variable->FindFuzzySet(Text) : IFuzzySet();

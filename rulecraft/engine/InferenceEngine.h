@@ -16,6 +16,7 @@
 
 #include "rulecraft/core/Enums.h"
 #include "rulecraft/engine/EngineCollections.h"
+#include "rulecraft/engine/EngineParser.h"
 #include "rulecraft/engine/Facts.h"
 #include "rulecraft/framework/Component.h"
 #include "rulecraft/functions/Context.h"
@@ -83,9 +84,9 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   float GetMinActivationStrength() const noexcept { return FNetwork->GetMinActivationStrength(); }
   void SetMinActivationStrength(float Value) noexcept { FNetwork->SetMinActivationStrength(Value); }
   TErrorHandling GetParserErrorHandling() const noexcept { return FParserErrorHandling; }
-  void SetParserErrorHandling(TErrorHandling Value) noexcept { FParserErrorHandling = Value; }
+  void SetParserErrorHandling(TErrorHandling Value);
   int32_t GetParserMaxErrors() const noexcept { return FParserMaxErrors; }
-  void SetParserMaxErrors(int32_t Value) noexcept { FParserMaxErrors = Value; }
+  void SetParserMaxErrors(int32_t Value);
   bool GetResetGlobals() const noexcept { return FResetGlobals; }
   void SetResetGlobals(bool Value) noexcept { FResetGlobals = Value; }
   TSearchStrategy GetStrategy() const noexcept { return FAgenda->GetStrategy(); }
@@ -95,7 +96,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// A larger value replaces the index; any other advances it by one.
   void SetSymbolIndex(int32_t Value) noexcept;
   TTypeChecks GetTypeChecks() const override { return FTypeChecks; }
-  void SetTypeChecks(TTypeChecks Value) noexcept { FTypeChecks = Value; }
+  void SetTypeChecks(TTypeChecks Value);
   TConstructWatches GetWatch() const noexcept { return FWatch; }
   void SetWatch(TConstructWatches Value) noexcept { FWatch = Value; }
   /// The version written into saved expert systems.
@@ -178,6 +179,19 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   void ResetGlobalVariable(const std::string& Name, const IIEValue& Value);
   void Lock();
   void Unlock();
+
+  // ---- reading rule-language text
+  /// Reads a whole text: constructs are registered; top-level values and calls are evaluated (calls executed
+  /// when Execute) and echoed through PrintOut.
+  bool Parse(const std::string& Text, bool Execute = true);
+  /// Reads the file and parses its text in execute mode.
+  bool LoadFromFile(const std::string& FileName);
+  /// Reads facts from Text until its end and asserts each.
+  bool LoadFacts(const std::string& Text);
+  IFunCall ParseFunCall(const std::string& Text);
+  IIEValue ParseNExecuteFunCall(const std::string& Text);
+  IIEValue ParseValue(const std::string& Text);
+  TEngineParser& GetParser() noexcept { return *FParser; }
 
   // ---- output
   /// Text for the terminal ("t").
@@ -304,7 +318,6 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   void ReleaseDoomed();
   /// Clears the agenda; the activation being fired is taken off and kept for Run.
   void ClearAgenda();
-  [[noreturn]] static void NoParser(const char* What);
 
   std::unique_ptr<std::recursive_mutex> FLock;
   TDuplicateConstructs FDuplicateConstructs = dcOverwrite;
@@ -337,6 +350,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::unique_ptr<TRules> FRules;
   std::unique_ptr<TEngineVariables> FEngineVariables;
   std::vector<TUserPackage*> FInstalledPackages;
+  std::unique_ptr<TEngineParser> FParser;
 
   // the inference cycle
   TActivation* FCurrent = nullptr;

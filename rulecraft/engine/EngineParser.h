@@ -1,0 +1,45 @@
+#pragma once
+// TEngineParser: what the engine needs of its parser. The parser layer implements it (CreateEngineParser,
+// defined with the parser); each operation reads the given text with a fresh tokenizer.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "rulecraft/core/Enums.h"
+#include "rulecraft/core/SingletonsVector.h"
+#include "rulecraft/core/Value.h"
+#include "rulecraft/facts/Fact.h"
+#include "rulecraft/facts/FactSlot.h"
+#include "rulecraft/functions/FunctionCall.h"
+
+namespace rulecraft {
+
+class TInferenceEngine;
+class TRule;
+
+class TEngineParser : public ISingletonsParser {
+ public:
+  virtual ~TEngineParser() = default;
+
+  /// Reads a whole text: constructs are registered, top-level values and calls evaluated (executed when
+  /// Execute) and echoed. Errors are raised as the error handling says.
+  virtual bool Parse(const std::string& Text, bool Execute) = 0;
+  virtual IFact ParseFact(const std::string& Text) = 0;
+  virtual IIEValue ParseValue(const std::string& Text) = 0;
+  virtual IIEValue ParseValue(const std::string& Text, const TFactSlot& Slot) = 0;
+  virtual IFactSlot ParseFactTemplateSlot(const std::string& Text) = 0;
+  virtual std::unique_ptr<TRule> ParseRule(const std::string& Text) = 0;
+  virtual IFunCall ParseFunCall(const std::string& Text) = 0;
+  virtual IIEValue ParseNExecuteFunCall(const std::string& Text) = 0;
+  /// Reads facts until the end of the text and asserts each.
+  virtual bool LoadFacts(const std::string& Text) = 0;
+
+  virtual void SetErrorHandling(TErrorHandling Value) = 0;
+  virtual void SetMaxErrors(int32_t Value) = 0;
+  virtual void SetStaticTypeChecks(bool Value) = 0;
+};
+
+/// The rule-language parser for Engine. Defined with the parser.
+std::unique_ptr<TEngineParser> CreateEngineParser(TInferenceEngine* Engine);
+
+}  // namespace rulecraft

@@ -1,0 +1,659 @@
+#include "rulecraft/parser/ClipsParser.h"
+
+#include <algorithm>
+#include <cctype>
+#include <utility>
+
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/core/Helpers.h"
+#include "rulecraft/core/IETypes.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/core/ValueVector.h"
+#include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/framework/StringList.h"
+#include "rulecraft/fuzzyset/FuzzySet.h"
+
+namespace rulecraft {
+
+const TEnumInfo& TParsedTypeInfo() {
+  static const TEnumInfo Info(
+      "TParsedType", {"ptNone", "ptValue", "ptFunCall", "ptRule", "ptFactSet", "ptFactTemplate", "ptFunction",
+                      "ptGlobals", "ptDefType", "ptEOF"});
+  return Info;
+}
+
+std::unique_ptr<TEngineParser> CreateEngineParser(TInferenceEngine* Engine) {
+  return std::make_unique<TIEClipsParser>(Engine);
+}
+
+namespace {
+
+// Calls and lists nest at most this deep in the text: deeper input is an error, never a stack overflow.
+constexpr int32_t MaxParseNesting = 1000;
+constexpr const char* SParseNestingTooDeep = "Maximum nesting depth of %d exceeded";
+constexpr const char* SUnsupportedConstruct = "Unsupported construct: %s";
+constexpr size_t LongConstruct = 255;
+constexpr size_t ConstructEnds = 128;
+
+bool IsValueToken(const TIEStreamToken& Token) {
+  switch (Token.GetDataType()) {
+    case dtAtom:
+    case dtString:
+    case dtInteger:
+    case dtVariable:
+    case dtFloat:
+    case dtMultiVariable:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsVariableKind(TIEType Kind) { return Kind == dtVariable || Kind == dtMultiVariable; }
+
+std::string Trimmed(const std::string& Text) {
+  size_t Begin = 0;
+  size_t End = Text.size();
+  while (Begin < End && std::isspace(static_cast<unsigned char>(Text[Begin]))) ++Begin;
+  while (End > Begin && std::isspace(static_cast<unsigned char>(Text[End - 1]))) --End;
+  return Text.substr(Begin, End - Begin);
+}
+
+std::string UpperCase(std::string Text) {
+  for (char& C : Text) C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
+  return Text;
+}
+
+IIEValue CallValue(const IFunCall& Call) { return MakeRef<TIEValue>(TRef<TFunCallBase>(Call)); }
+
+}  // namespace
+
+// The tokenizer a text entry point reads, made current for the duration and restored afterwards.
+class TIEClipsParser::TUseStream {
+ public:
+  TUseStream(TIEClipsParser& Parser, const std::string& Text)
+      : FParser(Parser), FOld(Parser.FStream), FOldDepth(Parser.FDepth), FStream(Text) {
+    FStream.SetEngine(&Parser);
+    Parser.FStream = &FStream;
+    Parser.FDepth = 0;
+  }
+  TUseStream(const TUseStream&) = delete;
+  TUseStream& operator=(const TUseStream&) = delete;
+  ~TUseStream() {
+    FParser.FStream = FOld;
+    FParser.FDepth = FOldDepth;
+  }
+
+ private:
+  TIEClipsParser& FParser;
+  TIEClipsStream* FOld;
+  int32_t FOldDepth;
+  TIEClipsStream FStream;
+};
+
+class TIEClipsParser::TNesting {
+ public:
+  TNesting(TIEClipsParser& Parser, const char* Method) : FParser(Parser) {
+    if (++FParser.FDepth > MaxParseNesting) {
+      --FParser.FDepth;
+      FParser.ParseError(Method, SParseNestingTooDeep, {MaxParseNesting});
+    }
+  }
+  TNesting(const TNesting&) = delete;
+  TNesting& operator=(const TNesting&) = delete;
+  ~TNesting() { --FParser.FDepth; }
+
+ private:
+  TIEClipsParser& FParser;
+};
+
+template <class F>
+auto TIEClipsParser::WithText(const std::string& Text, F&& Body) -> decltype(Body()) {
+  TUseStream Use(*this, Text);
+  return Body();
+}
+
+// ---- lifetime
+// ----------------------------------------------------------------------------------------------
+
+TIEClipsParser::TIEClipsParser(TInferenceEngine* Engine) : FEngine(Engine) {
+  FSlotFunctions = {{"assert", 0, 65535},
+                    {"fuzzy-assert", 0, 65535},
+                    {"fuzzy-assert-unconditional", 0, 65535},
+                    {"modify", 1, 65535},
+                    {"duplicate", 1, 65535}};
+}
+
+TIEClipsParser::~TIEClipsParser() = default;
+
+void TIEClipsParser::SetStream(TIEClipsStream* Stream) noexcept { FStream = Stream; }
+
+std::string TIEClipsParser::GenerateSymbol(const std::string& Prefix) {
+  return FEngine->GenerateSymbol(Prefix);
+}
+
+void TIEClipsParser::AddSlotFunction(const std::string& Name, int32_t Start, int32_t End) {
+  FSlotFunctions.push_back(TSlotFunction{Name, Start, End == 0 ? 65535 : End});
+}
+
+void TIEClipsParser::SetSlotFunctionStart(int32_t Index, int32_t Start) {
+  TSlotFunction& Entry = FSlotFunctions.at(static_cast<size_t>(Index));
+  Entry.Start = Start;
+  if (Entry.End < Start) Entry.End = Start;
+}
+
+void TIEClipsParser::SetSlotFunctionEnd(int32_t Index, int32_t End) {
+  TSlotFunction& Entry = FSlotFunctions.at(static_cast<size_t>(Index));
+  Entry.End = End == 0 ? 1 : End;
+  if (Entry.Start > Entry.End) Entry.Start = Entry.End;
+}
+
+const TIEClipsParser::TSlotFunction* TIEClipsParser::FindSlotFunction(const std::string& Name) const {
+  for (const TSlotFunction& Entry : FSlotFunctions)
+    if (Entry.Name == Name) return &Entry;
+  return nullptr;
+}
+
+// ---- tokens and errors
+// -------------------------------------------------------------------------------------
+
+IStreamToken TIEClipsParser::Next() { return FStream->NextToken(); }
+
+void TIEClipsParser::PutBack(const IStreamToken& Token) { FStream->PutBackToken(Token); }
+
+void TIEClipsParser::ParseError(const std::string& Method, const std::string& Message) {
+  std::string Consumed = FStream ? FStream->GetToString() : std::string();
+  if (Consumed.size() > LongConstruct)
+    Consumed = Consumed.substr(0, ConstructEnds) + "... " + NewLineString +
+               Consumed.substr(Consumed.size() - ConstructEnds);
+  const int32_t Line = FStream ? FStream->GetCurrentToken()->GetLineNumber() : 0;
+  throw EIEParseException(SParseError, {Message, Method, std::to_string(Line), Consumed}, Line);
+}
+
+void TIEClipsParser::ParseError(const std::string& Method, std::string_view Fmt,
+                                std::initializer_list<TFormatArg> Args) {
+  ParseError(Method, Format(Fmt, Args));
+}
+
+void TIEClipsParser::Unsupported(const std::string& Keyword) {
+  ParseError("ParseExpression", SUnsupportedConstruct, {Keyword});
+}
+
+// ---- the top level
+// -----------------------------------------------------------------------------------------
+
+TParsedType TIEClipsParser::GetConstructType(const IStreamToken& Token) {
+  if (Token->IsEOF()) return ptEOF;
+  switch (Token->GetDataType()) {
+    case dtAtom:
+    case dtInteger:
+    case dtVariable:
+    case dtFloat:
+    case dtMultiVariable:
+      return ptValue;
+    default:
+      break;
+  }
+  if (!Token->Is(tkOpenParen)) ParseError("ParseExpression", SExpectedParenConstVar, {Token->GetToString()});
+  PutBack(Token);
+  const std::string Head = FStream->Head();
+  if (Head == "defrule") return ptRule;
+  if (Head == "deffacts") return ptFactSet;
+  if (Head == "deftemplate") return ptFactTemplate;
+  if (Head == "deffunction") return ptFunction;
+  if (Head == "defglobal") return ptGlobals;
+  if (Head == "deftype") return ptDefType;
+  if (Head == "EOF") return ptEOF;
+  return ptFunCall;
+}
+
+bool TIEClipsParser::ParseExpression(bool Execute) {
+  IIEValue Result = FCNil;
+  TParsedType Kind = GetConstructType(Next());
+  switch (Kind) {
+    case ptValue:
+      Result = FStream->GetCurrentToken()->Value(FEngine->GetContext());
+      break;
+    case ptFunCall:
+      Result = Execute ? ParseNExecuteFunCall() : CallValue(ParseFunCall());
+      break;
+    case ptRule:
+      Unsupported("defrule");
+    case ptFactSet:
+      Unsupported("deffacts");
+    case ptFactTemplate:
+      Unsupported("deftemplate");
+    case ptFunction:
+      Unsupported("deffunction");
+    case ptGlobals:
+      Unsupported("defglobal");
+    case ptDefType:
+      Unsupported("deftype");
+    case ptEOF:
+      if (FStream->GetCurrentToken()->Is(tkOpenParen)) Next();  // "(EOF": the marker ends the input
+      Result = FCEOF;
+      break;
+    case ptNone:
+      break;
+  }
+  // A return typed at the top level ends that expression only.
+  if (FEngine->GetContext()->GetReturn()) FEngine->GetContext()->ClearReturnValue();
+  if (!Result || Result->Equals(FCNil)) Kind = ptNone;
+  if ((Kind == ptValue || Kind == ptFunCall) && Result && Result != FCEOF)
+    FEngine->PrintOut(std::string(), Result->GetToString() + NewLineString);
+  if (OnParse) OnParse(this, Kind, nullptr, Result);
+  return !(Result && Result == FCEOF);
+}
+
+bool TIEClipsParser::Parse(bool Execute) {
+  if (FErrorHandling == ehRaiseImmediate) {
+    while (ParseExpression(Execute)) {
+    }
+    return true;
+  }
+  TStringList Errors;
+  auto Raise = [&Errors, this]() {
+    const int32_t Line = FStream ? FStream->GetCurrentToken()->GetLineNumber() : 0;
+    if (Errors.Count() == 1) throw EIEParseException(Errors.GetText(), Line);
+    std::string Text = Errors.GetText();
+    if (Text.size() >= 2) Text.resize(Text.size() - 2);  // one message per line
+    throw EIEParseException(SMultipleParseError, {Text}, Line);
+  };
+  for (;;) {
+    try {
+      if (!ParseExpression(true)) break;
+      continue;
+    } catch (const EIEExit&) {
+      if (Errors.Count() > 0) Raise();
+      throw;
+    } catch (const EIEParseException& E) {
+      Errors.Add(E.Message());
+    } catch (const Exception& E) {
+      const int32_t Line = FStream->GetCurrentToken()->GetLineNumber();
+      Errors.Add(Format(SParseError, {E.Message(), "Parse", std::to_string(Line), FStream->GetToString()}));
+    }
+    if (Errors.Count() > FMaxErrors) break;
+    FStream->MoveToNextConstruct();
+  }
+  if (Errors.Count() > 0) Raise();
+  return true;
+}
+
+// ---- values
+// ------------------------------------------------------------------------------------------------
+
+IIEValue TIEClipsParser::ParseValue() {
+  TNesting Guard(*this, "ParseValue");
+  std::vector<IIEValue> Values;
+  for (;;) {
+    IStreamToken Token = Next();
+    if (Token->Is(tkCloseParen) || Token->IsEOF()) {
+      PutBack(Token);
+      break;
+    }
+    if (Token->Is(tkOpenBracket) || Token->Is(tkCloseBracket)) {
+      Values.push_back(MakeRef<TIEValue>(std::string(1, static_cast<char>(Token->GetDataType())), dtAtom));
+    } else if (Token->Is(tkOpenParen)) {
+      IStreamToken After = Next();
+      PutBack(After);
+      PutBack(Token);
+      if (After->Is(tkOpenParen))
+        Values.push_back(MakeRef<TIEValue>(ParseSingletons()));
+      else
+        Values.push_back(CallValue(ParseFunCall()));
+    } else if (IsValueToken(*Token)) {
+      Values.push_back(Token->Value());
+    } else if (Values.empty()) {
+      ParseError("ParseValue", SBadArgument, {Token->GetToString()});
+    } else {
+      PutBack(Token);
+      break;
+    }
+  }
+  if (Values.empty()) return IIEValue();
+  if (Values.size() == 1) return Values.front();
+  IValueVector List = MakeRef<TValueVector>();
+  for (const IIEValue& Value : Values) List->Add(Value);
+  return MakeRef<TIEValue>(List);
+}
+
+IValueVector TIEClipsParser::ParseList() {
+  TNesting Guard(*this, "ParseList");
+  IValueVector List = MakeRef<TValueVector>();
+  for (;;) {
+    IStreamToken Token = Next();
+    if (Token->Is(tkCloseParen) || Token->IsEOF()) {
+      PutBack(Token);
+      break;
+    }
+    if (Token->Is(tkOpenBracket) || Token->Is(tkCloseBracket)) {
+      List->Add(MakeRef<TIEValue>(std::string(1, static_cast<char>(Token->GetDataType())), dtAtom));
+    } else if (Token->Is(tkEquals)) {
+      IStreamToken After = Next();
+      if (!After->Is(tkOpenParen)) ParseError("ParseList", SAtomNotEquals);
+      PutBack(After);
+      List->Add(CallValue(ParseFunCall()));
+    } else if (Token->Is(tkOpenParen)) {
+      IStreamToken After = Next();
+      PutBack(After);
+      PutBack(Token);
+      if (After->Is(tkOpenParen))
+        List->Add(MakeRef<TIEValue>(ParseSingletons()));
+      else
+        List->Add(CallValue(ParseFunCall()));
+    } else if (IsValueToken(*Token)) {
+      List->Add(Token->Value());
+    } else {
+      ParseError("ParseList", SBadSlotValue, {Token->GetToString()});
+    }
+  }
+  return List;
+}
+
+IValueVector TIEClipsParser::ParseValuePair() {
+  if (!Next()->Is(tkOpenParen)) ParseError("ParseValuePair", SExpectedAtom);
+  IStreamToken Name = Next();
+  if (!Name->Is(dtAtom)) ParseError("ParseValuePair", SExpectedAtom);
+  IIEValue Value = ParseValue();
+  if (!Value) ParseError("ParseValuePair", SExpectedValue);
+  if (!Next()->Is(tkCloseParen)) ParseError("ParseValuePair", SMissingCloseParens);
+  IValueVector Pair = MakeRef<TValueVector>();
+  Pair->Add(MakeRef<TIEValue>(Name->GetText(), dtAtom));
+  Pair->Add(Value);
+  return Pair;
+}
+
+ISingletonsVector TIEClipsParser::ParseSingletons() {
+  TNesting Guard(*this, "ParseFuzzyPoints");
+  if (!Next()->Is(tkOpenParen)) ParseError("ParseFuzzyPoints", SMissingOpenParens);
+  ISingletonsVector Points = MakeRef<TSingletonsVector>(this);
+  auto Coordinate = [this]() -> IIEValue {
+    IStreamToken Token = Next();
+    if (Token->Is(dtInteger) || Token->Is(dtFloat) || Token->Is(dtVariable)) return Token->Value();
+    if (Token->Is(tkOpenParen)) {
+      PutBack(Token);
+      return CallValue(ParseFunCall());
+    }
+    ParseError("ParseFuzzyPoints", SExpectedNumVarFun);
+  };
+  for (;;) {
+    IStreamToken Token = Next();
+    if (Token->Is(tkCloseParen)) break;
+    if (!Token->Is(tkOpenParen)) ParseError("ParseFuzzyPoints", SMissingOpenParens);
+    IIEValue X = Coordinate();
+    IIEValue Y = Coordinate();
+    if (!Next()->Is(tkCloseParen)) ParseError("ParseFuzzyPoints", SMissingCloseParens);
+    Points->Add(X, Y);
+  }
+  return Points;
+}
+
+// ---- function calls
+// ----------------------------------------------------------------------------------------
+
+IFunCall TIEClipsParser::ParseFunCall() {
+  TNesting Guard(*this, "ParseFunCall");
+  IStreamToken Open = Next();
+  if (!Open->Is(tkOpenParen)) ParseError("ParseFunCall", SMissingOpenParens);
+  const std::string Comment = Trimmed(Open->GetWhitespace());
+  IStreamToken NameToken = Next();
+  std::string Name;
+  IIEValue FirstArgument;
+  if (NameToken->Is(dtAtom) || NameToken->Is(tkEquals)) {
+    Name = NameToken->GetToString();
+  } else if (NameToken->Is(dtVariable) || NameToken->Is(dtMultiVariable)) {
+    Name = "__get-var";
+    FirstArgument = NameToken->Value();
+  } else {
+    ParseError("ParseFunCall", SMissingName);
+  }
+  IFunCall Call = MakeRef<TFunctionCall>(FEngine, Name);
+  Call->SetComment(Comment);
+  if (FirstArgument) Call->AddArgument(FirstArgument);
+  const TSlotFunction* Slots = FindSlotFunction(Name);
+  for (;;) {
+    IStreamToken Token = Next();
+    if (Token->Is(tkCloseParen)) break;
+    if (Token->IsEOF()) ParseError("ParseFunCall", SUnexpectedEOF);
+    if (IsValueToken(*Token)) {
+      Call->AddArgument(Token->Value());
+    } else if (Token->Is(tkOpenParen)) {
+      const int32_t Position = Call->GetArgumentCount() + 1;
+      if (Slots && Slots->Start == 0) {
+        PutBack(Token);
+        Call->AddArgument(MakeRef<TIEValue>(TRef<TFactBase>(ParseFact())));
+      } else if (Slots && Position >= Slots->Start && Position <= Slots->End) {
+        PutBack(Token);
+        Call->AddArgument(MakeRef<TIEValue>(ParseValuePair()));
+      } else {
+        IStreamToken After = Next();
+        PutBack(After);
+        PutBack(Token);
+        if (After->Is(tkOpenParen))
+          Call->AddArgument(MakeRef<TIEValue>(ParseSingletons()));
+        else
+          Call->AddArgument(CallValue(ParseFunCall()));
+      }
+    } else {
+      Call->AddArgument(MakeRef<TIEValue>(std::string(1, static_cast<char>(Token->GetDataType())), dtString));
+    }
+  }
+  if (OnParseFunCall) OnParseFunCall(this, Call);
+  return Call;
+}
+
+IIEValue TIEClipsParser::ParseNExecuteFunCall() {
+  IFunCall Call = ParseFunCall();
+  IIEValue Result;
+  Call->Execute(FEngine->GetContext(), Result);
+  return Result;
+}
+
+// ---- facts
+// -------------------------------------------------------------------------------------------------
+
+IFact TIEClipsParser::ParseFact() {
+  TNesting Guard(*this, "ParseFact");
+  if (!Next()->Is(tkOpenParen)) ParseError("ParseFact", SExpectedAtom);
+  IStreamToken Name = Next();
+  if (!Name->Is(dtAtom)) ParseError("ParseFact", SExpectedAtom);
+  IFactTemplate Template = FEngine->CreateFactTemplate(Name->GetText());
+  IFact Fact = MakeRef<TFact>(Template);
+  for (;;) {
+    IStreamToken Token = Next();
+    if (Token->Is(tkCloseParen)) break;
+    if (Token->IsEOF()) ParseError("ParseFact", SMissingCloseParens);
+    PutBack(Token);
+    ParseFactSlot(*Fact);
+    if (Fact->IsOrdered()) {
+      if (!Next()->Is(tkCloseParen)) ParseError("ParseFact", SMissingCloseParens);
+      break;
+    }
+  }
+  if (OnParseFact) OnParseFact(this, Fact);
+  return Fact;
+}
+
+std::string TIEClipsParser::ParseFactSlot(TFact& Fact) {
+  const IFactTemplate& Template = Fact.GetTemplate();
+  if (Fact.IsOrdered()) {
+    const IFactSlot* Slot = Template->FindSlot(SDefaultSlotName);
+    IIEValue Values = Slot ? ParseValue(**Slot) : MakeRef<TIEValue>(ParseList());
+    Fact.SetValue(SDefaultSlotName, Values);
+    return SDefaultSlotName;
+  }
+  if (!Next()->Is(tkOpenParen)) ParseError("ParseFactSlot", SMissingOpenParens);
+  IStreamToken Name = Next();
+  if (!Name->Is(dtAtom)) ParseError("ParseFactSlot", SBadSlotName, {Name->GetToString()});
+  const IFactSlot* Slot = Template->FindSlot(Name->GetText());
+  if (!Slot) ParseError("ParseFactSlot", SBadSlotName, {Name->GetToString()});
+  IIEValue Value = ParseValue(**Slot);
+  if (!Next()->Is(tkCloseParen)) ParseError("ParseFactSlot", SMissingCloseParens);
+  Fact.SetValue(Name->GetText(), Value ? Value : FCNil);
+  return Name->GetText();
+}
+
+IIEValue TIEClipsParser::ParseValue(const TFactSlot& Slot) {
+  IIEValue Value = ParseValue(Slot.GetSlotType(), Slot.GetExtendedTypeInfo());
+  if (!FStaticTypeChecks || !Value || Slot.IsValid(Value)) return Value;
+  if (Value->GetDType() == dtInteger && Slot.GetSlotType().Contains(dtFloat)) {
+    IIEValue Converted = MakeRef<TIEValue>(static_cast<double>(Value->GetAsInteger()));
+    if (Slot.IsValid(Converted)) return Converted;
+  }
+  ParseError("ParseValue(Fact Slot)", Slot.GetInvalidValueString(Value));
+}
+
+IIEValue TIEClipsParser::ParseValue(TIETypes Types, const IIEDefinedType& DefinedType) {
+  const bool Fuzzy = Types.Contains(dtFuzzy);
+  if (Fuzzy && !DefinedType) ParseError("ParseValue", SNeedFuzzyType);
+  IIEValue Value;
+  if (Types.Contains(dtMultiSlot)) {
+    Value = MakeRef<TIEValue>(ParseList());
+  } else if (Fuzzy) {
+    Value = ParseValue();
+  } else {
+    IStreamToken Token = Next();
+    if (Token->Is(tkOpenParen)) {
+      PutBack(Token);
+      Value = CallValue(ParseFunCall());
+    } else if (Token->Is(tkEquals)) {
+      IStreamToken After = Next();
+      if (!After->Is(tkOpenParen)) ParseError("ParseValue", SAtomNotEquals);
+      PutBack(After);
+      Value = CallValue(ParseFunCall());
+    } else if (IsValueToken(*Token)) {
+      Value = Token->Value();
+    } else {
+      ParseError("ParseValue", SBadSlotValue, {Token->GetToString()});
+    }
+  }
+  if (Fuzzy && FStaticTypeChecks && Value && !IsVariableKind(Value->GetDType()) &&
+      Value->GetDType() != dtFunCall) {
+    IFuzzySet Set =
+        FEngine->EvalFuzzyExpression(DefinedType->GetFuzzyType().get(), Value, FEngine->GetContext());
+    if (!Set) ParseError("ParseValue", SInvalidFuzzyExpression, {Value->GetToString()});
+    Value = MakeRef<TIEValue>(Set);
+    if (Types.Contains(dtMultiSlot)) {
+      IValueVector One = MakeRef<TValueVector>();
+      One->Add(Value);
+      Value = MakeRef<TIEValue>(One);
+    }
+    return Value;
+  }
+  return CheckSlotValue(Value, Types, DefinedType);
+}
+
+IIEValue TIEClipsParser::CheckSlotValue(const IIEValue& Value, TIETypes Types,
+                                        const IIEDefinedType& DefinedType) {
+  if (!FStaticTypeChecks || !Value) return Value;
+  const TIEType Kind = Value->GetDType();
+  if (Kind == dtNone || Kind == dtVariable || Kind == dtFunCall || Kind == dtMultiVariable) return Value;
+  if (DefinedType) {
+    if (!DefinedType->IsValid(Value))
+      ParseError("ParseValue(SlotTypes)", DefinedType->GetInvalidValueString(Value));
+    return Value;
+  }
+  if (Types.Contains(Kind) || (Kind == dtList && Types.Contains(dtMultiSlot))) return Value;
+  if (Kind == dtFloat && Types.Contains(dtInteger))
+    return MakeRef<TIEValue>(Value->GetAsInteger(), dtInteger);
+  if (Kind == dtInteger && Types.Contains(dtFloat))
+    return MakeRef<TIEValue>(static_cast<double>(Value->GetAsInteger()));
+  std::string Allowed;
+  for (int Member = 0; Member < IETypeCount; ++Member) {
+    const auto Type = static_cast<TIEType>(Member);
+    if (!Types.Contains(Type)) continue;
+    if (!Allowed.empty()) Allowed += ", ";
+    Allowed += UpperCase(GetIETypeName(Type));
+  }
+  ParseError("ParseValue(SlotTypes)", SNotCorrectSlotType,
+             {Format(SNotCorrectType, {Allowed, Value->GetToString(), GetIETypeName(Kind)}), "ParseValue"});
+}
+
+IIEValue TIEClipsParser::ParseVariable(std::string& Name) {
+  IStreamToken Token = Next();
+  if (!Token->Is(dtVariable)) ParseError("ParseVariable", SMissingName);
+  const std::string& Text = Token->GetText();
+  if (Text.size() < 2 || Text.front() != '*' || Text.back() != '*')
+    ParseError("ParseVariable", SBadVariableName, {Token->GetToString()});
+  Name = Text;
+  if (!Next()->Is(tkEquals)) ParseError("ParseVariable", SExpectedChar, {"="});
+  IStreamToken ValueToken = Next();
+  IIEValue Value;
+  if (ValueToken->Is(tkOpenParen)) {
+    PutBack(ValueToken);
+    Value = CallValue(ParseFunCall());
+  } else if (IsValueToken(*ValueToken)) {
+    Value = ValueToken->Value();
+  } else {
+    ParseError("ParseVariable", SBadSlotValue, {ValueToken->GetToString()});
+  }
+  if (OnParseVariable) OnParseVariable(this, Name, Value);
+  return Value;
+}
+
+bool TIEClipsParser::LoadFacts() {
+  for (;;) {
+    IStreamToken Token = Next();
+    if (Token->IsEOF()) break;
+    PutBack(Token);
+    FEngine->Assert(ParseFact(), false);
+  }
+  return true;
+}
+
+// ---- text entry points
+// -------------------------------------------------------------------------------------
+
+bool TIEClipsParser::Parse(const std::string& Text, bool Execute) {
+  return WithText(Text, [&] { return Parse(Execute); });
+}
+
+IFact TIEClipsParser::ParseFact(const std::string& Text) {
+  return WithText(Text, [&] { return ParseFact(); });
+}
+
+IIEValue TIEClipsParser::ParseValue(const std::string& Text) {
+  return WithText(Text, [&] { return ParseValue(); });
+}
+
+IIEValue TIEClipsParser::ParseValue(const std::string& Text, const TFactSlot& Slot) {
+  return WithText(Text, [&] { return ParseValue(Slot); });
+}
+
+IFactSlot TIEClipsParser::ParseFactTemplateSlot(const std::string& Text) {
+  return WithText(Text, [&]() -> IFactSlot { Unsupported("slot"); });
+}
+
+std::unique_ptr<TRule> TIEClipsParser::ParseRule(const std::string& Text) {
+  return WithText(Text, [&]() -> std::unique_ptr<TRule> { Unsupported("defrule"); });
+}
+
+IFunCall TIEClipsParser::ParseFunCall(const std::string& Text) {
+  return WithText(Text, [&] { return ParseFunCall(); });
+}
+
+IIEValue TIEClipsParser::ParseNExecuteFunCall(const std::string& Text) {
+  return WithText(Text, [&] { return ParseNExecuteFunCall(); });
+}
+
+bool TIEClipsParser::LoadFacts(const std::string& Text) {
+  return WithText(Text, [&] { return LoadFacts(); });
+}
+
+ISingletonsVector TIEClipsParser::ParseSingletons(const std::string& Text) {
+  return WithText(Text, [&] { return ParseSingletons(); });
+}
+
+// A point list: "(" then "(x y)" for each point separated by blanks, then ")".
+std::string TIEClipsParser::PrettyPrint(const TSingletonsVector& Vector) {
+  std::string Text = "(";
+  for (int32_t I = 0; I < Vector.GetCount(); ++I) {
+    if (I > 0) Text += ' ';
+    const IIEValue& X = Vector.GetXValues(I);
+    const IIEValue& Y = Vector.GetYValues(I);
+    Text += "(" + (X ? X->GetToString() : std::string()) + " " + (Y ? Y->GetToString() : std::string()) + ")";
+  }
+  return Text + ")";
+}
+
+}  // namespace rulecraft

@@ -1,0 +1,144 @@
+#pragma once
+// TIEClipsParser: reads rule-language text and builds the engine's objects. It reads from a tokenizer
+// (TIEClipsStream); the engine's text entry points give it a fresh tokenizer over each text. This part holds
+// the top-level loop (Parse, ParseExpression with its echo), the dispatch on the head keyword of each
+// S-expression, and the readers every construct parser reuses: values, lists, value pairs, singletons,
+// function calls, facts and global-variable definitions, with error reporting and recovery.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rulecraft/engine/EngineParser.h"
+#include "rulecraft/parser/ClipsStream.h"
+#include "rulecraft/parser/ParseException.h"
+#include "rulecraft/types/DefinedType.h"
+
+namespace rulecraft {
+
+class TInferenceEngine;
+
+/// What a top-level expression was.
+enum TParsedType : uint8_t {
+  ptNone,
+  ptValue,
+  ptFunCall,
+  ptRule,
+  ptFactSet,
+  ptFactTemplate,
+  ptFunction,
+  ptGlobals,
+  ptDefType,
+  ptEOF
+};
+const TEnumInfo& TParsedTypeInfo();
+
+class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGenerator {
+  RC_CLASS(TIEClipsParser, TObject)
+ public:
+  explicit TIEClipsParser(TInferenceEngine* Engine);
+  ~TIEClipsParser() override;
+
+  TInferenceEngine* GetEngine() const noexcept { return FEngine; }
+  /// The tokenizer being read (not owned); nullptr outside a parse.
+  TIEClipsStream* GetStream() const noexcept { return FStream; }
+  void SetStream(TIEClipsStream* Stream) noexcept;
+
+  TErrorHandling GetErrorHandling() const noexcept { return FErrorHandling; }
+  void SetErrorHandling(TErrorHandling Value) override { FErrorHandling = Value; }
+  int32_t GetMaxErrors() const noexcept { return FMaxErrors; }
+  void SetMaxErrors(int32_t Value) override { FMaxErrors = Value; }
+  bool GetStaticTypeChecks() const noexcept { return FStaticTypeChecks; }
+  void SetStaticTypeChecks(bool Value) override { FStaticTypeChecks = Value; }
+
+  /// Functions whose parenthesised arguments are facts (start 0) or slot-value pairs (1-based positions
+  /// Start..End).
+  struct TSlotFunction {
+    std::string Name;
+    int32_t Start;
+    int32_t End;
+  };
+  const std::vector<TSlotFunction>& GetSlotFunctions() const noexcept { return FSlotFunctions; }
+  void AddSlotFunction(const std::string& Name, int32_t Start, int32_t End);
+  /// Keep Start <= End: setting one past the other moves the other along; an end of 0 is stored as 1.
+  void SetSlotFunctionStart(int32_t Index, int32_t Start);
+  void SetSlotFunctionEnd(int32_t Index, int32_t End);
+
+  // ---- the engine's text entry points
+  bool Parse(const std::string& Text, bool Execute) override;
+  IFact ParseFact(const std::string& Text) override;
+  IIEValue ParseValue(const std::string& Text) override;
+  IIEValue ParseValue(const std::string& Text, const TFactSlot& Slot) override;
+  IFactSlot ParseFactTemplateSlot(const std::string& Text) override;
+  std::unique_ptr<TRule> ParseRule(const std::string& Text) override;
+  IFunCall ParseFunCall(const std::string& Text) override;
+  IIEValue ParseNExecuteFunCall(const std::string& Text) override;
+  bool LoadFacts(const std::string& Text) override;
+  ISingletonsVector ParseSingletons(const std::string& Text) override;
+  std::string PrettyPrint(const TSingletonsVector& Vector) override;
+
+  // ---- reading from the current tokenizer
+  /// Reads the whole stream; see the error handling.
+  bool Parse(bool Execute);
+  /// Reads one top-level expression; false at the end of the input.
+  bool ParseExpression(bool Execute);
+  /// The kind of top-level expression Token opens.
+  TParsedType GetConstructType(const IStreamToken& Token);
+  /// A value or a sequence of values (a list value), up to ")" or the end of the input; nil for none.
+  IIEValue ParseValue();
+  /// Like ParseValue, always a list; "=" must introduce a call.
+  IValueVector ParseList();
+  /// "(" name values ")": a two-element list, the name as an atom and the value.
+  IValueVector ParseValuePair();
+  ISingletonsVector ParseSingletons();
+  IFunCall ParseFunCall();
+  IIEValue ParseNExecuteFunCall();
+  IFact ParseFact();
+  /// Reads one slot of Fact (all remaining values for an ordered template); returns the slot's name.
+  std::string ParseFactSlot(TFact& Fact);
+  IIEValue ParseValue(const TFactSlot& Slot);
+  IIEValue ParseValue(TIETypes Types, const IIEDefinedType& DefinedType);
+  /// One global-variable definition: "?*name* = value"; Name receives "*name*".
+  IIEValue ParseVariable(std::string& Name);
+  bool LoadFacts();
+
+  /// Raises EIEParseException "Parsing Error, <method> in <method> at line <n>: <consumed>" (Part of the
+  /// message: Message, then Method, the current token's line and the consumed text, shortened beyond 255
+  /// characters to its first and last 128 around "... " and a line break).
+  [[noreturn]] void ParseError(const std::string& Method, const std::string& Message);
+  [[noreturn]] void ParseError(const std::string& Method, std::string_view Fmt,
+                               std::initializer_list<TFormatArg> Args);
+
+  // ---- events
+  std::function<void(TObject* Sender, TParsedType ParsedType, TObject* Object, const IIEValue& Result)>
+      OnParse;
+  std::function<void(TObject* Sender, const IFact& Fact)> OnParseFact;
+  std::function<void(TObject* Sender, const IFunCall& FunCall)> OnParseFunCall;
+  std::function<void(TObject* Sender, const std::string& VarName, const IIEValue& Value)> OnParseVariable;
+
+ private:
+  class TUseStream;
+  /// Runs Body with a fresh tokenizer over Text as the current one.
+  template <class F>
+  auto WithText(const std::string& Text, F&& Body) -> decltype(Body());
+  std::string GenerateSymbol(const std::string& Prefix) override;
+  IStreamToken Next();
+  void PutBack(const IStreamToken& Token);
+  /// Raises the clear error of a construct this parser cannot read yet.
+  [[noreturn]] void Unsupported(const std::string& Keyword);
+  /// Counts one level of nesting of calls and lists; too deep is a parse error, never a stack overflow.
+  class TNesting;
+  const TSlotFunction* FindSlotFunction(const std::string& Name) const;
+  IIEValue CheckSlotValue(const IIEValue& Value, TIETypes Types, const IIEDefinedType& DefinedType);
+
+  TInferenceEngine* FEngine;
+  TIEClipsStream* FStream = nullptr;
+  std::vector<TSlotFunction> FSlotFunctions;
+  bool FStaticTypeChecks = true;
+  TErrorHandling FErrorHandling = ehRaiseImmediate;
+  int32_t FMaxErrors = 10;
+  int32_t FDepth = 0;
+};
+
+}  // namespace rulecraft
