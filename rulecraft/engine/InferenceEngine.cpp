@@ -73,6 +73,7 @@ TInferenceEngine::TInferenceEngine(TComponent* AOwner) : TComponent(AOwner) {
   FRules = std::make_unique<TRules>(this);
   FEngineVariables = std::make_unique<TEngineVariables>(this);
   FUserFunctions = std::make_unique<TUserFunctions>(this);
+  FIOStreams = std::make_unique<TIOStreams>(this);
   MakeInitialObjects();
   FPackages = AllPackages();
   SetTypeChecks(TTypeChecks{tcStatic});
@@ -193,12 +194,108 @@ std::string TInferenceEngine::GenerateSymbol(const std::string& Prefix) {
 
 void TInferenceEngine::PrintOut(const std::string& OutID, const std::string& Text) {
   if (OutID.empty() || OutID == "t") {
-    if (OnPrintOut) OnPrintOut(this, OutID, Text);
+    if (FCapture)
+      FCapture->Write(Text);
+    else if (OnPrintOut)
+      OnPrintOut(this, OutID, Text);
     return;
   }
-  // Named streams arrive with the I/O layer; meanwhile other names go to the host as well.
+  if (TGTextStream* Stream = FIOStreams->Get(OutID)) {
+    Stream->Write(Text);
+    return;
+  }
   if (!OnPrintOut) throw EIEException(SNoSuchFunction, {"printout"});
   OnPrintOut(this, OutID, Text);
+}
+
+std::string TInferenceEngine::ReadLine(const std::string& InID) {
+  std::string Line;
+  if (!InID.empty() && InID != "t") {
+    if (TGTextStream* Stream = FIOStreams->Get(InID)) {
+      Stream->ReadLine(Line);
+      return Line;
+    }
+  }
+  if (FBatchInput) {
+    FBatchInput->ReadLine(Line);
+    PrintOut(std::string(), Line + NewLineString);
+    return Line;
+  }
+  if (!OnReadLine) throw EIEException(SNoReadFunctionWarning, {"readline"});
+  OnReadLine(this, InID, Line);
+  return Line;
+}
+
+bool TInferenceEngine::StartCapture(std::unique_ptr<TGTextStream> Stream) {
+  FCapture = std::move(Stream);
+  return true;
+}
+
+bool TInferenceEngine::StartCapture(const std::string& FileName) {
+  return StartCapture(std::make_unique<TGTextStream>(FileName, fmCreate));
+}
+
+bool TInferenceEngine::StopCapture() {
+  if (FCapture) FCapture->Flush();
+  FCapture.reset();
+  return true;
+}
+
+namespace {
+
+// How far the parentheses of Line change the depth, strings and comments left out.
+int32_t ParenthesisBalance(const std::string& Line, bool& InString) {
+  int32_t Balance = 0;
+  for (size_t I = 0; I < Line.size(); ++I) {
+    const char C = Line[I];
+    if (InString) {
+      if (C == '\\')
+        ++I;
+      else if (C == '"')
+        InString = false;
+    } else if (C == '"') {
+      InString = true;
+    } else if (C == ';') {
+      break;
+    } else if (C == '(') {
+      ++Balance;
+    } else if (C == ')') {
+      --Balance;
+    }
+  }
+  return Balance;
+}
+
+}  // namespace
+
+bool TInferenceEngine::Batch(TGTextStream& Stream) {
+  TGTextStream* Previous = FBatchInput;
+  FBatchInput = &Stream;
+  struct TRestore {
+    TGTextStream*& Slot;
+    TGTextStream* Old;
+    ~TRestore() { Slot = Old; }
+  } Restore{FBatchInput, Previous};
+  std::string Pending;
+  int32_t Depth = 0;
+  bool InString = false;
+  std::string Line;
+  while (Stream.ReadLine(Line)) {
+    Pending += Line + NewLineString;
+    Depth += ParenthesisBalance(Line, InString);
+    if (Depth > 0 || InString) continue;
+    const std::string Expression = std::move(Pending);
+    Pending.clear();
+    Depth = 0;
+    Parse(Expression, true);
+  }
+  if (!Pending.empty()) Parse(Pending, true);
+  return true;
+}
+
+bool TInferenceEngine::Batch(const std::string& FileName) {
+  TGTextStream File(FileName, fmOpenRead);
+  return Batch(File);
 }
 
 // ---- the fact base
@@ -432,6 +529,7 @@ void TInferenceEngine::Clear() {
     }
     FInitialFactPattern.reset();
     FEngineVariables->Clear();
+    FIOStreams->Clear();
   } catch (...) {
     if (!IsDestroying()) MakeInitialObjects();
     throw;

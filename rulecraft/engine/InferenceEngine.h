@@ -18,6 +18,7 @@
 #include "rulecraft/engine/EngineCollections.h"
 #include "rulecraft/engine/EngineParser.h"
 #include "rulecraft/engine/Facts.h"
+#include "rulecraft/engine/IOStreams.h"
 #include "rulecraft/framework/Component.h"
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/UserPackage.h"
@@ -196,8 +197,24 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   // ---- output
   /// Text for the terminal ("t").
   void PrintOut(const std::string& Text) { PrintOut(std::string(), Text); }
-  /// "t" and the empty name reach OnPrintOut; other names the engine's streams.
+  /// "t" and the empty name are the terminal: the capture stream while one is set, else OnPrintOut. Other
+  /// names are the engine's streams; an unknown name goes to OnPrintOut with its name, and without a
+  /// handler raises "Function is unimplemented or unassigned: printout".
   virtual void PrintOut(const std::string& OutID, const std::string& Text);
+  /// A line from a named stream ("" at its end), else from the batch input (echoed), else from OnReadLine;
+  /// with none of them the "not implemented" error naming "readline".
+  virtual std::string ReadLine(const std::string& InID);
+  TIOStreams& GetIOStreams() noexcept { return *FIOStreams; }
+  /// Terminal output goes to Stream (owned by the engine from now on) instead of OnPrintOut.
+  bool StartCapture(std::unique_ptr<TGTextStream> Stream);
+  /// Captures into a file created anew.
+  bool StartCapture(const std::string& FileName);
+  /// Frees the capture stream; terminal output reaches OnPrintOut again.
+  bool StopCapture();
+  /// Reads Stream as batch input: each complete expression (lines are joined until their parentheses
+  /// balance) is parsed and executed, and terminal reads meanwhile take the following lines.
+  bool Batch(TGTextStream& Stream);
+  bool Batch(const std::string& FileName);
 
   // ---- rules and templates
   /// Raises OnRemoveRule, removes the rule from the network and releases it when the engine owns it (after
@@ -351,6 +368,9 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::unique_ptr<TEngineVariables> FEngineVariables;
   std::vector<TUserPackage*> FInstalledPackages;
   std::unique_ptr<TEngineParser> FParser;
+  std::unique_ptr<TIOStreams> FIOStreams;
+  std::unique_ptr<TGTextStream> FCapture;
+  TGTextStream* FBatchInput = nullptr;
 
   // the inference cycle
   TActivation* FCurrent = nullptr;
