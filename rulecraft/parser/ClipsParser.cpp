@@ -9,6 +9,7 @@
 #include "rulecraft/core/IETypes.h"
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/core/ValueVector.h"
+#include "rulecraft/engine/FactSet.h"
 #include "rulecraft/engine/InferenceEngine.h"
 #include "rulecraft/framework/StringList.h"
 #include "rulecraft/fuzzyset/FuzzySet.h"
@@ -91,21 +92,12 @@ class TIEClipsParser::TUseStream {
   TIEClipsStream FStream;
 };
 
-class TIEClipsParser::TNesting {
- public:
-  TNesting(TIEClipsParser& Parser, const char* Method) : FParser(Parser) {
-    if (++FParser.FDepth > MaxParseNesting) {
-      --FParser.FDepth;
-      FParser.ParseError(Method, SParseNestingTooDeep, {MaxParseNesting});
-    }
+TIEClipsParser::TNesting::TNesting(TIEClipsParser& Parser, const char* Method) : FParser(Parser) {
+  if (++FParser.FDepth > MaxParseNesting) {
+    --FParser.FDepth;
+    FParser.ParseError(Method, SParseNestingTooDeep, {MaxParseNesting});
   }
-  TNesting(const TNesting&) = delete;
-  TNesting& operator=(const TNesting&) = delete;
-  ~TNesting() { --FParser.FDepth; }
-
- private:
-  TIEClipsParser& FParser;
-};
+}
 
 template <class F>
 auto TIEClipsParser::WithText(const std::string& Text, F&& Body) -> decltype(Body()) {
@@ -217,16 +209,33 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
     case ptFunCall:
       Result = Execute ? ParseNExecuteFunCall() : CallValue(ParseFunCall());
       break;
-    case ptRule:
-      Unsupported("defrule");
-    case ptFactSet:
-      Unsupported("deffacts");
+    case ptRule: {
+      std::unique_ptr<TRule> Rule = ParseRule();
+      TRule* Stored = Rule.release();
+      try {
+        FEngine->GetRules().Put(Stored);
+      } catch (...) {
+        delete Stored;
+        throw;
+      }
+      // A rule refused as a duplicate (dcIgnore) is not kept.
+      if (FEngine->GetRules().Get(Stored->GetRuleName()) != Stored) delete Stored;
+      break;
+    }
+    case ptFactSet: {
+      std::unique_ptr<TFactSet> Set = ParseFactSet();  // owned by the engine component already
+      Set->SetEngineNoParse(FEngine);
+      (void)Set.release();
+      break;
+    }
     case ptFactTemplate:
-      Unsupported("deftemplate");
+      FEngine->GetFactTemplates().Put(ParseFactTemplate());
+      break;
     case ptFunction:
       Unsupported("deffunction");
     case ptGlobals:
-      Unsupported("defglobal");
+      ParseGlobalVariables();
+      break;
     case ptDefType:
       Unsupported("deftype");
     case ptEOF:
@@ -621,11 +630,11 @@ IIEValue TIEClipsParser::ParseValue(const std::string& Text, const TFactSlot& Sl
 }
 
 IFactSlot TIEClipsParser::ParseFactTemplateSlot(const std::string& Text) {
-  return WithText(Text, [&]() -> IFactSlot { Unsupported("slot"); });
+  return WithText(Text, [&] { return ParseFactTemplateSlot(); });
 }
 
 std::unique_ptr<TRule> TIEClipsParser::ParseRule(const std::string& Text) {
-  return WithText(Text, [&]() -> std::unique_ptr<TRule> { Unsupported("defrule"); });
+  return WithText(Text, [&] { return ParseRule(); });
 }
 
 IFunCall TIEClipsParser::ParseFunCall(const std::string& Text) {

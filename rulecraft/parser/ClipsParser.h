@@ -18,6 +18,9 @@
 namespace rulecraft {
 
 class TInferenceEngine;
+class TFactSet;
+class TIEPattern;
+class TRule;
 
 /// What a top-level expression was.
 enum TParsedType : uint8_t {
@@ -103,6 +106,30 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   IIEValue ParseVariable(std::string& Name);
   bool LoadFacts();
 
+  // ---- constructs
+  /// "(" Keyword name [comment]: Token is left holding the first token after the header.
+  void ParseHeader(std::string& Name, std::string& Comment, IStreamToken& Token, const char* Message,
+                   const char* Method, const char* Keyword, bool ReadComment);
+  IFactTemplate ParseFactTemplate();
+  /// One "(slot ...)" or "(multislot ...)" definition.
+  IFactSlot ParseFactTemplateSlot();
+  /// The words of a type list up to ")" (left for the caller); a defined type named there goes to
+  /// DefinedType.
+  TIETypes ParseSlotTypes(IIEDefinedType& DefinedType);
+  /// "(range low high)" or "(cardinality low high)" into DefinedType.
+  void ParseRangeAndCardinality(const IIEDefinedType& DefinedType, bool IsCardinality, bool AllowVariables);
+  /// "(allowed-... values)" into DefinedType.
+  void ParseAllowedEnumerations(const IIEDefinedType& DefinedType);
+  /// A fact set owned by the caller (not registered).
+  std::unique_ptr<TFactSet> ParseFactSet();
+  bool ParseGlobalVariables();
+  /// A rule owned by the caller (not registered).
+  std::unique_ptr<TRule> ParseRule();
+  void ParseRulePatterns(TRule& Rule);
+  /// One conditional element at negation Level; the pattern is owned by the caller.
+  std::unique_ptr<TIEPattern> ParsePattern(int32_t Level);
+  void ParseRuleActions(TRule& Rule);
+
   /// Raises EIEParseException "Parsing Error, <method> in <method> at line <n>: <consumed>" (Part of the
   /// message: Message, then Method, the current token's line and the consumed text, shortened beyond 255
   /// characters to its first and last 128 around "... " and a line break).
@@ -116,6 +143,10 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   std::function<void(TObject* Sender, const IFact& Fact)> OnParseFact;
   std::function<void(TObject* Sender, const IFunCall& FunCall)> OnParseFunCall;
   std::function<void(TObject* Sender, const std::string& VarName, const IIEValue& Value)> OnParseVariable;
+  std::function<void(TObject* Sender, const IFactTemplate& Template)> OnParseFactTemplate;
+  std::function<void(TObject* Sender, TFactSet* FactSet)> OnParseFactSet;
+  std::function<void(TObject* Sender, TIEPattern* Pattern)> OnParsePattern;
+  std::function<void(TObject* Sender, TRule* Rule)> OnParseRule;
 
  private:
   class TUseStream;
@@ -127,8 +158,18 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   void PutBack(const IStreamToken& Token);
   /// Raises the clear error of a construct this parser cannot read yet.
   [[noreturn]] void Unsupported(const std::string& Keyword);
-  /// Counts one level of nesting of calls and lists; too deep is a parse error, never a stack overflow.
-  class TNesting;
+  /// Counts one level of nesting of calls, lists and patterns; too deep is a parse error, never a stack
+  /// overflow.
+  class TNesting {
+   public:
+    TNesting(TIEClipsParser& Parser, const char* Method);
+    TNesting(const TNesting&) = delete;
+    TNesting& operator=(const TNesting&) = delete;
+    ~TNesting() { --FParser.FDepth; }
+
+   private:
+    TIEClipsParser& FParser;
+  };
   const TSlotFunction* FindSlotFunction(const std::string& Name) const;
   IIEValue CheckSlotValue(const IIEValue& Value, TIETypes Types, const IIEDefinedType& DefinedType);
 
@@ -139,6 +180,8 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   TErrorHandling FErrorHandling = ehRaiseImmediate;
   int32_t FMaxErrors = 10;
   int32_t FDepth = 0;
+  // The variables of the rule being read, with the kind of their first occurrence.
+  std::vector<std::pair<std::string, TIEType>> FRuleVariables;
 };
 
 }  // namespace rulecraft

@@ -1,0 +1,148 @@
+// Reading the constructs: deftemplate with slot qualifiers and constraints, deffacts, defglobal and defrule
+// with declarations, conditional elements and field constraints, and an expert system read from text that
+// resets and runs.
+#include <gtest/gtest.h>
+
+#include "../engine/EngineFixture.h"
+#include "rulecraft/parser/ClipsParser.h"
+#include "rulecraft/parser/ParseException.h"
+
+using namespace rulecraft;
+using namespace rulecraft::testing;
+
+namespace {
+
+class TConstructTest : public TEngineTest {
+ protected:
+  std::string ErrorOf(const std::string& Text) {
+    try {
+      Engine->Parse(Text, true);
+    } catch (const Exception& E) {
+      return E.Message();
+    }
+    return "no error";
+  }
+  TRule* RuleNamed(const std::string& Name) { return Engine->GetRules().Get(Name); }
+};
+
+}  // namespace
+
+TEST_F(TConstructTest, TemplatesWithTypesDefaultsAndConstraints) {
+  Engine->Parse(
+      "(deftemplate person \"a person\"\n"
+      "  (slot name (type STRING))\n"
+      "  (slot age (type INTEGER) (DEFAULT 2.7) (range 0 ?VARIABLE))\n"
+      "  (slot weight (type FLOAT) (default 3))\n"
+      "  (slot sum (default (+ 1 2)))\n"
+      "  (slot colour (allowed-symbols red 1))\n"
+      "  (multislot kids))",
+      true);
+  IFactTemplate Person = Engine->FindFactTemplate("person");
+  ASSERT_TRUE(Person);
+  EXPECT_EQ(Person->GetComment(), "a person");
+  EXPECT_EQ(Person->GetSlot("age")->GetSlotDefault()->GetToString(), "2");
+  EXPECT_EQ(Person->GetSlot("weight")->GetSlotDefault()->GetDType(), dtFloat);
+  EXPECT_EQ(Person->GetSlot("sum")->GetSlotDefault()->GetAsInteger(), 3);
+  EXPECT_TRUE(Person->GetSlot("kids")->IsMultiSlot());
+  EXPECT_TRUE(Person->GetSlot("colour")->IsValid(MakeRef<TIEValue>("1", dtAtom)));
+  EXPECT_FALSE(Person->GetSlot("colour")->IsValid(MakeRef<TIEValue>("blue", dtAtom)));
+  EXPECT_TRUE(Person->GetSlot("age")->GetExtendedTypeInfo()->GetRangeLimited());
+  // A parent that does not exist gives no parent and no error; an unknown is-a type is an error.
+  Engine->Parse("(deftemplate b extends nothing-here (slot x))", true);
+  EXPECT_FALSE(Engine->FindFactTemplate("b")->GetParent());
+  EXPECT_EQ(ErrorOf("(deftemplate r is-a temperature)"),
+            "Parsing Error, type name unknown or invalid: temperature in ParseFactTemplate at line 1: ( "
+            "deftemplate r "
+            "is-a temperature ");
+  EXPECT_EQ(ErrorOf("(deftemplate q (slot x (type FUZZY INTEGER)))").find("Cannot mix fuzzy type"), 15u);
+  EXPECT_NE(ErrorOf("(deftemplate q (slot x (colour 1)))").find("Invalid slot qualifier: colour"),
+            std::string::npos);
+  // A default the slot refuses is an error.
+  EXPECT_NE(ErrorOf("(deftemplate q (slot x (type INTEGER) (default abc)))")
+                .find("Not a DTINTEGER type.  Value (abc) is a dtAtom type for ParseValue slot"),
+            std::string::npos);
+}
+
+TEST_F(TConstructTest, FactSetsAndGlobals) {
+  Engine->Parse("(deftemplate p (slot x))\n(deffacts start \"first\" (p (x 1)) (p (x 2)))", true);
+  ASSERT_EQ(Engine->GetFactSets().Count(), 1);
+  EXPECT_EQ(Engine->GetFactSets().Get(0)->GetComment(), "first");
+  Engine->Reset();
+  EXPECT_EQ(Facts(), (Lines{"f-0 (Initial-Fact)", "f-1 (p (x 1))", "f-2 (p (x 2))"}));
+  Engine->Parse("(defglobal ?*a* = 1 ?*b* = (+ 1 2))", true);
+  EXPECT_EQ(Engine->GetContext()->FindGlobalBinding("*a*")->GetValue()->GetAsInteger(), 1);
+  EXPECT_EQ(Engine->GetContext()->FindGlobalBinding("*b*")->GetValue()->GetAsInteger(), 3);
+  EXPECT_EQ(Engine->GetGlobalVariables().Get("*b*")->GetDType(), dtFunCall);  // kept unevaluated
+  EXPECT_EQ(
+      ErrorOf("(defglobal ?a = 1)"),
+      "Parsing Error, Bad Variable Name, must start and end with an asterisk: ?a in ParseVariable at line 1: "
+      "( defglobal ?a ");
+}
+
+TEST_F(TConstructTest, RulesWithDeclarationsElementsAndConstraints) {
+  Engine->Parse("(defrule r (declare (salience 10) (oneshot TRUE)) (a) =>)", true);
+  TRule* R = RuleNamed("r");
+  ASSERT_TRUE(R);
+  EXPECT_EQ(R->GetSalience(), 10);
+  EXPECT_TRUE(R->GetOneShot());
+  EXPECT_EQ(ErrorOf("(defrule r2 (declare (priority 1)) (a) =>)")
+                .find("Expected rule property, salience, oneshot, or enabled"),
+            15u);
+  Engine->Parse("(defrule n (a ?x) (not (b ?x)) (exists (c ?x)) =>)", true);
+  TRule* N = RuleNamed("n");
+  ASSERT_EQ(N->GetPatternCount(), 3);
+  EXPECT_EQ(N->GetPattern(1)->GetNegatedCount(), 1);
+  EXPECT_EQ(N->GetPattern(2)->GetNegatedCount(), 2);
+  Engine->Parse("(defrule t (a ?x) (not (test (> ?x 1))) =>)", true);
+  EXPECT_TRUE(RuleNamed("t")->GetPattern(1)->GetSlotTest(0, 0)->IsNegated());
+  EXPECT_NE(ErrorOf("(defrule b1 ?f <- (not (a)) =>)").find("\"not\" and \"test\" CEs cannot be bound"),
+            std::string::npos);
+  // Field constraints: ~ & | and multislot positions.
+  Engine->Parse("(deftemplate p (slot s) (multislot m))", true);
+  // The flags as read (the rule later folds a "|" into one call).
+  std::vector<bool> Conjunctions;
+  static_cast<TIEClipsParser&>(Engine->GetParser()).OnParsePattern = [&](TObject*, TIEPattern* Pattern) {
+    const int32_t Slot = Pattern->IndexOfSlotName("s");
+    for (int32_t I = 0; Slot >= 0 && I < Pattern->GetSlotTestCount(Slot); ++I)
+      Conjunctions.push_back(Pattern->GetSlotTest(Slot, I)->GetConjunction());
+  };
+  Engine->Parse("(defrule c (p (s ~red&~blue) (m 1 ?y)) (p (s red|blue)) =>)", true);
+  EXPECT_EQ(Conjunctions, (std::vector<bool>{true, true, true, false}));
+  TIEPattern* First = RuleNamed("c")->GetPattern(0);
+  const int32_t S = First->IndexOfSlotName("s");
+  ASSERT_EQ(First->GetSlotTestCount(S), 2);
+  EXPECT_TRUE(First->GetSlotTest(S, 0)->IsNegated());
+  EXPECT_TRUE(First->GetSlotTest(S, 1)->IsNegated());
+  EXPECT_EQ(First->GetSlotLength(First->IndexOfSlotName("m")), 2);
+  EXPECT_NE(ErrorOf("(defrule m (p (s 1 2)) =>)").find("Slot \"s\" is not a multislot"), std::string::npos);
+  EXPECT_NE(ErrorOf("(defrule w (a) (b))").find("Expected \"=>\""), std::string::npos);
+  // A return-value constraint binds a fresh variable and compares it with eq*.
+  Engine->Parse("(defrule e (p (s =(+ 1 2))) =>)", true);
+  TIEPattern* Eq = RuleNamed("e")->GetPattern(0);
+  const int32_t ES = Eq->IndexOfSlotName("s");
+  ASSERT_EQ(Eq->GetSlotTestCount(ES), 2);
+  EXPECT_EQ(Eq->GetSlotTest(ES, 0)->GetSlotValue()->GetDType(), dtVariable);
+  EXPECT_EQ(Eq->GetSlotTest(ES, 1)->GetSlotValue()->GetAsFunCall()->GetName(), "eq*");
+}
+
+TEST_F(TConstructTest, AnExpertSystemReadFromTextResetsAndRuns) {
+  Define("gt", [](const std::vector<IIEValue>& Arguments) {
+    return Arguments.at(0)->GetAsNumeric() > Arguments.at(1)->GetAsNumeric() ? FCTrue : FCFalse;
+  });
+  Engine->Parse(
+      "(deftemplate order (slot id) (slot customer))\n"
+      "(deftemplate customer (slot id) (slot status))\n"
+      "(deffacts data\n"
+      "  (customer (id bob) (status gold)) (customer (id ann) (status plain))\n"
+      "  (order (id 1) (customer bob)) (order (id 2) (customer ann)) (order (id 3) (customer cy)))\n"
+      "(defrule unknown (declare (salience 10)) (order (id ?o) (customer ?c)) (not (customer (id ?c)))\n"
+      "  => (log unknown ?o))\n"
+      "(defrule gold (order (id ?o) (customer ?c)) (customer (id ?c) (status gold)) => (log gold ?o))\n"
+      "(defrule big ?f <- (order (id ?o&:(gt ?o 1))) => (log big ?o) (remove ?f))\n",
+      true);
+  Engine->Reset();
+  EXPECT_EQ(Engine->GetFacts().Count(), 6);
+  EXPECT_EQ(Engine->Run(), 4);
+  EXPECT_EQ(Log, (Lines{"unknown 3", "big 3", "big 2", "gold 1"}));
+  EXPECT_EQ(Engine->GetFacts().Count(), 4);
+}
