@@ -179,6 +179,11 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   void Lock();
   void Unlock();
 
+  // ---- rule-language text
+  /// Parses Text as a whole; constructs are registered and, with Execute, top-level calls run and their
+  /// results are printed.
+  bool Parse(const std::string& Text, bool Execute);
+
   // ---- output
   /// Text for the terminal ("t").
   void PrintOut(const std::string& Text) { PrintOut(std::string(), Text); }
