@@ -376,25 +376,28 @@ int RunCli(int argc, char** argv, std::istream& In, std::ostream& Out, std::ostr
     Err.flush();
     return ExitUsage;
   }
+  int Status = ExitOk;
   if (Options.Help) {
     Out << UsageText();
-    Out.flush();
-    return ExitOk;
-  }
-  if (Options.Version) {
+  } else if (Options.Version) {
     Out << "rulecraft " RULECRAFT_VERSION "\n";
-    Out.flush();
-    return ExitOk;
+  } else {
+    try {
+      TCliSession Session(In, Out, Err);
+      Status = Session.Run(Options, Terminal);
+    } catch (const std::exception& E) {
+      Out.flush();
+      Err << ErrorLine(E.what()) << '\n';
+      Status = ExitError;
+    }
   }
-  try {
-    TCliSession Session(In, Out, Err);
-    return Session.Run(Options, Terminal);
-  } catch (const std::exception& E) {
-    Out.flush();
-    Err << ErrorLine(E.what()) << '\n';
-    Err.flush();
-    return ExitError;
+  // Output that could not be written (a full disk, a closed stream) is an error too.
+  if (!Out.flush()) {
+    Err << "Cannot write the output\n";
+    if (Status == ExitOk) Status = ExitError;
   }
+  Err.flush();
+  return Status;
 }
 
 }  // namespace rulecraft::cli
