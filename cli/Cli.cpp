@@ -1,0 +1,403 @@
+#include "cli/Cli.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <istream>
+#include <iterator>
+#include <memory>
+#include <ostream>
+
+#include "rulecraft/core/IEException.h"
+#include "rulecraft/framework/Exception.h"
+
+#ifdef RULECRAFT_HAVE_LIBEDIT
+#include <editline/readline.h>
+#endif
+
+#ifndef RULECRAFT_VERSION
+#define RULECRAFT_VERSION "unknown"
+#endif
+
+namespace rulecraft::cli {
+
+namespace {
+
+constexpr std::string_view ShortUsage =
+    "usage: rulecraft [-e TEXT]... [--watch NAMES] [-i] [FILE...]\n"
+    "Try 'rulecraft --help' for more information.\n";
+
+struct TWatchName {
+  std::string_view Name;
+  TConstructWatches Watches;
+};
+
+constexpr TWatchName WatchNames[] = {
+    {"facts", {cwFact}},
+    {"rules", {cwRule}},
+    {"activations", {cwActivation}},
+    {"compilations", {cwCompilation}},
+    {"statistics", {cwStatistics}},
+    {"all", {cwFact, cwRule, cwActivation, cwCompilation, cwStatistics}},
+};
+
+}  // namespace
+
+// ---- the command line
+// -------------------------------------------------------------------------------------------
+
+std::string ParseWatchNames(std::string_view Names, TConstructWatches& Watches) {
+  TConstructWatches Found;
+  for (;;) {
+    const size_t Comma = Names.find(',');
+    const std::string_view Name = Names.substr(0, Comma);
+    bool Known = false;
+    for (const TWatchName& Entry : WatchNames) {
+      if (Entry.Name == Name) {
+        Found = Found + Entry.Watches;
+        Known = true;
+        break;
+      }
+    }
+    if (!Known) {
+      return "unknown watch name '" + std::string(Name) +
+             "' (known: facts, rules, activations, compilations, statistics, all)";
+    }
+    if (Comma == std::string_view::npos) break;
+    Names.remove_prefix(Comma + 1);
+  }
+  Watches = Watches + Found;
+  return std::string();
+}
+
+std::string ParseArguments(const std::vector<std::string>& Args, TCliOptions& Options) {
+  bool OnlyFiles = false;
+  for (size_t I = 0; I < Args.size(); ++I) {
+    const std::string& Arg = Args[I];
+    if (OnlyFiles || Arg.size() < 2 || Arg[0] != '-') {
+      Options.Files.push_back(Arg);  // "-" included: the standard input
+    } else if (Arg == "--") {
+      OnlyFiles = true;
+    } else if (Arg == "--help" || Arg == "-h") {
+      Options.Help = true;
+      return std::string();
+    } else if (Arg == "--version") {
+      Options.Version = true;
+      return std::string();
+    } else if (Arg == "-i") {
+      Options.Interactive = true;
+    } else if (Arg == "-e") {
+      if (I + 1 == Args.size()) return "option '-e' needs a text to evaluate";
+      Options.Evals.push_back(Args[++I]);
+    } else if (Arg == "--watch" || Arg.starts_with("--watch=")) {
+      std::string_view Names;
+      if (Arg == "--watch") {
+        if (I + 1 == Args.size()) return "option '--watch' needs a list of names";
+        Names = Args[++I];
+      } else {
+        Names = std::string_view(Arg).substr(8);
+      }
+      std::string Error = ParseWatchNames(Names, Options.Watches);
+      if (!Error.empty()) return Error;
+    } else {
+      return "unknown option '" + Arg + "'";
+    }
+  }
+  if (Options.Files.empty() && Options.Evals.empty()) Options.Interactive = true;
+  return std::string();
+}
+
+std::string UsageText() {
+  return "usage: rulecraft [options] [FILE...]\n"
+         "Loads each FILE into one engine, in order (\"-\" reads the standard input), then evaluates the -e\n"
+         "texts. Without FILE or -e, or with -i, reads rule-language input interactively until (exit) or "
+         "the\n"
+         "end of input.\n"
+         "\n"
+         "options:\n"
+         "  -e TEXT        evaluate TEXT after the files; may be given several times\n"
+         "  -i             read input interactively after the files and texts\n"
+         "  --watch NAMES  switch watches on before loading; NAMES is a comma-separated list of\n"
+         "                 facts, rules, activations, compilations, statistics, all\n"
+         "  --             take every further argument as a file name\n"
+         "  -h, --help     show this help and exit\n"
+         "  --version      show the version and exit\n"
+         "\n"
+         "exit status: 0 on success or the status given to (exit), 1 after an error, 2 for bad usage.\n";
+}
+
+// ---- input and output
+// -------------------------------------------------------------------------------------------
+
+void TInputScanner::Feed(std::string_view Text) {
+  for (const char C : Text) {
+    if (FInComment) {
+      if (C == '\n' || C == '\r') FInComment = false;
+    } else if (FState.InString) {
+      if (FEscape) {
+        FEscape = false;
+      } else if (C == '\\') {
+        FEscape = true;
+      } else if (C == '"') {
+        FState.InString = false;
+      }
+    } else if (C == ';') {
+      FInComment = true;
+    } else if (C == '"') {
+      FState.InString = true;
+      FState.HasCode = true;
+    } else if (C == '(') {
+      ++FState.Depth;
+      FState.HasCode = true;
+    } else if (C == ')') {
+      FState.HasCode = true;
+      if (FState.Depth == 0) {
+        FState.StrayClose = true;
+      } else {
+        --FState.Depth;
+      }
+    } else if (C != ' ' && C != '\t' && C != '\n' && C != '\r' && C != '\f' && C != '\v') {
+      FState.HasCode = true;
+    }
+  }
+}
+
+TInputState ScanInput(std::string_view Text) {
+  TInputScanner Scanner;
+  Scanner.Feed(Text);
+  return Scanner.State();
+}
+
+std::string ToUnixLineEnds(std::string_view Text) {
+  std::string Result;
+  Result.reserve(Text.size());
+  for (size_t I = 0; I < Text.size(); ++I) {
+    if (Text[I] == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') continue;
+    Result += Text[I];
+  }
+  return Result;
+}
+
+std::string ErrorLine(std::string_view Message) {
+  std::string Line = ToUnixLineEnds(Message);
+  while (!Line.empty() && (Line.back() == '\n' || Line.back() == '\r')) Line.pop_back();
+  return Line;
+}
+
+void TOutputWriter::Write(std::string_view Text) {
+  if (Text.empty()) return;
+  std::string Buffer;
+  Buffer.reserve(Text.size() + 1);
+  if (FPendingCR) {
+    FPendingCR = false;
+    if (Text.front() != '\n') Buffer += '\r';
+  }
+  for (size_t I = 0; I < Text.size(); ++I) {
+    const char C = Text[I];
+    if (C == '\r') {
+      if (I + 1 == Text.size()) {
+        FPendingCR = true;  // the LF may come with the next write
+        break;
+      }
+      if (Text[I + 1] == '\n') continue;
+    }
+    Buffer += C;
+  }
+  if (Buffer.empty()) return;
+  FOut.write(Buffer.data(), static_cast<std::streamsize>(Buffer.size()));
+  FAtLineStart = Buffer.back() == '\n';
+}
+
+void TOutputWriter::Flush() { FOut.flush(); }
+
+void TOutputWriter::Finish() {
+  if (FPendingCR) {
+    FPendingCR = false;
+    FOut.put('\r');
+    FAtLineStart = false;
+  }
+  FOut.flush();
+}
+
+TLineReader MakeTerminalReader() {
+#ifdef RULECRAFT_HAVE_LIBEDIT
+  rl_readline_name = "rulecraft";  // the name ~/.editrc settings are given for
+  using_history();
+  rl_bind_key('\t', rl_insert);  // a tab is a blank here, not a file-name completion
+  return [](const std::string& PromptText, std::string& Line) {
+    std::fflush(stdout);
+    const std::unique_ptr<char, decltype(&std::free)> Text(readline(PromptText.c_str()), &std::free);
+    if (!Text) return false;
+    Line = Text.get();
+    if (!Line.empty()) add_history(Text.get());
+    return true;
+  };
+#else
+  return [](const std::string& PromptText, std::string& Line) {
+    std::cout << PromptText << std::flush;
+    return static_cast<bool>(std::getline(std::cin, Line));
+  };
+#endif
+}
+
+// ---- the session
+// ------------------------------------------------------------------------------------------------
+
+TCliSession::TCliSession(std::istream& In, std::ostream& Out, std::ostream& Err)
+    : FIn(In), FErr(Err), FWriter(Out) {
+  Evaluate = [this](const std::string& Text) { FEngine.Parse(Text, true); };
+  FEngine.OnPrintOut = [this](TObject*, const std::string&, const std::string& Text) { FWriter.Write(Text); };
+  FEngine.OnReadLine = [this](TObject*, const std::string&, std::string& Text) {
+    FWriter.Flush();  // a question printed before the read shows first
+    if (!std::getline(FIn, Text)) {
+      Text.clear();
+    } else if (!Text.empty() && Text.back() == '\r') {
+      Text.pop_back();
+    }
+  };
+}
+
+std::string TCliSession::ReadProgram(const std::string& FileName) {
+  if (FileName == "-")
+    return std::string(std::istreambuf_iterator<char>(FIn), std::istreambuf_iterator<char>());
+  errno = 0;
+  const std::unique_ptr<std::FILE, decltype(&std::fclose)> File(std::fopen(FileName.c_str(), "rb"),
+                                                                &std::fclose);
+  if (!File) throw Exception("Cannot open file " + FileName + ": " + std::strerror(errno));
+  std::string Text;
+  char Buffer[65536];
+  for (;;) {
+    const size_t Count = std::fread(Buffer, 1, sizeof Buffer, File.get());
+    Text.append(Buffer, Count);
+    if (Count < sizeof Buffer) break;
+  }
+  if (std::ferror(File.get())) throw Exception("Cannot read file " + FileName + ": " + std::strerror(errno));
+  return Text;
+}
+
+void TCliSession::ReportError(std::string_view Message) {
+  FWriter.Flush();
+  FErr << ErrorLine(Message) << '\n';
+  FErr.flush();
+}
+
+int TCliSession::Run(const TCliOptions& Options, const TLineReader& Terminal) {
+  FEngine.SetWatch(FEngine.GetWatch() + Options.Watches);
+  try {
+    for (const std::string& File : Options.Files) Evaluate(ReadProgram(File));
+    for (const std::string& Text : Options.Evals) Evaluate(Text);
+  } catch (const EIEExit& E) {
+    FWriter.Finish();
+    return E.GetStatus();
+  } catch (const std::exception& E) {
+    ReportError(E.what());
+    FWriter.Finish();
+    return ExitError;
+  } catch (...) {
+    ReportError("Unknown error");
+    FWriter.Finish();
+    return ExitError;
+  }
+  if (Options.Interactive) return Interact(Terminal);
+  FWriter.Finish();
+  return ExitOk;
+}
+
+bool TCliSession::EvaluateInLoop(const std::string& Text, int& Status) {
+  try {
+    Evaluate(Text);
+  } catch (const EIEExit& E) {
+    Status = E.GetStatus();
+    return true;
+  } catch (const std::exception& E) {
+    ReportError(E.what());
+  } catch (...) {
+    ReportError("Unknown error");
+  }
+  return false;
+}
+
+int TCliSession::Interact(const TLineReader& Terminal) {
+  TInputScanner Scanner;
+  std::string Input;
+  std::string Line;
+  int Status = ExitOk;
+  for (;;) {
+    bool Read;
+    if (Terminal) {
+      if (!FWriter.AtLineStart()) FWriter.Write("\n");  // the prompt starts its own line
+      FWriter.Flush();
+      Read = Terminal(std::string(Input.empty() ? Prompt : ContinuationPrompt), Line);
+    } else {
+      FWriter.Flush();
+      Read = static_cast<bool>(std::getline(FIn, Line));
+      if (Read && !Line.empty() && Line.back() == '\r') Line.pop_back();
+    }
+    if (!Read) break;
+    Input += Line;
+    Input += '\n';
+    Scanner.Feed(Line);
+    Scanner.Feed("\n");
+    if (!Scanner.State().HasCode) {
+      Input.clear();  // blanks and comments only
+      Scanner.Reset();
+      continue;
+    }
+    if (!Scanner.State().Complete()) continue;
+    const bool Exit = EvaluateInLoop(Input, Status);
+    Input.clear();
+    Scanner.Reset();
+    if (Exit) {
+      FWriter.Finish();
+      return Status;
+    }
+  }
+  // An unfinished input at the end is still handed over, so that its error is reported.
+  if (Scanner.State().HasCode) EvaluateInLoop(Input, Status);
+  if (Terminal) FWriter.Write("\n");  // the end of input left the cursor behind a prompt
+  FWriter.Finish();
+  return Status;
+}
+
+// ---- the program
+// ------------------------------------------------------------------------------------------------
+
+int RunCli(int argc, char** argv, std::istream& In, std::ostream& Out, std::ostream& Err,
+           const TLineReader& Terminal) {
+  std::vector<std::string> Args;
+  for (int I = 1; I < argc; ++I) Args.emplace_back(argv[I]);
+  TCliOptions Options;
+  const std::string Error = ParseArguments(Args, Options);
+  if (!Error.empty()) {
+    Out.flush();
+    Err << "rulecraft: " << Error << '\n' << ShortUsage;
+    Err.flush();
+    return ExitUsage;
+  }
+  int Status = ExitOk;
+  if (Options.Help) {
+    Out << UsageText();
+  } else if (Options.Version) {
+    Out << "rulecraft " RULECRAFT_VERSION "\n";
+  } else {
+    try {
+      TCliSession Session(In, Out, Err);
+      Status = Session.Run(Options, Terminal);
+    } catch (const std::exception& E) {
+      Out.flush();
+      Err << ErrorLine(E.what()) << '\n';
+      Status = ExitError;
+    }
+  }
+  // Output that could not be written (a full disk, a closed stream) is an error too.
+  if (!Out.flush()) {
+    Err << "Cannot write the output\n";
+    if (Status == ExitOk) Status = ExitError;
+  }
+  Err.flush();
+  return Status;
+}
+
+}  // namespace rulecraft::cli

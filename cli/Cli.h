@@ -1,0 +1,144 @@
+#pragma once
+// The rulecraft command-line program: loads rule-language files into one engine, evaluates -e texts and
+// offers an interactive read-eval-print loop. Everything but main lives here so that tests can drive it
+// through streams.
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rulecraft/core/Enums.h"
+#include "rulecraft/engine/InferenceEngine.h"
+
+namespace rulecraft::cli {
+
+/// Exit statuses of the program.
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitError = 1;
+inline constexpr int ExitUsage = 2;
+
+/// The interactive prompts: for a new input and for the further lines of an unfinished one.
+inline constexpr std::string_view Prompt = "rulecraft> ";
+inline constexpr std::string_view ContinuationPrompt = "...> ";
+
+/// What the command line asks for.
+struct TCliOptions {
+  std::vector<std::string> Files;  // in order; "-" is the standard input
+  std::vector<std::string> Evals;  // -e texts, evaluated after the files in order
+  TConstructWatches Watches;
+  bool Interactive = false;  // -i, or neither files nor -e given
+  bool Help = false;
+  bool Version = false;
+};
+
+/// Reads the arguments after the program name. Returns an empty text on success, otherwise the reason the
+/// command line is bad (the caller reports it as a usage error). --help and --version end the reading.
+std::string ParseArguments(const std::vector<std::string>& Args, TCliOptions& Options);
+
+/// Adds the watches named in a comma-separated list (the names the rule language's watch function takes);
+/// an unknown or empty name is returned as the error, an empty text means success.
+std::string ParseWatchNames(std::string_view Names, TConstructWatches& Watches);
+
+/// Where a piece of input stands after a scan: whether it holds anything besides blanks and comments, how
+/// deeply its parentheses are open, whether it ends inside a string, and whether a ")" closed more than was
+/// open.
+struct TInputState {
+  int Depth = 0;
+  bool InString = false;
+  bool HasCode = false;
+  bool StrayClose = false;
+  /// True when the input can be evaluated: its parentheses balance outside strings, or a stray ")" makes
+  /// more input pointless (the parser reports it).
+  bool Complete() const noexcept { return StrayClose || (HasCode && !InString && Depth == 0); }
+};
+
+/// Follows input as it arrives, piece by piece: strings are "..." with backslash escapes, a ";" outside a
+/// string comments out the rest of its line.
+class TInputScanner {
+ public:
+  void Feed(std::string_view Text);
+  const TInputState& State() const noexcept { return FState; }
+  void Reset() noexcept { *this = TInputScanner(); }
+
+ private:
+  TInputState FState;
+  bool FInComment = false;
+  bool FEscape = false;
+};
+
+/// The state of Text scanned as a whole.
+TInputState ScanInput(std::string_view Text);
+
+/// Text with every CR LF turned into LF.
+std::string ToUnixLineEnds(std::string_view Text);
+
+/// An error message as one line of the error stream: CR LF turned into LF, trailing line breaks dropped.
+std::string ErrorLine(std::string_view Message);
+
+/// Writes engine output to a stream, turning CR LF into LF also when the pair is split between two writes.
+class TOutputWriter {
+ public:
+  explicit TOutputWriter(std::ostream& Out) : FOut(Out) {}
+  void Write(std::string_view Text);
+  /// Flushes the stream; a CR that ended the last write stays held back (a LF may still follow).
+  void Flush();
+  /// Writes a held-back CR and flushes the stream: the output is over.
+  void Finish();
+  /// True when nothing was written yet or the last character written was a line feed.
+  bool AtLineStart() const noexcept { return FAtLineStart && !FPendingCR; }
+
+ private:
+  std::ostream& FOut;
+  bool FPendingCR = false;
+  bool FAtLineStart = true;
+};
+
+/// Reads one line of interactive input after showing Prompt; false at the end of input.
+using TLineReader = std::function<bool(const std::string& Prompt, std::string& Line)>;
+
+/// A line reader with editing and history for a terminal on the standard input, or an empty reader when
+/// the program was built without line editing.
+TLineReader MakeTerminalReader();
+
+/// One run of the program: an engine with its output on Out, its input on In and errors reported on Err.
+class TCliSession {
+ public:
+  TCliSession(std::istream& In, std::ostream& Out, std::ostream& Err);
+  TCliSession(const TCliSession&) = delete;
+  TCliSession& operator=(const TCliSession&) = delete;
+
+  TInferenceEngine& GetEngine() noexcept { return FEngine; }
+
+  /// Evaluates one program text; Engine.Parse(Text, true) unless replaced.
+  std::function<void(const std::string& Text)> Evaluate;
+
+  /// Sets the watches, loads the files, evaluates the -e texts and, when asked, runs the interactive loop
+  /// (through Terminal when it is set, else reading In plainly without prompts). Returns the exit status.
+  int Run(const TCliOptions& Options, const TLineReader& Terminal = {});
+
+  /// The interactive loop alone; the exit status.
+  int Interact(const TLineReader& Terminal = {});
+
+ private:
+  /// The whole text of a file, or of In for "-"; raises an Exception when it cannot be read.
+  std::string ReadProgram(const std::string& FileName);
+  /// Reports an error on Err after flushing the output.
+  void ReportError(std::string_view Message);
+  /// Evaluates Text in the loop: errors are reported, an exit request returns true with its status.
+  bool EvaluateInLoop(const std::string& Text, int& Status);
+
+  std::istream& FIn;
+  std::ostream& FErr;
+  TOutputWriter FWriter;
+  TInferenceEngine FEngine;
+};
+
+/// The program: reads the command line, runs a session and returns the exit status.
+int RunCli(int argc, char** argv, std::istream& In, std::ostream& Out, std::ostream& Err,
+           const TLineReader& Terminal = {});
+
+/// The text --help prints.
+std::string UsageText();
+
+}  // namespace rulecraft::cli
