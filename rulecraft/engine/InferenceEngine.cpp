@@ -801,8 +801,8 @@ IIEValue TInferenceEngine::ParseValue(const std::string& Text) { return FParser-
 bool TInferenceEngine::LoadFromFile(const std::string& FileName) {
   TGTextStream File(FileName, fmOpenRead);
   std::string Text;
-  char Buffer[65536];
-  while (const size_t Count = File.Read(Buffer, sizeof Buffer)) Text.append(Buffer, Count);
+  std::string Buffer(65536, '\0');  // on the heap: a loaded file may load another
+  while (const size_t Count = File.Read(Buffer.data(), Buffer.size())) Text.append(Buffer, 0, Count);
   return Parse(Text, true);
 }
 

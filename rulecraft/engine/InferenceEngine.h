@@ -194,6 +194,23 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   IIEValue ParseValue(const std::string& Text);
   TEngineParser& GetParser() noexcept { return *FParser; }
 
+  // ---- saving (Persistence.cpp)
+  /// The whole expert system as rule-language text: a header comment with the counts, the fact-duplication
+  /// command, then one section per non-empty collection (globals, defined types, templates, functions,
+  /// rules, fact sets, facts). "Fact templates inheritance structure corrupted" (or the defined types' twin)
+  /// when parents form a cycle.
+  virtual std::string GetExpertSystem();
+  /// Writes GetExpertSystem to a file created anew; the text is complete before the file is touched.
+  bool SaveToFile(const std::string& FileName);
+  /// Every fact's text on a line of its own, in fact-base order.
+  virtual void SaveFacts(TGTextStream& Stream);
+  /// Only the facts whose template is named exactly TemplateName.
+  virtual void SaveFacts(TGTextStream& Stream, const std::string& TemplateName);
+  /// SaveFacts into a file created anew; the text is complete before the file is touched.
+  bool SaveFactsToFile(const std::string& FileName);
+  /// Reads facts from the file and asserts each; the fact base is not cleared first.
+  bool LoadFactsFromFile(const std::string& FileName);
+
   // ---- output
   /// Text for the terminal ("t").
   void PrintOut(const std::string& Text) { PrintOut(std::string(), Text); }

@@ -1,5 +1,6 @@
 // The function packages this build has, created for an engine on request.
 #include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/functions/StandardPackage.h"
 #include "rulecraft/packages/MathPackage.h"
 #include "rulecraft/packages/PredicatePackage.h"
 #include "rulecraft/packages/StringPackage.h"
@@ -9,6 +10,8 @@ namespace rulecraft {
 
 TUserPackage* CreateFunctionPackage(TFunctionPackage Package, TComponent* Owner) {
   switch (Package) {
+    case pStandard:
+      return CreatePackage<TStandardPackage>(Owner);
     case pPredicate:
       return CreatePackage<TPredicatePackage>(Owner);
     case pMath:

@@ -3,27 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include "rulecraft/core/Constants.h"
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/framework/Exception.h"
-#include "rulecraft/framework/Format.h"
-#include "rulecraft/functions/Context.h"
-#include "rulecraft/functions/FunctionCall.h"
 
 namespace rulecraft {
-
-IIEValue ResolveIn(const IIEValue& Value, TIEContext* Context) {
-  if (!Value) return FCNil;
-  IIEValue Result;
-  Value->Resolve(Context, Result);
-  return Result ? Result : FCNil;
-}
-
-IIEValue ResolveArgument(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
-  return ResolveIn(Call.GetArgument(Index), Context);
-}
-
-std::string FunctionComment(const std::string& Text) { return Format(CommentFormat, {Text}); }
 
 void RaiseMathError(const char* Message) { throw EMathError(Message); }
 

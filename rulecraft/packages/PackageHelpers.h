@@ -1,6 +1,6 @@
 #pragma once
-// What the function packages share: reading a call's arguments in a context, the help-text format, and
-// checked floating-point arithmetic.
+// What the function packages share: the built-in function helpers (BuiltinFunction.h) and checked
+// floating-point arithmetic.
 //
 // Arithmetic never yields a silent NaN or infinity: a result outside a double's domain raises EMathError
 // with the runtime's message: "Invalid floating point operation" for a NaN (0/0, log or sqrt of a negative
@@ -11,31 +11,9 @@
 #include <string>
 
 #include "rulecraft/core/Value.h"
-#include "rulecraft/functions/UserFunction.h"
-
-/// Declares a built-in function class Cls: its constructor sets the rule-language name, help text, argument
-/// text and argument counts; Evaluate does the work.
-#define RC_BUILTIN_FUNCTION(Cls)                                                         \
-  class Cls final : public ::rulecraft::TIEUserFunction {                                \
-    RC_CLASS(Cls, ::rulecraft::TIEUserFunction)                                          \
-   public:                                                                               \
-    Cls();                                                                               \
-                                                                                         \
-   protected:                                                                            \
-    void Evaluate(::rulecraft::TFunctionCall& FunCall, ::rulecraft::TIEContext* Context, \
-                  ::rulecraft::IIEValue& Result) override;                               \
-  }
+#include "rulecraft/functions/BuiltinFunction.h"
 
 namespace rulecraft {
-
-/// Argument Index of Call resolved in Context. A missing argument, or a call that left its result empty,
-/// reads as nil (FCNil).
-IIEValue ResolveArgument(TFunctionCall& Call, int32_t Index, TIEContext* Context);
-/// Value resolved in Context; nil for an empty handle or an empty result.
-IIEValue ResolveIn(const IIEValue& Value, TIEContext* Context);
-
-/// A function's help text passed through the package-wide comment format.
-std::string FunctionComment(const std::string& Text);
 
 /// Raises EMathError with Message.
 [[noreturn]] void RaiseMathError(const char* Message);

@@ -1,0 +1,188 @@
+// Saving an engine as rule-language text: the whole expert system, or its facts alone, and reading facts
+// back from a file.
+#include <algorithm>
+#include <ctime>
+#include <sstream>
+#include <unordered_set>
+
+#include "rulecraft/collections/TextStream.h"
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/engine/FactSet.h"
+#include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/framework/Convert.h"
+#include "rulecraft/framework/Format.h"
+
+namespace rulecraft {
+
+namespace {
+
+constexpr const char* SSectionRule = "; *************************";
+
+/// Items in an order where every item comes after its parent: first those without a parent (or whose
+/// parent is not among the items), in their order, then the others as their parents are written. Parents
+/// forming a cycle raise Corrupt.
+template <class T, class FParentOf>
+std::vector<T> ParentsFirst(const std::vector<T>& Items, FParentOf ParentOf, const char* Corrupt) {
+  std::unordered_set<const void*> Listed;
+  for (const T& Item : Items) Listed.insert(Item.get());
+  std::vector<T> Ordered;
+  std::vector<T> Waiting;
+  std::unordered_set<const void*> Written;
+  for (const T& Item : Items) {
+    const void* Parent = ParentOf(Item);
+    if (!Parent || !Listed.count(Parent)) {
+      Ordered.push_back(Item);
+      Written.insert(Item.get());
+    } else {
+      Waiting.push_back(Item);
+    }
+  }
+  while (!Waiting.empty()) {
+    std::vector<T> Still;
+    for (const T& Item : Waiting) {
+      if (Written.count(ParentOf(Item))) {
+        Ordered.push_back(Item);
+        Written.insert(Item.get());
+      } else {
+        Still.push_back(Item);
+      }
+    }
+    if (Still.size() == Waiting.size()) throw EIEException(std::string(Corrupt));
+    Waiting = std::move(Still);
+  }
+  return Ordered;
+}
+
+/// The local date and time as "yyyy-mm-dd hh:mm:ss".
+std::string Now() {
+  const std::time_t Seconds = std::time(nullptr);
+  std::tm Local{};
+#ifdef _WIN32
+  localtime_s(&Local, &Seconds);
+#else
+  localtime_r(&Seconds, &Local);
+#endif
+  char Buffer[32];
+  const size_t Length = std::strftime(Buffer, sizeof Buffer, "%Y-%m-%d %H:%M:%S", &Local);
+  return std::string(Buffer, Length);
+}
+
+/// Writes Text to a file created anew.
+void WriteFile(const std::string& FileName, const std::string& Text) {
+  TGTextStream File(FileName, fmCreate);
+  File.Write(Text);
+  File.Flush();
+}
+
+}  // namespace
+
+std::string TInferenceEngine::GetExpertSystem() {
+  const std::string NL = NewLineString;
+  std::string Text;
+  Text += SSectionRule + NL;
+  Text += "; Inference Engine v" + Format("%.4f", {static_cast<double>(GetVersion())}) + " Output" + NL;
+  Text += "; Created: " + Now() + NL;
+  Text += "; Number of Global Variables: " + std::to_string(FGlobalVariables->Count()) + NL;
+  Text += "; Number of Defined Types:    " + std::to_string(FDefinedTypes->Count()) + NL;
+  Text += "; Number of Fact Templates:   " + std::to_string(FFactTemplates->Count()) + NL;
+  Text += "; Number of Rules:            " + std::to_string(FRules->Count()) + NL;
+  Text += "; Number of Fact Sets:        " + std::to_string(FFactSets->Count()) + NL;
+  Text += "; Number of Facts:            " + std::to_string(FFacts->Count()) + NL;
+  // The function's sense is the opposite of the property's.
+  Text += std::string("(set-fact-duplication ") + (FFactDuplication ? "FALSE" : "TRUE") + ")" + NL;
+
+  auto Section = [&](const char* Heading, bool EmptyLineAfter) {
+    Text += NL + SSectionRule + NL + Heading + NL;
+    if (EmptyLineAfter) Text += NL;
+  };
+
+  if (FGlobalVariables->Count() > 0) {
+    Section("; Global Variables ", true);
+    Text += "(defglobal";
+    for (int32_t I = 0; I < FGlobalVariables->Count(); ++I) {
+      const IIEValue Value = FGlobalVariables->GetItemByIndex(I);
+      Text += " ?" + FGlobalVariables->GetKeyByIndex(I) + " = " + (Value ? Value->GetToString() : "nil");
+    }
+    Text += ")" + NL;
+  }
+  if (FDefinedTypes->Count() > 0) {
+    Section("; Defined Types ", true);
+    const auto Types = ParentsFirst(
+        FDefinedTypes->Items(),
+        [](const IIEDefinedType& Type) -> const void* { return Type->GetAncestor().get(); },
+        STypeInheritanceCorrupt);
+    for (const IIEDefinedType& Type : Types) Text += Type->GetToString() + NL;
+  }
+  if (FFactTemplates->Count() > 0) {
+    Section("; Fact Templates ", true);
+    const auto Templates = ParentsFirst(
+        FFactTemplates->Items(),
+        [](const IFactTemplate& Template) -> const void* { return Template->GetParent().get(); },
+        SFactTemplateInheritanceCorrupt);
+    for (const IFactTemplate& Template : Templates) Text += Template->GetToString() + NL;
+  }
+  if (FUserFunctions->Count() > 0) {
+    // Written whenever a function is known; only functions written in the rule language have a body.
+    Section("; Deffunctions ", false);
+    for (const IUserFunction& Function : FUserFunctions->Items())
+      if (Function->ClassName() == "TInterpretedFunction") Text += NL + Function->GetToString(this);
+  }
+  if (FRules->Count() > 0) {
+    Section("; Rules ", true);
+    std::vector<std::string> Rules;
+    for (TRule* Rule : FRules->Items()) Rules.push_back(Rule->GetToString() + NL);
+    std::stable_sort(Rules.begin(), Rules.end(),
+                     [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
+    for (const std::string& Rule : Rules) Text += Rule + NL;
+  }
+  if (FFactSets->Count() > 0) {
+    Section("; Fact Sets ", true);
+    for (TFactSet* Set : FFactSets->Items()) Text += Set->GetToString() + NL;
+  }
+  if (FFacts->Count() > 0) {
+    Section("; Facts ", true);
+    Text += "(assert" + NL;
+    FFacts->ForEach(
+        [&Text, &NL](const IFact& Fact) { Text += TGTextStream::IndentText + Fact->GetToString() + NL; });
+    Text += ")" + NL;
+  }
+  return Text;
+}
+
+bool TInferenceEngine::SaveToFile(const std::string& FileName) {
+  WriteFile(FileName, GetExpertSystem());
+  return true;
+}
+
+void TInferenceEngine::SaveFacts(TGTextStream& Stream) {
+  FFacts->ForEach([&Stream](const IFact& Fact) { Stream.WriteLine(Fact->GetToString()); });
+}
+
+void TInferenceEngine::SaveFacts(TGTextStream& Stream, const std::string& TemplateName) {
+  FFacts->ForEach([&Stream, &TemplateName](const IFact& Fact) {
+    if (Fact->GetTemplate() && Fact->GetTemplate()->GetTemplateName() == TemplateName)
+      Stream.WriteLine(Fact->GetToString());
+  });
+}
+
+bool TInferenceEngine::SaveFactsToFile(const std::string& FileName) {
+  std::ostringstream Text;
+  {
+    TGTextStream Stream(static_cast<std::ostream&>(Text));
+    SaveFacts(Stream);
+  }
+  WriteFile(FileName, Text.str());
+  return true;
+}
+
+bool TInferenceEngine::LoadFactsFromFile(const std::string& FileName) {
+  TGTextStream File(FileName, fmOpenRead);
+  std::string Text;
+  std::string Buffer(65536, '\0');
+  while (const size_t Count = File.Read(Buffer.data(), Buffer.size())) Text.append(Buffer, 0, Count);
+  return LoadFacts(Text);
+}
+
+}  // namespace rulecraft
