@@ -19,7 +19,7 @@ test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 run: build
-	$(BUILD_DIR)/demo
+	$(BUILD_DIR)/rulecraft examples/loans.clp
 
 sanitize:
 	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRULECRAFT_SANITIZE=ON \
