@@ -257,6 +257,8 @@ TCliSession::TCliSession(std::istream& In, std::ostream& Out, std::ostream& Err)
       Text.pop_back();
     }
   };
+  // A token is read from the next line of input.
+  FEngine.OnReadToken = FEngine.OnReadLine;
 }
 
 std::string TCliSession::ReadProgram(const std::string& FileName) {

@@ -34,6 +34,9 @@ class TEngineParser : public ISingletonsParser {
   /// Reads facts until the end of the text and asserts each.
   virtual bool LoadFacts(const std::string& Text) = 0;
 
+  /// The value of the first token of Text (the shared end-of-file value when there is none).
+  virtual IIEValue FirstToken(const std::string& Text) = 0;
+
   virtual void SetErrorHandling(TErrorHandling Value) = 0;
   virtual void SetMaxErrors(int32_t Value) = 0;
   virtual void SetStaticTypeChecks(bool Value) = 0;

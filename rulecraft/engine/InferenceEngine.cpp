@@ -96,6 +96,7 @@ TInferenceEngine::~TInferenceEngine() {
   OnEndInference = nullptr;
   OnPrintOut = nullptr;
   OnReadLine = nullptr;
+  OnReadToken = nullptr;
   FNetwork->OnActivation = FNetwork->OnDeactivation = FNetwork->OnRuleFired = nullptr;
   try {
     Clear();
@@ -224,6 +225,25 @@ std::string TInferenceEngine::ReadLine(const std::string& InID) {
   if (!OnReadLine) throw EIEException(SNoReadFunctionWarning, {"readline"});
   OnReadLine(this, InID, Line);
   return Line;
+}
+
+IIEValue TInferenceEngine::ReadToken(const std::string& InID) {
+  std::string Line;
+  if (!InID.empty() && InID != "t") {
+    if (TGTextStream* Stream = FIOStreams->Get(InID)) {
+      if (!Stream->ReadLine(Line)) return FCEOF;
+      return FParser->FirstToken(Line);
+    }
+  }
+  if (FBatchInput) {
+    if (!FBatchInput->ReadLine(Line)) return FCEOF;
+    IIEValue Value = FParser->FirstToken(Line);
+    PrintOut(std::string(), (Value ? Value->GetToString() : std::string()) + NewLineString);
+    return Value;
+  }
+  if (!OnReadToken) throw EIEException(SNoReadFunctionWarning, {"read"});
+  OnReadToken(this, InID, Line);
+  return FParser->FirstToken(Line);
 }
 
 bool TInferenceEngine::StartCapture(std::unique_ptr<TGTextStream> Stream) {

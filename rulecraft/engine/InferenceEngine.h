@@ -221,6 +221,10 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// A line from a named stream ("" at its end), else from the batch input (echoed), else from OnReadLine;
   /// with none of them the "not implemented" error naming "readline".
   virtual std::string ReadLine(const std::string& InID);
+  /// One token's value: the first token of the next line of a named stream (the rest of the line is
+  /// dropped), else of the batch input (echoed), else of the line OnReadToken supplies; the shared
+  /// end-of-file value at the end of the input. Without any, the "not implemented" error naming "read".
+  virtual IIEValue ReadToken(const std::string& InID);
   TIOStreams& GetIOStreams() noexcept { return *FIOStreams; }
   /// Terminal output goes to Stream (owned by the engine from now on) instead of OnPrintOut.
   bool StartCapture(std::unique_ptr<TGTextStream> Stream);
@@ -326,6 +330,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   TInferenceEvent OnEndInference;
   TPrintOutEvent OnPrintOut;
   TReadLineEvent OnReadLine;
+  /// Terminal token input: the handler stores a line of text whose first token is read.
+  TReadLineEvent OnReadToken;
 
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;

@@ -645,6 +645,10 @@ IIEValue TIEClipsParser::ParseNExecuteFunCall(const std::string& Text) {
   return WithText(Text, [&] { return ParseNExecuteFunCall(); });
 }
 
+IIEValue TIEClipsParser::FirstToken(const std::string& Text) {
+  return WithText(Text, [&] { return Next()->Value(); });
+}
+
 bool TIEClipsParser::LoadFacts(const std::string& Text) {
   return WithText(Text, [&] { return LoadFacts(); });
 }

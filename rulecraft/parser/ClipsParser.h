@@ -78,6 +78,7 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   IFunCall ParseFunCall(const std::string& Text) override;
   IIEValue ParseNExecuteFunCall(const std::string& Text) override;
   bool LoadFacts(const std::string& Text) override;
+  IIEValue FirstToken(const std::string& Text) override;
   ISingletonsVector ParseSingletons(const std::string& Text) override;
   std::string PrettyPrint(const TSingletonsVector& Vector) override;
 

@@ -75,3 +75,17 @@ TEST_F(TEngineTest, CaptureDivertsTerminalOutputUntilStopped) {
   Engine->PrintOut("t", "seen");
   EXPECT_EQ(Output, "seen");
 }
+
+TEST_F(TEngineTest, TokensComeFromStreamsTheBatchOrTheHost) {
+  ExpectError(
+      [&] { Engine->ReadToken("t"); },
+      "The read event has not been implemented or unassigned.\r\nWarning: Implementation of this function "
+      "requires a blocking mechanism, \r\nsuch as ShowModal, or the use of threads");
+  Engine->OnReadToken = [](TObject*, const std::string&, std::string& Text) { Text = "42 and more"; };
+  EXPECT_EQ(Engine->ReadToken("t")->GetAsInteger(), 42);
+  // A named stream gives the first token of each line; the rest of the line is dropped; then end of file.
+  Engine->GetIOStreams().Put("in", std::make_unique<TGTextStream>(std::string("\"two words\" x\n3.5\n")));
+  EXPECT_EQ(Engine->ReadToken("in")->GetToString(), "\"two words\"");
+  EXPECT_EQ(Engine->ReadToken("in")->GetDType(), dtFloat);
+  EXPECT_TRUE(Engine->ReadToken("in")->Equals(FCEOF));
+}
