@@ -94,7 +94,9 @@ void TFactTemplates::Put(const IFactTemplate& Template) {
   AddImpliedSlot(Template);
   const std::string Name = Template->GetTemplateName();
   if (IFactTemplate Old = Get(Name)) {
-    if (Old == Template) return;
+    // The very template, or an identical definition of it (a file loaded twice): the stored one stays, with
+    // the facts and rules that use it.
+    if (Old == Template || Old->Equals(Template.get())) return;
     switch (FEngine->GetDuplicateConstructs()) {
       case dcIgnore:
         return;

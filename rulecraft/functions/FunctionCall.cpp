@@ -153,11 +153,14 @@ int32_t TFunctionCall::AddArgument(int32_t Value, TIEType Kind) {
 }
 
 int32_t TFunctionCall::AddArgument(const std::string& Text, TIEType Kind) {
-  if (!IEStringTypes.Contains(Kind)) throw EIEException(SNotCorrectType, {"String", Text, GetIETypeName(Kind)});
+  if (!IEStringTypes.Contains(Kind))
+    throw EIEException(SNotCorrectType, {"String", Text, GetIETypeName(Kind)});
   return AddArgument(MakeRef<TIEValue>(Text, Kind));
 }
 
-int32_t TFunctionCall::AddArgument(const IFact& Fact) { return AddArgument(MakeRef<TIEValue>(TRef<TFactBase>(Fact))); }
+int32_t TFunctionCall::AddArgument(const IFact& Fact) {
+  return AddArgument(MakeRef<TIEValue>(TRef<TFactBase>(Fact)));
+}
 
 int32_t TFunctionCall::AddArgument(const IFunCall& Call) {
   return AddArgument(MakeRef<TIEValue>(TRef<TFunCallBase>(Call)));
@@ -240,7 +243,15 @@ std::string PrettyPrintFunCall(const TFunctionCall& Call) {
   std::string Text = "(" + Call.GetName();
   for (const IIEValue& Argument : Call.GetArguments()) {
     Text += ' ';
-    if (Argument) Text += Argument->GetToString();
+    if (!Argument) continue;
+    if (Argument->GetDType() == dtList) {
+      // A list argument is a slot-value pair of modify or duplicate: written as the parser reads it.
+      std::string Pair = Argument->GetToString();
+      while (!Pair.empty() && Pair.back() == ' ') Pair.pop_back();
+      Text += "(" + Pair + ")";
+    } else {
+      Text += Argument->GetToString();
+    }
   }
   return Text + ")";
 }

@@ -35,7 +35,8 @@ TEST(FunctionCall, DispatchByName) {
 
   // Without engine and function.
   IFunCall Orphan = NewCall(nullptr, "lost");
-  ExpectError([&] { Orphan->Execute(&Engine.Root, Result); }, "Function is unimplemented or unassigned: lost");
+  ExpectError([&] { Orphan->Execute(&Engine.Root, Result); },
+              "Function is unimplemented or unassigned: lost");
   // Binding by hand takes the function's name.
   Orphan->SetUserFunction(IUserFunction(Function));
   EXPECT_EQ(Orphan->GetName(), "plus");
@@ -51,8 +52,11 @@ TEST(FunctionCall, ArgumentCountsAreCheckedBeforeTheFunctionRuns) {
   One->AddReasoner(&Engine);
   IIEValue Result = Int(9);
   ExpectError([&] { NewCall(&Engine, "one")->Execute(&Engine.Root, Result); }, "Too few arguments for one");
-  ExpectError([&] { NewCall(&Engine, "one", {Int(1), Int(2)})->Execute(&Engine.Root, Result); },
-              "Too many arguments for one");
+  ExpectError(
+      [&] {
+        NewCall(&Engine, "one", {Int(1), Int(2)})->Execute(&Engine.Root, Result);
+      },
+      "Too many arguments for one");
   EXPECT_EQ(One->Runs, 0);
   EXPECT_EQ(Result->GetAsInteger(), 9);
   // A function's result starts out nil.
@@ -63,10 +67,10 @@ TEST(FunctionCall, ArgumentCountsAreCheckedBeforeTheFunctionRuns) {
 
 TEST(FunctionCall, ArgumentsAreEvaluatedOnlyWhenTheFunctionAsks) {
   TFunctionTestEngine Engine;
-  TRef<TLambdaFunction> Counter = Lambda("count", 0, 0, [](TFunctionCall&, TIEContext*, IIEValue& R) { R = Int(1); });
-  TRef<TLambdaFunction> First = Lambda("first", 1, 2147483647, [](TFunctionCall& Call, TIEContext* C, IIEValue& R) {
-    R = Arg(Call, 0, C);
-  });
+  TRef<TLambdaFunction> Counter =
+      Lambda("count", 0, 0, [](TFunctionCall&, TIEContext*, IIEValue& R) { R = Int(1); });
+  TRef<TLambdaFunction> First = Lambda(
+      "first", 1, 2147483647, [](TFunctionCall& Call, TIEContext* C, IIEValue& R) { R = Arg(Call, 0, C); });
   TRef<TLambdaFunction> Twice = Lambda("twice", 1, 1, [](TFunctionCall& Call, TIEContext* C, IIEValue& R) {
     Arg(Call, 0, C);
     R = Arg(Call, 0, C);
@@ -163,10 +167,12 @@ TEST(FunctionCall, AddArgumentKinds) {
   EXPECT_EQ(Call.AddArgument(-2.7, dtInteger), 2);  // truncated toward zero
   Call.AddArgument(List({Int(1), Int(2)})->GetAsList());
   Call.AddArgument(NewCall(nullptr, "g"));
-  EXPECT_EQ(Call.GetToString(), "(f ?v 3.0000 -2 1 2  (g))");
+  // A list argument (a slot-value pair) is written in parentheses, as the parser reads it back.
+  EXPECT_EQ(Call.GetToString(), "(f ?v 3.0000 -2 (1 2) (g))");
   ExpectError([&] { Call.AddArgument("x", dtInteger); }, "Not a String type.  Value (x) is a dtInteger type");
   ExpectError([&] { Call.AddArgument(5, dtFactId); }, "Not a Integer type.  Value (5) is a dtFactId type");
-  ExpectError([&] { Call.AddArgument(2.5, dtString); }, "Not a Float type.  Value (2.5000) is a dtString type");
+  ExpectError([&] { Call.AddArgument(2.5, dtString); },
+              "Not a Float type.  Value (2.5000) is a dtString type");
   EXPECT_EQ(Call.GetArgumentCount(), 5);
   Call.Delete(0);
   EXPECT_EQ(Call.GetArgument(0)->GetDType(), dtFloat);
@@ -213,7 +219,8 @@ TEST(FunctionCall, CopiesLookTheirFunctionUpAgain) {
   EXPECT_NE(Copy->GetArgument(0).get(), Original->GetArgument(0).get());
   EXPECT_FALSE(Copy->GetUserFunction());
   IFunCall WithList = NewCall(nullptr, "f", {List({Int(1)})});
-  EXPECT_NE(WithList->Clone()->GetArgument(0)->GetAsList().get(), WithList->GetArgument(0)->GetAsList().get());
+  EXPECT_NE(WithList->Clone()->GetArgument(0)->GetAsList().get(),
+            WithList->GetArgument(0)->GetAsList().get());
   // Assigning another call drops the bound function, which belonged to the old name.
   IFunCall Other = NewCall(nullptr, "other");
   Other->SetUserFunction(IUserFunction(Function));
@@ -238,7 +245,8 @@ TEST(FunctionCall, NestingIsBounded) {
   IIEValue Result;
   Nested(2000)->Execute(&Engine.Root, Result);  // exactly the limit
   EXPECT_EQ(Result->GetAsInteger(), 0);
-  ExpectError([&] { Nested(2001)->Execute(&Engine.Root, Result); }, "Maximum nesting depth of 2000 exceeded in wrap");
+  ExpectError([&] { Nested(2001)->Execute(&Engine.Root, Result); },
+              "Maximum nesting depth of 2000 exceeded in wrap");
 
   // A very deep chain fails cleanly, hashes, and is freed without recursion.
   IFunCall Deep = Nested(100000);
