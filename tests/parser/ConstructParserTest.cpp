@@ -146,3 +146,28 @@ TEST_F(TConstructTest, AnExpertSystemReadFromTextResetsAndRuns) {
   EXPECT_EQ(Log, (Lines{"unknown 3", "big 3", "big 2", "gold 1"}));
   EXPECT_EQ(Engine->GetFacts().Count(), 4);
 }
+
+TEST_F(TConstructTest, RulesPrintTheirDeclaredSalienceAndNegatedTestsAndReadBack) {
+  Engine->Parse(
+      "(defrule r (declare (salience (+ 1 2))) (a ?x) (not (test (gt ?x 5))) => (log ?x))\n"
+      "(deftemplate p (slot s))\n"
+      "(defrule m ?f <- (p (s ?v)) => (modify ?f (s done)))",
+      true);
+  const std::string Text = RuleNamed("r")->GetToString();
+  EXPECT_NE(Text.find("(declare (salience (+ 1 2)))"), std::string::npos) << Text;
+  EXPECT_NE(Text.find("(not (test (gt ?x 5)))"), std::string::npos) << Text;
+  EXPECT_EQ(RuleNamed("r")->GetSalience(), 3);
+  const std::string Modify = RuleNamed("m")->GetToString();
+  EXPECT_NE(Modify.find("(modify ?f (s done))"), std::string::npos) << Modify;
+  // Read back under other names, they print the same.
+  for (const char* Name : {"r", "m"}) {
+    const std::string Head = std::string("(defrule ") + Name;
+    std::string Again = RuleNamed(Name)->GetToString();
+    ASSERT_EQ(Again.rfind(Head, 0), 0u) << Again;
+    Again.insert(Head.size(), "2");
+    Engine->Parse(Again, true);
+    std::string Printed = RuleNamed(std::string(Name) + "2")->GetToString();
+    Printed.erase(Head.size(), 1);
+    EXPECT_EQ(Printed, RuleNamed(Name)->GetToString());
+  }
+}
