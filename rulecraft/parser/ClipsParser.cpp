@@ -291,6 +291,15 @@ bool TIEClipsParser::Parse(bool Execute) {
 // ---- values
 // ------------------------------------------------------------------------------------------------
 
+// After a "(": "((" opens a list of points, anything else a call.
+IIEValue TIEClipsParser::ParseParenthesised(const IStreamToken& Open) {
+  IStreamToken After = Next();
+  PutBack(After);
+  PutBack(Open);
+  if (After->Is(tkOpenParen)) return MakeRef<TIEValue>(ParseSingletons());
+  return CallValue(ParseFunCall());
+}
+
 IIEValue TIEClipsParser::ParseValue() {
   TNesting Guard(*this, "ParseValue");
   std::vector<IIEValue> Values;
@@ -303,13 +312,7 @@ IIEValue TIEClipsParser::ParseValue() {
     if (Token->Is(tkOpenBracket) || Token->Is(tkCloseBracket)) {
       Values.push_back(MakeRef<TIEValue>(std::string(1, static_cast<char>(Token->GetDataType())), dtAtom));
     } else if (Token->Is(tkOpenParen)) {
-      IStreamToken After = Next();
-      PutBack(After);
-      PutBack(Token);
-      if (After->Is(tkOpenParen))
-        Values.push_back(MakeRef<TIEValue>(ParseSingletons()));
-      else
-        Values.push_back(CallValue(ParseFunCall()));
+      Values.push_back(ParseParenthesised(Token));
     } else if (IsValueToken(*Token)) {
       Values.push_back(Token->Value());
     } else if (Values.empty()) {
@@ -343,13 +346,7 @@ IValueVector TIEClipsParser::ParseList() {
       PutBack(After);
       List->Add(CallValue(ParseFunCall()));
     } else if (Token->Is(tkOpenParen)) {
-      IStreamToken After = Next();
-      PutBack(After);
-      PutBack(Token);
-      if (After->Is(tkOpenParen))
-        List->Add(MakeRef<TIEValue>(ParseSingletons()));
-      else
-        List->Add(CallValue(ParseFunCall()));
+      List->Add(ParseParenthesised(Token));
     } else if (IsValueToken(*Token)) {
       List->Add(Token->Value());
     } else {
@@ -435,13 +432,7 @@ IFunCall TIEClipsParser::ParseFunCall() {
         PutBack(Token);
         Call->AddArgument(MakeRef<TIEValue>(ParseValuePair()));
       } else {
-        IStreamToken After = Next();
-        PutBack(After);
-        PutBack(Token);
-        if (After->Is(tkOpenParen))
-          Call->AddArgument(MakeRef<TIEValue>(ParseSingletons()));
-        else
-          Call->AddArgument(CallValue(ParseFunCall()));
+        Call->AddArgument(ParseParenthesised(Token));
       }
     } else {
       Call->AddArgument(MakeRef<TIEValue>(std::string(1, static_cast<char>(Token->GetDataType())), dtString));

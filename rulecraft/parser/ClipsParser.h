@@ -91,6 +91,8 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   TParsedType GetConstructType(const IStreamToken& Token);
   /// A value or a sequence of values (a list value), up to ")" or the end of the input; nil for none.
   IIEValue ParseValue();
+  /// The value an S-expression opened by Open (already taken) stands for: a singletons vector or a call.
+  IIEValue ParseParenthesised(const IStreamToken& Open);
   /// Like ParseValue, always a list; "=" must introduce a call.
   IValueVector ParseList();
   /// "(" name values ")": a two-element list, the name as an atom and the value.

@@ -585,6 +585,17 @@ void TJoinNode::Unblock(const IReteToken& Left) {
   }
 }
 
+template <class F>
+void TJoinNode::ScanRight(const TIEToken& Left, F&& Visit) {
+  if (Keyed()) {
+    for (const IReteToken& Right : FRight->GetTokens(FLeft->KeyOf(Left)))
+      if (!Visit(Right)) break;
+  } else {
+    for (const IReteToken& Right : *FRight)
+      if (!Visit(Right)) break;
+  }
+}
+
 // A right token arrives or leaves: compare it with the stored left tokens (those of its key when keyed).
 void TJoinNode::RunTestsVaryLeft(const IReteToken& Right) {
   if (FLeft->Count() == 0) {
@@ -657,13 +668,7 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left) {
       CallChildren(Joined);
       return !(FUnique && !Removing);
     };
-    if (Keyed()) {
-      for (const IReteToken& Right : FRight->GetTokens(FLeft->KeyOf(*Left)))
-        if (!Visit(Right)) break;
-    } else {
-      for (const IReteToken& Right : *FRight)
-        if (!Visit(Right)) break;
-    }
+    ScanRight(*Left, Visit);
   }
   if (FNegated && Blocking == 0) {
     ++FPassCount;
@@ -693,13 +698,7 @@ void TJoinNode::PassStoredMatches() {
       CallChildren(Joined);
       return !FUnique;
     };
-    if (Keyed()) {
-      for (const IReteToken& Right : FRight->GetTokens(FLeft->KeyOf(*Left)))
-        if (!Visit(Right)) break;
-    } else {
-      for (const IReteToken& Right : *FRight)
-        if (!Visit(Right)) break;
-    }
+    ScanRight(*Left, Visit);
   }
 }
 

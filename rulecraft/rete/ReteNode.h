@@ -278,6 +278,9 @@ class TJoinNode : public TTestNode {
   /// In a negated join whose tests include calls, the stored right tokens remember the stored left tokens
   /// they block, so that a removal unblocks exactly those (the calls are not run again for it).
   bool RecordsBlocking() const noexcept { return FNegated && FCallTests > 0; }
+  /// Visit(right token) for the stored right tokens Left may pair with, until Visit answers false.
+  template <class F>
+  void ScanRight(const TIEToken& Left, F&& Visit);
   /// Whether a scan reads only the tokens of the arriving token's key.
   bool Keyed() const noexcept { return FUseShortCut || FMatchesParent; }
   void RecordBlocking(const IReteToken& Right, const IReteToken& Left);
