@@ -14,6 +14,7 @@
 
 namespace rulecraft {
 
+class TFactSet;
 class TInferenceEngine;
 class TRule;
 
@@ -31,6 +32,20 @@ class TEngineParser : public ISingletonsParser {
   virtual std::unique_ptr<TRule> ParseRule(const std::string& Text) = 0;
   virtual IFunCall ParseFunCall(const std::string& Text) = 0;
   virtual IIEValue ParseNExecuteFunCall(const std::string& Text) = 0;
+  virtual IFactTemplate ParseFactTemplate(const std::string& Text) = 0;
+  /// A fact set read from Text, owned by the engine component and not registered.
+  virtual TFactSet* ParseFactSet(const std::string& Text) = 0;
+  /// Reads a defglobal and stores its variables.
+  virtual bool ParseGlobalVariables(const std::string& Text) = 0;
+  /// One "?*name* = value" definition; Name receives the name.
+  virtual IIEValue ParseVariable(const std::string& Text, std::string& Name) = 0;
+  virtual IValueVector ParseList(const std::string& Text) = 0;
+  /// Reads the patterns of Text into Rule.
+  virtual void ParseRulePatterns(TRule& Rule, const std::string& Text) = 0;
+  /// Reads the actions of Text into Rule.
+  virtual void ParseRuleActions(TRule& Rule, const std::string& Text) = 0;
+  /// Reads one slot clause of Fact ("(name values)", or the values of an ordered fact); returns the name.
+  virtual std::string ParseFactSlot(TFact& Fact, const std::string& Text) = 0;
   /// Reads facts until the end of the text and asserts each.
   virtual bool LoadFacts(const std::string& Text) = 0;
 

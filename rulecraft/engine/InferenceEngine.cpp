@@ -1,6 +1,7 @@
 #include "rulecraft/engine/InferenceEngine.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "rulecraft/collections/TextStream.h"
@@ -823,6 +824,11 @@ bool TInferenceEngine::LoadFromFile(const std::string& FileName) {
   std::string Text;
   std::string Buffer(65536, '\0');  // on the heap: a loaded file may load another
   while (const size_t Count = File.Read(Buffer.data(), Buffer.size())) Text.append(Buffer, 0, Count);
+  return Parse(Text, true);
+}
+
+bool TInferenceEngine::LoadFromStream(std::istream& Stream) {
+  std::string Text((std::istreambuf_iterator<char>(Stream)), std::istreambuf_iterator<char>());
   return Parse(Text, true);
 }
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <istream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -192,6 +193,21 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   IFunCall ParseFunCall(const std::string& Text);
   IIEValue ParseNExecuteFunCall(const std::string& Text);
   IIEValue ParseValue(const std::string& Text);
+  IFactTemplate ParseFactTemplate(const std::string& Text) { return FParser->ParseFactTemplate(Text); }
+  /// A fact set read from Text, owned by the engine and not registered in its fact sets.
+  TFactSet* ParseFactSet(const std::string& Text) { return FParser->ParseFactSet(Text); }
+  bool ParseGlobalVariables(const std::string& Text) { return FParser->ParseGlobalVariables(Text); }
+  IIEValue ParseVariable(const std::string& Text, std::string& Name) {
+    return FParser->ParseVariable(Text, Name);
+  }
+  IValueVector ParseList(const std::string& Text) { return FParser->ParseList(Text); }
+  void ParseRulePatterns(TRule& Rule, const std::string& Text) { FParser->ParseRulePatterns(Rule, Text); }
+  void ParseRuleActions(TRule& Rule, const std::string& Text) { FParser->ParseRuleActions(Rule, Text); }
+  std::string ParseFactSlot(TFact& Fact, const std::string& Text) {
+    return FParser->ParseFactSlot(Fact, Text);
+  }
+  /// Reads all of Stream and parses it in execute mode.
+  bool LoadFromStream(std::istream& Stream);
   TEngineParser& GetParser() noexcept { return *FParser; }
 
   // ---- saving (Persistence.cpp)

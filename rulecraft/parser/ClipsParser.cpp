@@ -636,6 +636,39 @@ IIEValue TIEClipsParser::ParseNExecuteFunCall(const std::string& Text) {
   return WithText(Text, [&] { return ParseNExecuteFunCall(); });
 }
 
+IFactTemplate TIEClipsParser::ParseFactTemplate(const std::string& Text) {
+  return WithText(Text, [&] { return ParseFactTemplate(); });
+}
+
+TFactSet* TIEClipsParser::ParseFactSet(const std::string& Text) {
+  return WithText(Text, [&] { return ParseFactSet().release(); });
+}
+
+bool TIEClipsParser::ParseGlobalVariables(const std::string& Text) {
+  return WithText(Text, [&] { return ParseGlobalVariables(); });
+}
+
+IIEValue TIEClipsParser::ParseVariable(const std::string& Text, std::string& Name) {
+  return WithText(Text, [&] { return ParseVariable(Name); });
+}
+
+IValueVector TIEClipsParser::ParseList(const std::string& Text) {
+  return WithText(Text, [&] { return ParseList(); });
+}
+
+void TIEClipsParser::ParseRulePatterns(TRule& Rule, const std::string& Text) {
+  FRuleVariables.clear();
+  WithText(Text, [&] { ParseRulePatterns(Rule); });
+}
+
+void TIEClipsParser::ParseRuleActions(TRule& Rule, const std::string& Text) {
+  WithText(Text, [&] { ParseRuleActions(Rule); });
+}
+
+std::string TIEClipsParser::ParseFactSlot(TFact& Fact, const std::string& Text) {
+  return WithText(Text, [&] { return ParseFactSlot(Fact); });
+}
+
 IIEValue TIEClipsParser::FirstToken(const std::string& Text) {
   return WithText(Text, [&] { return Next()->Value(); });
 }

@@ -79,6 +79,14 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   IIEValue ParseNExecuteFunCall(const std::string& Text) override;
   bool LoadFacts(const std::string& Text) override;
   IIEValue FirstToken(const std::string& Text) override;
+  IFactTemplate ParseFactTemplate(const std::string& Text) override;
+  TFactSet* ParseFactSet(const std::string& Text) override;
+  bool ParseGlobalVariables(const std::string& Text) override;
+  IIEValue ParseVariable(const std::string& Text, std::string& Name) override;
+  IValueVector ParseList(const std::string& Text) override;
+  void ParseRulePatterns(TRule& Rule, const std::string& Text) override;
+  void ParseRuleActions(TRule& Rule, const std::string& Text) override;
+  std::string ParseFactSlot(TFact& Fact, const std::string& Text) override;
   ISingletonsVector ParseSingletons(const std::string& Text) override;
   std::string PrettyPrint(const TSingletonsVector& Vector) override;
 

@@ -3,6 +3,8 @@
 // resets and runs.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "../engine/EngineFixture.h"
 #include "rulecraft/parser/ClipsParser.h"
 #include "rulecraft/parser/ParseException.h"
@@ -170,4 +172,34 @@ TEST_F(TConstructTest, RulesPrintTheirDeclaredSalienceAndNegatedTestsAndReadBack
     Printed.erase(Head.size(), 1);
     EXPECT_EQ(Printed, RuleNamed(Name)->GetToString());
   }
+}
+
+TEST_F(TConstructTest, TheEnginesTextEntryPointsReadOnePieceEach) {
+  IFactTemplate Point = Engine->ParseFactTemplate("(deftemplate point (slot x) (multislot tags))");
+  EXPECT_FALSE(Engine->FindFactTemplate("point"));  // read, not stored
+  Engine->GetFactTemplates().Put(Point);
+  TFactSet* Set = Engine->ParseFactSet("(deffacts some (point (x 1)))");
+  EXPECT_EQ(Set->Count(), 1);
+  EXPECT_EQ(Engine->GetFactSets().Count(), 0);  // not registered
+  Engine->FreeComponent(Set);
+  EXPECT_TRUE(Engine->ParseGlobalVariables("(defglobal ?*g* = 4)"));
+  EXPECT_EQ(Engine->GetGlobalVariables().Get("*g*")->GetAsInteger(), 4);
+  std::string Name;
+  EXPECT_EQ(Engine->ParseVariable("?*h* = x", Name)->GetToString(), "x");
+  EXPECT_EQ(Name, "*h*");
+  EXPECT_EQ(Engine->ParseList("a 1 \"s\"")->GetValueCount(), 3);
+  IFact Fact = Engine->FindFactTemplate("point")->NewFact();
+  EXPECT_EQ(Engine->ParseFactSlot(*Fact, "(tags a b)"), "tags");
+  EXPECT_EQ(Fact->GetToString(), "(point (tags a b) (x))");
+  auto* Rule = new TRule(Engine.get());
+  Rule->SetRuleName("pieces");
+  Engine->ParseRulePatterns(*Rule, "(point (x ?x)) (not (point (x 0)))");
+  Engine->ParseRuleActions(*Rule, "(log ?x) (log done)");
+  EXPECT_EQ(Rule->GetPatternCount(), 2);
+  EXPECT_EQ(Rule->GetActionCount(), 2);
+  Engine->GetRules().Put(Rule);
+  std::istringstream Stream("(assert (point (x 7)))");
+  Engine->LoadFromStream(Stream);
+  EXPECT_EQ(Engine->Run(), 1);
+  EXPECT_EQ(Log, (Lines{"7", "done"}));
 }
