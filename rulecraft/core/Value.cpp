@@ -415,11 +415,15 @@ ISingletonsVector TIEValue::GetAsSingletons() const {
 
 // ---- text and hash ---------------------------------------------------------------------------------------
 
+thread_local bool TReadBackText::FActive = false;
+
 std::string TIEValue::GetToString() const {
   switch (FDType) {
     case dtNone:
       return std::string();
     case dtAtom:
+      if (FText.empty() && TReadBackText::IsActive()) return "nil";
+      return FText;
     case dtSlot:
     case dtMultiSlot:
       return FText;
@@ -443,7 +447,7 @@ std::string TIEValue::GetToString() const {
     case dtFactId:
       return "<Fact-" + std::to_string(FData.Integer) + ">";
     case dtFloat:
-      return FloatToFixed(FData.Float, 4);
+      return TReadBackText::IsActive() ? FloatToReadBackText(FData.Float) : FloatToFixed(FData.Float, 4);
     case dtFunCall:
       return FData.Reference ? static_cast<TFunCallBase*>(FData.Reference)->GetToString() : std::string();
     case dtFact:

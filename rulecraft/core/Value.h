@@ -217,6 +217,24 @@ extern const IIEValue FCThen;
 extern const IIEValue FCPI;
 extern const IIEValue FCZero;
 
+/// While one lives on this thread, text forms (GetToString of values and of the lists, facts and calls
+/// holding them) are written to be read back: a float with four decimals when that reads back as the same
+/// number and in the shortest form that does otherwise, and the nil atom as "nil". Display text (output,
+/// echo, watch lines) is written without one and keeps the four-decimal form.
+class TReadBackText {
+ public:
+  /// Active false writes display text for the guard's lifetime (for hashes, which must not depend on it).
+  explicit TReadBackText(bool Active = true) noexcept : FSaved(FActive) { FActive = Active; }
+  TReadBackText(const TReadBackText&) = delete;
+  TReadBackText& operator=(const TReadBackText&) = delete;
+  ~TReadBackText() { FActive = FSaved; }
+  static bool IsActive() noexcept { return FActive; }
+
+ private:
+  bool FSaved;
+  static thread_local bool FActive;
+};
+
 /// True when Value is one of the fourteen shared constant objects (identity, not equality).
 bool IsValueConstant(const IIEValue& Value) noexcept;
 bool IsValueConstant(const TIEValue* Value) noexcept;

@@ -152,6 +152,7 @@ void TFactSet::Assign(const TPersistent* Source) {
 std::string TFactSet::GetToString() const { return PrettyPrintFactSet(*this); }
 
 std::string PrettyPrintFactSet(const TFactSet& FactSet) {
+  const TReadBackText ReadBack;
   std::string Text = "(deffacts " + FactSet.GetFactSetName();
   if (!FactSet.GetComment().empty()) Text += " " + QuotedText(FactSet.GetComment());
   Text += NewLineString;

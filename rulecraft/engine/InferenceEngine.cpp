@@ -13,6 +13,7 @@
 #include "rulecraft/framework/Exception.h"
 #include "rulecraft/framework/Format.h"
 #include "rulecraft/functions/FunctionCall.h"
+#include "rulecraft/functions/InterpretedFunction.h"
 #include "rulecraft/fuzzyset/FuzzySet.h"
 #include "rulecraft/rete/ReteNode.h"
 #include "rulecraft/types/DefinedTypePrinter.h"
@@ -792,9 +793,11 @@ std::string TInferenceEngine::PrettyPrint(const TFunctionCall& FunCall) {
 }
 std::string TInferenceEngine::PrettyPrint(const TFact& Fact) { return PrettyPrintFact(Fact); }
 std::string TInferenceEngine::PrettyPrint(const TIEUserFunction& Function) {
-  return Function.GetFunctionName();
+  return PrettyPrintUserFunction(Function);
 }
-std::string TInferenceEngine::PrettyPrint(const TInterpretedFunction&) { return std::string(); }
+std::string TInferenceEngine::PrettyPrint(const TInterpretedFunction& Function) {
+  return PrettyPrintInterpretedFunction(Function);
+}
 std::string TInferenceEngine::PrettyPrint(const TIEDefinedType& DefinedType) {
   return PrettyPrintDefinedType(DefinedType);
 }

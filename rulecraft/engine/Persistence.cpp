@@ -79,6 +79,7 @@ void WriteFile(const std::string& FileName, const std::string& Text) {
 }  // namespace
 
 std::string TInferenceEngine::GetExpertSystem() {
+  const TReadBackText ReadBack;
   const std::string NL = NewLineString;
   std::string Text;
   Text += SSectionRule + NL;
@@ -157,10 +158,12 @@ bool TInferenceEngine::SaveToFile(const std::string& FileName) {
 }
 
 void TInferenceEngine::SaveFacts(TGTextStream& Stream) {
+  const TReadBackText ReadBack;
   FFacts->ForEach([&Stream](const IFact& Fact) { Stream.WriteLine(Fact->GetToString()); });
 }
 
 void TInferenceEngine::SaveFacts(TGTextStream& Stream, const std::string& TemplateName) {
+  const TReadBackText ReadBack;
   FFacts->ForEach([&Stream, &TemplateName](const IFact& Fact) {
     if (Fact->GetTemplate() && Fact->GetTemplate()->GetTemplateName() == TemplateName)
       Stream.WriteLine(Fact->GetToString());

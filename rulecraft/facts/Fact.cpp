@@ -35,9 +35,11 @@ void HashValueText(uint32_t& Hash, const IIEValue& Value) {
       Feed(std::string_view(Buffer, static_cast<size_t>(End - Buffer)));
       return;
     }
-    default:
+    default: {
+      const TReadBackText DisplayText(false);  // the hash must not depend on where it is computed
       Feed(Value->GetToString());
       return;
+    }
   }
 }
 

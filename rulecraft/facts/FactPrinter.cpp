@@ -43,7 +43,7 @@ std::string TypeWords(TIETypes Kinds) {
 }
 
 bool DefaultIsWritten(const IIEValue& Default) {
-  if (!Default || Default == FCNil || Default == FCNilList) return false;
+  if (!Default || Default == FCNil || Default == FCNilList || Default->Equals(FCNil.get())) return false;
   if (Default->GetDType() == dtList && Default->GetAsList()->GetValueCount() == 0) return false;
   return !Default->GetToString().empty();
 }
@@ -55,17 +55,21 @@ std::string SlotClause(const std::string& Name, const std::string& Values) {
 }  // namespace
 
 std::string PrettyPrintTemplateSlot(const TFactSlot& Slot) {
+  const TReadBackText ReadBack;
   const bool Multi = Slot.GetSlotType().Contains(dtMultiSlot) || Slot.IsMultiSlot();
   std::string Out = (Multi ? "(multislot " : "(slot ") + Slot.GetName();
   const IIEDefinedType& Type = Slot.GetExtendedTypeInfo();
-  if (Type && Type->GetImplicit()) {
-    const std::string Clauses = Trim(PrettyPrintDefinedType(*Type));
-    if (!Clauses.empty()) Out += " " + Clauses;
-  } else if (Type) {
+  const TIETypes DefaultKinds = Multi ? IESlotTypes + IEMultiSlotTypes : IESlotTypes;
+  if (Type && !Type->GetImplicit()) {
     Out += " (type " + Type->GetName() + ")";
   } else {
-    const TIETypes DefaultKinds = Multi ? IESlotTypes + IEMultiSlotTypes : IESlotTypes;
+    // A slot's own constraints keep its type list too: without it a (type FLOAT) slot with a range would
+    // read back accepting every kind.
     if (Slot.GetSlotType() != DefaultKinds) Out += " (type " + TypeWords(Slot.GetSlotType()) + ")";
+    if (Type) {
+      const std::string Clauses = Trim(PrettyPrintDefinedType(*Type));
+      if (!Clauses.empty()) Out += " " + Clauses;
+    }
   }
   const IIEValue& Default = Slot.GetSlotDefault();
   if (DefaultIsWritten(Default))
@@ -74,10 +78,11 @@ std::string PrettyPrintTemplateSlot(const TFactSlot& Slot) {
 }
 
 std::string PrettyPrintTemplate(const TFactTemplate& Template) {
+  const TReadBackText ReadBack;
   std::string Out = "(deftemplate " + Template.GetTemplateName();
   if (!Template.GetComment().empty()) Out += " " + QuotedText(Template.GetComment());
-  if (Template.GetParent()) Out += NewLineString + std::string(IndentString) + "extends " +
-                                   Template.GetParent()->GetTemplateName();
+  if (Template.GetParent())
+    Out += NewLineString + std::string(IndentString) + "extends " + Template.GetParent()->GetTemplateName();
   if (Template.IsOrdered()) {
     const IFactSlot* Data = Template.FindSlot(SDefaultSlotName);
     const IIEDefinedType* Type = Data ? &(*Data)->GetExtendedTypeInfo() : nullptr;

@@ -196,7 +196,8 @@ std::string Format(std::string_view Fmt, const TFormatArg* Args, size_t Count) {
   // A "*" width or precision: the next argument, which must be an integer within 32 bits.
   auto StarArg = [&]() -> int64_t {
     const TFormatArg& Arg = NextArg();
-    if (Arg.Kind() != TFormatArg::fkInteger || Arg.AsInteger() < -MaxFieldNumber || Arg.AsInteger() > MaxFieldNumber)
+    if (Arg.Kind() != TFormatArg::fkInteger || Arg.AsInteger() < -MaxFieldNumber ||
+        Arg.AsInteger() > MaxFieldNumber)
       InvalidFormat(Fmt);
     return Arg.AsInteger();
   };
@@ -320,6 +321,19 @@ std::string FloatToFixed(double Value, int Decimals) {
   if (!FormatNonFinite(Body, Value))
     AppendChars(Body, Value, std::chars_format::fixed, Decimals < 0 ? 0 : Decimals);
   return Body;
+}
+
+std::string FloatToReadBackText(double Value) {
+  std::string Text = FloatToFixed(Value, 4);
+  if (!std::isfinite(Value)) return Text;
+  double Back = 0.0;
+  const auto Fixed = std::from_chars(Text.data(), Text.data() + Text.size(), Back);
+  if (Fixed.ec == std::errc() && Back == Value) return Text;
+  char Buffer[64];
+  const auto Shortest = std::to_chars(Buffer, Buffer + sizeof Buffer, Value);
+  Text.assign(Buffer, Shortest.ptr);
+  if (Text.find_first_of(".e") == std::string::npos) Text += ".0";
+  return Text;
 }
 
 }  // namespace rulecraft

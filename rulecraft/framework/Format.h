@@ -64,5 +64,8 @@ std::string Format(std::string_view Fmt, const TFormatArg* Args, size_t Count);
 
 /// The text of a float with Format's "%.<Decimals>f".
 std::string FloatToFixed(double Value, int Decimals);
+/// The text of a float meant to be read back: four decimals when that text reads back as Value, otherwise
+/// the shortest text that does (always with a decimal point or an exponent, so it reads as a float).
+std::string FloatToReadBackText(double Value);
 
 }  // namespace rulecraft

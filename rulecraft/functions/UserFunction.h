@@ -60,7 +60,7 @@ class TIEUserFunction : public TInterfacedObject {
 
   /// Checks the argument count ("Too few arguments for %s", "Too many arguments for %s"), clears Result and
   /// evaluates the call.
-  void Call(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result);
+  virtual void Call(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result);
 
   /// Copies the counts and the comment, and the name through SetFunctionName.
   void Assign(const TPersistent* Source) override;

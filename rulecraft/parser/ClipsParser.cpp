@@ -231,8 +231,11 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
     case ptFactTemplate:
       FEngine->GetFactTemplates().Put(ParseFactTemplate());
       break;
-    case ptFunction:
-      Unsupported("deffunction");
+    case ptFunction: {
+      const IUserFunction Function = ParseFunction();
+      FEngine->GetUserFunctionTable().Put(Function->GetFunctionName(), Function);
+      break;
+    }
     case ptGlobals:
       ParseGlobalVariables();
       break;
@@ -659,6 +662,10 @@ IValueVector TIEClipsParser::ParseList(const std::string& Text) {
 void TIEClipsParser::ParseRulePatterns(TRule& Rule, const std::string& Text) {
   FRuleVariables.clear();
   WithText(Text, [&] { ParseRulePatterns(Rule); });
+}
+
+IUserFunction TIEClipsParser::ParseFunction(const std::string& Text) {
+  return WithText(Text, [&] { return ParseFunction(); });
 }
 
 void TIEClipsParser::ParseRuleActions(TRule& Rule, const std::string& Text) {

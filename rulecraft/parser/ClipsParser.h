@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "rulecraft/engine/EngineParser.h"
+#include "rulecraft/functions/UserFunction.h"
 #include "rulecraft/parser/ClipsStream.h"
 #include "rulecraft/parser/ParseException.h"
 #include "rulecraft/types/DefinedType.h"
@@ -140,6 +141,10 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   /// One conditional element at negation Level; the pattern is owned by the caller.
   std::unique_ptr<TIEPattern> ParsePattern(int32_t Level);
   void ParseRuleActions(TRule& Rule);
+  /// A deffunction, not registered.
+  IUserFunction ParseFunction();
+  /// The same over Text.
+  IUserFunction ParseFunction(const std::string& Text);
 
   /// Raises EIEParseException "Parsing Error, <method> in <method> at line <n>: <consumed>" (Part of the
   /// message: Message, then Method, the current token's line and the consumed text, shortened beyond 255
@@ -158,6 +163,7 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   std::function<void(TObject* Sender, TFactSet* FactSet)> OnParseFactSet;
   std::function<void(TObject* Sender, TIEPattern* Pattern)> OnParsePattern;
   std::function<void(TObject* Sender, TRule* Rule)> OnParseRule;
+  std::function<void(TObject* Sender, const IUserFunction& Function)> OnParseFunction;
 
  private:
   class TUseStream;

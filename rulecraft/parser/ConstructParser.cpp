@@ -10,7 +10,10 @@
 #include "rulecraft/core/ValueVector.h"
 #include "rulecraft/engine/FactSet.h"
 #include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/functions/InterpretedFunction.h"
 #include "rulecraft/parser/ClipsParser.h"
+
+#include "rulecraft/functions/InterpretedFunction.h"
 #include "rulecraft/rete/Pattern.h"
 #include "rulecraft/rete/Rule.h"
 
@@ -605,6 +608,51 @@ std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Level) {
   }
   if (OnParsePattern) OnParsePattern(this, Pattern.get());
   return Pattern;
+}
+
+// ---- deffunction
+// ------------------------------------------------------------------------------------------
+
+IUserFunction TIEClipsParser::ParseFunction() {
+  std::string Name;
+  std::string Comment;
+  IStreamToken Token;
+  ParseHeader(Name, Comment, Token, SExpectedDefFunction, "ParseFunction", "deffunction", true);
+  IInterpretedFunction Function = MakeRef<TInterpretedFunction>(Name);
+  Function->SetComment(Comment);
+  if (!Token->Is(tkOpenParen)) ParseError("ParseFunction", SMissingOpenParens);
+  for (Token = Next(); Token->Is(dtVariable) || Token->Is(dtMultiVariable); Token = Next())
+    Function->AddArgument(Token->GetText(), static_cast<TIEType>(Token->GetDataType()));
+  if (!Token->Is(tkCloseParen)) ParseError("ParseFunction", SMissingCloseParens);
+  Token = Next();
+  if (Token->Is(dtString)) {
+    Function->SetComment(Token->GetText());
+    Token = Next();
+  }
+  for (; !Token->Is(tkCloseParen); Token = Next()) {
+    switch (Token->GetDataType()) {
+      case tkOpenParen:
+        PutBack(Token);
+        Function->AddStatement(ParseFunCall());
+        break;
+      case dtAtom:
+      case dtString:
+      case dtInteger:
+      case dtVariable:
+      case dtFloat:
+      case dtMultiVariable:
+        Function->AddStatement(Token->Value());
+        break;
+      default: {
+        const int32_t Kind = Token->GetDataType();
+        ParseError(
+            "ParseFunction", SUnexpectedCharacter,
+            {Token->IsEOF() || Kind < 32 || Kind > 126 ? Token->GetText() : std::string(1, char(Kind))});
+      }
+    }
+  }
+  if (OnParseFunction) OnParseFunction(this, Function);
+  return Function;
 }
 
 void TIEClipsParser::ParseRuleActions(TRule& Rule) {

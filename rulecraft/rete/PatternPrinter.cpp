@@ -100,6 +100,7 @@ std::string PrettyPrintSlotTests(const TIEPattern& Pattern, int32_t SlotIndex) {
 }
 
 std::string PrettyPrintPattern(const TIEPattern& Pattern) {
+  const TReadBackText ReadBack;
   const IFactTemplate& Template = Pattern.GetFactTemplate();
   if (!Template) throw EIEException(SNoTemplate);
   const std::string& Name = Pattern.GetName().empty() ? Template->GetTemplateName() : Pattern.GetName();

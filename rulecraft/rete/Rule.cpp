@@ -453,10 +453,12 @@ std::string ActionsText(const TRule& Rule) {
 }  // namespace
 
 std::string PrettyPrintRule(const TRule& Rule, TRuleConstruct Part) {
+  const TReadBackText ReadBack;
   return Part == rcPattern ? PatternsText(Rule) : ActionsText(Rule);
 }
 
 std::string PrettyPrintRule(const TRule& Rule) {
+  const TReadBackText ReadBack;
   std::string Out = "(defrule " + Rule.GetRuleName();
   if (!Rule.GetComment().empty()) Out += NewLineString + std::string(IndentString) + QuotedText(Rule.GetComment());
   Out += NewLineString;

@@ -75,11 +75,12 @@ std::string ExtendsTypes(const TIEDefinedType& Type) {
 /// A string value's text form: in double quotes, with '\' and '"' escaped.
 std::string Quoted(const std::string& Text) { return TIEValue(Text, dtString).GetToString(); }
 
-/// A range bound rounded to the nearest integer (halves away from zero).
-std::string WholeNumber(double Value) {
-  const double Rounded = std::round(Value);
-  if (Rounded >= -9.0e18 && Rounded <= 9.0e18) return std::to_string(static_cast<long long>(Rounded));
-  return FloatToFixed(Rounded, 0);  // beyond 64 bits, infinities and NaN
+/// A range bound as it is: a whole number without decimals, any other number as a float that reads back
+/// as the same number (rounding a bound would change what the type allows).
+std::string BoundText(double Value) {
+  if (Value == std::trunc(Value) && Value >= -9.0e18 && Value <= 9.0e18)
+    return std::to_string(static_cast<long long>(Value));
+  return FloatToReadBackText(Value);
 }
 
 std::string UnitsClause(const std::string& Units) {
@@ -93,10 +94,8 @@ std::string RangeClause(const TIEDefinedType& Type) {
   const double Min = Type.GetMinRange();
   const double Max = Type.GetMaxRange();
   return "(range " +
-         (Min == TIEDefinedType::InitialMinRange ? std::string(STypeVariableKeyword) : WholeNumber(Min)) +
-         " " +
-         (Max == TIEDefinedType::InitialMaxRange ? std::string(STypeVariableKeyword) : WholeNumber(Max)) +
-         ")";
+         (Min == TIEDefinedType::InitialMinRange ? std::string(STypeVariableKeyword) : BoundText(Min)) + " " +
+         (Max == TIEDefinedType::InitialMaxRange ? std::string(STypeVariableKeyword) : BoundText(Max)) + ")";
 }
 
 std::string CardinalityClause(const TIEDefinedType& Type) {
@@ -118,7 +117,7 @@ void AppendIntegers(std::string& Values, const TIEDefinedType& Type) {
 
 void AppendFloats(std::string& Values, const TIEDefinedType& Type) {
   for (int32_t I = 0; I < Type.GetConstraintFloatsCount(); ++I)
-    AppendWord(Values, Format("%.4f", {Type.GetConstraintFloat(I)}));
+    AppendWord(Values, FloatToReadBackText(Type.GetConstraintFloat(I)));
 }
 
 void AppendSymbols(std::string& Values, const TIEDefinedType& Type) {
@@ -197,12 +196,14 @@ std::vector<std::string> Clauses(const TIEDefinedType& Type, const TIEDefinedTyp
 }  // namespace
 
 std::string PrettyPrintAllowedValues(const TIEDefinedType& Type) {
+  const TReadBackText ReadBack;
   std::string Text;
   for (const std::string& Clause : AllowedClauses(Type)) AppendWord(Text, Clause);
   return Text;
 }
 
 std::string PrettyPrintDefinedType(const TIEDefinedType& Type) {
+  const TReadBackText ReadBack;
   const bool Fuzzy = Type.GetBaseTypes().Contains(dtFuzzy);
   if (Type.GetImplicit()) {
     // A slot's own type is written in full: the slot does not name the type's ancestor. A fuzzy slot takes

@@ -151,8 +151,8 @@ TEST_F(TParserTest, ErrorsCarryTheLineAndAShortenedConstruct) {
   EXPECT_NE(Message.find("... \r\n"), std::string::npos) << Message;
   EXPECT_LT(Message.size(), 400u);
   // Constructs this parser cannot read yet are clear errors, never skipped.
-  EXPECT_EQ(ErrorOf("(deffunction f ())"),
-            "Parsing Error, Unsupported construct: deffunction in ParseExpression at line 1: ");
+  EXPECT_EQ(ErrorOf("(deftype t extends (type INTEGER))"),
+            "Parsing Error, Unsupported construct: deftype in ParseExpression at line 1: ");
 }
 
 TEST_F(TParserTest, RaiseAllAtEndCollectsTheErrorsAndKeepsTheGoodExpressions) {

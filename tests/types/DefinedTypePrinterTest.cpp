@@ -58,7 +58,8 @@ TEST(DefinedTypePrinter, NamedTypeLayout) {
   T->SetReasoner(&Engine);
   EXPECT_EQ(T->GetToString(), "engine: percent");
 
-  // Bounds are whole numbers (halves away from zero); an end at its initial value is ?VARIABLE.
+  // Bounds are written as they are (rounding them would change what the type allows after reading it
+  // back); an end at its initial value is ?VARIABLE.
   IIEDefinedType R = NewType("r", {dtFloat});
   R->SetRangeLimited(true);
   R->SetMaxRange(10.5);
@@ -66,7 +67,7 @@ TEST(DefinedTypePrinter, NamedTypeLayout) {
   R->SetMaxCardinality(5);
   R->SetUnits("kg");
   EXPECT_EQ(PrettyPrintDefinedType(*R),
-            "(deftype r\r\n    extends (type FLOAT)\r\n    (units kg)\r\n    (range ?VARIABLE 11)\r\n"
+            "(deftype r\r\n    extends (type FLOAT)\r\n    (units kg)\r\n    (range ?VARIABLE 10.5000)\r\n"
             "    (cardinality ?VARIABLE 5)\r\n)");
   R->SetMinRange(-2.5);
   R->SetMaxRange(TIEDefinedType::InitialMaxRange);
@@ -74,7 +75,7 @@ TEST(DefinedTypePrinter, NamedTypeLayout) {
   R->SetMaxCardinality(TIEDefinedType::InitialMaxCardinality);
   R->SetUnits("");
   EXPECT_EQ(PrettyPrintDefinedType(*R),
-            "(deftype r\r\n    extends (type FLOAT)\r\n    (range -3 ?VARIABLE)\r\n"
+            "(deftype r\r\n    extends (type FLOAT)\r\n    (range -2.5000 ?VARIABLE)\r\n"
             "    (cardinality 2 ?VARIABLE)\r\n)");
 }
 

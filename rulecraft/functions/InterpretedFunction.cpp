@@ -1,0 +1,163 @@
+#include "rulecraft/functions/InterpretedFunction.h"
+
+#include <memory>
+
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/core/Helpers.h"
+#include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/framework/Convert.h"
+#include "rulecraft/framework/Format.h"
+#include "rulecraft/functions/Context.h"
+#include "rulecraft/functions/FunctionCall.h"
+
+namespace rulecraft {
+
+namespace {
+
+constexpr int32_t Unbounded = 2147483647;
+
+[[maybe_unused]] const bool ClassRegistered = [] {
+  RegisterClass(TInterpretedFunction::StaticClass());
+  return true;
+}();
+
+/// Text with every line break followed by the indent.
+std::string Indented(const std::string& Text) {
+  std::string Result;
+  Result.reserve(Text.size());
+  for (size_t I = 0; I < Text.size(); ++I) {
+    Result += Text[I];
+    if (Text[I] == '\n') Result += "    ";
+  }
+  return Result;
+}
+
+}  // namespace
+
+TInterpretedFunction::TInterpretedFunction()
+    : FArguments(MakeRef<TValueVector>()), FStatements(MakeRef<TValueVector>()) {
+  UpdateArgumentCounts();
+}
+
+TInterpretedFunction::TInterpretedFunction(const std::string& Name) : TInterpretedFunction() {
+  SetFunctionName(Name);
+}
+
+void TInterpretedFunction::AddArgument(const std::string& Name, TIEType Kind) {
+  if (Kind != dtAtom && Kind != dtVariable && Kind != dtMultiVariable)
+    throw EIEException(
+        SInvalidArgType,
+        {GetIETypeName(Kind), SetToString(TIETypes{dtAtom, dtVariable, dtMultiVariable}, ", ", false)});
+  FArguments->Add(MakeRef<TIEValue>(Name, Kind));
+  UpdateArgumentCounts();
+}
+
+void TInterpretedFunction::UpdateArgumentCounts() {
+  const int32_t Count = FArguments->GetValueCount();
+  const bool Rest = Count > 0 && FArguments->Get(Count - 1)->GetDType() == dtMultiVariable;
+  SetMaxArgumentCount(Rest ? Unbounded : Count);
+  SetMinArgumentCount(Count);
+}
+
+void TInterpretedFunction::AddStatement(const IFunCall& FunCall) {
+  FStatements->Add(MakeRef<TIEValue>(TRef<TFunCallBase>(FunCall)));
+}
+
+void TInterpretedFunction::AddStatement(const IIEValue& Value) { FStatements->Add(Value); }
+
+void TInterpretedFunction::Call(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  // Extra arguments are allowed and never evaluated; too few are an error.
+  if (FunCall.GetArgumentCount() < GetArgumentCount()) throw EIEException(STooFewArgs, {GetFunctionName()});
+  Result = nullptr;
+  Evaluate(FunCall, Context, Result);
+}
+
+void TInterpretedFunction::Execute(TFunctionCall& FunCall, TIEContext* Context) {
+  IIEValue Result;
+  Call(FunCall, Context, Result);
+}
+
+void TInterpretedFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  if (!Context) throw EIEException(SNoContext, {std::string("deffunction")});
+  // The statements and parameters are held for the call: a statement may redefine this function.
+  const IValueVector Arguments = FArguments;
+  const IValueVector Statements = FStatements;
+  std::unique_ptr<TIEContext> Local = Context->Push();
+  const int32_t Count = Arguments->GetValueCount();
+  for (int32_t I = 0; I < Count; ++I) {
+    const IIEValue& Parameter = Arguments->Get(I);
+    switch (Parameter->GetDType()) {
+      case dtVariable: {
+        IIEValue Value;
+        FunCall.GetArgument(I)->Resolve(Local.get(), Value);
+        Local->AddLocalBinding(Parameter->GetAsString(), Value ? Value : FCNil);
+        break;
+      }
+      case dtMultiVariable: {
+        IValueVector Rest = MakeRef<TValueVector>();
+        for (int32_t J = I; J < FunCall.GetArgumentCount(); ++J) {
+          IIEValue Value;
+          FunCall.GetArgument(J)->Resolve(Local.get(), Value);
+          Rest->Add(Value ? Value : FCNil);
+        }
+        Local->AddLocalBinding(Parameter->GetAsString(), MakeRef<TIEValue>(Rest));
+        break;
+      }
+      default:
+        Local->SetVariable(Parameter->GetAsString(), FCNil);
+        break;
+    }
+  }
+  IIEValue Last;
+  for (int32_t I = 0; I < Statements->GetValueCount(); ++I) {
+    Last = nullptr;
+    Statements->Get(I)->Resolve(Local.get(), Last);
+    if (Local->GetReturn()) {
+      Last = Local->GetReturnValue();
+      Local->ClearReturnValue();
+      break;
+    }
+  }
+  if (Last) {
+    IIEValue Value;
+    Last->Resolve(Local.get(), Value);
+    Last = Value;
+  }
+  Result = Last ? Last : FCNil;
+  Local->Pop();
+}
+
+std::string GetSyntaxStatement(const TIEUserFunction& Function) {
+  const std::string Arguments = Trim(Function.GetArgumentString());
+  if (Arguments.empty()) return Format("(%s)", {Function.GetFunctionName()});
+  return Format("(%s)", {Function.GetFunctionName() + " " + Arguments});
+}
+
+std::string PrettyPrintInterpretedFunction(const TInterpretedFunction& Function) {
+  const TReadBackText ReadBack;
+  std::string Text = "(deffunction " + Function.GetFunctionName() + " (";
+  for (int32_t I = 0; I < Function.GetArgumentCount(); ++I) {
+    if (I > 0) Text += " ";
+    const IIEValue& Argument = Function.GetArgument(I);
+    Text += Argument->GetToString();
+  }
+  Text += std::string(")") + NewLineString;
+  if (!Function.GetComment().empty())
+    Text += "    " + TIEValue(Function.GetComment(), dtString).GetToString() + NewLineString;
+  for (int32_t I = 0; I < Function.GetStatementCount(); ++I)
+    Text += "    " + Indented(Function.GetStatement(I)->GetToString()) + NewLineString;
+  return Text + ")" + std::string(NewLineString);
+}
+
+std::string PrettyPrintUserFunction(const TIEUserFunction& Function) {
+  if (const auto* Interpreted = dynamic_cast<const TInterpretedFunction*>(&Function))
+    return PrettyPrintInterpretedFunction(*Interpreted);
+  std::string Text = ";; " + Function.GetFunctionName() + " function" + std::string(NewLineString) +
+                     Format("     syntax: %s", {GetSyntaxStatement(Function)});
+  if (!Function.GetComment().empty())
+    Text += std::string(NewLineString) + "     " + Indented(Function.GetComment());
+  return Text;
+}
+
+}  // namespace rulecraft
