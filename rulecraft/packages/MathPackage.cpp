@@ -251,6 +251,8 @@ void TRoundFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEVa
   // so is x / 2.
   double Rounded = std::round(X);
   if (std::fabs(X - std::trunc(X)) == 0.5) Rounded = 2.0 * std::round(X / 2.0);
+  // The result is a whole number, and zero has no sign: (round -0.4) is 0.0, not -0.0.
+  if (Rounded == 0.0) Rounded = 0.0;
   Result = FloatValue(Rounded);
 }
 

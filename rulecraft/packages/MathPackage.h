@@ -49,7 +49,7 @@ RC_BUILTIN_FUNCTION(TPlusFunction);
 RC_BUILTIN_FUNCTION(TRandomFunction);
 /// (randomize [<seed>]): seeds the generator from the clock, or with the seed; answers TRUE.
 RC_BUILTIN_FUNCTION(TRandomizeFunction);
-/// (round <numeric-expression>): the nearest whole number, ties to the even one, as a float.
+/// (round <numeric-expression>): the nearest whole number, ties to the even one, as a float (never -0.0).
 RC_BUILTIN_FUNCTION(TRoundFunction);
 /// (seed <integer-expression>): seeds the generator; answers TRUE.
 RC_BUILTIN_FUNCTION(TSeedFunction);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numbers>
 #include <set>
+#include <utility>
 
 #include "PackageTest.h"
 
@@ -53,20 +54,44 @@ TEST_F(MathPackageTest, Table) {
   auto Comment = [&](const char* Name) {
     return Package->GetFunctions().Get(Package->IndexOf(Name))->GetComment();
   };
-  EXPECT_EQ(
-      Comment("div"),
-      "Returns the value of the first argument integer divided (i.e., fractions are dropped) by each of the "
-      "subsequent arguments (arg0 div arg1 div arg2...)");
-  EXPECT_EQ(
-      Comment("random"),
-      "Returns a random number between <from-integer-expression> and <to-integer-expression>.  If only one "
-      "argument is specified, a number between 0 and the <to-integer-expression> is returned.  If NO "
-      "arguments are specified, a number between 0 and 65535 is returned");
-  EXPECT_EQ(Comment("PI"), "Returns the value of PI");
-  EXPECT_EQ(Comment("exp"),
-            "Returns the value of e raised to the power of <numeric-expression>, where e is the base of the "
-            "natural "
-            "logarithms");
+  // Every help text, exactly.
+  const std::pair<const char*, const char*> Comments[] = {
+      {"abs", "Returns the absolute value of the argument"},
+      {"div",
+       "Returns the value of the first argument integer divided (i.e., fractions are dropped) by each of the "
+       "subsequent arguments (arg0 div arg1 div arg2...)"},
+      {"/",
+       "Returns the value of the first argument divided by each of the subsequent arguments (arg0 / arg1 / "
+       "arg2...)"},
+      {"exp",
+       "Returns the value of e raised to the power of <numeric-expression>, where e is the base of the "
+       "natural logarithms"},
+      {"**", "Returns the value of the first argument raised to the power of the second argument"},
+      {"float", "Returns the <numeric-argument> converted to type float"},
+      {"integer", "Returns the <numeric-argument> converted to type integer"},
+      {"log", "Returns the natural log of the <numeric-expression>"},
+      {"log10", "Returns the log base 10 of the <numeric-expression>"},
+      {"max", "Returns the value of the maximum or largest argument"},
+      {"min", "Returns the value of the minimum or smallest argument"},
+      {"-",
+       "Returns the value of the first argument minus each of the subsequent arguments (arg0 - arg1 - "
+       "arg2...)"},
+      {"mod", "Returns the value of the first argument MOD the second argument"},
+      {"PI", "Returns the value of PI"},
+      {"+", "Returns a value that is the sum of all the arguments"},
+      {"random",
+       "Returns a random number between <from-integer-expression> and <to-integer-expression>.  If only one "
+       "argument is specified, a number between 0 and the <to-integer-expression> is returned.  If NO "
+       "arguments are specified, a number between 0 and 65535 is returned"},
+      {"randomize",
+       "Sets the random number generator seed.  If no argument is given, the seed is set randomly from the "
+       "system clock"},
+      {"round", "Returns the <numeric-argument> rounded to the nearest integer"},
+      {"seed", "Sets the random number generator seed to the argument"},
+      {"sqrt", "Returns the square root of the <numeric-expression>"},
+      {"*", "Returns a value that is the product of all the arguments"},
+  };
+  for (const auto& [Name, Text] : Comments) EXPECT_EQ(Comment(Name), Text) << Name;
 
   // Names are exact: PI is not pi.
   EXPECT_FALSE(Engine.ContainsUserFunction("pi"));

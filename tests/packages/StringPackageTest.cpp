@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "PackageTest.h"
 #include "rulecraft/packages/MathPackage.h"
 
@@ -40,16 +42,28 @@ TEST_F(StringPackageTest, Table) {
   auto Comment = [&](const char* Name) {
     return Package->GetFunctions().Get(Package->IndexOf(Name))->GetComment();
   };
-  EXPECT_EQ(
-      Comment("str-compare"),
-      "Returns an integer value for the comparison of the two symbols, with case-sensitivity.   The return "
-      "value is less than 0 if argument1 is less than argument2, 0 if argument1 equals argument2, or greater "
-      "than 0 if argument1 is greater than argument2");
-  EXPECT_EQ(Comment("sub-string"),
-            "Extracts a substring from the <lexeme-expression> from the specified range "
-            "(<start-integer-expression> "
-            "to <end-integer-expression>)");
-  EXPECT_EQ(Comment("str-length"), "Returns the length of the argument in characters");
+  // Every help text, exactly.
+  const std::pair<const char*, const char*> Comments[] = {
+      {"lowcase", "Returns its argument converted to a lower case string"},
+      {"str-cat", "Returns all of its arguments concatenated into a string"},
+      {"str-compare",
+       "Returns an integer value for the comparison of the two symbols, with case-sensitivity.   The return "
+       "value is less than 0 if argument1 is less than argument2, 0 if argument1 equals argument2, or "
+       "greater than 0 if argument1 is greater than argument2"},
+      {"str-index",
+       "Returns an integer value representing the position of the first argument substring within the second "
+       "argument, otherwise FALSE if the first argument is not a substring of the second argument"},
+      {"str-length", "Returns the length of the argument in characters"},
+      {"sub-string",
+       "Extracts a substring from the <lexeme-expression> from the specified range "
+       "(<start-integer-expression> to <end-integer-expression>)"},
+      {"sym-cat", "Returns all of its arguments concatenated into a symbol"},
+      {"upcase", "Returns its argument converted to an upper case string"},
+      {"str-format",
+       "Returns a string created by combining the other arguments using a format string in the first "
+       "argument"},
+  };
+  for (const auto& [Name, Text] : Comments) EXPECT_EQ(Comment(Name), Text) << Name;
   ExpectError([&] { Run("str-format", {Str("x")}); }, "Too few arguments for str-format");
   ExpectError([&] { Run("sub-string", {Int(1), Str("x")}); }, "Too few arguments for sub-string");
   ExpectError([&] { Run("upcase", {Str("a"), Str("b")}); }, "Too many arguments for upcase");
