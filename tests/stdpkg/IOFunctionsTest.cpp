@@ -291,6 +291,14 @@ TEST_F(IOFunctions, DribbleCapturesTerminalOutputOnly) {
   EXPECT_EQ(Output, "visible");
   Eval("(close named)");
   EXPECT_EQ(ReadFile("named.txt"), "to the stream");
+  // A capture whose last text cannot be written ends all the same, answering FALSE.
+  if (std::filesystem::exists("/dev/full")) {
+    EXPECT_EQ(Show("(dribble-on \"/dev/full\")"), "TRUE");
+    Eval("(printout t lost)");
+    EXPECT_EQ(Show("(dribble-off)"), "FALSE");
+    Eval("(printout t again)");
+    EXPECT_EQ(Output, "visibleagain");
+  }
 }
 
 }  // namespace
