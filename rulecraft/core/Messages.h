@@ -198,6 +198,14 @@ inline constexpr const char* SInvalidOp = "Invalid floating point operation";
 inline constexpr const char* SZeroDivide = "Floating point division by zero";
 inline constexpr const char* SOverflow = "Floating point overflow";
 
+/// A position outside a multifield (the position).
+inline constexpr const char* SListIndexOutOfBounds = "List index out of bounds (%d)";
+/// A multifield that would nest deeper than the limit (the limit).
+inline constexpr const char* SListNestingTooDeep = "Multifield nested deeper than %d levels";
+/// A named stream that refuses text or input: the logical name, its file, the stream's reason.
+inline constexpr const char* SStreamWriteFailed = "Cannot write to logical name %s (file \"%s\"). %s";
+inline constexpr const char* SStreamReadFailed = "Cannot read from logical name %s (file \"%s\"). %s";
+
 struct TMessageEntry {
   const char* Name;
   const char* Text;

@@ -204,7 +204,11 @@ void TInferenceEngine::PrintOut(const std::string& OutID, const std::string& Tex
     return;
   }
   if (TGTextStream* Stream = FIOStreams->Get(OutID)) {
-    Stream->Write(Text);
+    try {
+      Stream->Write(Text);
+    } catch (const EStreamError& E) {
+      throw EIEException(SStreamWriteFailed, {OutID, Stream->GetFileName(), E.Message()});
+    }
     return;
   }
   if (!OnPrintOut) throw EIEException(SNoSuchFunction, {"printout"});
@@ -215,7 +219,11 @@ std::string TInferenceEngine::ReadLine(const std::string& InID) {
   std::string Line;
   if (!InID.empty() && InID != "t") {
     if (TGTextStream* Stream = FIOStreams->Get(InID)) {
-      Stream->ReadLine(Line);
+      try {
+        Stream->ReadLine(Line);
+      } catch (const EStreamError& E) {
+        throw EIEException(SStreamReadFailed, {InID, Stream->GetFileName(), E.Message()});
+      }
       return Line;
     }
   }
@@ -233,8 +241,17 @@ IIEValue TInferenceEngine::ReadToken(const std::string& InID) {
   std::string Line;
   if (!InID.empty() && InID != "t") {
     if (TGTextStream* Stream = FIOStreams->Get(InID)) {
-      if (!Stream->ReadLine(Line)) return FCEOF;
-      return FParser->FirstToken(Line);
+      // Lines without a token (blank, or a comment only) are passed over, as a token read passes over
+      // blanks and line ends.
+      try {
+        while (Stream->ReadLine(Line)) {
+          IIEValue Value = FParser->FirstToken(Line);
+          if (Value != FCEOF) return Value;
+        }
+      } catch (const EStreamError& E) {
+        throw EIEException(SStreamReadFailed, {InID, Stream->GetFileName(), E.Message()});
+      }
+      return FCEOF;
     }
   }
   if (FBatchInput) {
@@ -258,8 +275,9 @@ bool TInferenceEngine::StartCapture(const std::string& FileName) {
 }
 
 bool TInferenceEngine::StopCapture() {
-  if (FCapture) FCapture->Flush();
-  FCapture.reset();
+  // The capture ends also when writing out its last text fails; the error still reaches the caller.
+  const std::unique_ptr<TGTextStream> Capture = std::move(FCapture);
+  if (Capture) Capture->Flush();
   return true;
 }
 

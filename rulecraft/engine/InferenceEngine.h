@@ -232,21 +232,24 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   void PrintOut(const std::string& Text) { PrintOut(std::string(), Text); }
   /// "t" and the empty name are the terminal: the capture stream while one is set, else OnPrintOut. Other
   /// names are the engine's streams; an unknown name goes to OnPrintOut with its name, and without a
-  /// handler raises "Function is unimplemented or unassigned: printout".
+  /// handler raises "Function is unimplemented or unassigned: printout". A named stream that refuses the
+  /// text (a file opened for reading) raises "Cannot write to logical name ...".
   virtual void PrintOut(const std::string& OutID, const std::string& Text);
   /// A line from a named stream ("" at its end), else from the batch input (echoed), else from OnReadLine;
   /// with none of them the "not implemented" error naming "readline".
   virtual std::string ReadLine(const std::string& InID);
-  /// One token's value: the first token of the next line of a named stream (the rest of the line is
-  /// dropped), else of the batch input (echoed), else of the line OnReadToken supplies; the shared
-  /// end-of-file value at the end of the input. Without any, the "not implemented" error naming "read".
+  /// One token's value: the first token of the next line of a named stream that holds one (the rest of
+  /// that line is dropped), else of the next line of the batch input (echoed), else of the line OnReadToken
+  /// supplies; the shared end-of-file value at the end of the input. Without any, the "not implemented"
+  /// error naming "read".
   virtual IIEValue ReadToken(const std::string& InID);
   TIOStreams& GetIOStreams() noexcept { return *FIOStreams; }
   /// Terminal output goes to Stream (owned by the engine from now on) instead of OnPrintOut.
   bool StartCapture(std::unique_ptr<TGTextStream> Stream);
   /// Captures into a file created anew.
   bool StartCapture(const std::string& FileName);
-  /// Frees the capture stream; terminal output reaches OnPrintOut again.
+  /// Frees the capture stream; terminal output reaches OnPrintOut again (also when writing out the
+  /// stream's last text raises).
   bool StopCapture();
   /// Reads Stream as batch input: each complete expression (lines are joined until their parentheses
   /// balance) is parsed and executed, and terminal reads meanwhile take the following lines.

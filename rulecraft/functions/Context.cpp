@@ -20,7 +20,6 @@ namespace {
 
 /// Multifields nested deeper than this are refused by ExpandList and FlattenList (a list may hold itself).
 constexpr int MaxListNesting = 1000;
-constexpr const char* SListNestingTooDeep = "Multifield nested deeper than %d levels";
 /// A binding record whose element position lies outside the slot's multifield.
 constexpr const char* SCorruptedSubIndex = "Corrupted Binding, no element at position %d of slot %s";
 

@@ -16,6 +16,8 @@
 #include "rulecraft/facts/FactTemplate.h"
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionCall.h"
+#include "rulecraft/functions/IOFunctions.h"
+#include "rulecraft/functions/MultifieldFunctions.h"
 #include "rulecraft/fuzzyset/FuzzySet.h"
 #include "rulecraft/types/DefinedType.h"
 
@@ -622,10 +624,14 @@ void TStandardPackage::CreateFunctions() {
   List.Add(MakeRef<TBatchFunction>());
   List.Add(MakeRef<TClearFunction>());
   List.Add(MakeRef<TClearStorageFunction>());
+  List.Add(MakeRef<TCloseFunction>());
   List.Add(MakeRef<TDoBackwardChainingFunction>());
+  List.Add(MakeRef<TDribbleOnFunction>());
+  List.Add(MakeRef<TDribbleOffFunction>());
   List.Add(MakeRef<TDuplicateFunction>());
   List.Add(MakeRef<TExitFunction>());
   List.Add(MakeRef<TFetchFunction>());
+  List.Add(MakeRef<TFormatFunction>());
   List.Add(MakeRef<TGenSymStarFunction>());
   List.Add(MakeRef<TGetFactDuplicationFunction>());
   List.Add(MakeRef<TGetSlotValueFunction>());
@@ -633,6 +639,12 @@ void TStandardPackage::CreateFunctions() {
   List.Add(MakeRef<TLoadFunction>());
   List.Add(MakeRef<TLoadFactsFunction>());
   List.Add(MakeRef<TModifyFunction>());
+  List.Add(MakeRef<TOpenFunction>());
+  List.Add(MakeRef<TPrintOutFunction>());
+  List.Add(MakeRef<TReadFunction>());
+  List.Add(MakeRef<TReadLineFunction>());
+  List.Add(MakeRef<TRemoveFunction>());
+  List.Add(MakeRef<TRenameFunction>());
   List.Add(MakeRef<TResetFunction>());
   List.Add(MakeRef<TRetractFunction>());
   List.Add(MakeRef<TRetractStringFunction>());
@@ -644,6 +656,19 @@ void TStandardPackage::CreateFunctions() {
   List.Add(MakeRef<TUnwatchFunction>());
   List.Add(MakeRef<TVersionFunction>());
   List.Add(MakeRef<TWatchFunction>());
+  List.Add(MakeRef<TCreateMFFunction>());
+  List.Add(MakeRef<TDeleteMFFunction>());
+  List.Add(MakeRef<TExplodeMFFunction>());
+  List.Add(MakeRef<TFirstMFFunction>());
+  List.Add(MakeRef<TImplodeMFFunction>());
+  List.Add(MakeRef<TInsertMFFunction>());
+  List.Add(MakeRef<TLengthMFFunction>());
+  List.Add(MakeRef<TMemberMFFunction>());
+  List.Add(MakeRef<TNthMFFunction>());
+  List.Add(MakeRef<TReplaceMFFunction>());
+  List.Add(MakeRef<TRestMFFunction>());
+  List.Add(MakeRef<TSubseqMFFunction>());
+  List.Add(MakeRef<TSubsetpFunction>());
 }
 
 }  // namespace rulecraft

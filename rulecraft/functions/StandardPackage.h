@@ -77,10 +77,12 @@ class TStandardPackage : public TUserPackage {
   RC_CLASS(TStandardPackage, TUserPackage)
  public:
   using TUserPackage::TUserPackage;
-  /// Adds the functions above in the package table's order: assert, assert-string, batch, clear,
-  /// clear-storage, do-backward-chaining, duplicate, exit, fetch, gensym*, get-fact-duplication,
-  /// get-slot-value, halt, load, load-facts, modify, reset, retract, retract-string, run, save, save-facts,
-  /// set-fact-duplication, store, unwatch, version, watch.
+  /// Adds the functions above and those of IOFunctions.h and MultifieldFunctions.h in the package table's
+  /// order: assert, assert-string, batch, clear, clear-storage, close, do-backward-chaining, dribble-on,
+  /// dribble-off, duplicate, exit, fetch, format, gensym*, get-fact-duplication, get-slot-value, halt, load,
+  /// load-facts, modify, open, printout, read, readline, remove, rename, reset, retract, retract-string, run,
+  /// save, save-facts, set-fact-duplication, store, unwatch, version, watch, create$, delete$, explode$,
+  /// first$, implode$, insert$, length$, member$, nth$, replace$, rest$, subseq$, subsetp.
   void CreateFunctions() override;
 };
 

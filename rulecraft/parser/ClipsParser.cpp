@@ -250,11 +250,14 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
   }
   // A return typed at the top level ends that expression only.
   if (FEngine->GetContext()->GetReturn()) FEngine->GetContext()->ClearReturnValue();
+  // Only the end of the input ends the parse: a call answering EOF (read at the end of its input) is
+  // echoed like any other result.
+  const bool AtEnd = Kind == ptEOF;
   if (!Result || Result->Equals(FCNil)) Kind = ptNone;
-  if ((Kind == ptValue || Kind == ptFunCall) && Result && Result != FCEOF)
+  if ((Kind == ptValue || Kind == ptFunCall) && Result)
     FEngine->PrintOut(std::string(), Result->GetToString() + NewLineString);
   if (OnParse) OnParse(this, Kind, nullptr, Result);
-  return !(Result && Result == FCEOF);
+  return !AtEnd;
 }
 
 bool TIEClipsParser::Parse(bool Execute) {

@@ -25,10 +25,14 @@ TEST(StandardPackage, HoldsItsFunctionsInTableOrderAndServesEngines) {
       {"batch", "TBatchFunction", 1, 1, " <filename>"},
       {"clear", "TClearFunction", 0, 0, ""},
       {"clear-storage", "TClearStorageFunction", 0, 0, ""},
+      {"close", "TCloseFunction", 0, Any, " [<logical-name>+]"},
       {"do-backward-chaining", "TDoBackwardChainingFunction", 0, Any, " <fact-template-name>*"},
+      {"dribble-on", "TDribbleOnFunction", 1, 1, " <filename>"},
+      {"dribble-off", "TDribbleOffFunction", 0, 0, ""},
       {"duplicate", "TDuplicateFunction", 2, Any, " <fact-index> (<slot-name> <expression>)*"},
       {"exit", "TExitFunction", 0, 0, ""},
       {"fetch", "TFetchFunction", 1, 1, " <lexeme-expression>"},
+      {"format", "TFormatFunction", 2, Any, " <logical-name> <string-expression> <expression>*"},
       {"gensym*", "TGenSymStarFunction", 0, 0, ""},
       {"get-fact-duplication", "TGetFactDuplicationFunction", 0, 0, ""},
       {"get-slot-value", "TGetSlotValueFunction", 1, 2,
@@ -37,6 +41,12 @@ TEST(StandardPackage, HoldsItsFunctionsInTableOrderAndServesEngines) {
       {"load", "TLoadFunction", 1, 1, " <filename>"},
       {"load-facts", "TLoadFactsFunction", 1, 1, " <filename>"},
       {"modify", "TModifyFunction", 1, Any, " <fact-index> (<slot-name> <expression>)+"},
+      {"open", "TOpenFunction", 2, 3, " <filename> <logical-name> [a|r|w|r+]"},
+      {"printout", "TPrintOutFunction", 0, Any, " <logical-name> <expression>*"},
+      {"read", "TReadFunction", 0, 1, " [<logical-name>]"},
+      {"readline", "TReadLineFunction", 0, 1, " [<logical-name>]"},
+      {"remove", "TRemoveFunction", 1, 1, " [<file-name>]"},
+      {"rename", "TRenameFunction", 2, 2, " [<old-file-name> <new-file-name>]"},
       {"reset", "TResetFunction", 0, 0, ""},
       {"retract", "TRetractFunction", 1, Any, " *|<fact-index>*"},
       {"retract-string", "TRetractStringFunction", 0, Any, " <fact-string>"},
@@ -48,6 +58,22 @@ TEST(StandardPackage, HoldsItsFunctionsInTableOrderAndServesEngines) {
       {"unwatch", "TUnwatchFunction", 1, 1, " all|rules|facts|activations|compilations|statistics"},
       {"version", "TVersionFunction", 0, 0, ""},
       {"watch", "TWatchFunction", 1, 1, " all|rules|facts|activations|compilations|statistics"},
+      {"create$", "TCreateMFFunction", 0, Any, " <expression>*"},
+      {"delete$", "TDeleteMFFunction", 3, 3,
+       " <multifield-expression> <start-integer-expression> <end-integer-expression>"},
+      {"explode$", "TExplodeMFFunction", 1, 1, " <string-expression> "},
+      {"first$", "TFirstMFFunction", 1, 1, " <multifield-expression> "},
+      {"implode$", "TImplodeMFFunction", 1, 1, " <multifield-expression> "},
+      {"insert$", "TInsertMFFunction", 2, Any, " <multifield-expression> <integer-expression> <expression>*"},
+      {"length$", "TLengthMFFunction", 1, 1, " <multifield-expression> "},
+      {"member$", "TMemberMFFunction", 2, 2, " <expression> <multifield-expression>"},
+      {"nth$", "TNthMFFunction", 2, 2, " <integer-expression> <multifield-expression>"},
+      {"replace$", "TReplaceMFFunction", 3, Any,
+       " <multifield-expression> <start-integer-expression> <end-integer-expression> <expression>*"},
+      {"rest$", "TRestMFFunction", 1, 1, " <multifield-expression>"},
+      {"subseq$", "TSubseqMFFunction", 3, 3,
+       " <multifield-expression> <start-integer-expression> <end-integer-expression>"},
+      {"subsetp", "TSubsetpFunction", 2, 2, " <expression> <multifield-expression>"},
   };
   TInferenceEngine Engine;
   TStandardPackage* Package = nullptr;
@@ -70,7 +96,7 @@ TEST(StandardPackage, HoldsItsFunctionsInTableOrderAndServesEngines) {
   EXPECT_EQ(Package->GetFunctions().Get(0)->GetComment(),
             "Asserts or adds each fact argument to the fact list.  The fact index of the last fact added is "
             "returned");
-  EXPECT_EQ(Package->GetFunctions().Get(24)->GetComment(),
+  EXPECT_EQ(Engine.GetUserFunction("unwatch")->GetComment(),
             "Deletes the watches on the specified inference engine operations.  Watches are like events and "
             "force the inference engine to output (using OnPrintOut event) information as they occur\r\n"
             "     activations - watch rule activations and deletions\r\n"
