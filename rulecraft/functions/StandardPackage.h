@@ -1,7 +1,8 @@
 #pragma once
 // The standard package: the functions of the rule language that act on the fact base and drive the engine
 // (asserting, retracting, modifying and duplicating facts; running, resetting, clearing and halting;
-// watches; loading and saving; the value store; fact duplication; backward chaining; the version).
+// watches; loading and saving; the value store; fact duplication; backward chaining; the version). The
+// control structures, variables and comparisons it also holds are declared in ControlFunctions.h.
 //
 // It is the one package that drives the engine itself, so its functions need a TInferenceEngine behind the
 // context they are called in ("Unknown/Undefined Inference Engine" otherwise). It lives with the function
@@ -77,10 +78,11 @@ class TStandardPackage : public TUserPackage {
   RC_CLASS(TStandardPackage, TUserPackage)
  public:
   using TUserPackage::TUserPackage;
-  /// Adds the functions above in the package table's order: assert, assert-string, batch, clear,
-  /// clear-storage, do-backward-chaining, duplicate, exit, fetch, gensym*, get-fact-duplication,
-  /// get-slot-value, halt, load, load-facts, modify, reset, retract, retract-string, run, save, save-facts,
-  /// set-fact-duplication, store, unwatch, version, watch.
+  /// Adds the functions above and those of ControlFunctions.h in the package table's order: and, assert,
+  /// assert-string, batch, bind, clear, clear-storage, do-backward-chaining, duplicate, eq, eq*, =, exit,
+  /// __get-var, fetch, foreach, gensym*, get-fact-duplication, get-slot-value, >, >=, halt, if, load,
+  /// load-facts, <, <=, member, modify, neq, <>, not, or, reset, retract, retract-string, return, run, save,
+  /// save-facts, set-fact-duplication, store, try, throw, unwatch, version, watch, while.
   void CreateFunctions() override;
 };
 

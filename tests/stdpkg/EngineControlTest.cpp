@@ -20,34 +20,56 @@ TEST(StandardPackage, HoldsItsFunctionsInTableOrderAndServesEngines) {
   };
   constexpr int32_t Any = 2147483647;
   const TRow Rows[] = {
+      {"and", "TAndFunction", 0, Any, " <expression>*"},
       {"assert", "TAssertFunction", 0, Any, " <fact>*"},
       {"assert-string", "TAssertStringFunction", 1, Any, " <string-expression>*"},
       {"batch", "TBatchFunction", 1, 1, " <filename>"},
+      {"bind", "TBindFunction", 2, 2, " <variable> <expression>"},
       {"clear", "TClearFunction", 0, 0, ""},
       {"clear-storage", "TClearStorageFunction", 0, 0, ""},
       {"do-backward-chaining", "TDoBackwardChainingFunction", 0, Any, " <fact-template-name>*"},
       {"duplicate", "TDuplicateFunction", 2, Any, " <fact-index> (<slot-name> <expression>)*"},
+      {"eq", "TEqFunction", 1, Any, " <expression> <expression>+"},
+      {"eq*", "TEqStarFunction", 1, Any, " <expression> <expression>+"},
+      {"=", "TNumericEqualFunction", 1, Any, " <numeric-expression> <numeric-expression>+"},
       {"exit", "TExitFunction", 0, 0, ""},
+      {"__get-var", "TGetVarFunction", 1, 1, " <variable-name>"},
       {"fetch", "TFetchFunction", 1, 1, " <lexeme-expression>"},
+      {"foreach", "TForEachFunction", 2, Any, " <variable-name> <list-expression> <expression>*"},
       {"gensym*", "TGenSymStarFunction", 0, 0, ""},
       {"get-fact-duplication", "TGetFactDuplicationFunction", 0, 0, ""},
       {"get-slot-value", "TGetSlotValueFunction", 1, 2,
        " <fact-id-expression>|<fact-expression> [<slot-name-expression> ]"},
+      {">", "TGreaterThanFunction", 2, Any, " <numeric-expression> <numeric-expression>+"},
+      {">=", "TGreaterOrEqualFunction", 2, Any, " <numeric-expression> <numeric-expression>+"},
       {"halt", "THaltFunction", 0, 0, ""},
+      {"if", "TIfFunction", 2, Any, " <predicate-expression> then <expression>+ [else <expression>+]"},
       {"load", "TLoadFunction", 1, 1, " <filename>"},
       {"load-facts", "TLoadFactsFunction", 1, 1, " <filename>"},
+      {"<", "TLessThanFunction", 2, Any, " <numeric-expression> <numeric-expression>+"},
+      {"<=", "TLessOrEqualFunction", 2, Any, " <numeric-expression> <numeric-expression>+"},
+      {"member", "TMemberFunction", 2, Any, " <to-find-expression> <expression>+"},
       {"modify", "TModifyFunction", 1, Any, " <fact-index> (<slot-name> <expression>)+"},
+      {"neq", "TNeqFunction", 1, Any, " <expression> <expression>*"},
+      {"<>", "TNumericNotEqualFunction", 1, Any, " <numeric-expression> <numeric-expression>*"},
+      {"not", "TNotFunction", 1, 1, " <expression>"},
+      {"or", "TOrFunction", 0, Any, " <expression>*"},
       {"reset", "TResetFunction", 0, 0, ""},
       {"retract", "TRetractFunction", 1, Any, " *|<fact-index>*"},
       {"retract-string", "TRetractStringFunction", 0, Any, " <fact-string>"},
+      {"return", "TReturnFunction", 1, 1, " <expression>"},
       {"run", "TRunFunction", 0, 1, " [<integer-expression>]"},
       {"save", "TSaveFunction", 1, 1, " <filename>"},
       {"save-facts", "TSaveFactsFunction", 1, Any, " <file-name> [<fact-template-name>+]"},
       {"set-fact-duplication", "TSetFactDuplicationFunction", 1, 1, " <boolean-expression>"},
       {"store", "TStoreFunction", 2, 2, " <variable-name> <value>"},
+      {"try", "TTryFunction", 1, Any,
+       " [<expression>*] [finally [<expression>*>] [catch|except [<expression>*]]"},
+      {"throw", "TThrowFunction", 1, 1, " <lexeme-expression>"},
       {"unwatch", "TUnwatchFunction", 1, 1, " all|rules|facts|activations|compilations|statistics"},
       {"version", "TVersionFunction", 0, 0, ""},
       {"watch", "TWatchFunction", 1, 1, " all|rules|facts|activations|compilations|statistics"},
+      {"while", "TWhileFunction", 2, Any, " <boolean-expression> [do] <expression>*"},
   };
   TInferenceEngine Engine;
   TStandardPackage* Package = nullptr;
@@ -67,10 +89,10 @@ TEST(StandardPackage, HoldsItsFunctionsInTableOrderAndServesEngines) {
     EXPECT_EQ(Engine.GetUserFunction(Row.Name).get(), F.get());
     ASSERT_NE(GetClass(Row.Class), nullptr);
   }
-  EXPECT_EQ(Package->GetFunctions().Get(0)->GetComment(),
+  EXPECT_EQ(Engine.GetUserFunction("assert")->GetComment(),
             "Asserts or adds each fact argument to the fact list.  The fact index of the last fact added is "
             "returned");
-  EXPECT_EQ(Package->GetFunctions().Get(24)->GetComment(),
+  EXPECT_EQ(Engine.GetUserFunction("unwatch")->GetComment(),
             "Deletes the watches on the specified inference engine operations.  Watches are like events and "
             "force the inference engine to output (using OnPrintOut event) information as they occur\r\n"
             "     activations - watch rule activations and deletions\r\n"
