@@ -17,6 +17,7 @@ namespace {
 class ControlFunctions : public TStdPkgTest {
  protected:
   TIEContext& Root() { return *Engine->GetContext(); }
+  static IIEValue CallValue(const IFunCall& Call) { return MakeRef<TIEValue>(TRef<TFunCallBase>(Call)); }
   /// The value of a variable of the root context, as text.
   std::string Variable(const std::string& Name) { return Root().GetVariable(Name)->GetToString(); }
   /// The message of the error Text raises, also when it is not an engine error.
@@ -377,6 +378,21 @@ TEST_F(ControlFunctions, TryCatchesErrorsButNotExit) {
   EXPECT_THROW(Eval("(try (exit) finally (log fin))"), EIEExit);
   EXPECT_EQ(Log, (Lines{"fin"}));
   EXPECT_EQ(Show("(try (throw still) catch usable)"), "usable");
+}
+
+TEST_F(ControlFunctions, NestingBeyondTheCallLimitIsAnErrorATryCanCatch) {
+  // Built through the C++ interface, past what the parser reads: the innermost try that may still run
+  // catches the nesting error, and every try around it answers that message.
+  IFunCall Deep = Call("throw", {Atom("deep")});
+  for (int I = 0; I < 2100; ++I) Deep = Call("try", {CallValue(Deep), FCCatch, Var("__ERROR")});
+  IIEValue Result;
+  Deep->Execute(&Root(), Result);
+  EXPECT_EQ(Result->GetToString(), "\"Maximum nesting depth of 2000 exceeded in try\"");
+  // The same depth of branches is refused outright, and the engine goes on.
+  IFunCall Branches = Call("throw", {Atom("deep")});
+  for (int I = 0; I < 2100; ++I) Branches = Call("if", {FCTrue, FCThen, CallValue(Branches)});
+  ExpectError([&] { Branches->Execute(&Root(), Result); }, "Maximum nesting depth of 2000 exceeded in if");
+  EXPECT_EQ(Show("(if TRUE then ok)"), "ok");
 }
 
 TEST_F(ControlFunctions, ThrowRaisesAPlainErrorAndReturnStopsTryParts) {
