@@ -15,6 +15,7 @@
 #include "rulecraft/facts/Fact.h"
 #include "rulecraft/facts/FactTemplate.h"
 #include "rulecraft/functions/Context.h"
+#include "rulecraft/functions/ControlFunctions.h"
 #include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/functions/IOFunctions.h"
 #include "rulecraft/functions/MultifieldFunctions.h"
@@ -619,9 +620,11 @@ void TClearStorageFunction::Evaluate(TFunctionCall&, TIEContext* Context, IIEVal
 void TStandardPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
   TUserFunctionList& List = GetFunctions();
+  List.Add(MakeRef<TAndFunction>());
   List.Add(MakeRef<TAssertFunction>());
   List.Add(MakeRef<TAssertStringFunction>());
   List.Add(MakeRef<TBatchFunction>());
+  List.Add(MakeRef<TBindFunction>());
   List.Add(MakeRef<TClearFunction>());
   List.Add(MakeRef<TClearStorageFunction>());
   List.Add(MakeRef<TCloseFunction>());
@@ -629,17 +632,32 @@ void TStandardPackage::CreateFunctions() {
   List.Add(MakeRef<TDribbleOnFunction>());
   List.Add(MakeRef<TDribbleOffFunction>());
   List.Add(MakeRef<TDuplicateFunction>());
+  List.Add(MakeRef<TEqFunction>());
+  List.Add(MakeRef<TEqStarFunction>());
+  List.Add(MakeRef<TNumericEqualFunction>());
   List.Add(MakeRef<TExitFunction>());
+  List.Add(MakeRef<TGetVarFunction>());
   List.Add(MakeRef<TFetchFunction>());
+  List.Add(MakeRef<TForEachFunction>());
   List.Add(MakeRef<TFormatFunction>());
   List.Add(MakeRef<TGenSymStarFunction>());
   List.Add(MakeRef<TGetFactDuplicationFunction>());
   List.Add(MakeRef<TGetSlotValueFunction>());
+  List.Add(MakeRef<TGreaterThanFunction>());
+  List.Add(MakeRef<TGreaterOrEqualFunction>());
   List.Add(MakeRef<THaltFunction>());
+  List.Add(MakeRef<TIfFunction>());
   List.Add(MakeRef<TLoadFunction>());
   List.Add(MakeRef<TLoadFactsFunction>());
+  List.Add(MakeRef<TLessThanFunction>());
+  List.Add(MakeRef<TLessOrEqualFunction>());
+  List.Add(MakeRef<TMemberFunction>());
   List.Add(MakeRef<TModifyFunction>());
+  List.Add(MakeRef<TNeqFunction>());
+  List.Add(MakeRef<TNumericNotEqualFunction>());
+  List.Add(MakeRef<TNotFunction>());
   List.Add(MakeRef<TOpenFunction>());
+  List.Add(MakeRef<TOrFunction>());
   List.Add(MakeRef<TPrintOutFunction>());
   List.Add(MakeRef<TReadFunction>());
   List.Add(MakeRef<TReadLineFunction>());
@@ -648,14 +666,18 @@ void TStandardPackage::CreateFunctions() {
   List.Add(MakeRef<TResetFunction>());
   List.Add(MakeRef<TRetractFunction>());
   List.Add(MakeRef<TRetractStringFunction>());
+  List.Add(MakeRef<TReturnFunction>());
   List.Add(MakeRef<TRunFunction>());
   List.Add(MakeRef<TSaveFunction>());
   List.Add(MakeRef<TSaveFactsFunction>());
   List.Add(MakeRef<TSetFactDuplicationFunction>());
   List.Add(MakeRef<TStoreFunction>());
+  List.Add(MakeRef<TTryFunction>());
+  List.Add(MakeRef<TThrowFunction>());
   List.Add(MakeRef<TUnwatchFunction>());
   List.Add(MakeRef<TVersionFunction>());
   List.Add(MakeRef<TWatchFunction>());
+  List.Add(MakeRef<TWhileFunction>());
   List.Add(MakeRef<TCreateMFFunction>());
   List.Add(MakeRef<TDeleteMFFunction>());
   List.Add(MakeRef<TExplodeMFFunction>());

@@ -1,7 +1,8 @@
 #pragma once
 // The standard package: the functions of the rule language that act on the fact base and drive the engine
 // (asserting, retracting, modifying and duplicating facts; running, resetting, clearing and halting;
-// watches; loading and saving; the value store; fact duplication; backward chaining; the version).
+// watches; loading and saving; the value store; fact duplication; backward chaining; the version). The
+// control structures, variables and comparisons it also holds are declared in ControlFunctions.h.
 //
 // It is the one package that drives the engine itself, so its functions need a TInferenceEngine behind the
 // context they are called in ("Unknown/Undefined Inference Engine" otherwise). It lives with the function
@@ -77,12 +78,14 @@ class TStandardPackage : public TUserPackage {
   RC_CLASS(TStandardPackage, TUserPackage)
  public:
   using TUserPackage::TUserPackage;
-  /// Adds the functions above and those of IOFunctions.h and MultifieldFunctions.h in the package table's
-  /// order: assert, assert-string, batch, clear, clear-storage, close, do-backward-chaining, dribble-on,
-  /// dribble-off, duplicate, exit, fetch, format, gensym*, get-fact-duplication, get-slot-value, halt, load,
-  /// load-facts, modify, open, printout, read, readline, remove, rename, reset, retract, retract-string, run,
-  /// save, save-facts, set-fact-duplication, store, unwatch, version, watch, create$, delete$, explode$,
-  /// first$, implode$, insert$, length$, member$, nth$, replace$, rest$, subseq$, subsetp.
+  /// Adds the functions above and those of ControlFunctions.h, IOFunctions.h and MultifieldFunctions.h in
+  /// the package table's order: and, assert, assert-string, batch, bind, clear, clear-storage, close,
+  /// do-backward-chaining, dribble-on, dribble-off, duplicate, eq, eq*, =, exit, __get-var, fetch, foreach,
+  /// format, gensym*, get-fact-duplication, get-slot-value, >, >=, halt, if, load, load-facts, <, <=, member,
+  /// modify, neq, <>, not, open, or, printout, read, readline, remove, rename, reset, retract,
+  /// retract-string, return, run, save, save-facts, set-fact-duplication, store, try, throw, unwatch,
+  /// version, watch, while, create$, delete$, explode$, first$, implode$, insert$, length$, member$, nth$,
+  /// replace$, rest$, subseq$, subsetp (71 functions).
   void CreateFunctions() override;
 };
 
