@@ -55,6 +55,7 @@ void TFactSet::CheckIndex(int32_t Index) const {
 }
 
 int32_t TFactSet::AddFact(const IFact& Fact) {
+  const TReadBackText ReadBack;  // the line is read again at every reset: it must keep every value
   FLines.push_back(TLine{Fact ? Fact->GetToString() : std::string(), Fact});
   return Count() - 1;
 }
@@ -136,6 +137,7 @@ void TFactSet::Assign(const TPersistent* Source) {
   FComment = Other->FComment;
   FFactSetName = Other->FFactSetName;
   std::vector<TLine> Lines;
+  const TReadBackText ReadBack;
   auto* OwnerEngine = dynamic_cast<TInferenceEngine*>(GetOwner());
   for (const TLine& Line : Other->FLines) {
     if (OwnerEngine) {

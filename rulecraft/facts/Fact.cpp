@@ -212,7 +212,8 @@ const IIEValue* TFact::PeekValue(const std::string& Name) const noexcept {
 void TFact::AssignValues(const TFact& Source) {
   if (!FTemplate || !Source.FTemplate) throw EIEException(std::string(SNoTemplate));
   if (FTemplate != Source.FTemplate)
-    throw EIEException(SFactTemplatesDifferent, {FTemplate->GetTemplateName(), Source.FTemplate->GetTemplateName()});
+    throw EIEException(SFactTemplatesDifferent,
+                       {FTemplate->GetTemplateName(), Source.FTemplate->GetTemplateName()});
   if (&Source == this) return;
   std::vector<TEntry> Values;
   Values.reserve(Source.FValues.size());
@@ -235,7 +236,10 @@ bool TFact::AssignAcrossEngines(const TFact& Source) {
   }
   // The fact takes this engine's template of that name, whether found or created, before the values.
   SetTemplate(Template);
-  IFact Parsed = Engine->ParseFact(Source.GetToString());
+  IFact Parsed = Engine->ParseFact([&Source] {
+    const TReadBackText ReadBack;  // the copy must keep every value
+    return Source.GetToString();
+  }());
   AssignValues(*Parsed);
   FID = Parsed->FID;
   FTag = Parsed->FTag;

@@ -34,7 +34,9 @@ void TFactSlot::ValueChanged(const IIEValue& Value) {
   if (DynamicChecks() && !IsValid(Value)) throw EIEException(SInvalidValue, {Value->GetToString(), FName});
 }
 
-std::string TFactSlot::GetTemplateName() const { return FTemplate ? FTemplate->GetTemplateName() : std::string(); }
+std::string TFactSlot::GetTemplateName() const {
+  return FTemplate ? FTemplate->GetTemplateName() : std::string();
+}
 
 void TFactSlot::SetName(const TIEName& Value) {
   CheckName(Value);
@@ -52,11 +54,13 @@ void TFactSlot::SetSlotType(TIETypes Value) {
   if (FExtendedTypeInfo && FExtendedTypeInfo->GetImplicit())
     // The implicit type checks the elements of a fuzzy multislot, so it takes the element kinds only.
     FExtendedTypeInfo->SetBaseTypes(Value.Contains(dtFuzzy) ? Value - IEMultiSlotTypes : Value);
-  if (!FSlotDefault || !IsValid(FSlotDefault)) SetSlotDefault(CreateValidDefault(Value.Contains(dtMultiSlot)));
+  if (!FSlotDefault || !IsValid(FSlotDefault))
+    SetSlotDefault(CreateValidDefault(Value.Contains(dtMultiSlot)));
 }
 
 void TFactSlot::SetSlotDefault(const IIEValue& Value) {
-  if (Value && DynamicChecks() && !IsValid(Value)) throw EIEException(SInvalidSlotDefault, {Value->GetToString()});
+  if (Value && DynamicChecks() && !IsValid(Value))
+    throw EIEException(SInvalidSlotDefault, {Value->GetToString()});
   ListenToDefault(false);
   IIEValue Default = !Value || IsValueConstant(Value) ? Value : Value->Clone();
   if (FTemplate) FTemplate->NewSlotDefault(*this, Default);
@@ -77,7 +81,9 @@ bool TFactSlot::IsValid(const IIEValue& Value) const {
   if (Value == FCNil && !FSlotType.Contains(dtList)) return true;
   if (Value == FCNilList && FSlotType.Contains(dtList)) return true;
   if (FExtendedTypeInfo) return FExtendedTypeInfo->IsValid(Value);
-  auto Accepted = [this](TIEType Kind) { return FSlotType.Contains(Kind) || IEAlwaysValidTypes.Contains(Kind); };
+  auto Accepted = [this](TIEType Kind) {
+    return FSlotType.Contains(Kind) || IEAlwaysValidTypes.Contains(Kind);
+  };
   if (!Accepted(Value->GetDType())) return false;
   if (Value->GetDType() == dtList) {
     for (const IIEValue& Element : *Value->GetAsList())
@@ -95,19 +101,21 @@ std::string TFactSlot::GetInvalidValueString(const IIEValue& Value) const {
   std::string KindText = GetIETypeName(Kind);
   if (Kind == dtList && (FSlotType.Contains(dtList))) {
     for (const IIEValue& Element : *Value->GetAsList()) {
-      if (Element && !FSlotType.Contains(Element->GetDType()) && !IEAlwaysValidTypes.Contains(Element->GetDType())) {
+      if (Element && !FSlotType.Contains(Element->GetDType()) &&
+          !IEAlwaysValidTypes.Contains(Element->GetDType())) {
         KindText = GetIETypeName(Element->GetDType()) + " (" + Element->GetToString() + ")";
         break;
       }
     }
   }
-  return Format(SNotCorrectSlotType, {Format(SNotCorrectType, {Types, Value->GetToString(), KindText}), FName});
+  return Format(SNotCorrectSlotType,
+                {Format(SNotCorrectType, {Types, Value->GetToString(), KindText}), FName});
 }
 
 IIEValue TFactSlot::CreateValidDefault(bool Multi) const {
   if (FExtendedTypeInfo) return FExtendedTypeInfo->CreateValidDefault(Multi);
   if (Multi) return FCNilList->Clone();
-  static constexpr TIEType Order[] = {dtAtom,   dtString, dtInteger, dtFloat,      dtObject, dtExternalAddress,
+  static constexpr TIEType Order[] = {dtAtom,  dtString, dtInteger, dtFloat,      dtObject, dtExternalAddress,
                                       dtFuzzy, dtFactId, dtFact,    dtDescriptor, dtClass};
   for (TIEType Kind : Order) {
     if (!FSlotType.Contains(Kind)) continue;
@@ -168,16 +176,22 @@ void TFactSlot::Assign(const ICloneableRef& Source) {
   FTag = Slot->FTag;
   IFactEngine* Engine = FTemplate ? FTemplate->GetEngine() : nullptr;
   IIEDefinedType EngineType;
-  if (Slot->FExtendedTypeInfo && Engine) EngineType = Engine->FindDefinedType(Slot->FExtendedTypeInfo->GetName());
+  if (Slot->FExtendedTypeInfo && Engine)
+    EngineType = Engine->FindDefinedType(Slot->FExtendedTypeInfo->GetName());
   if (EngineType && EngineType != Slot->FExtendedTypeInfo) {
     // The source belongs to another engine: use this engine's type of that name and re-read the default.
     SetExtendedTypeInfo(EngineType);
     SetSlotType(Slot->FSlotType);
     const IIEValue& Default = Slot->FSlotDefault;
-    if (Default && IEReparseTypes.Contains(Default->GetDType()))
-      SetSlotDefault(Engine->ParseValue(Default->GetToString(), *this));
-    else
+    if (Default && IEReparseTypes.Contains(Default->GetDType())) {
+      const std::string Text = [&Default] {
+        const TReadBackText ReadBack;
+        return Default->GetToString();
+      }();
+      SetSlotDefault(Engine->ParseValue(Text, *this));
+    } else {
       SetSlotDefault(Default);
+    }
     return;
   }
   // An implicit type belongs to its slot alone, so the copy gets a copy of it; a named type is shared.

@@ -644,10 +644,11 @@ IUserFunction TIEClipsParser::ParseFunction() {
         Function->AddStatement(Token->Value());
         break;
       default: {
+        // The input ended before the construct's ")".
+        if (Token->IsEOF()) ParseError("ParseFunction", SMissingCloseParens);
         const int32_t Kind = Token->GetDataType();
-        ParseError(
-            "ParseFunction", SUnexpectedCharacter,
-            {Token->IsEOF() || Kind < 32 || Kind > 126 ? Token->GetText() : std::string(1, char(Kind))});
+        ParseError("ParseFunction", SUnexpectedCharacter,
+                   {Kind < 32 || Kind > 126 ? Token->GetText() : std::string(1, static_cast<char>(Kind))});
       }
     }
   }
