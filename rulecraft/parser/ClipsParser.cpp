@@ -240,7 +240,8 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
       ParseGlobalVariables();
       break;
     case ptDefType:
-      Unsupported("deftype");
+      FEngine->GetDefinedTypes().Put(ParseDefinedType());
+      break;
     case ptEOF:
       if (FStream->GetCurrentToken()->Is(tkOpenParen)) Next();  // "(EOF": the marker ends the input
       Result = FCEOF;
@@ -665,6 +666,10 @@ IValueVector TIEClipsParser::ParseList(const std::string& Text) {
 void TIEClipsParser::ParseRulePatterns(TRule& Rule, const std::string& Text) {
   FRuleVariables.clear();
   WithText(Text, [&] { ParseRulePatterns(Rule); });
+}
+
+IIEDefinedType TIEClipsParser::ParseDefinedType(const std::string& Text) {
+  return WithText(Text, [&] { return ParseDefinedType(); });
 }
 
 IUserFunction TIEClipsParser::ParseFunction(const std::string& Text) {

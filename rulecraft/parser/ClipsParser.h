@@ -141,6 +141,9 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   /// One conditional element at negation Level; the pattern is owned by the caller.
   std::unique_ptr<TIEPattern> ParsePattern(int32_t Level);
   void ParseRuleActions(TRule& Rule);
+  /// A deftype, not registered. A fuzzy deftype is not read yet (a clear error).
+  IIEDefinedType ParseDefinedType();
+  IIEDefinedType ParseDefinedType(const std::string& Text);
   /// A deffunction, not registered.
   IUserFunction ParseFunction();
   /// The same over Text.
@@ -164,6 +167,7 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   std::function<void(TObject* Sender, TIEPattern* Pattern)> OnParsePattern;
   std::function<void(TObject* Sender, TRule* Rule)> OnParseRule;
   std::function<void(TObject* Sender, const IUserFunction& Function)> OnParseFunction;
+  std::function<void(TObject* Sender, const IIEDefinedType& Type)> OnParseDefinedType;
 
  private:
   class TUseStream;
@@ -175,6 +179,8 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   void PutBack(const IStreamToken& Token);
   /// Raises the clear error of a construct this parser cannot read yet.
   [[noreturn]] void Unsupported(const std::string& Keyword);
+  /// The units a "units" clause names.
+  static std::string UnitsText(const IStreamToken& Token);
   /// Counts one level of nesting of calls, lists and patterns; too deep is a parse error, never a stack
   /// overflow.
   class TNesting {

@@ -159,7 +159,7 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot() {
       ParseRangeAndCardinality(DefinedType, Qualifier == "cardinality", true);
       continue;  // the reader took the closing parenthesis
     } else if (Qualifier == "units") {
-      OwnType()->SetUnits(Next()->GetToString());
+      OwnType()->SetUnits(UnitsText(Next()));
     } else if (Qualifier.rfind("allowed-", 0) == 0) {
       OwnType();
       PutBack(Word);
@@ -608,6 +608,62 @@ std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Level) {
   }
   if (OnParsePattern) OnParsePattern(this, Pattern.get());
   return Pattern;
+}
+
+// ---- deftype
+// ----------------------------------------------------------------------------------------------
+
+std::string TIEClipsParser::UnitsText(const IStreamToken& Token) {
+  // A string is taken without its quotes, so units printed in quotes (they hold a blank) read back the same.
+  return Token->Is(dtString) ? Token->GetText() : Token->GetToString();
+}
+
+IIEDefinedType TIEClipsParser::ParseDefinedType() {
+  std::string Name;
+  std::string Comment;
+  IStreamToken Token;
+  ParseHeader(Name, Comment, Token, SExpectedDefType, "ParseDefinedType", "deftype", true);
+  if (!Token->Is(dtAtom) || Token->GetText() != "extends")
+    ParseError("ParseDefinedType", SExpectedKeyword, {"extends"});
+  if (!Next()->Is(tkOpenParen)) ParseError("ParseDefinedType", SMissingOpenParens);
+  Token = Next();
+  if (!Token->Is(dtAtom) || Token->GetText() != "type")
+    ParseError("ParseDefinedType", SExpectedKeyword, {"type"});
+  IIEDefinedType Ancestor;
+  const TIETypes Types = ParseSlotTypes(Ancestor);
+  if (!Next()->Is(tkCloseParen)) ParseError("ParseDefinedType", SMissingCloseParens);
+  IIEDefinedType Type = MakeRef<TIEDefinedType>(Name);
+  Type->SetReasoner(FEngine);
+  if (Ancestor) {
+    // The new type starts as a copy of its ancestor, then narrows it.
+    Type->Assign(ICloneableRef(Ancestor));
+    Type->SetAncestor(Ancestor);
+    Type->SetBaseTypes(Ancestor->GetBaseTypes() + Types);
+  } else {
+    Type->SetBaseTypes(Types);
+  }
+  Type->SetName(Name);
+  Type->SetComment(Comment);
+  if (Type->GetBaseTypes().Contains(dtFuzzy)) Unsupported("fuzzy deftype");
+  for (Token = Next(); Token->Is(tkOpenParen); Token = Next()) {
+    IStreamToken Word = Next();
+    const std::string Clause = Word->Is(dtAtom) ? Word->GetText() : std::string();
+    if (Clause == "range" || Clause == "cardinality") {
+      PutBack(Word);
+      PutBack(Token);
+      ParseRangeAndCardinality(Type, Clause == "cardinality", true);
+    } else if (Clause == "units") {
+      Type->SetUnits(UnitsText(Next()));
+      if (!Next()->Is(tkCloseParen)) ParseError("ParseDefinedType", SMissingCloseParens);
+    } else {
+      PutBack(Word);
+      PutBack(Token);
+      ParseAllowedEnumerations(Type);
+    }
+  }
+  if (!Token->Is(tkCloseParen)) ParseError("ParseDefinedType", SMissingCloseParens);
+  if (OnParseDefinedType) OnParseDefinedType(this, Type);
+  return Type;
 }
 
 // ---- deffunction
