@@ -1,4 +1,5 @@
 #include "rulecraft/functions/IOFunctions.h"
+#include "rulecraft/functions/StandardPackage.h"
 
 #include <filesystem>
 #include <memory>
@@ -31,20 +32,9 @@ constexpr int32_t Unbounded = 2147483647;
   return true;
 }();
 
-/// The engine the context works for.
-TInferenceEngine& EngineOf(TIEContext* Context) {
-  auto* Engine = Context ? dynamic_cast<TInferenceEngine*>(Context->GetEngine()) : nullptr;
-  if (!Engine) throw EIEException(std::string(SUnknownEngine));
-  return *Engine;
-}
-
-std::string Text(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
-  return ResolveArgument(FunCall, Index, Context)->GetAsString();
-}
-
 /// The logical name argument 0 gives; the terminal (empty) when the call has no arguments.
 std::string LogicalName(TFunctionCall& FunCall, TIEContext* Context) {
-  return FunCall.GetArgumentCount() > 0 ? Text(FunCall, 0, Context) : std::string();
+  return FunCall.GetArgumentCount() > 0 ? ArgumentText(FunCall, 0, Context) : std::string();
 }
 
 /// How printout writes one value.
@@ -114,7 +104,7 @@ void TFormatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEV
   IValueVector Values = MakeRef<TValueVector>();
   Values->Reserve(FunCall.GetArgumentCount() - 2);
   for (int32_t I = 2; I < FunCall.GetArgumentCount(); ++I) Values->Add(ResolveArgument(FunCall, I, Context));
-  const std::string Output = CLIPSFormat(Text(FunCall, 1, Context), Values);
+  const std::string Output = CLIPSFormat(ArgumentText(FunCall, 1, Context), Values);
   Engine.PrintOut(LogicalName(FunCall, Context), Output);
   Result = FCNil;
 }
@@ -163,12 +153,12 @@ void TOpenFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEVal
   TInferenceEngine& Engine = EngineOf(Context);
   std::string Mode = "r";
   if (FunCall.GetArgumentCount() > 2) {
-    Mode = Text(FunCall, 2, Context);
+    Mode = ArgumentText(FunCall, 2, Context);
     if (Mode != "r" && Mode != "r+" && Mode != "w" && Mode != "a")
       throw EIEException(SInvalidFileAccess, {Mode});
   }
   // The name is read once, so a call that computes it runs once.
-  std::unique_ptr<TGTextStream> Stream = OpenStream(Text(FunCall, 0, Context), Mode);
+  std::unique_ptr<TGTextStream> Stream = OpenStream(ArgumentText(FunCall, 0, Context), Mode);
   const IIEValue Name = ResolveArgument(FunCall, 1, Context);
   Engine.GetIOStreams().Add(Name->GetAsString(), std::move(Stream));
   Result = Name->Clone();
@@ -183,7 +173,7 @@ TCloseFunction::TCloseFunction()
 void TCloseFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TIOStreams& Streams = EngineOf(Context).GetIOStreams();
   if (FunCall.GetArgumentCount() == 0) Streams.Clear();
-  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) Streams.Remove(Text(FunCall, I, Context));
+  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) Streams.Remove(ArgumentText(FunCall, I, Context));
   Result = FCTrue;
 }
 
@@ -198,7 +188,7 @@ TDribbleOnFunction::TDribbleOnFunction()
 
 void TDribbleOnFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string FileName = Text(FunCall, 0, Context);
+  const std::string FileName = ArgumentText(FunCall, 0, Context);
   bool Started = false;
   try {
     Started = Engine.StartCapture(FileName);
@@ -233,7 +223,7 @@ TRemoveFunction::TRemoveFunction()
                       " [<file-name>]") {}
 
 void TRemoveFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const std::filesystem::path File = Text(FunCall, 0, Context);
+  const std::filesystem::path File = ArgumentText(FunCall, 0, Context);
   std::error_code Error;
   // Files only: a folder is not deleted, even an empty one.
   const bool Removed = !File.empty() &&
@@ -251,8 +241,8 @@ TRenameFunction::TRenameFunction()
                       " [<old-file-name> <new-file-name>]") {}
 
 void TRenameFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const std::filesystem::path NewName = Text(FunCall, 1, Context);
-  const std::filesystem::path OldName = Text(FunCall, 0, Context);
+  const std::filesystem::path NewName = ArgumentText(FunCall, 1, Context);
+  const std::filesystem::path OldName = ArgumentText(FunCall, 0, Context);
   std::error_code Error;
   // An existing file under the new name is never replaced.
   bool Renamed = !OldName.empty() && !NewName.empty() &&

@@ -69,17 +69,6 @@ constexpr const char* SNestingTooDeep = "Maximum nesting depth of %d exceeded in
   return true;
 }();
 
-/// The engine the context works for.
-TInferenceEngine& EngineOf(TIEContext* Context) {
-  auto* Engine = Context ? dynamic_cast<TInferenceEngine*>(Context->GetEngine()) : nullptr;
-  if (!Engine) throw EIEException(std::string(SUnknownEngine));
-  return *Engine;
-}
-
-std::string Text(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
-  return ResolveArgument(FunCall, Index, Context)->GetAsString();
-}
-
 IIEValue FactIdValue(int32_t ID) { return MakeRef<TIEValue>(ID, dtFactId); }
 
 /// "keyword - what it watches" lines of the watch help, each indented and ended by a line break.
@@ -218,7 +207,8 @@ TAssertStringFunction::TAssertStringFunction()
 void TAssertStringFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
   int32_t ID = -1;
-  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) ID = Engine.Assert(Text(FunCall, I, Context));
+  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I)
+    ID = Engine.Assert(ArgumentText(FunCall, I, Context));
   Result = FactIdValue(ID);
 }
 
@@ -252,7 +242,7 @@ TRetractStringFunction::TRetractStringFunction()
 
 void TRetractStringFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) Engine.Retract(Text(FunCall, I, Context));
+  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) Engine.Retract(ArgumentText(FunCall, I, Context));
   Result = FCTrue;
 }
 
@@ -323,7 +313,8 @@ void TGetSlotValueFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context
                                            SetToString(TIETypes{dtFactId, dtFact}, ", ", false)});
   }
   if (!Fact) throw EIEException(SNoSuchFact, {First->GetToString()});
-  const std::string Slot = FunCall.GetArgumentCount() > 1 ? Text(FunCall, 1, Context) : SDefaultSlotName;
+  const std::string Slot =
+      FunCall.GetArgumentCount() > 1 ? ArgumentText(FunCall, 1, Context) : SDefaultSlotName;
   const IIEValue Value = Fact->GetValue(Slot);
   // A copy that holds a list of its own, so that changing it leaves the fact alone.
   if (!Value) {
@@ -345,7 +336,7 @@ TDoBackwardChainingFunction::TDoBackwardChainingFunction()
 void TDoBackwardChainingFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
   for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
-    const std::string Name = Text(FunCall, I, Context);
+    const std::string Name = ArgumentText(FunCall, I, Context);
     if (Name == STestCE || Name == "not") throw EIEException(SBackChainCE, {Name});
     const IFactTemplate Template = Engine.CreateFactTemplate(Name);
     Template->SetBackwardChaining(true);
@@ -425,7 +416,7 @@ TWatchFunction::TWatchFunction()
 
 void TWatchFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string Keyword = Text(FunCall, 0, Context);
+  const std::string Keyword = ArgumentText(FunCall, 0, Context);
   TConstructWatches Watches;
   if (!WatchesOf(Keyword, Watches)) throw EIEException(SCannotWatch, {Keyword});
   Engine.SetWatch(Engine.GetWatch() + Watches);
@@ -441,7 +432,7 @@ TUnwatchFunction::TUnwatchFunction()
 
 void TUnwatchFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string Keyword = Text(FunCall, 0, Context);
+  const std::string Keyword = ArgumentText(FunCall, 0, Context);
   TConstructWatches Watches;
   if (!WatchesOf(Keyword, Watches)) throw EIEException(SCannotUnWatch, {Keyword});
   Engine.SetWatch(Engine.GetWatch() - Watches);
@@ -503,7 +494,7 @@ TLoadFunction::TLoadFunction()
 
 void TLoadFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string FileName = Text(FunCall, 0, Context);
+  const std::string FileName = ArgumentText(FunCall, 0, Context);
   TFileNesting Nesting("load");
   Engine.LoadFromFile(FileName);
   Result = FCTrue;
@@ -516,7 +507,7 @@ TLoadFactsFunction::TLoadFactsFunction()
           SFileName) {}
 
 void TLoadFactsFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  EngineOf(Context).LoadFactsFromFile(Text(FunCall, 0, Context));
+  EngineOf(Context).LoadFactsFromFile(ArgumentText(FunCall, 0, Context));
   Result = FCTrue;
 }
 
@@ -530,7 +521,7 @@ TBatchFunction::TBatchFunction()
 
 void TBatchFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string FileName = Text(FunCall, 0, Context);
+  const std::string FileName = ArgumentText(FunCall, 0, Context);
   TFileNesting Nesting("batch");
   Result = Engine.Batch(FileName) ? FCTrue : FCFalse;
 }
@@ -543,7 +534,7 @@ TSaveFunction::TSaveFunction()
           SFileName) {}
 
 void TSaveFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  EngineOf(Context).SaveToFile(Text(FunCall, 0, Context));
+  EngineOf(Context).SaveToFile(ArgumentText(FunCall, 0, Context));
   Result = FCTrue;
 }
 
@@ -557,13 +548,14 @@ TSaveFactsFunction::TSaveFactsFunction()
 
 void TSaveFactsFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string FileName = Text(FunCall, 0, Context);
+  const std::string FileName = ArgumentText(FunCall, 0, Context);
   if (FunCall.GetArgumentCount() == 1) {
     Engine.SaveFactsToFile(FileName);
   } else {
     // Every name is read before the file is created, so a failing argument leaves the file untouched.
     std::vector<std::string> Names;
-    for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) Names.push_back(Text(FunCall, I, Context));
+    for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I)
+      Names.push_back(ArgumentText(FunCall, I, Context));
     std::ostringstream Saved;
     {
       TGTextStream Stream(static_cast<std::ostream&>(Saved));
@@ -589,7 +581,7 @@ void TStoreFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEVa
   TInferenceEngine& Engine = EngineOf(Context);
   IIEValue Value = ResolveArgument(FunCall, 1, Context);
   if (Value == FCNil) Value = IIEValue();
-  Engine.GetEngineVariables().Put(Text(FunCall, 0, Context), Value);
+  Engine.GetEngineVariables().Put(ArgumentText(FunCall, 0, Context), Value);
   Result = Value;
 }
 
@@ -602,7 +594,7 @@ TFetchFunction::TFetchFunction()
           " <lexeme-expression>") {}
 
 void TFetchFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const IIEValue Value = EngineOf(Context).GetEngineVariables().Get(Text(FunCall, 0, Context));
+  const IIEValue Value = EngineOf(Context).GetEngineVariables().Get(ArgumentText(FunCall, 0, Context));
   Result = Value ? Value : FCNil;
 }
 
@@ -616,6 +608,16 @@ void TClearStorageFunction::Evaluate(TFunctionCall&, TIEContext* Context, IIEVal
 }
 
 // ---- the package -----------------------------------------------------------------------------------------
+
+TInferenceEngine& EngineOf(TIEContext* Context) {
+  auto* Engine = Context ? dynamic_cast<TInferenceEngine*>(Context->GetEngine()) : nullptr;
+  if (!Engine) throw EIEException(std::string(SUnknownEngine));
+  return *Engine;
+}
+
+std::string ArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
+  return ResolveArgument(FunCall, Index, Context)->GetAsString();
+}
 
 void TStandardPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();

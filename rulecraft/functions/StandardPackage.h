@@ -74,6 +74,13 @@ RC_BUILTIN_FUNCTION(TVersionFunction);
 /// (watch all|rules|facts|activations|compilations|statistics): TRUE; "Cannot watch %s" otherwise.
 RC_BUILTIN_FUNCTION(TWatchFunction);
 
+class TInferenceEngine;
+
+/// The engine the context works for: "Unknown/Undefined Inference Engine" when there is none.
+TInferenceEngine& EngineOf(TIEContext* Context);
+/// Argument Index of FunCall resolved in Context, as text.
+std::string ArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context);
+
 class TStandardPackage : public TUserPackage {
   RC_CLASS(TStandardPackage, TUserPackage)
  public:

@@ -36,20 +36,6 @@ constexpr const char* SUnsupportedConstruct = "Unsupported construct: %s";
 constexpr size_t LongConstruct = 255;
 constexpr size_t ConstructEnds = 128;
 
-bool IsValueToken(const TIEStreamToken& Token) {
-  switch (Token.GetDataType()) {
-    case dtAtom:
-    case dtString:
-    case dtInteger:
-    case dtVariable:
-    case dtFloat:
-    case dtMultiVariable:
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool IsVariableKind(TIEType Kind) { return Kind == dtVariable || Kind == dtMultiVariable; }
 
 std::string Trimmed(const std::string& Text) {
@@ -169,6 +155,20 @@ void TIEClipsParser::ParseError(const std::string& Method, std::string_view Fmt,
 
 void TIEClipsParser::Unsupported(const std::string& Keyword) {
   ParseError("ParseExpression", SUnsupportedConstruct, {Keyword});
+}
+
+bool IsValueToken(const TIEStreamToken& Token) {
+  switch (Token.GetDataType()) {
+    case dtAtom:
+    case dtString:
+    case dtInteger:
+    case dtVariable:
+    case dtFloat:
+    case dtMultiVariable:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // ---- the top level

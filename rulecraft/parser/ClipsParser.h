@@ -38,6 +38,10 @@ enum TParsedType : uint8_t {
 };
 const TEnumInfo& TParsedTypeInfo();
 
+/// A token that stands for a value by itself: an atom, string, integer, float, variable or multifield
+/// variable.
+bool IsValueToken(const TIEStreamToken& Token);
+
 class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGenerator {
   RC_CLASS(TIEClipsParser, TObject)
  public:

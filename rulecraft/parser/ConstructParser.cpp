@@ -686,26 +686,17 @@ IUserFunction TIEClipsParser::ParseFunction() {
     Token = Next();
   }
   for (; !Token->Is(tkCloseParen); Token = Next()) {
-    switch (Token->GetDataType()) {
-      case tkOpenParen:
-        PutBack(Token);
-        Function->AddStatement(ParseFunCall());
-        break;
-      case dtAtom:
-      case dtString:
-      case dtInteger:
-      case dtVariable:
-      case dtFloat:
-      case dtMultiVariable:
-        Function->AddStatement(Token->Value());
-        break;
-      default: {
-        // The input ended before the construct's ")".
-        if (Token->IsEOF()) ParseError("ParseFunction", SMissingCloseParens);
-        const int32_t Kind = Token->GetDataType();
-        ParseError("ParseFunction", SUnexpectedCharacter,
-                   {Kind < 32 || Kind > 126 ? Token->GetText() : std::string(1, static_cast<char>(Kind))});
-      }
+    if (Token->Is(tkOpenParen)) {
+      PutBack(Token);
+      Function->AddStatement(ParseFunCall());
+    } else if (IsValueToken(*Token)) {
+      Function->AddStatement(Token->Value());
+    } else {
+      // The input ended before the construct's ")".
+      if (Token->IsEOF()) ParseError("ParseFunction", SMissingCloseParens);
+      const int32_t Kind = Token->GetDataType();
+      ParseError("ParseFunction", SUnexpectedCharacter,
+                 {Kind < 32 || Kind > 126 ? Token->GetText() : std::string(1, static_cast<char>(Kind))});
     }
   }
   if (OnParseFunction) OnParseFunction(this, Function);
