@@ -249,8 +249,17 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
     case ptNone:
       break;
   }
-  // A return typed at the top level ends that expression only.
-  if (FEngine->GetContext()->GetReturn()) FEngine->GetContext()->ClearReturnValue();
+  // A return typed at the top level ends that expression only; its expression is evaluated here, as a
+  // function evaluates the expression its body returns.
+  if (TIEContext* Top = FEngine->GetContext(); Top->GetReturn()) {
+    const IIEValue Returned = Top->GetReturnValue();
+    Top->ClearReturnValue();
+    if (Returned) {
+      IIEValue Value;
+      Returned->Resolve(Top, Value);
+      Result = Value ? Value : FCNil;
+    }
+  }
   // Only the end of the input ends the parse: a call answering EOF (read at the end of its input) is
   // echoed like any other result.
   const bool AtEnd = Kind == ptEOF;

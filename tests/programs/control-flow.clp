@@ -43,5 +43,7 @@
 ?*items*
 (reset)
 ?*items*
+; a return typed at the top level answers its expression's value
+(while TRUE (return (+ 1 2)))
 (try (exit) catch caught)
 (assert (not-reached))
