@@ -43,6 +43,20 @@
 ?*items*
 (reset)
 ?*items*
+; an empty list runs no statement and answers nil
+(foreach x (create$) (printout t "never" crlf))
+; nested try: the inner finally runs, the outer catch sees the inner catch's error
+(try
+  (try (printout t "inner" crlf) (throw first)
+   finally (printout t "inner finally" crlf)
+   catch (printout t "inner caught " ?__ERROR crlf) (throw second))
+ finally (printout t "outer finally" crlf)
+ catch (printout t "outer caught " ?__ERROR crlf) done)
+; a return inside a protected part leaves the try and the loop around it, the finally part still runs
+(bind ?n 0)
+(while TRUE
+  (bind ?n (+ ?n 1))
+  (try (if (= ?n 3) then (return (* ?n 10))) finally (printout t "finally " ?n crlf)))
 ; a return typed at the top level answers its expression's value
 (while TRUE (return (+ 1 2)))
 (try (exit) catch caught)
