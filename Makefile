@@ -31,6 +31,8 @@ sanitize:
 bench: build
 	@set -e; for b in $(BUILD_DIR)/bench/*; do \
 	  if [ -x "$$b" ] && [ -f "$$b" ]; then echo "== $$b"; "$$b"; fi; done
+	@echo "== rule-language programs (bench/programs)"
+	python3 bench/run-programs.py $(BUILD_DIR)/rulecraft
 
 format:
 	find rulecraft cli tests bench examples \( -name '*.h' -o -name '*.cpp' \) -print0 | xargs -0 -r clang-format -i
