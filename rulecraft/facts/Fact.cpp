@@ -128,6 +128,21 @@ IIEValue TFact::ContainsKey(const std::string& Name) {
   return Entry->Value;
 }
 
+const IIEValue* TFact::SlotValue(const std::string& Name, size_t& Hint, IFactSlot& Known) {
+  if (Hint < FValues.size()) {
+    const TEntry& Entry = FValues[Hint];
+    // Known is held, so the same object is the same slot: no other slot can take its address.
+    if (Known && Entry.Slot == Known && Known->GetTemplate() == FTemplate.get()) return &Entry.Value;
+    if (Entry.Name == Name && FTemplate && SlotOfTemplate(Entry.Slot, *FTemplate)) return &Entry.Value;
+  }
+  if (!ContainsKey(Name)) return nullptr;
+  TEntry* Entry = Find(Name);
+  if (!Entry) return nullptr;
+  Hint = static_cast<size_t>(Entry - FValues.data());
+  if (Entry->Slot && Entry->Slot->GetTemplate() == FTemplate.get()) Known = Entry->Slot;
+  return &Entry->Value;
+}
+
 void TFact::SetValue(const std::string& Name, const IIEValue& Value) {
   CheckTemplate();
   const bool Checking = TypeChecking();

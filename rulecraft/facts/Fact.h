@@ -40,6 +40,10 @@ class TFact final : public TFactBase {
   /// The value of a slot the template has (filled with its default when never set), or nil when the
   /// template has no such slot.
   IIEValue ContainsKey(const std::string& Name);
+  /// ContainsKey without a counted copy, for readers on the matching path: the value handle stays valid
+  /// until the fact changes. Hint and Known are where and which slot was found last time (both updated):
+  /// a fact of the same template holding that slot at that place is read without comparing names.
+  const IIEValue* SlotValue(const std::string& Name, size_t& Hint, IFactSlot& Known);
   /// The template's hash combined with the hash of the values' texts in slot-name order.
   int32_t GetHashCode() const override;
   int32_t GetID() const noexcept { return FID; }

@@ -35,8 +35,8 @@ bool IsFalse(const IIEValue& Value) {
 }
 
 // The field a join test compares: the slot's value, or its list item at SubIndex; nil when there is none.
-IIEValue FieldOf(const IFact& Fact, const std::string& Slot, int32_t SubIndex) {
-  IIEValue Value = Fact->ContainsKey(Slot);
+IIEValue FieldOf(TFact& Fact, const std::string& Slot, int32_t SubIndex) {
+  IIEValue Value = Fact.ContainsKey(Slot);
   if (SubIndex == NoSubIndex || !Value) return Value;
   if (Value->GetDType() != dtList) return IIEValue();
   IValueVector List = Value->GetAsList();
@@ -227,18 +227,22 @@ bool TIEJoinTest::PerformTest(TIEContext* Context) {
   const IFact& Right = Context->GetFact();
   const ITokenBase& Token = Context->GetToken();
   if (!Right || !Token) return true;
-  const IFact& Left = Token->GetFacts(FTokenIdx);
+  return Matches(*Token, *Right);
+}
+
+bool TIEJoinTest::Matches(const TTokenBase& Token, TFact& Right) const {
+  const IFact& Left = Token.GetFacts(FTokenIdx);
   if (!Left) return true;
   bool Equal;
   if (FJoinType == tstMultiSlot) {
-    IIEValue LeftValue = FieldOf(Left, FLeftSlot, FLeftSubIndex);
+    IIEValue LeftValue = FieldOf(*Left, FLeftSlot, FLeftSubIndex);
     IIEValue RightValue = FieldOf(Right, FRightSlot, FRightSubIndex);
     // A field that is not there equals nothing.
     Equal = LeftValue && RightValue && RightValue->Equals(LeftValue);
   } else {
-    IIEValue LeftValue = Left->ContainsKey(FLeftSlot);
-    IIEValue RightValue = Right->ContainsKey(FRightSlot);
-    Equal = LeftValue && RightValue && RightValue->Equals(LeftValue);
+    const IIEValue* LeftValue = Left->SlotValue(FLeftSlot, FLeftHint, FLeftKnown);
+    const IIEValue* RightValue = Right.SlotValue(FRightSlot, FRightHint, FRightKnown);
+    Equal = LeftValue && RightValue && *LeftValue && *RightValue && (*RightValue)->Equals(*LeftValue);
   }
   return IsNegated() ? !Equal : Equal;
 }

@@ -16,6 +16,7 @@
 #include "rulecraft/facts/FactTemplate.h"
 #include "rulecraft/framework/Component.h"
 #include "rulecraft/framework/Object.h"
+#include "rulecraft/functions/TokenBase.h"
 
 namespace rulecraft {
 
@@ -102,10 +103,11 @@ class TIEJoinTest final : public TIESlotTest {
  public:
   TIEJoinTest() = default;
   /// A whole-slot comparison (tstSlot).
-  TIEJoinTest(TSlotTestType Type, const std::string& LeftSlot, const std::string& RightSlot, int32_t TokenIdx);
+  TIEJoinTest(TSlotTestType Type, const std::string& LeftSlot, const std::string& RightSlot,
+              int32_t TokenIdx);
   /// A comparison of multislot fields (tstMultiSlot); a sub-index of -1 means the whole value.
-  TIEJoinTest(TSlotTestType Type, const std::string& LeftSlot, int32_t LeftSubIndex, const std::string& RightSlot,
-              int32_t RightSubIndex, int32_t TokenIdx);
+  TIEJoinTest(TSlotTestType Type, const std::string& LeftSlot, int32_t LeftSubIndex,
+              const std::string& RightSlot, int32_t RightSubIndex, int32_t TokenIdx);
 
   int32_t GetRightSubIndex() const noexcept { return FRightSubIndex; }
   const std::string& GetRightSlot() const noexcept { return FRightSlot; }
@@ -121,9 +123,16 @@ class TIEJoinTest final : public TIESlotTest {
   /// Compares the right fact's slot (Context's Fact) with the slot of the left token's fact at TokenIdx
   /// (Context's Token).
   bool PerformTest(TIEContext* Context) override;
+  /// The same comparison of Right with the left token's fact, without a context.
+  bool Matches(const TTokenBase& Token, TFact& Right) const;
 
  private:
   int32_t FRightSubIndex = NoSubIndex;
+  // Where the compared slots were found in the last facts read (facts of one template share the layout).
+  mutable size_t FLeftHint = 0;
+  mutable size_t FRightHint = 0;
+  mutable IFactSlot FLeftKnown;
+  mutable IFactSlot FRightKnown;
   std::string FRightSlot;
   std::string FLeftSlot;
   int32_t FTokenIdx = 0;
@@ -168,7 +177,8 @@ class TIEPattern : public TPersistent {
   ~TIEPattern() override;
 
   std::unique_ptr<TIEPattern> Clone(TComponent* Owner) const;
-  /// Copies comment, bound name, flags, name, template, negated count and the slots with copies of their tests.
+  /// Copies comment, bound name, flags, name, template, negated count and the slots with copies of their
+  /// tests.
   void Assign(const TPersistent* Source) override;
 
   bool GetUnique() const noexcept { return FUnique; }
@@ -215,8 +225,8 @@ class TIEPattern : public TPersistent {
   /// Appends a test to a slot ("Fact Template is missing"; "No such slot name: "%s"" for a slot the
   /// template lacks); a template slot missing from the list is added.
   TIEPatternMatchTest* AddTest(const std::string& SlotName, std::unique_ptr<TIEPatternMatchTest> Test);
-  TIEPatternMatchTest* AddTest(const std::string& SlotName, const IIEValue& Value, int32_t SubIndex, bool Negated,
-                               bool Conjunction);
+  TIEPatternMatchTest* AddTest(const std::string& SlotName, const IIEValue& Value, int32_t SubIndex,
+                               bool Negated, bool Conjunction);
   /// Rewrites every group of tests of one field that holds a test written after "|" into a binding test and
   /// one call test combining the group with "or" and "and" (only when there is such a test).
   void FixTests();

@@ -401,6 +401,13 @@ bool TTestNode::RunTests(bool Removing) {
   return true;
 }
 
+bool TTestNode::RunJoinTests(const TTokenBase& Left, TFact* Right) const {
+  if (!Right) return true;  // a comparison without its right fact refuses nothing
+  for (const auto& Test : FTests)
+    if (!static_cast<const TIEJoinTest&>(*Test).Matches(Left, *Right)) return false;
+  return true;
+}
+
 bool TTestNode::CallNode(const IReteToken& Token, TCallType CallType) {
   (void)CallType;
   if (!Token) return false;
@@ -569,6 +576,8 @@ bool TJoinNode::PairPasses(const TIEToken& Left, const TIEToken& Right, bool Rem
     const TIEToken* Parent = Right.GetParentObject();
     return Parent && Parent->Equals(&Left);
   }
+  if (FCallTests == 0) return RunJoinTests(Left, Right.GetFact().get());
+  const TPairContext Pair(GetContext(), ITokenBase(const_cast<TIEToken*>(&Left)), Right.GetFact());
   return RunTests(Removing);
 }
 
@@ -613,13 +622,11 @@ void TJoinNode::RunTestsVaryLeft(const IReteToken& Right) {
       if (FLeft->Holds(*Left)) Unblock(Left);
     return;
   }
-  TIEContext* Context = GetContext();
   const IFact& RightFact = Right->GetFact();
   const TTokenAction Tag = Right->GetTag();
   const IFact& Null = NullFact();
 
   auto Visit = [&](const IReteToken& Left) {
-    TPairContext Pair(Context, Left, RightFact);
     if (!PairPasses(*Left, *Right, !Adding)) return;
     if (!FNegated) {
       IReteToken Joined = MakeRef<TIEToken>(Left, RightFact);
@@ -653,9 +660,7 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left) {
   const bool Removing = Left->GetTag() == taRemove;
   int32_t Blocking = 0;
   if (FRight->Count() > 0) {
-    TIEContext* Context = GetContext();
     auto Visit = [&](const IReteToken& Right) -> bool {  // false: stop the scan
-      TPairContext Pair(Context, Left, Right->GetFact());
       if (!PairPasses(*Left, *Right, Removing)) return true;
       if (FNegated) {
         if (RecordsBlocking()) RecordBlocking(Right, Left);

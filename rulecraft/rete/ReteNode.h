@@ -207,6 +207,9 @@ class TTestNode : public TReteNode {
   /// token (Removing) the calls among the tests are left out: they may read globals that changed since the
   /// token was added, while the slot comparisons give the same answer for the same facts.
   bool RunTests(bool Removing = false);
+  /// RunTests for a node whose tests are all join tests (no calls): Left's facts against Right, without
+  /// setting up the context.
+  bool RunJoinTests(const TTokenBase& Left, TFact* Right) const;
   /// True when a test is a call (a pattern-match test) rather than a slot comparison.
   static bool IsCallTest(const TIESlotTest& Test);
 

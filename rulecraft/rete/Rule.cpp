@@ -83,7 +83,8 @@ void TRule::SetEngine(IRuleEngine* Engine) {
   if (Engine == FEngine) return;
   if (FEngine) {
     if (FEngine->IsRuleRegistered(this)) FEngine->UnregisterRule(this);
-    if (auto* Old = dynamic_cast<TComponent*>(FEngine); Old && Old != GetOwner()) Old->RemoveFreeNotification(this);
+    if (auto* Old = dynamic_cast<TComponent*>(FEngine); Old && Old != GetOwner())
+      Old->RemoveFreeNotification(this);
   }
   FEngine = Engine;
   if (!FEngine) return;
@@ -198,7 +199,8 @@ void TRule::AddPattern(TIEPattern& Pattern) {
   const bool Goal = StartsWith(Pattern.GetName(), SBackChainPrefix);
   if (Goal && Pattern.GetBoundName().empty()) Pattern.SetBoundName(FEngine->GenerateSymbol(SFactPrefix));
   const int32_t Position = IndexOfPattern(&Pattern);
-  if (!Pattern.GetBoundName().empty()) AddBinding(Pattern.GetBoundName(), Position, SPatternBinding, NoSubIndex);
+  if (!Pattern.GetBoundName().empty())
+    AddBinding(Pattern.GetBoundName(), Position, SPatternBinding, NoSubIndex);
 
   std::vector<std::pair<std::string, std::string>> Renames;
   for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S) {
@@ -210,7 +212,8 @@ void TRule::AddPattern(TIEPattern& Pattern) {
       if (IndexOfBinding(Name) >= 0) continue;
       if (Pattern.IsNegated()) {
         if (StartsWith(Name, SBlankPrefix)) {
-          // Placeholders of different negated patterns must not join each other: give them names of their own.
+          // Placeholders of different negated patterns must not join each other: give them names of their
+          // own.
           const std::string NewName = "_" + std::to_string(GetPatternCount()) + "_" + Name;
           Renames.emplace_back(Name, NewName);
           Test->SetSlotValue(MakeRef<TIEValue>(NewName, Value->GetDType()));
@@ -387,7 +390,9 @@ void TRule::Fire(const IReteToken& Token) {
 
 // ---- text and copies -------------------------------------------------------------------------------------
 
-std::string TRule::GetToString() const { return FEngine ? FEngine->PrettyPrint(*this) : PrettyPrintRule(*this); }
+std::string TRule::GetToString() const {
+  return FEngine ? FEngine->PrettyPrint(*this) : PrettyPrintRule(*this);
+}
 
 void TRule::Assign(const TPersistent* Source) {
   const auto* Rule = dynamic_cast<const TRule*>(Source);
@@ -460,11 +465,11 @@ std::string PrettyPrintRule(const TRule& Rule, TRuleConstruct Part) {
 std::string PrettyPrintRule(const TRule& Rule) {
   const TReadBackText ReadBack;
   std::string Out = "(defrule " + Rule.GetRuleName();
-  if (!Rule.GetComment().empty()) Out += NewLineString + std::string(IndentString) + QuotedText(Rule.GetComment());
+  if (!Rule.GetComment().empty())
+    Out += NewLineString + std::string(IndentString) + QuotedText(Rule.GetComment());
   Out += NewLineString;
   const IIEValue& Salience = Rule.GetSalienceValue();
-  const bool HasSalience =
-      Salience && !(Salience->GetDType() == dtInteger && Salience->GetAsInteger() == 0);
+  const bool HasSalience = Salience && !(Salience->GetDType() == dtInteger && Salience->GetAsInteger() == 0);
   if (HasSalience || Rule.GetOneShot() || !Rule.GetEnabled()) {
     Out += IndentString;
     Out += "(declare";

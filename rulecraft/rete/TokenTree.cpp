@@ -65,7 +65,10 @@ int32_t TIETokenTree::KeyOfFact(TFact* Fact, const std::string& SlotName, int32_
 int32_t TIETokenTree::KeyOf(const TIEToken& Token) const {
   if (FKeyByParent) return Token.GetParentObject() ? Token.GetParentObject()->GetSortCode() : 0;
   if (FUseSortCode) return Token.GetSortCode();
-  return KeyOfFact(Token.GetFacts(FTokenIdx).get(), FSlotName, FSubIndex);
+  TFact* Fact = Token.GetFacts(FTokenIdx).get();
+  if (!Fact || FSlotName.empty() || !Fact->GetTemplate()) return KeyOfFact(Fact, FSlotName, FSubIndex);
+  const IIEValue* Value = Fact->SlotValue(FSlotName, FSlotHint, FKnownSlot);
+  return Value ? KeyOfValue(*Value, FSubIndex) : 0;
 }
 
 uint32_t TIETokenTree::FindTwin(int32_t Key, const TIEToken& Token, uint32_t& Last,

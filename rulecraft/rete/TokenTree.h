@@ -165,6 +165,9 @@ class TIETokenTree final : public TObject {
 
   bool FUseSortCode;
   bool FKeyByParent;
+  // Where the key slot was found in the last fact read (see TFact::SlotValue).
+  mutable size_t FSlotHint = 0;
+  mutable IFactSlot FKnownSlot;
   std::string FSlotName;
   int32_t FSubIndex;
   int32_t FBucketCount;
