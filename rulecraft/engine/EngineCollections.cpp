@@ -1,5 +1,7 @@
 #include "rulecraft/engine/EngineCollections.h"
 
+#include "rulecraft/functions/InterpretedFunction.h"
+
 #include <algorithm>
 
 #include "rulecraft/core/Constants.h"
@@ -8,6 +10,7 @@
 #include "rulecraft/engine/FactSet.h"
 #include "rulecraft/engine/InferenceEngine.h"
 #include "rulecraft/framework/Exception.h"
+#include "rulecraft/functions/InterpretedFunction.h"
 #include "rulecraft/rete/Rule.h"
 
 namespace rulecraft {
@@ -190,6 +193,12 @@ void TIEDefinedTypes::Clear() {
 
 namespace {
 
+/// A function written in the rule language lets go of the functions its body's calls are bound to (they may
+/// lead back to it).
+void ReleaseCalls(const IUserFunction& Function) {
+  if (auto* Interpreted = dynamic_cast<TInterpretedFunction*>(Function.get())) Interpreted->ReleaseCalls();
+}
+
 bool IsInterpreted(const IUserFunction& Function) {
   return Function && Function->ClassName() == "TInterpretedFunction";
 }
@@ -233,6 +242,7 @@ bool TUserFunctions::Remove(const std::string& Name) {
   if (!FTable.Remove(Name, &Function)) return false;
   if (IsInterpreted(Function)) --FInterpreted;
   Function->DeleteReasoner(FEngine);
+  ReleaseCalls(Function);
   if (FEngine->OnRemoveUserFunction) FEngine->OnRemoveUserFunction(FEngine, Function);
   return true;
 }
@@ -240,7 +250,10 @@ bool TUserFunctions::Remove(const std::string& Name) {
 void TUserFunctions::Clear() {
   const std::vector<IUserFunction> Old = FTable.Clear();
   FInterpreted = 0;
-  for (const IUserFunction& Function : Old) Function->DeleteReasoner(FEngine);
+  for (const IUserFunction& Function : Old) {
+    Function->DeleteReasoner(FEngine);
+    ReleaseCalls(Function);
+  }
 }
 
 std::string TUserFunctions::GetNamesToString() const {

@@ -214,6 +214,8 @@ void TFunctionCall::Execute(TIEContext* Context, IIEValue& Result) {
   Function->Call(*this, Context, Result);
 }
 
+void TFunctionCall::Unbind() noexcept { FFunction = nullptr; }
+
 void TFunctionCall::SimpleExecute(TIEContext* Context) {
   TNestingGuard Guard(ExecuteDepth, FName);
   if (!FFunction) throw EIEException(SNoSuchFunction, {FName});

@@ -55,6 +55,8 @@ class TFunctionCall final : public TFunCallBase {
 
   /// The bound function, or nil before the first execution.
   const IUserFunction& GetUserFunction() const noexcept { return FFunction; }
+  /// Forgets the bound function (the call looks its name up again when it next runs).
+  void Unbind() noexcept;
   /// Binds Function and takes its name (the empty text for nil).
   void SetUserFunction(const IUserFunction& Function);
   IFunctionEngine* GetReasoner() const noexcept { return FReasoner; }

@@ -1,6 +1,7 @@
 #include "rulecraft/functions/InterpretedFunction.h"
 
 #include <memory>
+#include <vector>
 
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/core/Helpers.h"
@@ -71,6 +72,23 @@ void TInterpretedFunction::Call(TFunctionCall& FunCall, TIEContext* Context, IIE
   if (FunCall.GetArgumentCount() < GetArgumentCount()) throw EIEException(STooFewArgs, {GetFunctionName()});
   Result = nullptr;
   Evaluate(FunCall, Context, Result);
+}
+
+void TInterpretedFunction::ReleaseCalls() noexcept {
+  // Iterative: bodies may nest calls deeply.
+  std::vector<TFunctionCall*> Pending;
+  auto Push = [&Pending](const IIEValue& Value) {
+    if (Value && Value->GetDType() == dtFunCall)
+      if (TFunctionCall* Call = static_cast<TFunctionCall*>(Value->GetAsFunCallBase().get()))
+        Pending.push_back(Call);
+  };
+  for (int32_t I = 0; I < FStatements->GetValueCount(); ++I) Push(FStatements->Get(I));
+  while (!Pending.empty()) {
+    TFunctionCall* Call = Pending.back();
+    Pending.pop_back();
+    Call->Unbind();
+    for (const IIEValue& Argument : Call->GetArguments()) Push(Argument);
+  }
 }
 
 void TInterpretedFunction::Execute(TFunctionCall& FunCall, TIEContext* Context) {

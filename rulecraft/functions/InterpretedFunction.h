@@ -33,6 +33,10 @@ class TInterpretedFunction final : public TIEUserFunction {
 
   /// Only too few arguments are an error ("Too few arguments for %s"): extra ones are never evaluated.
   void Call(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) override;
+  /// Unbinds every call of the body, nested ones included. A body's call bound to this function (recursion)
+  /// or to one that calls back would otherwise keep the functions alive for ever; the engine calls this
+  /// when it lets a function go.
+  void ReleaseCalls() noexcept;
   /// Runs the call and drops the result.
   void Execute(TFunctionCall& FunCall, TIEContext* Context);
 
