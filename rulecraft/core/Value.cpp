@@ -50,7 +50,9 @@ bool FloatToInt32(double Value, int32_t& Result) noexcept {
   return true;
 }
 
-int32_t FoldBits(uint64_t Bits) noexcept { return static_cast<int32_t>(static_cast<uint32_t>(Bits ^ (Bits >> 32))); }
+int32_t FoldBits(uint64_t Bits) noexcept {
+  return static_cast<int32_t>(static_cast<uint32_t>(Bits ^ (Bits >> 32)));
+}
 
 int32_t HashFloat(double Value) noexcept {
   // Truncation when it fits in 32 bits; otherwise a fold of the bits. 0.0 and -0.0 are equal, so both hash 0.
@@ -66,8 +68,9 @@ int32_t HashFloat(double Value) noexcept {
 int32_t HashPointer(const void* Pointer) noexcept { return FoldBits(reinterpret_cast<uintptr_t>(Pointer)); }
 
 const TBindingInfo* AsBindingRecord(const TObject* Object) noexcept {
-  return Object && Object->InheritsFrom(TBindingInfo::StaticClass()) ? static_cast<const TBindingInfo*>(Object)
-                                                                       : nullptr;
+  return Object && Object->InheritsFrom(TBindingInfo::StaticClass())
+             ? static_cast<const TBindingInfo*>(Object)
+             : nullptr;
 }
 
 }  // namespace
@@ -455,7 +458,8 @@ std::string TIEValue::GetToString() const {
     case dtList:
       return FData.Reference ? static_cast<TValueVector*>(FData.Reference)->GetToString() : std::string();
     case dtSingletons:
-      return FData.Reference ? static_cast<TSingletonsVector*>(FData.Reference)->GetToString() : std::string();
+      return FData.Reference ? static_cast<TSingletonsVector*>(FData.Reference)->GetToString()
+                             : std::string();
     case dtFuzzy:
       return FData.Reference ? static_cast<TIFuzzySet*>(FData.Reference)->GetToString() : std::string();
     case dtObject:
@@ -530,10 +534,12 @@ bool TIEValue::Equals(const TIEValue* Other) const {
         return FData.Reference == Other->FData.Reference ||
                (FData.Reference && FData.Reference->Equals(Other->FData.Reference));
       case dtFuzzy:
-        // The set compares itself with the other set, or with a value of another kind (a crisp number, a term).
+        // The set compares itself with the other set, or with a value of another kind (a crisp number, a
+        // term).
         if (!FData.Reference) return Other->FDType == dtFuzzy && !Other->FData.Reference;
-        return FData.Reference->Equals(Other->FDType == dtFuzzy ? static_cast<const ICloneable*>(Other->FData.Reference)
-                                                                : static_cast<const ICloneable*>(Other));
+        return FData.Reference->Equals(Other->FDType == dtFuzzy
+                                           ? static_cast<const ICloneable*>(Other->FData.Reference)
+                                           : static_cast<const ICloneable*>(Other));
       case dtObject:
       case dtExternalAddress:
         return FData.Pointer == Other->FData.Pointer;
@@ -589,8 +595,8 @@ void TIEValue::CopyFrom(const TIEValue& Source, bool CloneList) {
     TakeClonedObject(Source);
   } else if (Source.FDType == dtList && CloneList) {
     FDType = dtList;
-    IValueVector Copy = Source.FData.Reference ? static_cast<TValueVector*>(Source.FData.Reference)->Clone()
-                                               : IValueVector();
+    IValueVector Copy =
+        Source.FData.Reference ? static_cast<TValueVector*>(Source.FData.Reference)->Clone() : IValueVector();
     FData.Reference = Copy.Detach();
   } else {
     FDType = Source.FDType;
@@ -668,7 +674,8 @@ void TIEValue::AssignTo(const IIEValue& Dest) const {
       Dest->SetAsFloat(FData.Float);
       break;
     case dtList:
-      Dest->SetAsList(FData.Reference ? static_cast<TValueVector*>(FData.Reference)->Clone() : IValueVector());
+      Dest->SetAsList(FData.Reference ? static_cast<TValueVector*>(FData.Reference)->Clone()
+                                      : IValueVector());
       break;
     case dtFunCall:
     case dtFact:
@@ -767,10 +774,21 @@ const IIEValue FCThen = MakeAtom("then");
 const IIEValue FCPI = MakeRef<TIEValue>(3.141592653589793);
 const IIEValue FCZero = MakeRef<TIEValue>(0.0);
 
+namespace {
+// The shared constants are held by every engine, whatever its thread: their counts are never touched.
+[[maybe_unused]] const bool ConstantsImmortal = [] {
+  for (const IIEValue* Value : {&FCTrue, &FCFalse, &FCNil, &FCEmptyString, &FCNilList, &FCCatch, &FCFinally,
+                                &FCExcept, &FCElse, &FCDo, &FCEOF, &FCThen, &FCPI, &FCZero})
+    (*Value)->MakeImmortal();
+  FCNilList->GetAsList()->MakeImmortal();
+  return true;
+}();
+}  // namespace
+
 bool IsValueConstant(const TIEValue* Value) noexcept {
   if (!Value) return false;
-  for (const IIEValue* C : {&FCTrue, &FCFalse, &FCNil, &FCEmptyString, &FCNilList, &FCCatch, &FCFinally, &FCExcept,
-                            &FCElse, &FCDo, &FCEOF, &FCThen, &FCPI, &FCZero})
+  for (const IIEValue* C : {&FCTrue, &FCFalse, &FCNil, &FCEmptyString, &FCNilList, &FCCatch, &FCFinally,
+                            &FCExcept, &FCElse, &FCDo, &FCEOF, &FCThen, &FCPI, &FCZero})
     if (C->get() == Value) return true;
   return false;
 }

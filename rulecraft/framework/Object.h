@@ -1,7 +1,6 @@
 #pragma once
 // The root of the framework's object model: TObject with run-time class information, TPersistent with
 // Assign/AssignTo, TInterfacedObject (the one base of reference-counted objects) and the class registry.
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -15,7 +14,8 @@ class TComponent;
 struct TMetaClass {
   const char* Name;
   const TMetaClass* Parent;
-  /// Creates an instance; components receive their owner, other classes ignore it. nullptr for abstract classes.
+  /// Creates an instance; components receive their owner, other classes ignore it. nullptr for abstract
+  /// classes.
   TObject* (*Create)(TComponent* Owner);
 
   bool InheritsFrom(const TMetaClass* Other) const noexcept {
@@ -47,15 +47,15 @@ TObject* CreateInstanceOf(TComponent* Owner) {
 }  // namespace detail
 
 /// Declares run-time class information inside a class body: RC_CLASS(TFoo, TParent).
-#define RC_CLASS(Cls, ParentCls)                                                                        \
- public:                                                                                                \
-  static ::rulecraft::TClass StaticClass() {                                                            \
-    static const ::rulecraft::TMetaClass Meta{#Cls, ParentCls::StaticClass(),                           \
-                                              &::rulecraft::detail::CreateInstanceOf<Cls>};             \
-    return &Meta;                                                                                       \
-  }                                                                                                     \
-  ::rulecraft::TClass ClassType() const override { return StaticClass(); }                              \
-                                                                                                        \
+#define RC_CLASS(Cls, ParentCls)                                                            \
+ public:                                                                                    \
+  static ::rulecraft::TClass StaticClass() {                                                \
+    static const ::rulecraft::TMetaClass Meta{#Cls, ParentCls::StaticClass(),               \
+                                              &::rulecraft::detail::CreateInstanceOf<Cls>}; \
+    return &Meta;                                                                           \
+  }                                                                                         \
+  ::rulecraft::TClass ClassType() const override { return StaticClass(); }                  \
+                                                                                            \
  private:
 
 class TObject {
@@ -93,21 +93,33 @@ class TPersistent : public TObject {
 /// The text of the framework's assign error for the two objects (Source may be nullptr).
 std::string AssignErrorText(const TObject* Source, const TObject* Dest);
 
-/// The one base of reference-counted ("interfaced") objects. The count starts at 0 and changes atomically;
+/// The one base of reference-counted ("interfaced") objects. The count starts at 0;
 /// the release that brings it to 0 frees the object. Such objects are held through TRef handles.
 class TInterfacedObject : public TPersistent {
   RC_CLASS(TInterfacedObject, TPersistent)
  public:
-  int32_t _AddRef() const noexcept { return FRefCount.fetch_add(1, std::memory_order_relaxed) + 1; }
+  /// The count of an object that is never freed (see MakeImmortal).
+  static constexpr int32_t ImmortalCount = 1 << 30;
+
+  // The count is a plain integer: an engine and everything it holds belong to one thread at a time, and the
+  // objects shared by every engine are immortal, so their count is only ever read.
+  int32_t _AddRef() const noexcept {
+    if (FRefCount >= ImmortalCount) return FRefCount;
+    return ++FRefCount;
+  }
   int32_t _Release() const noexcept {
-    int32_t Count = FRefCount.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (FRefCount >= ImmortalCount) return FRefCount;
+    const int32_t Count = --FRefCount;
     if (Count == 0) delete this;
     return Count;
   }
-  int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_relaxed); }
+  int32_t RefCount() const noexcept { return FRefCount; }
+  /// From now on handles leave the count alone and the object is never freed: for objects shared by every
+  /// engine (the shared constant values), which engines on different threads may hold at the same time.
+  void MakeImmortal() const noexcept { FRefCount = ImmortalCount; }
 
  private:
-  mutable std::atomic<int32_t> FRefCount{0};
+  mutable int32_t FRefCount{0};
 };
 
 /// The class registry: classes registered by name can be re-created from their names.

@@ -40,7 +40,10 @@ long double CheckedSqrt(long double X) {
 int32_t WrapToInt32(long double Value) {
   if (std::isnan(Value)) RaiseMathError(SInvalidOp);
   if (std::isinf(Value)) RaiseMathError(SOverflow);
-  // fmod is exact, so this is the truncation taken modulo 2^32 for every finite value.
+  // Within 64 bits the conversion truncates and the cast to 32 bits takes it modulo 2^32; beyond, fmod
+  // (exact) does the same.
+  if (Value > -9.0e18L && Value < 9.0e18L)
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(Value))));
   const long double Wrapped = std::fmod(std::trunc(Value), 4294967296.0L);
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(Wrapped)));
 }

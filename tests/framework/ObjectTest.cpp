@@ -141,3 +141,20 @@ TEST(Component, FreeComponentAndRemovedNotification) {
   EXPECT_EQ(Owner.ComponentCount(), 0);
   EXPECT_TRUE(Observer.Removed.empty());
 }
+
+namespace {
+
+TEST(InterfacedObject, ImmortalObjectsKeepTheirCountAndAreNeverFreed) {
+  int Deaths = 0;
+  TCounted Shared(&Deaths);  // not on the heap: nothing may ever delete it
+  Shared.MakeImmortal();
+  {
+    TRef<TCounted> A(&Shared);
+    TRef<TCounted> B = A;
+    EXPECT_EQ(Shared.RefCount(), TInterfacedObject::ImmortalCount);
+  }
+  EXPECT_EQ(Shared.RefCount(), TInterfacedObject::ImmortalCount);
+  EXPECT_EQ(Deaths, 0);
+}
+
+}  // namespace
