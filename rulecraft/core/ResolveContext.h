@@ -12,6 +12,7 @@ class TIEValue;
 using IIEValue = TRef<TIEValue>;
 class TBinding;
 class TBindingInfo;
+class TIEContext;
 
 class TResolveContext : public TPersistent {
   RC_CLASS(TResolveContext, TPersistent)
@@ -20,6 +21,9 @@ class TResolveContext : public TPersistent {
   virtual TBinding* FindBinding(const std::string& Name) const = 0;
   /// The value a binding record stands for in the partial match (and fact) being evaluated.
   virtual void ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Result) = 0;
+  /// This context as the functions layer's evaluation context, or nullptr for any other kind (a cheap
+  /// replacement for a cast on every call).
+  virtual TIEContext* AsEvaluationContext() noexcept { return nullptr; }
 };
 
 }  // namespace rulecraft

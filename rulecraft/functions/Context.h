@@ -82,7 +82,8 @@ class TIEContext final : public TResolveContext {
   /// Replaces the value of the nearest binding of Name wherever it is, or creates a local one here.
   TBinding* AddBinding(const std::string& Name, const IIEValue& Value);
   /// A pattern binding in this context, replacing a binding of that name wherever it is.
-  TBinding* AddBinding(const std::string& Name, int32_t FactIndex, const std::string& SlotIndex, int32_t SubIndex);
+  TBinding* AddBinding(const std::string& Name, int32_t FactIndex, const std::string& SlotIndex,
+                       int32_t SubIndex);
   /// A local binding in this context, shadowing any outer one of that name.
   TBinding* AddLocalBinding(const std::string& Name, const IIEValue& Value);
   /// Replaces or creates the binding of Name in the root context.
@@ -108,6 +109,7 @@ class TIEContext final : public TResolveContext {
   IFact Resolve(const IFact& Fact);
 
   void ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Result) override;
+  TIEContext* AsEvaluationContext() noexcept override { return this; }
 
   IFunctionEngine* GetEngine() const noexcept { return FEngine; }
   TIEContext* GetParent() const noexcept { return FParent; }

@@ -195,7 +195,7 @@ void TFunctionCall::SetUserFunction(const IUserFunction& Function) {
 void TFunctionCall::Execute(TResolveContext* Context, IIEValue& Result) {
   TIEContext* IEContext = nullptr;
   if (Context) {
-    IEContext = dynamic_cast<TIEContext*>(Context);
+    IEContext = Context->AsEvaluationContext();
     if (!IEContext) throw EConvertError("Invalid class typecast");
   }
   Execute(IEContext, Result);
