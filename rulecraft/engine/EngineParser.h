@@ -15,7 +15,11 @@
 namespace rulecraft {
 
 class TFactSet;
+class TIEDefinedType;
+class TIEPattern;
+class TIEUserFunction;
 class TInferenceEngine;
+class TInterpretedFunction;
 class TRule;
 
 class TEngineParser : public ISingletonsParser {
@@ -51,6 +55,22 @@ class TEngineParser : public ISingletonsParser {
 
   /// The value of the first token of Text (the shared end-of-file value when there is none).
   virtual IIEValue FirstToken(const std::string& Text) = 0;
+
+  // The printer: one overridable operation per kind of construct, so that a descendant parser can write
+  // another syntax. The engine prints everything it owns through these. By default each writes the rule
+  // language (the printing functions kept with each construct).
+  using ISingletonsParser::PrettyPrint;
+  virtual std::string PrettyPrint(const TFactTemplate& Template);
+  virtual std::string PrettyPrint(const TFactSlot& Slot);
+  virtual std::string PrettyPrint(const TFact& Fact);
+  virtual std::string PrettyPrint(const TFunctionCall& FunCall);
+  /// A built-in function's help block, or the deffunction of a function written in the rule language.
+  virtual std::string PrettyPrint(const TIEUserFunction& Function);
+  virtual std::string PrettyPrint(const TInterpretedFunction& Function);
+  virtual std::string PrettyPrint(const TIEDefinedType& DefinedType);
+  virtual std::string PrettyPrint(const TIEPattern& Pattern);
+  virtual std::string PrettyPrint(const TRule& Rule);
+  virtual std::string PrettyPrint(const TFactSet& FactSet);
 
   virtual void SetErrorHandling(TErrorHandling Value) = 0;
   virtual void SetMaxErrors(int32_t Value) = 0;

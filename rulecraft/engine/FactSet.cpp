@@ -151,7 +151,9 @@ void TFactSet::Assign(const TPersistent* Source) {
   FLines = std::move(Lines);
 }
 
-std::string TFactSet::GetToString() const { return PrettyPrintFactSet(*this); }
+std::string TFactSet::GetToString() const {
+  return FEngine ? FEngine->PrettyPrint(*this) : PrettyPrintFactSet(*this);
+}
 
 std::string PrettyPrintFactSet(const TFactSet& FactSet) {
   const TReadBackText ReadBack;

@@ -802,25 +802,37 @@ void TInferenceEngine::SetUserFunction(const std::string& Name, const IUserFunct
 // ---- printing and parsing
 // ----------------------------------------------------------------------------------
 
+// Everything the engine prints goes through its parser, whose class may write another syntax.
 std::string TInferenceEngine::PrettyPrint(const TFactTemplate& Template) {
-  return PrettyPrintTemplate(Template);
+  return FParser ? FParser->PrettyPrint(Template) : PrettyPrintTemplate(Template);
 }
-std::string TInferenceEngine::PrettyPrint(const TFactSlot& Slot) { return PrettyPrintTemplateSlot(Slot); }
+std::string TInferenceEngine::PrettyPrint(const TFactSlot& Slot) {
+  return FParser ? FParser->PrettyPrint(Slot) : PrettyPrintTemplateSlot(Slot);
+}
 std::string TInferenceEngine::PrettyPrint(const TFunctionCall& FunCall) {
-  return PrettyPrintFunCall(FunCall);
+  return FParser ? FParser->PrettyPrint(FunCall) : PrettyPrintFunCall(FunCall);
 }
-std::string TInferenceEngine::PrettyPrint(const TFact& Fact) { return PrettyPrintFact(Fact); }
+std::string TInferenceEngine::PrettyPrint(const TFact& Fact) {
+  return FParser ? FParser->PrettyPrint(Fact) : PrettyPrintFact(Fact);
+}
 std::string TInferenceEngine::PrettyPrint(const TIEUserFunction& Function) {
-  return PrettyPrintUserFunction(Function);
+  return FParser ? FParser->PrettyPrint(Function) : PrettyPrintUserFunction(Function);
 }
 std::string TInferenceEngine::PrettyPrint(const TInterpretedFunction& Function) {
-  return PrettyPrintInterpretedFunction(Function);
+  return FParser ? FParser->PrettyPrint(Function) : PrettyPrintInterpretedFunction(Function);
 }
 std::string TInferenceEngine::PrettyPrint(const TIEDefinedType& DefinedType) {
-  return PrettyPrintDefinedType(DefinedType);
+  return FParser ? FParser->PrettyPrint(DefinedType) : PrettyPrintDefinedType(DefinedType);
 }
-std::string TInferenceEngine::PrettyPrint(const TIEPattern& Pattern) { return PrettyPrintPattern(Pattern); }
-std::string TInferenceEngine::PrettyPrint(const TRule& Rule) { return PrettyPrintRule(Rule); }
+std::string TInferenceEngine::PrettyPrint(const TIEPattern& Pattern) {
+  return FParser ? FParser->PrettyPrint(Pattern) : PrettyPrintPattern(Pattern);
+}
+std::string TInferenceEngine::PrettyPrint(const TRule& Rule) {
+  return FParser ? FParser->PrettyPrint(Rule) : PrettyPrintRule(Rule);
+}
+std::string TInferenceEngine::PrettyPrint(const TFactSet& FactSet) {
+  return FParser ? FParser->PrettyPrint(FactSet) : PrettyPrintFactSet(FactSet);
+}
 
 IFactSlot TInferenceEngine::ParseFactTemplateSlot(const std::string& Text) {
   return FParser->ParseFactTemplateSlot(Text);

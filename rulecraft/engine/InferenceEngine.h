@@ -288,6 +288,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::string PrettyPrint(const TIEDefinedType& DefinedType) override;
   std::string PrettyPrint(const TIEPattern& Pattern) override;
   std::string PrettyPrint(const TRule& Rule) override;
+  std::string PrettyPrint(const TFactSet& FactSet);
   void ChangeFactTemplateName(const std::string& OldName, const std::string& NewName) override;
   IFactSlot ParseFactTemplateSlot(const std::string& Text) override;
   IIEValue ParseValue(const std::string& Text, const TFactSlot& Slot) override;

@@ -93,6 +93,7 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   void ParseRuleActions(TRule& Rule, const std::string& Text) override;
   std::string ParseFactSlot(TFact& Fact, const std::string& Text) override;
   ISingletonsVector ParseSingletons(const std::string& Text) override;
+  using TEngineParser::PrettyPrint;
   std::string PrettyPrint(const TSingletonsVector& Vector) override;
 
   // ---- reading from the current tokenizer

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "rulecraft/engine/FactSet.h"
 #include "rulecraft/engine/InferenceEngine.h"
 #include "rulecraft/framework/Exception.h"
 #include "rulecraft/types/DefinedType.h"
@@ -81,6 +82,37 @@ TEST(DefinedTypeParser, PrintedTypesReadBackTheSame) {
     EXPECT_EQ(Read->GetMinRange(), Engine.FindDefinedType(Name)->GetMinRange());
     EXPECT_EQ(Read->GetUnits(), Engine.FindDefinedType(Name)->GetUnits());
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The parser's printing operations are what the engine's objects print through.
+TEST(ParserPrinting, EveryKindPrintsThroughTheParser) {
+  TInferenceEngine Engine;
+  Engine.OnPrintOut = [](TObject*, const std::string&, const std::string&) {};
+  Engine.Parse(
+      "(deftype small extends (type INTEGER) (range 0 9))"
+      "(deftemplate t (slot a (type small)))"
+      "(deffacts s (t (a 1)))"
+      "(deffunction f (?x) (+ ?x 1))"
+      "(defrule r (t (a ?a)) => (f ?a))",
+      true);
+  TEngineParser& Parser = Engine.GetParser();
+  const IFactTemplate Template = Engine.FindFactTemplate("t");
+  EXPECT_EQ(Parser.PrettyPrint(*Template), Template->GetToString());
+  EXPECT_EQ(Parser.PrettyPrint(*Engine.FindDefinedType("small")),
+            Engine.FindDefinedType("small")->GetToString());
+  TRule* Rule = Engine.GetRules().Get("r");
+  ASSERT_TRUE(Rule);
+  EXPECT_EQ(Parser.PrettyPrint(*Rule), Rule->GetToString());
+  const IUserFunction Function = Engine.GetUserFunction("f");
+  EXPECT_EQ(Parser.PrettyPrint(*Function), Function->GetToString(&Engine));
+  EXPECT_EQ(Function->GetToString(&Engine).rfind("(deffunction f (?x)", 0), 0u);
+  TFactSet* Set = Engine.GetFactSets().Get(Engine.GetFactSets().IndexOf("s"));
+  ASSERT_TRUE(Set);
+  EXPECT_EQ(Parser.PrettyPrint(*Set), Set->GetToString());
 }
 
 }  // namespace
