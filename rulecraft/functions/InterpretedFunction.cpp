@@ -7,6 +7,7 @@
 #include "rulecraft/core/Helpers.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
+#include "rulecraft/facts/FactPrinter.h"
 #include "rulecraft/framework/Convert.h"
 #include "rulecraft/framework/Format.h"
 #include "rulecraft/functions/Context.h"
@@ -22,17 +23,6 @@ constexpr int32_t Unbounded = 2147483647;
   RegisterClass(TInterpretedFunction::StaticClass());
   return true;
 }();
-
-/// Text with every line break followed by the indent.
-std::string Indented(const std::string& Text) {
-  std::string Result;
-  Result.reserve(Text.size());
-  for (size_t I = 0; I < Text.size(); ++I) {
-    Result += Text[I];
-    if (Text[I] == '\n') Result += "    ";
-  }
-  return Result;
-}
 
 }  // namespace
 
@@ -162,9 +152,9 @@ std::string PrettyPrintInterpretedFunction(const TInterpretedFunction& Function)
   }
   Text += std::string(")") + NewLineString;
   if (!Function.GetComment().empty())
-    Text += "    " + TIEValue(Function.GetComment(), dtString).GetToString() + NewLineString;
+    Text += IndentString + TIEValue(Function.GetComment(), dtString).GetToString() + NewLineString;
   for (int32_t I = 0; I < Function.GetStatementCount(); ++I)
-    Text += "    " + Indented(Function.GetStatement(I)->GetToString()) + NewLineString;
+    Text += IndentString + IndentText(Function.GetStatement(I)->GetToString()) + NewLineString;
   return Text + ")" + std::string(NewLineString);
 }
 
@@ -174,7 +164,7 @@ std::string PrettyPrintUserFunction(const TIEUserFunction& Function) {
   std::string Text = ";; " + Function.GetFunctionName() + " function" + std::string(NewLineString) +
                      Format("     syntax: %s", {GetSyntaxStatement(Function)});
   if (!Function.GetComment().empty())
-    Text += std::string(NewLineString) + "     " + Indented(Function.GetComment());
+    Text += std::string(NewLineString) + "     " + IndentText(Function.GetComment());
   return Text;
 }
 
