@@ -205,6 +205,9 @@ inline constexpr const char* SListNestingTooDeep = "Multifield nested deeper tha
 /// A named stream that refuses text or input: the logical name, its file, the stream's reason.
 inline constexpr const char* SStreamWriteFailed = "Cannot write to logical name %s (file \"%s\"). %s";
 inline constexpr const char* SStreamReadFailed = "Cannot read from logical name %s (file \"%s\"). %s";
+/// An engine created while no parser factory is registered (the library's top level was not linked).
+inline constexpr const char* SNoEngineParser =
+    "No parser is registered for new engines: link the rulecraft library target";  // wording ours
 
 struct TMessageEntry {
   const char* Name;

@@ -1,6 +1,7 @@
 #pragma once
-// TEngineParser: what the engine needs of its parser. The parser layer implements it (CreateEngineParser,
-// defined with the parser); each operation reads the given text with a fresh tokenizer.
+// TEngineParser: what the engine needs of its parser. The parser layer implements it, and the library's top
+// level registers the factory every new engine takes its parser from (TInferenceEngine::SetDefaultFactories);
+// each operation reads the given text with a fresh tokenizer.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -77,7 +78,7 @@ class TEngineParser : public ISingletonsParser {
   virtual void SetStaticTypeChecks(bool Value) = 0;
 };
 
-/// The rule-language parser for Engine. Defined with the parser.
-std::unique_ptr<TEngineParser> CreateEngineParser(TInferenceEngine* Engine);
+/// Makes the parser of a new engine.
+using TEngineParserFactory = std::unique_ptr<TEngineParser> (*)(TInferenceEngine* Engine);
 
 }  // namespace rulecraft

@@ -62,8 +62,20 @@ class TFlagScope {
 // ---- lifetime
 // ----------------------------------------------------------------------------------------------
 
+namespace {
+TEngineParserFactory DefaultParserFactory = nullptr;
+TFunctionPackageFactory DefaultPackageFactory = nullptr;
+}  // namespace
+
+void TInferenceEngine::SetDefaultFactories(TEngineParserFactory Parser,
+                                           TFunctionPackageFactory Packages) noexcept {
+  DefaultParserFactory = Parser;
+  DefaultPackageFactory = Packages;
+}
+
 TInferenceEngine::TInferenceEngine(TComponent* AOwner) : TComponent(AOwner) {
-  FParser = CreateEngineParser(this);
+  if (!DefaultParserFactory) throw EIEException(SNoEngineParser);
+  FParser = DefaultParserFactory(this);
   FContext = std::make_unique<TIEContext>(nullptr, this);
   FGlobalVariables = std::make_unique<TGlobalVariables>(this);
   FDefinedTypes = std::make_unique<TIEDefinedTypes>(this);
@@ -168,8 +180,8 @@ void TInferenceEngine::SetPackages(TFunctionPackages Value) {
 
 void TInferenceEngine::AddDefaultPackages() {
   for (TFunctionPackage Kind : PackageOrder) {
-    if (!FPackages.Contains(Kind)) continue;
-    if (TUserPackage* Package = CreateFunctionPackage(Kind, this)) FInstalledPackages.push_back(Package);
+    if (!FPackages.Contains(Kind) || !DefaultPackageFactory) continue;
+    if (TUserPackage* Package = DefaultPackageFactory(Kind, this)) FInstalledPackages.push_back(Package);
   }
   if (OnAddDefaultPackages) OnAddDefaultPackages(this);
 }

@@ -60,8 +60,8 @@ using TIEDefinedTypeEvent = std::function<void(TObject* Sender, const IIEDefined
 using TUserFunctionEvent = std::function<void(TObject* Sender, const IUserFunction& Function)>;
 
 /// Creates the function package of one kind, owned by (and serving) the engine Owner, or nullptr for a
-/// package this build does not have. Defined with the packages.
-TUserPackage* CreateFunctionPackage(TFunctionPackage Package, TComponent* Owner);
+/// package this build does not have.
+using TFunctionPackageFactory = TUserPackage* (*)(TFunctionPackage Package, TComponent* Owner);
 
 class TInferenceEngine : public TComponent, public IRuleEngine {
   RC_CLASS(TInferenceEngine, TComponent)
@@ -69,6 +69,12 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// A ready engine: the selected packages installed, the fact base holding (Initial-Fact) with identifier 0.
   explicit TInferenceEngine(TComponent* AOwner = nullptr);
   ~TInferenceEngine() override;
+
+  /// The parser and the function packages every engine created afterwards installs. The engine layer names
+  /// neither: the library's top level (rulecraft/Rulecraft.cpp) registers the rule-language parser and the
+  /// nine packages when the library is loaded. Without a parser factory, creating an engine raises
+  /// SNoEngineParser.
+  static void SetDefaultFactories(TEngineParserFactory Parser, TFunctionPackageFactory Packages) noexcept;
 
   // ---- published properties
   TDuplicateConstructs GetDuplicateConstructs() const noexcept { return FDuplicateConstructs; }

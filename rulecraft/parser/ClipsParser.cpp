@@ -23,10 +23,6 @@ const TEnumInfo& TParsedTypeInfo() {
   return Info;
 }
 
-std::unique_ptr<TEngineParser> CreateEngineParser(TInferenceEngine* Engine) {
-  return std::make_unique<TIEClipsParser>(Engine);
-}
-
 namespace {
 
 // Calls and lists nest at most this deep in the text: deeper input is an error, never a stack overflow.

@@ -7,7 +7,7 @@
 #include "StdPkgTest.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/functions/Context.h"
-#include "rulecraft/functions/ControlFunctions.h"
+#include "rulecraft/packages/ControlFunctions.h"
 
 using namespace rulecraft;
 using namespace rulecraft::testing;

@@ -5,7 +5,7 @@
 #include <deque>
 
 #include "StdPkgTest.h"
-#include "rulecraft/functions/IOFunctions.h"
+#include "rulecraft/packages/IOFunctions.h"
 
 using namespace rulecraft;
 using namespace rulecraft::testing;

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "../engine/EngineFixture.h"
-#include "rulecraft/functions/StandardPackage.h"
+#include "rulecraft/packages/StandardPackage.h"
 
 namespace rulecraft::testing {
 

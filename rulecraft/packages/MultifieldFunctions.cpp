@@ -1,4 +1,4 @@
-#include "rulecraft/functions/MultifieldFunctions.h"
+#include "rulecraft/packages/MultifieldFunctions.h"
 
 #include <string>
 

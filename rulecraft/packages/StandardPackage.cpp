@@ -1,4 +1,4 @@
-#include "rulecraft/functions/StandardPackage.h"
+#include "rulecraft/packages/StandardPackage.h"
 
 #include <sstream>
 #include <string>
@@ -15,10 +15,10 @@
 #include "rulecraft/facts/Fact.h"
 #include "rulecraft/facts/FactTemplate.h"
 #include "rulecraft/functions/Context.h"
-#include "rulecraft/functions/ControlFunctions.h"
+#include "rulecraft/packages/ControlFunctions.h"
 #include "rulecraft/functions/FunctionCall.h"
-#include "rulecraft/functions/IOFunctions.h"
-#include "rulecraft/functions/MultifieldFunctions.h"
+#include "rulecraft/packages/IOFunctions.h"
+#include "rulecraft/packages/MultifieldFunctions.h"
 #include "rulecraft/fuzzyset/FuzzySet.h"
 #include "rulecraft/types/DefinedType.h"
 

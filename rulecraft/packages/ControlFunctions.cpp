@@ -1,4 +1,4 @@
-#include "rulecraft/functions/ControlFunctions.h"
+#include "rulecraft/packages/ControlFunctions.h"
 
 #include <exception>
 #include <string>

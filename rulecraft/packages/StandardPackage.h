@@ -5,8 +5,7 @@
 // control structures, variables and comparisons it also holds are declared in ControlFunctions.h.
 //
 // It is the one package that drives the engine itself, so its functions need a TInferenceEngine behind the
-// context they are called in ("Unknown/Undefined Inference Engine" otherwise). It lives with the function
-// layer and includes the engine's headers; nothing below the engine includes it.
+// context they are called in ("Unknown/Undefined Inference Engine" otherwise).
 #include "rulecraft/functions/BuiltinFunction.h"
 #include "rulecraft/functions/UserPackage.h"
 

@@ -1,5 +1,5 @@
-#include "rulecraft/functions/IOFunctions.h"
-#include "rulecraft/functions/StandardPackage.h"
+#include "rulecraft/packages/IOFunctions.h"
+#include "rulecraft/packages/StandardPackage.h"
 
 #include <filesystem>
 #include <memory>
