@@ -155,12 +155,21 @@ void TInferenceEngine::Notification(TComponent* AComponent, TOperation Operation
 }
 
 void TInferenceEngine::Lock() {
-  if (!FLock) FLock = std::make_unique<std::recursive_mutex>();
-  FLock->lock();
+  const std::thread::id Self = std::this_thread::get_id();
+  if (FLockOwner.load(std::memory_order_relaxed) == Self) {
+    ++FLockDepth;
+    return;
+  }
+  FLock.lock();
+  FLockOwner.store(Self, std::memory_order_relaxed);
+  FLockDepth = 1;
 }
 
 void TInferenceEngine::Unlock() {
-  if (FLock) FLock->unlock();
+  if (FLockOwner.load(std::memory_order_relaxed) != std::this_thread::get_id()) return;
+  if (--FLockDepth > 0) return;
+  FLockOwner.store(std::thread::id(), std::memory_order_relaxed);
+  FLock.unlock();
 }
 
 // ---- properties

@@ -6,6 +6,7 @@
 // Firing is guarded: a rule's actions may remove or redefine rules and templates, or clear the engine. The
 // activation being fired, its terminal node and its rule stay alive until the firing returns; a Run called
 // from inside a firing returns 0 at once.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "rulecraft/core/Enums.h"
@@ -185,8 +187,12 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   virtual int32_t SearchSalience(int32_t Salience) const { return FAgenda->SearchSalience(Salience); }
   /// Binds a global in the engine context to Value (a call is evaluated first in a child context).
   void ResetGlobalVariable(const std::string& Name, const IIEValue& Value);
+  /// Enters the engine's critical section, which Run holds around each firing; the thread holding it may
+  /// enter again. A host changing the engine from another thread while it runs takes it too.
   void Lock();
+  /// Leaves the critical section; nothing on a thread that does not hold it.
   void Unlock();
+  TEvaluationState& GetEvaluationState() noexcept override { return FEvaluationState; }
 
   // ---- reading rule-language text
   /// Reads a whole text: constructs are registered; top-level values and calls are evaluated (calls executed
@@ -385,7 +391,10 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// Clears the agenda; the activation being fired is taken off and kept for Run.
   void ClearAgenda();
 
-  std::unique_ptr<std::recursive_mutex> FLock;
+  std::mutex FLock;
+  std::atomic<std::thread::id> FLockOwner{};
+  int32_t FLockDepth = 0;  // entries of the owning thread
+  TEvaluationState FEvaluationState;
   TDuplicateConstructs FDuplicateConstructs = dcOverwrite;
   TFunctionPackages FPackages;
   bool FFactDuplication = false;

@@ -22,13 +22,10 @@ namespace {
 constexpr int MaxCallNesting = 2000;
 constexpr const char* SNestingTooDeep = "Maximum nesting depth of %d exceeded in %s";
 
-thread_local int ExecuteDepth = 0;
-thread_local int WalkDepth = 0;
-
 /// Counts one level of nesting for as long as it lives.
 class TNestingGuard {
  public:
-  TNestingGuard(int& Depth, const std::string& Name) : FDepth(Depth) {
+  TNestingGuard(int32_t& Depth, const std::string& Name) : FDepth(Depth) {
     if (FDepth >= MaxCallNesting) throw EIEException(SNestingTooDeep, {MaxCallNesting, Name});
     ++FDepth;
   }
@@ -37,8 +34,12 @@ class TNestingGuard {
   ~TNestingGuard() { --FDepth; }
 
  private:
-  int& FDepth;
+  int32_t& FDepth;
 };
+
+TEvaluationState& StateOf(IFunctionEngine* Reasoner) noexcept {
+  return Reasoner ? Reasoner->GetEvaluationState() : ThreadEvaluationState();
+}
 
 // Calls freed while another call is being freed wait in the outermost destructor's queue, so that a long
 // chain of calls nested in arguments is freed by a loop instead of one destructor frame per level. (A plain
@@ -112,7 +113,7 @@ bool TFunctionCall::Equals(const ICloneable* Other) const {
   if (!Call) return false;
   if (Call == this) return true;
   if (Call->FName != FName || Call->FArguments.size() != FArguments.size()) return false;
-  TNestingGuard Guard(WalkDepth, FName);
+  TNestingGuard Guard(StateOf(FReasoner).WalkDepth, FName);
   for (size_t I = 0; I < FArguments.size(); ++I) {
     const IIEValue& A = FArguments[I];
     const IIEValue& B = Call->FArguments[I];
@@ -202,7 +203,7 @@ void TFunctionCall::Execute(TResolveContext* Context, IIEValue& Result) {
 }
 
 void TFunctionCall::Execute(TIEContext* Context, IIEValue& Result) {
-  TNestingGuard Guard(ExecuteDepth, FName);
+  TNestingGuard Guard(StateOf(FReasoner).CallDepth, FName);
   if (!FFunction) {
     IUserFunction Found;
     if (!FReasoner || !FReasoner->ContainsUserFunction(FName, Found) || !Found)
@@ -217,7 +218,7 @@ void TFunctionCall::Execute(TIEContext* Context, IIEValue& Result) {
 void TFunctionCall::Unbind() noexcept { FFunction = nullptr; }
 
 void TFunctionCall::SimpleExecute(TIEContext* Context) {
-  TNestingGuard Guard(ExecuteDepth, FName);
+  TNestingGuard Guard(StateOf(FReasoner).CallDepth, FName);
   if (!FFunction) throw EIEException(SNoSuchFunction, {FName});
   const IUserFunction Function = FFunction;
   IIEValue Result;
@@ -227,13 +228,14 @@ void TFunctionCall::SimpleExecute(TIEContext* Context) {
 // ---- text and hash ---------------------------------------------------------------------------------------
 
 std::string TFunctionCall::GetToString() const {
-  TNestingGuard Guard(WalkDepth, FName);
+  TNestingGuard Guard(StateOf(FReasoner).WalkDepth, FName);
   return FReasoner ? FReasoner->PrettyPrint(*this) : PrettyPrintFunCall(*this);
 }
 
 int32_t TFunctionCall::GetHashCode() const {
   uint32_t Hash = static_cast<uint32_t>(CalculateHash(FName));
   // Beyond the nesting limit the arguments are left out; equal calls still hash alike.
+  int32_t& WalkDepth = StateOf(FReasoner).WalkDepth;
   if (WalkDepth >= MaxCallNesting) return static_cast<int32_t>(Hash);
   TNestingGuard Guard(WalkDepth, FName);
   for (const IIEValue& Argument : FArguments)

@@ -7,6 +7,7 @@
 
 #include "rulecraft/facts/FactEngine.h"
 #include "rulecraft/framework/Ref.h"
+#include "rulecraft/functions/EvaluationState.h"
 
 namespace rulecraft {
 
@@ -29,7 +30,11 @@ class IFunctionEngine : public IFactEngine {
   virtual std::vector<IUserFunction> GetUserFunctions() = 0;
   virtual void SetUserFunction(const std::string& Name, const IUserFunction& Function) = 0;
   /// The fuzzy value Value stands for in Variable, resolved in Context.
-  virtual IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const IIEValue& Value, TIEContext* Context) = 0;
+  virtual IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const IIEValue& Value,
+                                        TIEContext* Context) = 0;
+  /// The engine's nesting counters and random sequence. By default the calling thread's, for engines that
+  /// keep none of their own.
+  virtual TEvaluationState& GetEvaluationState() noexcept { return ThreadEvaluationState(); }
 
  protected:
   ~IFunctionEngine() = default;

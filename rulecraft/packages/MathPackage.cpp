@@ -2,12 +2,13 @@
 
 #include <chrono>
 #include <cmath>
-#include <mutex>
 #include <random>
 
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
+#include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionCall.h"
+#include "rulecraft/functions/FunctionEngine.h"
 
 namespace rulecraft {
 
@@ -81,31 +82,19 @@ int64_t Integer(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
   return ResolveArgument(FunCall, Index, Context)->GetAsInteger();
 }
 
-/// The pseudo-random generator: one sequence for the process, guarded for engines on several threads.
-struct TRandomGenerator {
-  std::mutex Lock;
-  std::mt19937 Engine;
-};
-
-TRandomGenerator& Generator() {
-  static TRandomGenerator G;
-  return G;
+std::mt19937& Generator(TIEContext* Context) {
+  IFunctionEngine* Engine = Context ? Context->GetEngine() : nullptr;
+  return (Engine ? Engine->GetEvaluationState() : ThreadEvaluationState()).Random;
 }
 
 }  // namespace
 
-uint32_t RandomInteger(uint32_t Range) {
-  TRandomGenerator& G = Generator();
-  std::lock_guard<std::mutex> Guard(G.Lock);
+uint32_t RandomInteger(TIEContext* Context, uint32_t Range) {
   // Multiply-shift maps the 32 random bits onto 0..Range-1.
-  return static_cast<uint32_t>((static_cast<uint64_t>(G.Engine()) * Range) >> 32);
+  return static_cast<uint32_t>((static_cast<uint64_t>(Generator(Context)()) * Range) >> 32);
 }
 
-void SeedRandom(uint32_t Seed) {
-  TRandomGenerator& G = Generator();
-  std::lock_guard<std::mutex> Guard(G.Lock);
-  G.Engine.seed(Seed);
-}
+void SeedRandom(TIEContext* Context, uint32_t Seed) { Generator(Context).seed(Seed); }
 
 // ---- arithmetic ------------------------------------------------------------------------------------------
 
@@ -339,7 +328,7 @@ void TRandomFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEV
     Low = Integer(FunCall, 0, Context);
     Range = Integer(FunCall, 1, Context);
   }
-  const int64_t Offset = Range > 0 ? RandomInteger(static_cast<uint32_t>(Range)) : 0;
+  const int64_t Offset = Range > 0 ? RandomInteger(Context, static_cast<uint32_t>(Range)) : 0;
   // low + offset may pass 2147483647; it wraps like every integer result.
   Result = IntegerValue(WrapToInt32(static_cast<long double>(Low + Offset)));
 }
@@ -354,9 +343,9 @@ TRandomizeFunction::TRandomizeFunction()
 void TRandomizeFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   if (FunCall.GetArgumentCount() == 0) {
     const auto Ticks = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
-    SeedRandom(static_cast<uint32_t>(Ticks ^ (Ticks >> 32)));
+    SeedRandom(Context, static_cast<uint32_t>(Ticks ^ (Ticks >> 32)));
   } else {
-    SeedRandom(static_cast<uint32_t>(Integer(FunCall, 0, Context)));
+    SeedRandom(Context, static_cast<uint32_t>(Integer(FunCall, 0, Context)));
   }
   Result = FCTrue;
 }
@@ -366,7 +355,7 @@ TSeedFunction::TSeedFunction()
                       " <integer-expression>") {}
 
 void TSeedFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  SeedRandom(static_cast<uint32_t>(Integer(FunCall, 0, Context)));
+  SeedRandom(Context, static_cast<uint32_t>(Integer(FunCall, 0, Context)));
   Result = FCTrue;
 }
 

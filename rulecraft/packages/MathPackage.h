@@ -67,10 +67,10 @@ class TMathPackage : public TUserPackage {
   void CreateFunctions() override;
 };
 
-/// The package's pseudo-random generator, shared by every engine of the process: a uniform integer in
-/// 0..Range-1 (0 when Range is 0).
-uint32_t RandomInteger(uint32_t Range);
-/// Restarts the generator's sequence from Seed.
-void SeedRandom(uint32_t Seed);
+/// The next number of the random sequence of the engine Context evaluates for (of the thread, outside any
+/// engine): a uniform integer in 0..Range-1 (0 when Range is 0).
+uint32_t RandomInteger(TIEContext* Context, uint32_t Range);
+/// Restarts that sequence from Seed.
+void SeedRandom(TIEContext* Context, uint32_t Seed);
 
 }  // namespace rulecraft

@@ -157,22 +157,20 @@ IValueVector FuzzyChange(const TFact& Fact, const IValueVector& Change, TInferen
   return Copy;
 }
 
-/// Counts the files being loaded or batched on this thread, so that a file loading itself stops.
+/// Counts the files the engine is loading or batching, so that a file loading itself stops.
 class TFileNesting {
  public:
-  explicit TFileNesting(const char* Function) {
-    if (Depth >= MaxFileNesting) throw EIEException(SNestingTooDeep, {MaxFileNesting, Function});
-    ++Depth;
+  TFileNesting(TInferenceEngine& Engine, const char* Function) : FDepth(Engine.GetEvaluationState().FileDepth) {
+    if (FDepth >= MaxFileNesting) throw EIEException(SNestingTooDeep, {MaxFileNesting, Function});
+    ++FDepth;
   }
   TFileNesting(const TFileNesting&) = delete;
   TFileNesting& operator=(const TFileNesting&) = delete;
-  ~TFileNesting() { --Depth; }
+  ~TFileNesting() { --FDepth; }
 
  private:
-  static thread_local int32_t Depth;
+  int32_t& FDepth;
 };
-
-thread_local int32_t TFileNesting::Depth = 0;
 
 }  // namespace
 
@@ -495,7 +493,7 @@ TLoadFunction::TLoadFunction()
 void TLoadFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
   const std::string FileName = ArgumentText(FunCall, 0, Context);
-  TFileNesting Nesting("load");
+  TFileNesting Nesting(Engine, "load");
   Engine.LoadFromFile(FileName);
   Result = FCTrue;
 }
@@ -522,7 +520,7 @@ TBatchFunction::TBatchFunction()
 void TBatchFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
   const std::string FileName = ArgumentText(FunCall, 0, Context);
-  TFileNesting Nesting("batch");
+  TFileNesting Nesting(Engine, "batch");
   Result = Engine.Batch(FileName) ? FCTrue : FCFalse;
 }
 

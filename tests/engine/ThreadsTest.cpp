@@ -1,13 +1,19 @@
 // Engines on different threads run side by side: the values every engine shares (TRUE, FALSE, nil, the
-// empty list) are never freed or corrupted by the handles both threads take.
+// empty list) are never freed or corrupted by the handles both threads take, and what an engine keeps for
+// itself (its random sequence, its nesting counters, its critical section) no other engine touches.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Value.h"
 #include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/functions/FunctionCall.h"
+#include "rulecraft/functions/UserFunction.h"
 
 using namespace rulecraft;
 
@@ -36,6 +42,105 @@ TEST(EngineThreads, EnginesOnDifferentThreadsShareTheConstants) {
   EXPECT_EQ(FCTrue->GetAsString(), "TRUE");
   EXPECT_EQ(FCNilList->GetAsList()->GetValueCount(), 0);
   EXPECT_EQ(FCTrue->RefCount(), TInterfacedObject::ImmortalCount);
+}
+
+// The numbers (random 1000) gives Count times in a fresh engine after Prefix ran.
+std::string Draws(TInferenceEngine& Engine, int Count, const std::string& Prefix = "") {
+  if (!Prefix.empty()) Engine.ParseNExecuteFunCall(Prefix);
+  std::string Text;
+  for (int I = 0; I < Count; ++I) Text += Engine.ParseNExecuteFunCall("(random 1000)")->GetToString() + " ";
+  return Text;
+}
+
+TEST(EngineThreads, EachEngineHasItsOwnRandomSequence) {
+  std::string Default, Seeded;
+  {
+    TInferenceEngine Fresh;
+    Default = Draws(Fresh, 200);
+    TInferenceEngine Other;
+    Seeded = Draws(Other, 200, "(seed 7)");
+  }
+  ASSERT_NE(Default, Seeded);
+
+  // On one thread: seeding and drawing in one engine leaves the other's sequence where it was.
+  TInferenceEngine First, Second;
+  const std::string Head = Draws(First, 100);
+  Draws(Second, 50, "(seed 7)");
+  EXPECT_EQ(Head + Draws(First, 100), Default);
+
+  // On two threads: one engine reseeds all the time while the other draws its whole default sequence.
+  std::atomic<bool> Stop{false};
+  std::thread Reseeder([&Stop] {
+    TInferenceEngine Engine;
+    while (!Stop) Draws(Engine, 5, "(seed 7)");
+  });
+  std::string Drawn;
+  std::thread Drawer([&Drawn] {
+    TInferenceEngine Engine;
+    Drawn = Draws(Engine, 200);
+  });
+  Drawer.join();
+  Stop = true;
+  Reseeder.join();
+  EXPECT_EQ(Drawn, Default);
+}
+
+TEST(EngineThreads, NestingIsCountedPerEngine) {
+  // A host function of one engine runs another engine's program, which nests calls deeply itself: each
+  // engine counts only its own calls, so the inner program reaches depth 1500 although the outer engine
+  // is already 1000 calls deep.
+  TInferenceEngine Outer, Inner;
+  Inner.Parse("(deffunction down (?n) (if (> ?n 0) then (+ 1 (down (- ?n 1))) else 0))", true);
+  std::string InnerResult;
+  Outer.Parse("(deffunction down (?n) (if (> ?n 0) then (+ 1 (down (- ?n 1))) else (inner) 0))", true);
+  class TInnerFunction final : public TIEUserFunction {
+   public:
+    TInnerFunction(TInferenceEngine& Engine, std::string& Result)
+        : TIEUserFunction("inner", 0, 0), FEngine(Engine), FResult(Result) {}
+
+   protected:
+    void Evaluate(TFunctionCall&, TIEContext*, IIEValue& Result) override {
+      FResult = FEngine.ParseNExecuteFunCall("(down 450)")->GetToString();
+      Result = FCTrue;
+    }
+
+   private:
+    TInferenceEngine& FEngine;
+    std::string& FResult;
+  };
+  Outer.AddUserFunction(MakeRef<TInnerFunction>(Inner, InnerResult));
+  Outer.ParseNExecuteFunCall("(down 300)");
+  EXPECT_EQ(InnerResult, "450");
+  // The outer engine's own limit still holds, and the inner engine's counters are back at zero.
+  EXPECT_THROW(Outer.ParseNExecuteFunCall("(down 5000)"), EIEException);
+  EXPECT_EQ(Inner.GetEvaluationState().CallDepth, 0);
+  EXPECT_EQ(Outer.GetEvaluationState().CallDepth, 0);
+}
+
+TEST(EngineThreads, TheCriticalSectionBelongsToItsEngine) {
+  TInferenceEngine Engine, Other;
+  Engine.Unlock();  // never entered: nothing happens
+  Engine.Lock();
+  Engine.Lock();  // the holder enters again
+  std::atomic<bool> OtherEntered{false}, EngineEntered{false};
+  std::thread Neighbour([&] {
+    Other.Lock();  // another engine's section is free
+    OtherEntered = true;
+    Other.Unlock();
+    Engine.Unlock();  // not the holder: nothing happens
+    Engine.Lock();
+    EngineEntered = true;
+    Engine.Unlock();
+  });
+  while (!OtherEntered) std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(EngineEntered);
+  Engine.Unlock();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(EngineEntered);  // still held once
+  Engine.Unlock();
+  Neighbour.join();
+  EXPECT_TRUE(EngineEntered);
 }
 
 }  // namespace
