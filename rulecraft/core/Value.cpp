@@ -7,8 +7,8 @@
 #include "rulecraft/core/Helpers.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
-#include "rulecraft/core/ResolveContext.h"
 #include "rulecraft/core/SingletonsVector.h"
+#include "rulecraft/core/ValueSupport.h"
 #include "rulecraft/core/ValueVector.h"
 #include "rulecraft/framework/Convert.h"
 #include "rulecraft/framework/Format.h"
@@ -17,23 +17,6 @@
 namespace rulecraft {
 
 namespace {
-
-/// Receives the free notification of a component owned by a value and passes it on to the value.
-class TIEValueNexus final : public TComponent {
-  RC_CLASS(TIEValueNexus, TComponent)
- public:
-  explicit TIEValueNexus(TIEValue* Value) : TComponent(nullptr), FValue(Value) {}
-
- protected:
-  void Notification(TComponent* AComponent, TOperation Operation) override {
-    TComponent::Notification(AComponent, Operation);
-    // Last statement: the value may free this nexus while it reacts.
-    FValue->Notification(AComponent, Operation);
-  }
-
- private:
-  TIEValue* FValue;
-};
 
 constexpr bool IsReferenceKind(TIEType Kind) noexcept {
   return Kind == dtFunCall || Kind == dtFact || Kind == dtList || Kind == dtSingletons || Kind == dtFuzzy;
@@ -67,20 +50,7 @@ int32_t HashFloat(double Value) noexcept {
 
 int32_t HashPointer(const void* Pointer) noexcept { return FoldBits(reinterpret_cast<uintptr_t>(Pointer)); }
 
-const TBindingInfo* AsBindingRecord(const TObject* Object) noexcept {
-  return Object && Object->InheritsFrom(TBindingInfo::StaticClass())
-             ? static_cast<const TBindingInfo*>(Object)
-             : nullptr;
-}
-
 }  // namespace
-
-struct TIEValue::TExtras {
-  TIEValueChangeEvent OnChange;
-  /// The ownership marker: the value owns its object; Nexus is set when that object is a component.
-  bool Owned = false;
-  TIEValueNexus* Nexus = nullptr;
-};
 
 // ---- construction ----------------------------------------------------------------------------------------
 
@@ -207,10 +177,6 @@ void TIEValue::Reset() {
   FDType = dtNone;
 }
 
-void TIEValue::Notification(TComponent* AComponent, TOperation Operation) {
-  if (Operation == opRemove && FDType == dtObject && FData.Object == AComponent) Reset();
-}
-
 // ---- setters ---------------------------------------------------------------------------------------------
 
 void TIEValue::SetText(TIEType Kind, const std::string& Value) {
@@ -255,19 +221,6 @@ void TIEValue::SetAsObject(TObject* Value) {
   Changed();
 }
 
-void TIEValue::SetAsOwnedObject(TObject* Value) {
-  Changing(dtObject);
-  FDType = dtObject;
-  FData.Object = Value;
-  TExtras& E = Extras();
-  E.Owned = true;
-  if (auto* Component = dynamic_cast<TComponent*>(Value)) {
-    E.Nexus = new TIEValueNexus(this);
-    Component->FreeNotification(E.Nexus);
-  }
-  Changed();
-}
-
 void TIEValue::SetAsClass(TClass Value) {
   Changing(dtClass);
   FDType = dtClass;
@@ -281,8 +234,6 @@ void TIEValue::SetAsExternalAddress(void* Value) {
   FData.Pointer = Value;
   Changed();
 }
-
-bool TIEValue::IsOwningObject() const noexcept { return FDType == dtObject && FExtras && FExtras->Owned; }
 
 // ---- getters ---------------------------------------------------------------------------------------------
 
@@ -572,23 +523,6 @@ bool TIEValue::EqualsStar(const TIEValue* Other) const {
 
 // ---- copying ---------------------------------------------------------------------------------------------
 
-void TIEValue::TakeClonedObject(const TIEValue& Source) {
-  TObject* Original = Source.FData.Object;
-  auto* Persistent = dynamic_cast<TPersistent*>(Original);
-  TObject* Copy = nullptr;
-  if (Persistent) {
-    auto* Component = dynamic_cast<TComponent*>(Original);
-    Copy = Original->ClassType()->Create(Component ? Component->GetOwner() : nullptr);
-  }
-  auto* CopyPersistent = dynamic_cast<TPersistent*>(Copy);
-  if (!CopyPersistent) {
-    delete Copy;
-    throw EIEException(std::string(SUncloneableValue));
-  }
-  SetAsOwnedObject(Copy);
-  CopyPersistent->Assign(Persistent);
-}
-
 void TIEValue::CopyFrom(const TIEValue& Source, bool CloneList) {
   Reset();
   if (Source.IsOwningObject()) {
@@ -695,62 +629,6 @@ void TIEValue::AssignTo(const IIEValue& Dest) const {
     default:
       break;  // dtClass: nothing is written
   }
-}
-
-// ---- resolution ------------------------------------------------------------------------------------------
-
-void TIEValue::Resolve(TResolveContext* Context, IIEValue& Result) {
-  switch (FDType) {
-    case dtVariable:
-    case dtMultiVariable: {
-      if (!Context) throw EIEException(SNoContext, {GetIETypeName(FDType)});
-      TBinding* Binding = Context->FindBinding(FText);
-      if (!Binding || !Binding->GetValue()) throw EIEException(SCorruptedVariable, {FText});
-      Result = Binding->GetValue();
-      return;
-    }
-    case dtFunCall:
-      if (FData.Reference) {
-        // Keep the call alive while it runs: its result may replace this value's payload.
-        TRef<TFunCallBase> Call(static_cast<TFunCallBase*>(FData.Reference));
-        Call->Execute(Context, Result);
-        return;
-      }
-      break;
-    case dtObject:
-      if (const TBindingInfo* Record = AsBindingRecord(FData.Object)) {
-        if (!Context) throw EIEException(SNoContext, {GetIETypeName(FDType)});
-        Context->ResolveBindingRecord(*Record, Result);
-        return;
-      }
-      break;
-    case dtSingletons:
-      if (FData.Reference) {
-        ISingletonsVector Points(static_cast<TSingletonsVector*>(FData.Reference));
-        IFuzzySet Set = MakeRef<TIFuzzySet>(nullptr, std::string());
-        IIEValue Fuzzy = MakeRef<TIEValue>(Set);
-        if (auto* Variable = dynamic_cast<TIFuzzyVariable*>(Points->GetParser())) Set->SetVariable(Variable);
-        Set->BeginUpdate();
-        try {
-          for (int32_t I = 0; I < Points->GetCount(); ++I) {
-            IIEValue X, Y;
-            Points->GetXValues(I)->Resolve(Context, X);
-            Points->GetYValues(I)->Resolve(Context, Y);
-            Set->AddPoint(X->GetAsNumeric(), Y->GetAsNumeric());
-          }
-        } catch (...) {
-          Set->EndUpdate();
-          throw;
-        }
-        Set->EndUpdate();
-        Result = Fuzzy;
-        return;
-      }
-      break;
-    default:
-      break;
-  }
-  Result = IIEValue(this);
 }
 
 // ---- shared constants ------------------------------------------------------------------------------------

@@ -1,0 +1,48 @@
+// A value's ownership of an object: taking it, hearing of an owned component's destruction elsewhere, and
+// cloning the owned object when the value is copied. The change protocol frees what the value owns.
+#include <string>
+
+#include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/core/Value.h"
+#include "rulecraft/core/ValueSupport.h"
+
+namespace rulecraft {
+
+void TIEValue::SetAsOwnedObject(TObject* Value) {
+  Changing(dtObject);
+  FDType = dtObject;
+  FData.Object = Value;
+  TExtras& E = Extras();
+  E.Owned = true;
+  if (auto* Component = dynamic_cast<TComponent*>(Value)) {
+    E.Nexus = new TIEValueNexus(this);
+    Component->FreeNotification(E.Nexus);
+  }
+  Changed();
+}
+
+bool TIEValue::IsOwningObject() const noexcept { return FDType == dtObject && FExtras && FExtras->Owned; }
+
+void TIEValue::Notification(TComponent* AComponent, TOperation Operation) {
+  if (Operation == opRemove && FDType == dtObject && FData.Object == AComponent) Reset();
+}
+
+void TIEValue::TakeClonedObject(const TIEValue& Source) {
+  TObject* Original = Source.FData.Object;
+  auto* Persistent = dynamic_cast<TPersistent*>(Original);
+  TObject* Copy = nullptr;
+  if (Persistent) {
+    auto* Component = dynamic_cast<TComponent*>(Original);
+    Copy = Original->ClassType()->Create(Component ? Component->GetOwner() : nullptr);
+  }
+  auto* CopyPersistent = dynamic_cast<TPersistent*>(Copy);
+  if (!CopyPersistent) {
+    delete Copy;
+    throw EIEException(std::string(SUncloneableValue));
+  }
+  SetAsOwnedObject(Copy);
+  CopyPersistent->Assign(Persistent);
+}
+
+}  // namespace rulecraft

@@ -1,0 +1,178 @@
+// The engine's input and output: routing printout and reads to the host, a stream or a capture, reading
+// commands in batch mode, and loading rule-language text from a file or a stream.
+#include <iterator>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "rulecraft/collections/TextStream.h"
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/engine/InferenceEngine.h"
+
+namespace rulecraft {
+
+// ---- output
+// ------------------------------------------------------------------------------------------------
+
+void TInferenceEngine::PrintOut(const std::string& OutID, const std::string& Text) {
+  if (OutID.empty() || OutID == "t") {
+    if (FCapture)
+      FCapture->Write(Text);
+    else if (OnPrintOut)
+      OnPrintOut(this, OutID, Text);
+    return;
+  }
+  if (TGTextStream* Stream = FIOStreams->Get(OutID)) {
+    try {
+      Stream->Write(Text);
+    } catch (const EStreamError& E) {
+      throw EIEException(SStreamWriteFailed, {OutID, Stream->GetFileName(), E.Message()});
+    }
+    return;
+  }
+  if (!OnPrintOut) throw EIEException(SNoSuchFunction, {"printout"});
+  OnPrintOut(this, OutID, Text);
+}
+
+std::string TInferenceEngine::ReadLine(const std::string& InID) {
+  std::string Line;
+  if (!InID.empty() && InID != "t") {
+    if (TGTextStream* Stream = FIOStreams->Get(InID)) {
+      try {
+        Stream->ReadLine(Line);
+      } catch (const EStreamError& E) {
+        throw EIEException(SStreamReadFailed, {InID, Stream->GetFileName(), E.Message()});
+      }
+      return Line;
+    }
+  }
+  if (FBatchInput) {
+    FBatchInput->ReadLine(Line);
+    PrintOut(std::string(), Line + NewLineString);
+    return Line;
+  }
+  if (!OnReadLine) throw EIEException(SNoReadFunctionWarning, {"readline"});
+  OnReadLine(this, InID, Line);
+  return Line;
+}
+
+IIEValue TInferenceEngine::ReadToken(const std::string& InID) {
+  std::string Line;
+  if (!InID.empty() && InID != "t") {
+    if (TGTextStream* Stream = FIOStreams->Get(InID)) {
+      // Lines without a token (blank, or a comment only) are passed over, as a token read passes over
+      // blanks and line ends.
+      try {
+        while (Stream->ReadLine(Line)) {
+          IIEValue Value = FParser->FirstToken(Line);
+          if (Value != FCEOF) return Value;
+        }
+      } catch (const EStreamError& E) {
+        throw EIEException(SStreamReadFailed, {InID, Stream->GetFileName(), E.Message()});
+      }
+      return FCEOF;
+    }
+  }
+  if (FBatchInput) {
+    if (!FBatchInput->ReadLine(Line)) return FCEOF;
+    IIEValue Value = FParser->FirstToken(Line);
+    PrintOut(std::string(), (Value ? Value->GetToString() : std::string()) + NewLineString);
+    return Value;
+  }
+  if (!OnReadToken) throw EIEException(SNoReadFunctionWarning, {"read"});
+  OnReadToken(this, InID, Line);
+  return FParser->FirstToken(Line);
+}
+
+bool TInferenceEngine::StartCapture(std::unique_ptr<TGTextStream> Stream) {
+  FCapture = std::move(Stream);
+  return true;
+}
+
+bool TInferenceEngine::StartCapture(const std::string& FileName) {
+  return StartCapture(std::make_unique<TGTextStream>(FileName, fmCreate));
+}
+
+bool TInferenceEngine::StopCapture() {
+  // The capture ends also when writing out its last text fails; the error still reaches the caller.
+  const std::unique_ptr<TGTextStream> Capture = std::move(FCapture);
+  if (Capture) Capture->Flush();
+  return true;
+}
+
+namespace {
+
+// How far the parentheses of Line change the depth, strings and comments left out.
+int32_t ParenthesisBalance(const std::string& Line, bool& InString) {
+  int32_t Balance = 0;
+  for (size_t I = 0; I < Line.size(); ++I) {
+    const char C = Line[I];
+    if (InString) {
+      if (C == '\\')
+        ++I;
+      else if (C == '"')
+        InString = false;
+    } else if (C == '"') {
+      InString = true;
+    } else if (C == ';') {
+      break;
+    } else if (C == '(') {
+      ++Balance;
+    } else if (C == ')') {
+      --Balance;
+    }
+  }
+  return Balance;
+}
+
+}  // namespace
+
+bool TInferenceEngine::Batch(TGTextStream& Stream) {
+  TGTextStream* Previous = FBatchInput;
+  FBatchInput = &Stream;
+  struct TRestore {
+    TGTextStream*& Slot;
+    TGTextStream* Old;
+    ~TRestore() { Slot = Old; }
+  } Restore{FBatchInput, Previous};
+  std::string Pending;
+  int32_t Depth = 0;
+  bool InString = false;
+  std::string Line;
+  while (Stream.ReadLine(Line)) {
+    Pending += Line + NewLineString;
+    Depth += ParenthesisBalance(Line, InString);
+    if (Depth > 0 || InString) continue;
+    const std::string Expression = std::move(Pending);
+    Pending.clear();
+    Depth = 0;
+    Parse(Expression, true);
+  }
+  if (!Pending.empty()) Parse(Pending, true);
+  return true;
+}
+
+bool TInferenceEngine::Batch(const std::string& FileName) {
+  TGTextStream File(FileName, fmOpenRead);
+  return Batch(File);
+}
+
+// ---- loading
+// -----------------------------------------------------------------------------------------------
+
+bool TInferenceEngine::LoadFromFile(const std::string& FileName) {
+  TGTextStream File(FileName, fmOpenRead);
+  std::string Text;
+  std::string Buffer(65536, '\0');  // on the heap: a loaded file may load another
+  while (const size_t Count = File.Read(Buffer.data(), Buffer.size())) Text.append(Buffer, 0, Count);
+  return Parse(Text, true);
+}
+
+bool TInferenceEngine::LoadFromStream(std::istream& Stream) {
+  std::string Text((std::istreambuf_iterator<char>(Stream)), std::istreambuf_iterator<char>());
+  return Parse(Text, true);
+}
+
+}  // namespace rulecraft

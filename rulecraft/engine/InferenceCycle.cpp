@@ -1,0 +1,399 @@
+// The engine's inference cycle: facts entering and leaving the fact base and the network, the agenda the
+// network fills, reset and clear, running and firing, and removing what depends on a construct that goes.
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Messages.h"
+#include "rulecraft/engine/FactSet.h"
+#include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/framework/Exception.h"
+#include "rulecraft/framework/Format.h"
+#include "rulecraft/rete/ReteNode.h"
+
+namespace rulecraft {
+
+// ---- the fact base
+// -----------------------------------------------------------------------------------------
+
+int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) {
+  (void)Unconditional;  // only fuzzy merging reads it
+  if (!Fact || !Fact->GetTemplate()) throw EIEException(SNoTemplate);
+  if (Fact->GetTemplate()->IsFuzzy()) {
+    // A fuzzy fact replaces an equal one; merging their fuzzy values belongs to fuzzy inference.
+    if (TFact* Existing = FFacts->FindEqual(*Fact)) {
+      if (Existing != Fact.get()) RetractEntry(FFacts->FindEntry(Existing));
+    }
+  } else if (!FFactDuplication && FFacts->FindEqual(*Fact)) {
+    return -1;
+  }
+  const int32_t ID = NewFactId();
+  Fact->SetID(ID);
+  {
+    TFacts::TInternalChange Internal(*FFacts);
+    FFacts->Append(Fact);
+  }
+  if (Watching(cwFact)) PrintOut(" ==> " + Fact->GetToIDString() + NewLineString);
+  FNetwork->ProcessToken(MakeRef<TIEToken>(taAdd, Fact));
+  ProcessPendingFacts();
+  if (OnAssertion) OnAssertion(this, Fact);
+  return ID;
+}
+
+int32_t TInferenceEngine::Assert(const std::string& Text) {
+  IFact Fact = ParseFact(Text);
+  if (!Fact) throw EIEException(SNoTemplate);
+  Fact = FContext->Resolve(Fact);
+  return Assert(Fact, false);
+}
+
+void TInferenceEngine::Retract(int32_t ID) {
+  const size_t Entry = FFacts->FindEntry(ID);
+  if (Entry != SIZE_MAX) RetractEntry(Entry);
+}
+
+void TInferenceEngine::Retract(const IFact& Fact) {
+  if (!Fact) return;
+  if (TFact* Found = FFacts->FindEqual(*Fact)) RetractEntry(FFacts->FindEntry(Found));
+}
+
+void TInferenceEngine::Retract(const std::string& Text) {
+  IFact Fact = ParseFact(Text);
+  if (Fact) Retract(FContext->Resolve(Fact));
+}
+
+void TInferenceEngine::RetractFact(int32_t Index) { RetractEntry(FFacts->EntryOf(Index)); }
+
+void TInferenceEngine::RetractFact(const IFact& Fact) {
+  const size_t Entry = FFacts->FindEntry(Fact.get());
+  if (Entry != SIZE_MAX) RetractEntry(Entry);
+}
+
+void TInferenceEngine::RetractEntry(size_t Entry) {
+  if (Entry == SIZE_MAX || Entry >= FFacts->FEntries.size()) return;
+  const IFact Fact = FFacts->FEntries[Entry].Fact;
+  if (!Fact) return;
+  if (OnRetraction) OnRetraction(this, Fact);
+  // The handler may have retracted the fact itself: find it again.
+  auto Remove = [&] {
+    TFacts::TInternalChange Internal(*FFacts);
+    const size_t Now = FFacts->FindEntry(Fact.get());
+    if (Now == SIZE_MAX) return false;
+    FFacts->RemoveEntry(Now);
+    return true;
+  };
+  try {
+    FNetwork->ProcessToken(MakeRef<TIEToken>(taRemove, Fact));
+  } catch (...) {
+    // The fact leaves the fact base even when withdrawing it raised.
+    Remove();
+    throw;
+  }
+  if (Watching(cwFact)) PrintOut(" <== " + Fact->GetToIDString() + NewLineString);
+  if (!Remove()) return;
+  ProcessPendingFacts();
+}
+
+void TInferenceEngine::RetractFacts() {
+  FNetwork->ProcessToken(MakeRef<TIEToken>());
+  if (OnClearFacts) OnClearFacts(this);
+}
+
+void TInferenceEngine::BeginFactModify(const IFact& Fact) { RetractFact(Fact); }
+
+int32_t TInferenceEngine::EndFactModify(const IFact& Fact) { return Assert(Fact, false); }
+
+void TInferenceEngine::AddPendingFact(const IFact& Fact, bool Assertion) {
+  if (!Fact) return;
+  (Assertion ? FPendingAssertions : FPendingRetractions).push_back(Fact);
+}
+
+void TInferenceEngine::ProcessPendingFacts() {
+  while (!FPendingAssertions.empty()) {
+    const IFact Fact = FPendingAssertions.front();
+    FPendingAssertions.erase(FPendingAssertions.begin());
+    Assert(Fact, false);
+  }
+  while (!FPendingRetractions.empty()) {
+    const IFact Fact = FPendingRetractions.front();
+    FPendingRetractions.erase(FPendingRetractions.begin());
+    Retract(Fact);
+  }
+}
+
+const IFact& TInferenceEngine::GetPendingAssertion(int32_t Index) const {
+  if (Index < 0 || Index >= GetPendingAssertionCount())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  return FPendingAssertions[static_cast<size_t>(Index)];
+}
+
+const IFact& TInferenceEngine::GetPendingRetraction(int32_t Index) const {
+  if (Index < 0 || Index >= GetPendingRetractionCount())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  return FPendingRetractions[static_cast<size_t>(Index)];
+}
+
+// ---- the agenda
+// --------------------------------------------------------------------------------------------
+
+void TInferenceEngine::AddActivation(std::unique_ptr<TActivation> Activation) {
+  if (!Activation) return;
+  TActivation* Added = Activation.get();
+  if (TRule* Rule = Added->GetRule()) Added->SetSalience(Rule->EvaluateSalience());
+  const int32_t Index = FAgenda->Add(std::move(Activation));
+  if (Watching(cwActivation))
+    PrintOut("==> Activation: " + (Added->GetRule() ? Added->GetRule()->GetRuleName() : std::string()) +
+             " : " + Added->GetToken()->GetToFactsString() + NewLineString);
+  if (OnAddActivation) OnAddActivation(this, Index, Added);
+}
+
+void TInferenceEngine::RemoveActivation(int32_t Index) {
+  TActivation* Activation = FAgenda->Get(Index);
+  if (OnRemoveActivation) OnRemoveActivation(this, Index, Activation);
+  if (Watching(cwActivation))
+    PrintOut(
+        "<== Activation: " + (Activation->GetRule() ? Activation->GetRule()->GetRuleName() : std::string()) +
+        " : " + Activation->GetToken()->GetToFactsString() + NewLineString);
+  // A handler may have changed the agenda: look again.
+  const int32_t Now = FAgenda->IndexOf(Activation);
+  if (Now < 0) return;
+  if (Activation == FCurrent)
+    FCurrentTaken = FAgenda->Extract(Now);  // Run releases it
+  else
+    FAgenda->Delete(Now);
+}
+
+void TInferenceEngine::RemoveActivation(TActivation* Activation) {
+  const int32_t Index = FAgenda->IndexOf(Activation);
+  if (Index >= 0) RemoveActivation(Index);
+}
+
+void TInferenceEngine::RuleFired(TActivation* Activation) {
+  if (OnRuleFired) OnRuleFired(this, Activation->GetRule());
+  RemoveActivation(Activation);
+}
+
+void TInferenceEngine::ClearAgenda() {
+  if (FCurrent && !FCurrentTaken) {
+    const int32_t Index = FAgenda->IndexOf(FCurrent);
+    if (Index >= 0) FCurrentTaken = FAgenda->Extract(Index);
+  }
+  FAgenda->Clear();
+}
+
+void TInferenceEngine::SetStrategy(TSearchStrategy Value) {
+  if (Value == FAgenda->GetStrategy()) return;
+  // The same activations, taken off in order and added again under the new strategy.
+  std::vector<std::unique_ptr<TActivation>> Taken;
+  Taken.reserve(static_cast<size_t>(FAgenda->Count()));
+  while (!FAgenda->Empty()) Taken.push_back(FAgenda->Extract(0));
+  FAgenda->SetStrategy(Value);
+  for (auto& Activation : Taken) AddActivation(std::move(Activation));
+}
+
+// ---- the inference cycle
+// -----------------------------------------------------------------------------------
+
+void TInferenceEngine::ResetGlobalVariable(const std::string& Name, const IIEValue& Value) {
+  IIEValue Bound = Value;
+  if (Value && Value->GetDType() == dtFunCall) {
+    std::unique_ptr<TIEContext> Child = FContext->Push();
+    IIEValue Result;
+    Value->Resolve(Child.get(), Result);
+    Bound = Result;
+  }
+  FContext->AddGlobalBinding(Name, Bound ? Bound : FCNil);
+}
+
+void TInferenceEngine::Reset() {
+  FFacts->Clear();
+  FNextFactId = 0;
+  for (TRule* Rule : FRules->Items()) Rule->Reset();
+  // Globals first, so that tests on globals see their initial values when (Initial-Fact) arrives.
+  if (FResetGlobals) {
+    for (int32_t I = 0; I < FGlobalVariables->Count(); ++I)
+      ResetGlobalVariable(FGlobalVariables->GetKeyByIndex(I), FGlobalVariables->GetItemByIndex(I));
+  }
+  AssertInitialFact();
+  const std::vector<TFactSet*> Sets = FFactSets->Items();
+  for (TFactSet* Set : Sets) Set->Reset();
+  if (OnReset) OnReset(this);
+}
+
+void TInferenceEngine::Clear() {
+  FHalt = false;
+  FNextFactId = 0;
+  FNextRuleId = 0;
+  ClearAgenda();
+  FNetwork->Clear();
+  FRules->Clear();
+  FFactTemplates->Clear();
+  FGlobalVariables->Clear();
+  FDefinedTypes->Clear();
+  FNullFact = IFact();
+  try {
+    FFactSets->Clear();
+    FFacts->Clear();
+    FPendingAssertions.clear();
+    FPendingRetractions.clear();
+    if (FUserFunctions->GetInterpretedCount() > 0) {
+      std::vector<IUserFunction> Interpreted;
+      for (const IUserFunction& Function : FUserFunctions->Items())
+        if (Function->ClassName() == "TInterpretedFunction") Interpreted.push_back(Function);
+      for (const IUserFunction& Function : Interpreted) FUserFunctions->Remove(Function->GetFunctionName());
+    }
+    FInitialFactPattern.reset();
+    FEngineVariables->Clear();
+    FIOStreams->Clear();
+  } catch (...) {
+    if (!IsDestroying()) MakeInitialObjects();
+    throw;
+  }
+  if (!IsDestroying()) MakeInitialObjects();
+  if (OnClear) OnClear(this);
+}
+
+int32_t TInferenceEngine::Run(int32_t Limit) {
+  if (FCurrent) return 0;  // a run from inside a firing
+  BeginInference();
+  while (!FAgenda->Empty() && !FHalt && FRulesFired < Limit) {
+    struct TCycleLock {
+      TInferenceEngine& Engine;
+      explicit TCycleLock(TInferenceEngine& E) : Engine(E) { Engine.Lock(); }
+      TCycleLock(const TCycleLock&) = delete;
+      TCycleLock& operator=(const TCycleLock&) = delete;
+      ~TCycleLock() { Engine.Unlock(); }
+    } Guard(*this);
+    if (FAgenda->Empty()) break;
+    FCurrent = FAgenda->Get(0);
+    struct TFiring {
+      TInferenceEngine& Engine;
+      ~TFiring() {
+        // The activation leaves the agenda whatever happened, then what the firing kept alive goes.
+        if (Engine.FCurrent && !Engine.FCurrentTaken) {
+          const int32_t Index = Engine.FAgenda->IndexOf(Engine.FCurrent);
+          if (Index >= 0) Engine.FCurrentTaken = Engine.FAgenda->Extract(Index);
+        }
+        Engine.FCurrent = nullptr;
+        Engine.FCurrentTaken.reset();
+        Engine.ReleaseDoomed();
+      }
+    } Firing{*this};
+    if (Watching(cwRule))
+      PrintOut("FIRE " + std::to_string(FRulesFired) + " " +
+               (FCurrent->GetRule() ? FCurrent->GetRule()->GetRuleName() : std::string()) + " " +
+               FCurrent->GetToken()->GetToFactsString() + NewLineString);
+    FCurrent->Fire();
+    if (FWatch.Contains(cwStatistics)) {
+      const int32_t Facts = FFacts->Count();
+      const int32_t Activations = FAgenda->Count();
+      FFactCountSum += Facts;
+      FFactCountMax = std::max(FFactCountMax, Facts);
+      FAgendaSizeSum += Activations;
+      FAgendaSizeMax = std::max(FAgendaSizeMax, Activations);
+    }
+    ++FRulesFired;
+  }
+  EndInference();
+  return FRulesFired;
+}
+
+void TInferenceEngine::BeginInference() {
+  if (OnStartInference) OnStartInference(this);
+  FStartTime = std::chrono::steady_clock::now();
+  FRulesFired = 0;
+  FFactCountMax = FFacts->Count();
+  FFactCountSum = 0.0;
+  FAgendaSizeMax = FAgenda->Count();
+  FAgendaSizeSum = 0.0;
+  FHalt = false;
+}
+
+void TInferenceEngine::EndInference() {
+  if (FWatch.Contains(cwStatistics)) {
+    FElapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - FStartTime).count();
+    double MeanFacts = FFactCountSum;
+    double MeanActivations = FAgendaSizeSum;
+    if (FRulesFired > 0) {
+      MeanFacts /= FRulesFired;
+      MeanActivations /= FRulesFired;
+    }
+    if (FRulesFired >= 1 && OnPrintOut) {
+      PrintOut(std::to_string(FRulesFired) + " rules fired.     Run time is " + Format("%.4f", {FElapsed}) +
+               " seconds" + NewLineString);
+      if (FElapsed == 0.0)
+        PrintOut(std::to_string(FRulesFired) + " rules per second" + NewLineString);
+      else
+        PrintOut(Format("%.4f", {FRulesFired / FElapsed}) + " rules per second" + NewLineString);
+      PrintOut(Format("%.4f", {MeanFacts}) + " mean number of facts (" + std::to_string(FFactCountMax) +
+               " maximum)" + NewLineString);
+      PrintOut(Format("%.4f", {MeanActivations}) + " mean number of activations (" +
+               std::to_string(FAgendaSizeMax) + " maximum)" + NewLineString);
+    }
+  }
+  if (OnEndInference) OnEndInference(this, FRulesFired);
+}
+
+void TInferenceEngine::ReleaseDoomed() {
+  if (FCurrent) return;
+  while (!FDoomedRules.empty()) {
+    TRule* Rule = FDoomedRules.back();
+    FDoomedRules.pop_back();
+    if (Rule->GetOwner() == this)
+      FreeComponent(Rule);
+    else
+      delete Rule;
+  }
+}
+
+// ---- removing what depends on a construct
+// ------------------------------------------------------------------
+
+void TInferenceEngine::RemoveDependencies(const IFactTemplate& Template) {
+  if (!Template) return;
+  auto Uses = [&Template](const IFact& Fact) { return Fact && Fact->GetTemplate() == Template; };
+  FPendingAssertions.erase(std::remove_if(FPendingAssertions.begin(), FPendingAssertions.end(), Uses),
+                           FPendingAssertions.end());
+  FPendingRetractions.erase(std::remove_if(FPendingRetractions.begin(), FPendingRetractions.end(), Uses),
+                            FPendingRetractions.end());
+  for (TRule* Rule : FRules->Items()) {
+    bool Using = false;
+    for (int32_t I = 0; I < Rule->GetPatternCount() && !Using; ++I)
+      Using = Rule->GetPattern(I)->GetFactTemplate() == Template;
+    if (Using) FRules->Remove(Rule->GetRuleName(), Rule);
+  }
+  for (const IFact& Fact : FFacts->Items())
+    if (Uses(Fact)) RetractFact(Fact);
+  for (TFactSet* Set : FFactSets->Items())
+    for (int32_t I = Set->Count() - 1; I >= 0; --I) {
+      IFact Fact;
+      try {
+        Fact = Set->GetFact(I);
+      } catch (const Exception&) {
+        continue;
+      }
+      if (Uses(Fact)) Set->Delete(I);
+    }
+}
+
+void TInferenceEngine::RemoveDependencies(const IIEDefinedType& DefinedType) {
+  if (!DefinedType) return;
+  for (const IFactTemplate& Template : FFactTemplates->Items())
+    if (Template->ContainsType(DefinedType)) FFactTemplates->Remove(Template->GetTemplateName());
+}
+
+void TInferenceEngine::RemoveDependencies() {
+  FPendingAssertions.clear();
+  FPendingRetractions.clear();
+  ClearAgenda();
+  FNetwork->Clear();
+  FFacts->Clear();
+  FRules->Clear();
+}
+
+}  // namespace rulecraft

@@ -1,0 +1,110 @@
+#pragma once
+// TJoinNode: a two-input node combining partial matches arriving on the left with facts arriving on the
+// right, keeping both in memories (TIETokenTree); a negated join counts the facts that block each partial
+// match, and the extra levels of a doubled negation (exists) match a token with the one it extends.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "rulecraft/rete/Pattern.h"
+#include "rulecraft/rete/TestNode.h"
+#include "rulecraft/rete/TokenTree.h"
+
+namespace rulecraft {
+
+class TRule;
+
+class TJoinNode : public TTestNode {
+  RC_CLASS(TJoinNode, TTestNode)
+ public:
+  TJoinNode(TReteNetwork* Network, bool Negated, bool Unique, int32_t BucketCount);
+  /// One more level of a doubled negation (exists): a negated join whose right tokens are the left tokens
+  /// of the level below extended by the placeholder; a right token blocks only the left token it was derived
+  /// from (its parent equals the left token). Both memories are keyed by that partial match's sort code.
+  static std::unique_ptr<TJoinNode> NegationLevel(TReteNetwork* Network, int32_t BucketCount);
+  ~TJoinNode() override;
+
+  bool GetNegated() const noexcept { return FNegated; }
+  /// True for the extra levels of a doubled negation (see NegationLevel).
+  bool GetMatchesParent() const noexcept { return FMatchesParent; }
+  bool GetUnique() const noexcept { return FUnique; }
+  int32_t GetBucketCount() const noexcept { return FBucketCount; }
+  int32_t GetPassCount() const noexcept { return FPassCount; }
+  /// The backward-chaining pattern and the rule whose bindings the goal facts read.
+  TIEPattern* GetPattern() const noexcept { return FPattern; }
+  TRule* GetRule() const noexcept { return FRule; }
+  /// Only a pattern on a backward-chaining template is accepted ("Invalid backward chaining pattern added to
+  /// the node"); nullptr removes it.
+  void SetPattern(TIEPattern* Pattern, TRule* Rule);
+
+  bool GetUseShortCut() const noexcept { return FUseShortCut; }
+  int32_t GetShortCutTokenIdx() const noexcept { return FTokenIdx; }
+  const std::string& GetShortCutLeftSlot() const noexcept { return FLeftSlot; }
+  const std::string& GetShortCutRightSlot() const noexcept { return FRightSlot; }
+  int32_t GetShortCutLeftSubIndex() const noexcept { return FLeftSubIndex; }
+  int32_t GetShortCutRightSubIndex() const noexcept { return FRightSubIndex; }
+  /// Chooses the key of both memories: the first join test that is tstSlot and sttEquals, else the first
+  /// tstMultiSlot sttEquals one, moves to the front of the tests and its token index, slots and fields become
+  /// the key. MayKey, when given, refuses tests that must not key a memory (fuzzy slots hash differently from
+  /// the values they match). The memories start anew.
+  void PrepareShortCut(const std::function<bool(const TIEJoinTest&)>& MayKey = nullptr);
+
+  /// The memories, or nullptr before the first token.
+  const TIETokenTree* GetLeftMemory() const noexcept { return FLeft.get(); }
+  const TIETokenTree* GetRightMemory() const noexcept { return FRight.get(); }
+  /// Empties both memories, creating them when missing.
+  void ClearMemory();
+
+  /// False for a negated join (on either side); otherwise the test node's equality.
+  bool Equals(const TTestNode& Other) const override;
+  /// Right: one-fact tokens of the join's pattern; left: partial matches. "Invalid Call Type: %s" for any
+  /// other input.
+  bool CallNode(const IReteToken& Token, TCallType CallType) override;
+  /// The test node's text, " *NEGATED*", " Left Memory: " and " Right Memory: " with the memories' texts.
+  std::string GetToString() const override;
+  /// A positive join passes every stored pair that passes its tests now; a negated one every stored left
+  /// token that nothing blocks, extended by the placeholder.
+  void PassStoredMatches() override;
+  bool HasMemory() const noexcept override { return true; }
+
+ private:
+  void RunTestsVaryLeft(const IReteToken& Right);
+  /// Returns the number of right tokens that passed the tests (what blocks the token in a negated join).
+  int32_t RunTestsVaryRight(const IReteToken& Left);
+  void AskForBackChain(const IReteToken& Left);
+  /// Whether the pair passes: the join tests (calls left out for a removing token), or for a negation level
+  /// whether Right extends Left.
+  bool PairPasses(const TIEToken& Left, const TIEToken& Right, bool Removing);
+  /// In a negated join whose tests include calls, the stored right tokens remember the stored left tokens
+  /// they block, so that a removal unblocks exactly those (the calls are not run again for it).
+  bool RecordsBlocking() const noexcept { return FNegated && FCallTests > 0; }
+  /// Visit(right token) for the stored right tokens Left may pair with, until Visit answers false.
+  template <class F>
+  void ScanRight(const TIEToken& Left, F&& Visit);
+  /// Whether a scan reads only the tokens of the arriving token's key.
+  bool Keyed() const noexcept { return FUseShortCut || FMatchesParent; }
+  void RecordBlocking(const IReteToken& Right, const IReteToken& Left);
+  void Unblock(const IReteToken& Left);
+
+  bool FNegated;
+  bool FMatchesParent = false;
+  std::unordered_map<const TIEToken*, std::vector<IReteToken>> FBlocked;
+  std::unique_ptr<TIETokenTree> FRight;
+  std::unique_ptr<TIETokenTree> FLeft;
+  int32_t FPassCount = 0;
+  TIEPattern* FPattern = nullptr;
+  TRule* FRule = nullptr;
+  bool FUnique;
+  int32_t FBucketCount;
+  bool FUseShortCut = false;
+  int32_t FTokenIdx = -1;
+  int32_t FRightSubIndex = -1;
+  int32_t FLeftSubIndex = -1;
+  std::string FLeftSlot;
+  std::string FRightSlot;
+};
+
+}  // namespace rulecraft

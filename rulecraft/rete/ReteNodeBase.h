@@ -1,0 +1,89 @@
+#pragma once
+// TReteNode: what every node of the Rete network is. A node receives tokens through one of its inputs
+// (TCallType) and hands what passes on along its outgoing edges (TReteEdge), in the order they were made.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rulecraft/core/Value.h"
+#include "rulecraft/facts/Fact.h"
+#include "rulecraft/framework/Object.h"
+#include "rulecraft/framework/TypeInfo.h"
+#include "rulecraft/rete/Token.h"
+
+namespace rulecraft {
+
+class TIEContext;
+class TReteNetwork;
+class TReteNode;
+
+/// Through which input a node receives the tokens of an edge.
+enum TCallType : uint8_t { ctLeft, ctRight, ctSingle, ctActivate };
+const TEnumInfo& TCallTypeInfo();
+
+/// An outgoing edge: the node it leads to and the input it feeds.
+struct TReteEdge {
+  TReteNode* Target;
+  TCallType CallType;
+};
+
+class TReteNode : public TObject {
+  RC_CLASS(TReteNode, TObject)
+ public:
+  explicit TReteNode(TReteNetwork* Network);
+  ~TReteNode() override;
+
+  /// How many rules use the node; starts at 1, never below 0.
+  int32_t GetRuleUseCount() const noexcept { return FRuleUseCount; }
+  void SetRuleUseCount(int32_t Value) noexcept { FRuleUseCount = Value < 0 ? 0 : Value; }
+  TReteNetwork* GetNetwork() const noexcept { return FNetwork; }
+  /// The evaluation context shared by all nodes of the network.
+  TIEContext* GetContext() const noexcept { return FContext; }
+  /// Outgoing edges in the order they were made.
+  const std::vector<TReteEdge>& GetEdges() const noexcept { return FEdges; }
+  int32_t GetInCount() const noexcept { return static_cast<int32_t>(FSources.size()); }
+  int32_t GetOutCount() const noexcept { return static_cast<int32_t>(FEdges.size()); }
+  /// True when an edge of this node leads to Target through CallType.
+  bool HasEdgeTo(const TReteNode* Target, TCallType CallType) const noexcept;
+  /// The node's number in its network (from 1, in order of creation).
+  int32_t GetNumber() const noexcept { return FNumber; }
+  /// The node's name in listings: its class name, "#" and its number.
+  std::string GetLabel() const;
+
+  /// Receives Token through the input CallType; True when the node passed something on.
+  virtual bool CallNode(const IReteToken& Token, TCallType CallType) = 0;
+  /// Hands Token to the target of every outgoing edge, in edge order, through the edge's input. While the
+  /// network primes nodes, only the targets being primed receive it.
+  void CallChildren(const IReteToken& Token);
+  /// Hands the children, as adding tokens, the matches this node holds now: what it passed on and did not
+  /// withdraw since (a join's output, rebuilt from its memories). Nodes without memory hold none.
+  virtual void PassStoredMatches() {}
+  /// True for nodes that keep memories of the tokens they saw (joins); the others pass tokens on or stop
+  /// them.
+  virtual bool HasMemory() const noexcept { return false; }
+
+  /// The label, " In/Out#: ", the edge counts, " RuleUse: " and the use count.
+  virtual std::string GetToString() const;
+  std::string ToString() const override { return GetToString(); }
+
+ protected:
+  /// Resolves Call with the context's Token and Fact set to Token and Fact; both are cleared afterwards.
+  IIEValue Evaluate(const IIEValue& Call, const IReteToken& Token, const IFact& Fact);
+  /// The engine's placeholder fact for not and test elements.
+  const IFact& NullFact() const;
+
+ private:
+  friend class TReteNetwork;
+
+  TReteNetwork* FNetwork;
+  TIEContext* FContext;
+  int32_t FRuleUseCount = 1;
+  int32_t FNumber = 0;
+  bool FPrimeTarget = false;         // receives tokens while the network primes nodes
+  size_t FPosition = 0;              // position in the network's node list
+  std::vector<TReteEdge> FEdges;     // outgoing
+  std::vector<TReteNode*> FSources;  // one entry per incoming edge
+};
+
+}  // namespace rulecraft
