@@ -162,14 +162,18 @@ TEST_F(MathPackageTest, DivisionAndRemainder) {
   EXPECT_TRUE(IsInteger(Run("mod", {Int(6), Int(3)}), 0));
   EXPECT_TRUE(IsInteger(Run("mod", {Flt(7.5), Int(4)}), 3));
 
-  ExpectMathError([&] { Run("div", {Int(1), Int(0)}); }, "Division by zero");
-  ExpectMathError([&] { Run("div", {Int(8), Int(2), Flt(0.5)}); }, "Division by zero");  // 0.5 reads as 0
-  ExpectMathError([&] { Run("mod", {Int(7), Int(0)}); }, "Division by zero");
-  ExpectMathError([&] { Run("/", {Int(1), Int(0)}); }, ZeroDivide);
-  ExpectMathError([&] { Run("/", {Int(2), Int(4), Flt(0.0)}); }, ZeroDivide);
-  ExpectMathError([&] { Run("/", {Int(0), Int(0)}); }, InvalidOp);
-  ExpectMathError([&] { Run("/", {Flt(-0.0), Int(0)}); }, InvalidOp);
-  ExpectMathError([&] { Run("/", {Flt(1e308), Flt(1e-308)}); }, Overflow);
+  ExpectError<EMathError>([&] { Run("div", {Int(1), Int(0)}); }, "Division by zero");
+  ExpectError<EMathError>(
+      [&] {
+        Run("div", {Int(8), Int(2), Flt(0.5)});
+      },
+      "Division by zero");  // 0.5 reads as 0
+  ExpectError<EMathError>([&] { Run("mod", {Int(7), Int(0)}); }, "Division by zero");
+  ExpectError<EMathError>([&] { Run("/", {Int(1), Int(0)}); }, ZeroDivide);
+  ExpectError<EMathError>([&] { Run("/", {Int(2), Int(4), Flt(0.0)}); }, ZeroDivide);
+  ExpectError<EMathError>([&] { Run("/", {Int(0), Int(0)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("/", {Flt(-0.0), Int(0)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("/", {Flt(1e308), Flt(1e-308)}); }, Overflow);
 }
 
 TEST_F(MathPackageTest, MaxAndMinKeepTheWinnersKind) {
@@ -238,17 +242,17 @@ TEST_F(MathPackageTest, PowersAndLogarithmsRaiseOutsideTheirDomains) {
   EXPECT_TRUE(IsFloat(Run("**", {Int(0), Int(0)}), 1.0));
   EXPECT_TRUE(IsFloat(Run("**", {Int(-2), Int(3)}), -8.0));
 
-  ExpectMathError([&] { Run("log", {Int(0)}); }, ZeroDivide);
-  ExpectMathError([&] { Run("log", {Int(-1)}); }, InvalidOp);
-  ExpectMathError([&] { Run("log10", {Flt(0.0)}); }, ZeroDivide);
-  ExpectMathError([&] { Run("log10", {Int(-5)}); }, InvalidOp);
-  ExpectMathError([&] { Run("sqrt", {Int(-1)}); }, InvalidOp);
-  ExpectMathError([&] { Run("exp", {Int(1000)}); }, Overflow);
-  ExpectMathError([&] { Run("**", {Int(0), Int(-1)}); }, ZeroDivide);
-  ExpectMathError([&] { Run("**", {Int(-8), Flt(1.0 / 3.0)}); }, InvalidOp);
-  ExpectMathError([&] { Run("**", {Int(10), Int(400)}); }, Overflow);
-  ExpectMathError([&] { Run("+", {Flt(1e308), Flt(1e308)}); }, Overflow);
-  ExpectMathError([&] { Run("*", {Flt(1e200), Flt(1e200)}); }, Overflow);
+  ExpectError<EMathError>([&] { Run("log", {Int(0)}); }, ZeroDivide);
+  ExpectError<EMathError>([&] { Run("log", {Int(-1)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("log10", {Flt(0.0)}); }, ZeroDivide);
+  ExpectError<EMathError>([&] { Run("log10", {Int(-5)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("sqrt", {Int(-1)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("exp", {Int(1000)}); }, Overflow);
+  ExpectError<EMathError>([&] { Run("**", {Int(0), Int(-1)}); }, ZeroDivide);
+  ExpectError<EMathError>([&] { Run("**", {Int(-8), Flt(1.0 / 3.0)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("**", {Int(10), Int(400)}); }, Overflow);
+  ExpectError<EMathError>([&] { Run("+", {Flt(1e308), Flt(1e308)}); }, Overflow);
+  ExpectError<EMathError>([&] { Run("*", {Flt(1e200), Flt(1e200)}); }, Overflow);
   // A total beyond the double range that comes back within it is no error.
   EXPECT_TRUE(IsFloat(Run("*", {Flt(1e200), Flt(1e200), Flt(1e-200)}), 1e200));
 }
@@ -256,14 +260,14 @@ TEST_F(MathPackageTest, PowersAndLogarithmsRaiseOutsideTheirDomains) {
 TEST_F(MathPackageTest, NonFiniteValuesNeverPassThrough) {
   const double Inf = std::numeric_limits<double>::infinity();
   const double NaN = std::numeric_limits<double>::quiet_NaN();
-  ExpectMathError([&] { Run("+", {Flt(Inf), Flt(-Inf)}); }, InvalidOp);
-  ExpectMathError([&] { Run("+", {Flt(NaN)}); }, InvalidOp);
-  ExpectMathError([&] { Run("+", {Flt(Inf), Int(1)}); }, Overflow);
-  ExpectMathError([&] { Run("round", {Flt(NaN)}); }, InvalidOp);
-  ExpectMathError([&] { Run("float", {Flt(Inf)}); }, Overflow);
-  ExpectMathError([&] { Run("abs", {Flt(NaN)}); }, InvalidOp);
-  ExpectMathError([&] { Run("max", {Flt(NaN), Int(1)}); }, InvalidOp);
-  ExpectMathError([&] { Run("/", {Flt(Inf), Flt(Inf)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("+", {Flt(Inf), Flt(-Inf)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("+", {Flt(NaN)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("+", {Flt(Inf), Int(1)}); }, Overflow);
+  ExpectError<EMathError>([&] { Run("round", {Flt(NaN)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("float", {Flt(Inf)}); }, Overflow);
+  ExpectError<EMathError>([&] { Run("abs", {Flt(NaN)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("max", {Flt(NaN), Int(1)}); }, InvalidOp);
+  ExpectError<EMathError>([&] { Run("/", {Flt(Inf), Flt(Inf)}); }, InvalidOp);
 }
 
 TEST_F(MathPackageTest, PiIsTheSharedConstant) {

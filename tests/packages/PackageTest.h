@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "../functions/FunctionTestEngine.h"
+#include "../FakeEngine.h"
+#include "../TestValues.h"
 #include "rulecraft/framework/Exception.h"
 #include "rulecraft/functions/UserPackage.h"
 
@@ -19,7 +20,7 @@ namespace rulecraft::testing {
 /// An engine double with packages installed; Run executes a call by name in the root context.
 class PackageTest : public ::testing::Test {
  protected:
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
 
   template <class T>
   T* Install() {
@@ -76,19 +77,6 @@ inline ::testing::AssertionResult IsText(const IIEValue& Value, TIEType Kind, co
   return ::testing::AssertionSuccess();
 }
 
-/// Expects Body to raise an arithmetic error (EMathError) with exactly Message.
-template <class F>
-void ExpectMathError(F Body, const std::string& Message) {
-  try {
-    Body();
-    ADD_FAILURE() << "expected arithmetic error: " << Message;
-  } catch (const EMathError& E) {
-    EXPECT_EQ(E.Message(), Message);
-  } catch (const Exception& E) {
-    ADD_FAILURE() << "expected arithmetic error \"" << Message << "\", got \"" << E.Message() << "\"";
-  }
-}
-
 inline const std::string InvalidOp = "Invalid floating point operation";
 inline const std::string ZeroDivide = "Floating point division by zero";
 inline const std::string Overflow = "Floating point overflow";
@@ -104,7 +92,7 @@ struct TTableRow {
 
 /// The package holds exactly the rows, in order, each function registered with Engine under its name and
 /// its class re-creatable by name into an equal function.
-inline void ExpectTable(const TUserPackage& Package, TFunctionTestEngine& Engine,
+inline void ExpectTable(const TUserPackage& Package, TFakeFunctionEngine& Engine,
                         const std::vector<TTableRow>& Rows) {
   ASSERT_EQ(Package.GetFunctions().Count(), static_cast<int32_t>(Rows.size()));
   for (size_t I = 0; I < Rows.size(); ++I) {

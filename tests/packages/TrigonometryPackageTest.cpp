@@ -149,7 +149,7 @@ TEST_F(TrigonometryPackageTest, QuadrantsOfAcscAsecAndAtan2) {
   EXPECT_TRUE(IsFloat(Run("atan2", {Int(0), Int(0)}), 0.0));
   EXPECT_TRUE(IsFloat(Run("hypotenuse", {Int(3), Int(4)}), 5.0));
   EXPECT_TRUE(IsFloat(Run("hypotenuse", {Flt(3e300), Flt(4e300)}), 5e300));  // no overflow in the squares
-  ExpectMathError([&] { Run("hypotenuse", {Flt(1.5e308), Flt(1.5e308)}); }, Overflow);
+  ExpectError<EMathError>([&] { Run("hypotenuse", {Flt(1.5e308), Flt(1.5e308)}); }, Overflow);
 }
 
 TEST_F(TrigonometryPackageTest, AngleConversions) {
@@ -164,8 +164,8 @@ TEST_F(TrigonometryPackageTest, AngleConversions) {
   EXPECT_TRUE(IsFloat(Run("rad-deg", {Nested("deg-rad", {Int(30)})}), 30.0));
   EXPECT_TRUE(IsFloat(Run("grad-deg", {Nested("deg-grad", {Flt(-12.5)})}), -12.5));
   EXPECT_TRUE(IsFloat(Run("rad-cycle", {Nested("cycle-rad", {Int(3)})}), 3.0));
-  ExpectMathError([&] { Run("cycle-rad", {Flt(1e308)}); }, Overflow);
-  ExpectMathError([&] { Run("rad-deg", {Flt(1e307)}); }, Overflow);
+  ExpectError<EMathError>([&] { Run("cycle-rad", {Flt(1e308)}); }, Overflow);
+  ExpectError<EMathError>([&] { Run("rad-deg", {Flt(1e307)}); }, Overflow);
 }
 
 TEST_F(TrigonometryPackageTest, DomainErrors) {
@@ -173,7 +173,7 @@ TEST_F(TrigonometryPackageTest, DomainErrors) {
   auto Expect = [&](const TCases& Cases, const std::string& Message) {
     for (const auto& Case : Cases) {
       SCOPED_TRACE(std::string(Case.first) + " " + std::to_string(Case.second));
-      ExpectMathError([&] { F(Case.first, Case.second); }, Message);
+      ExpectError<EMathError>([&] { F(Case.first, Case.second); }, Message);
     }
   };
   // clang-format off
@@ -226,7 +226,7 @@ TEST_F(TrigonometryPackageTest, MultifieldDistances) {
       Run("distance", {Var("origin"), List({Int(3), Nested("+", {Int(2), Int(2)}), Var("z")})}), 13.0));
   // The sum of squares may pass the double range while its root does not.
   EXPECT_TRUE(IsFloat(Run("distance", {Point({0}), Point({1e200})}), 1e200));
-  ExpectMathError([&] { Run("distance-sqr", {Point({0}), Point({1e200})}); }, Overflow);
+  ExpectError<EMathError>([&] { Run("distance-sqr", {Point({0}), Point({1e200})}); }, Overflow);
 }
 
 }  // namespace
