@@ -108,6 +108,16 @@ TEST(StandardPackage, ServesItsFunctionsByNameWithTheirHelp) {
     EXPECT_EQ(F->GetArgumentString(), Row.Syntax);
     EXPECT_FALSE(F->GetComment().empty());
     EXPECT_NE(GetClass(F->ClassName()), nullptr);  // an engine copy re-creates it by class name
+    // Typed with one argument too few or too many, a call is refused before it runs.
+    auto Typed = [&](int32_t Count) {
+      std::string Text = std::string("(") + Row.Name;
+      for (int32_t I = 0; I < Count; ++I) Text += " 0";
+      Engine.ParseNExecuteFunCall(Text + ")");
+    };
+    if (Row.Min > 0)
+      ExpectError([&] { Typed(Row.Min - 1); }, std::string("Too few arguments for ") + Row.Name);
+    if (Row.Max < 100)
+      ExpectError([&] { Typed(Row.Max + 1); }, std::string("Too many arguments for ") + Row.Name);
   }
   EXPECT_EQ(Engine.GetUserFunction("assert")->GetComment(),
             "Asserts or adds each fact argument to the fact list.  The fact index of the last fact added is "
