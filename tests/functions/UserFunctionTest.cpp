@@ -66,10 +66,6 @@ TEST(UserFunction, RegistrationAndRenaming) {
 }
 
 TEST(UserPackage, ServesItsEngines) {
-  EXPECT_EQ(TFunctionPackageInfo().Name(pStandard), "pStandard");
-  EXPECT_EQ(TFunctionPackageInfo().Name(pFuzzyLogic), "pFuzzyLogic");
-  EXPECT_EQ(TFunctionPackageInfo().Count(), 9);
-
   TFakeFunctionEngine Engine;
   int Creations = 0;
   auto* Package = new TUserPackage(&Engine);  // owned by the engine
