@@ -11,29 +11,14 @@
 // Items are facts: each assertion and each retraction counts one, so items_per_second is facts per second.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <fstream>
-#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "../tests/FakeRuleEngine.h"
 #include "BenchMemory.h"
-#include "rulecraft/core/Constants.h"
-#include "rulecraft/facts/Fact.h"
-#include "rulecraft/facts/FactPrinter.h"
-#include "rulecraft/facts/FactTemplate.h"
-#include "rulecraft/framework/Component.h"
-#include "rulecraft/framework/Exception.h"
-#include "rulecraft/functions/Context.h"
-#include "rulecraft/functions/FunctionCall.h"
-#include "rulecraft/functions/UserFunction.h"
-#include "rulecraft/rete/Activation.h"
-#include "rulecraft/rete/Pattern.h"
 #include "rulecraft/rete/ReteNetwork.h"
-#include "rulecraft/rete/Rule.h"
-#include "rulecraft/rete/RuleEngine.h"
 
 using namespace rulecraft;
 
@@ -42,92 +27,19 @@ namespace {
 using rulecraft::bench::PeakMemoryKiB;
 using rulecraft::bench::ResetPeakMemory;
 
-// The least engine the network needs: templates, the initial-fact pattern and null fact, a root context, and
-// activations kept in a table (taking one off is constant time, as on the engine's agenda).
-class TBenchEngine final : public TComponent, public IRuleEngine {
+// The tests' stand-in engine, with its activations kept in a table (taking one off is constant time, as on
+// the engine's agenda, where the stand-in's arrival-ordered list would cost a search).
+class TBenchEngine final : public rulecraft::testing::TFakeRuleEngine {
  public:
-  TBenchEngine() : TComponent(nullptr), FContext(std::make_unique<TIEContext>(nullptr, this)) {
-    IFactTemplate Initial = CreateFactTemplate(SInitialFactPattern);
-    Initial->AddMultiSlot(SDefaultSlotName, FCNilList);
-    FInitialFactPattern = std::make_unique<TIEPattern>(this, SInitialFactPattern, Initial, 0);
-    IFactTemplate Null = CreateFactTemplate(SNullFact);
-    Null->AddMultiSlot(SDefaultSlotName, FCNilList);
-    FNullFact = MakeRef<TFact>(Null);
-  }
-  ~TBenchEngine() override {
-    while (ComponentCount() > 0) FreeComponent(GetComponent(ComponentCount() - 1));
-  }
-
-  std::string PrettyPrint(const TFunctionCall& FunCall) override { return PrettyPrintFunCall(FunCall); }
-  std::string PrettyPrint(const TFact& Fact) override { return PrettyPrintFact(Fact); }
-  std::string PrettyPrint(const TIEUserFunction& Function) override { return Function.GetFunctionName(); }
-  std::string PrettyPrint(const TInterpretedFunction&) override { return std::string(); }
-  std::string PrettyPrint(const TIEDefinedType&) override { return std::string(); }
-
-  TTypeChecks GetTypeChecks() const override { return TTypeChecks(); }
-  std::string PrettyPrint(const TFactTemplate& Template) override { return PrettyPrintTemplate(Template); }
-  std::string PrettyPrint(const TFactSlot& Slot) override { return PrettyPrintTemplateSlot(Slot); }
-  void ChangeFactTemplateName(const std::string&, const std::string&) override {}
-  IFactSlot ParseFactTemplateSlot(const std::string&) override { throw Exception("no parser here"); }
-  IIEValue ParseValue(const std::string&, const TFactSlot&) override { throw Exception("no parser here"); }
-  IIEDefinedType FindDefinedType(const std::string&) override { return IIEDefinedType(); }
-  IFactTemplate FindFactTemplate(const std::string& Name) override {
-    auto It = FTemplates.find(Name);
-    return It == FTemplates.end() ? IFactTemplate() : It->second;
-  }
-  IFactTemplate CreateFactTemplate(const std::string& Name) override {
-    return FTemplates[Name] = MakeRef<TFactTemplate>(this, Name);
-  }
-  IFact ParseFact(const std::string&) override { throw Exception("no parser here"); }
-  TResolveContext* GetRootContext() override { return FContext.get(); }
-  int32_t GetNextFactId() const override { return 0; }
-  IFuzzySet EvalFuzzyExpression(TIFuzzyVariable*, const std::string&) override { return IFuzzySet(); }
-
-  void AddUserFunction(const IUserFunction&) override {}
-  void RemoveUserFunction(const IUserFunction&) override {}
-  bool ContainsUserFunction(const std::string&) override { return false; }
-  bool ContainsUserFunction(const std::string&, IUserFunction&) override { return false; }
-  IUserFunction GetUserFunction(const std::string&) override { return IUserFunction(); }
-  std::vector<IUserFunction> GetUserFunctions() override { return {}; }
-  void SetUserFunction(const std::string&, const IUserFunction&) override {}
-  IFuzzySet EvalFuzzyExpression(TIFuzzyVariable*, const IIEValue&, TIEContext*) override {
-    return IFuzzySet();
-  }
-
-  std::string GenerateSymbol(const std::string& Prefix) override {
-    return Prefix + std::to_string(FSymbol++);
-  }
-  int32_t NewRuleId() override { return FRuleId++; }
-  const TIEPattern* GetInitialFactPattern() const override { return FInitialFactPattern.get(); }
-  const IFact& GetNullFact() const override { return FNullFact; }
-  TIEContext* GetContext() override { return FContext.get(); }
-  void RegisterRule(TRule*) override {}
-  void UnregisterRule(TRule*) override {}
-  bool IsRuleRegistered(const TRule*) const override { return false; }
-  void RenameRule(const std::string&, const std::string&) override {}
-  void RuleChange(TRule*) override {}
-  std::unique_ptr<TRule> ParseRule(const std::string&) override { throw Exception("no parser here"); }
-  std::string PrettyPrint(const TIEPattern& Pattern) override { return PrettyPrintPattern(Pattern); }
-  std::string PrettyPrint(const TRule& Rule) override { return PrettyPrintRule(Rule); }
+  ~TBenchEngine() override { Table.clear(); }
 
   void AddActivation(std::unique_ptr<TActivation> Activation) override {
     TActivation* Key = Activation.get();
-    Activations.emplace(Key, std::move(Activation));
+    Table.emplace(Key, std::move(Activation));
   }
-  void RemoveActivation(TActivation* Activation) override { Activations.erase(Activation); }
-  void RuleFired(TActivation*) override {}
-  std::vector<IFact> GetFactList() const override { return {}; }
-  void AddPendingFact(const IFact&) override {}
+  void RemoveActivation(TActivation* Activation) override { Table.erase(Activation); }
 
-  std::unordered_map<TActivation*, std::unique_ptr<TActivation>> Activations;
-
- private:
-  std::unique_ptr<TIEContext> FContext;
-  std::unique_ptr<TIEPattern> FInitialFactPattern;
-  IFact FNullFact;
-  std::map<std::string, IFactTemplate> FTemplates;
-  int32_t FSymbol = 1;
-  int32_t FRuleId = 1;
+  std::unordered_map<TActivation*, std::unique_ptr<TActivation>> Table;
 };
 
 struct TFixture {
@@ -182,11 +94,10 @@ static void BM_ReteJoinAssertRetract(benchmark::State& State) {
   for (auto _ : State) {
     Fixture.Send(taAdd, Fixture.Lefts);
     Fixture.Send(taAdd, Fixture.Rights);
-    if (Fixture.Engine.Activations.size() != static_cast<size_t>(PerSide))
-      State.SkipWithError("wrong match count");
+    if (Fixture.Engine.Table.size() != static_cast<size_t>(PerSide)) State.SkipWithError("wrong match count");
     Fixture.Send(taRemove, Fixture.Lefts);
     Fixture.Send(taRemove, Fixture.Rights);
-    if (!Fixture.Engine.Activations.empty()) State.SkipWithError("activations left");
+    if (!Fixture.Engine.Table.empty()) State.SkipWithError("activations left");
   }
   State.SetItemsProcessed(State.iterations() * PerSide * 4);
 }
@@ -198,8 +109,7 @@ static void BM_ReteSinglePatternAssertRetract(benchmark::State& State) {
   TFixture Fixture(false, Count);
   for (auto _ : State) {
     Fixture.Send(taAdd, Fixture.Lefts);
-    if (Fixture.Engine.Activations.size() != static_cast<size_t>(Count))
-      State.SkipWithError("wrong match count");
+    if (Fixture.Engine.Table.size() != static_cast<size_t>(Count)) State.SkipWithError("wrong match count");
     Fixture.Send(taRemove, Fixture.Lefts);
   }
   State.SetItemsProcessed(State.iterations() * Count * 2);
@@ -264,10 +174,10 @@ static void BM_ReteThreePatternChain(benchmark::State& State) {
   TChainFixture Fixture(false, PerPattern);
   for (auto _ : State) {
     for (const auto& Facts : Fixture.Patterns) Fixture.Send(taAdd, Facts);
-    if (Fixture.Engine.Activations.size() != static_cast<size_t>(PerPattern))
+    if (Fixture.Engine.Table.size() != static_cast<size_t>(PerPattern))
       State.SkipWithError("wrong match count");
     for (const auto& Facts : Fixture.Patterns) Fixture.Send(taRemove, Facts);
-    if (!Fixture.Engine.Activations.empty()) State.SkipWithError("activations left");
+    if (!Fixture.Engine.Table.empty()) State.SkipWithError("activations left");
   }
   ReportPerFact(State, int64_t{PerPattern} * 3 * 2);
 }
@@ -283,15 +193,15 @@ static void BM_ReteNegatedJoin(benchmark::State& State) {
   const std::vector<IFact>& Bs = Fixture.Patterns[1];
   for (auto _ : State) {
     Fixture.Send(taAdd, As);
-    if (Fixture.Engine.Activations.size() != static_cast<size_t>(PerPattern))
+    if (Fixture.Engine.Table.size() != static_cast<size_t>(PerPattern))
       State.SkipWithError("wrong match count");
     Fixture.Send(taAdd, Bs);
-    if (!Fixture.Engine.Activations.empty()) State.SkipWithError("blocked matches left");
+    if (!Fixture.Engine.Table.empty()) State.SkipWithError("blocked matches left");
     Fixture.Send(taRemove, Bs);
-    if (Fixture.Engine.Activations.size() != static_cast<size_t>(PerPattern))
+    if (Fixture.Engine.Table.size() != static_cast<size_t>(PerPattern))
       State.SkipWithError("unblocked match count");
     Fixture.Send(taRemove, As);
-    if (!Fixture.Engine.Activations.empty()) State.SkipWithError("activations left");
+    if (!Fixture.Engine.Table.empty()) State.SkipWithError("activations left");
   }
   ReportPerFact(State, int64_t{PerPattern} * 2 * 2);
 }

@@ -22,14 +22,15 @@ inline IIEValue List(std::vector<IIEValue> Items) {
   return MakeRef<TIEValue>(MakeRef<TValueVector>(std::move(Items)));
 }
 
-/// Expects Body to raise an engine error with exactly Message.
-template <class F>
+/// Expects Body to raise an error of class E (or a descendant) with exactly Message.
+template <class E = Exception, class F>
 void ExpectError(F Body, const std::string& Message) {
   try {
     Body();
     ADD_FAILURE() << "expected error: " << Message;
-  } catch (const Exception& E) {
-    EXPECT_EQ(E.Message(), Message);
+  } catch (const Exception& Error) {
+    EXPECT_NE(dynamic_cast<const E*>(&Error), nullptr) << "an error of another class: " << Error.Message();
+    EXPECT_EQ(Error.Message(), Message);
   }
 }
 

@@ -1,6 +1,8 @@
 // Multifields, singleton vectors, value tables and binding records.
 #include <gtest/gtest.h>
 
+#include "../TestValues.h"
+
 #include "rulecraft/core/Binding.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/SingletonsVector.h"
@@ -9,10 +11,9 @@
 #include "rulecraft/framework/Exception.h"
 
 using namespace rulecraft;
+using namespace rulecraft::testing;
 
 namespace {
-IIEValue Int(int32_t I) { return MakeRef<TIEValue>(I, dtInteger); }
-IIEValue Atom(const char* S) { return MakeRef<TIEValue>(S, dtAtom); }
 
 class TPrinter final : public ISingletonsParser {
  public:
@@ -159,7 +160,7 @@ TEST(Bindings, RecordsCompareAndPrint) {
   EXPECT_TRUE(Copy.Equals(&Element));
 
   TBinding Pattern("x", 1, "items", 2);
-  EXPECT_TRUE(Element.Equals(&Pattern));  // a binding is a record at the same position
+  EXPECT_TRUE(Element.Equals(&Pattern));   // a binding is a record at the same position
   EXPECT_FALSE(Pattern.Equals(&Element));  // but a record is not a binding
   EXPECT_EQ(Pattern.ToString(), "name=x FactIdx=1 SlotIdx=items SubIdx=2");
   TBinding Local("y", Int(4));

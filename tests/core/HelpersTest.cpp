@@ -2,6 +2,8 @@
 // conversions and the small text helpers.
 #include <gtest/gtest.h>
 
+#include "../TestValues.h"
+
 #include "rulecraft/core/Enums.h"
 #include "rulecraft/core/Helpers.h"
 #include "rulecraft/core/IEException.h"
@@ -10,14 +12,12 @@
 #include "rulecraft/framework/Exception.h"
 
 using namespace rulecraft;
+using namespace rulecraft::testing;
 
 namespace {
 IValueVector Values(std::initializer_list<IIEValue> Items) {
   return MakeRef<TValueVector>(std::vector<IIEValue>(Items));
 }
-IIEValue Int(int32_t I) { return MakeRef<TIEValue>(I, dtInteger); }
-IIEValue Str(const char* S) { return MakeRef<TIEValue>(S, dtString); }
-IIEValue Atom(const char* S) { return MakeRef<TIEValue>(S, dtAtom); }
 }  // namespace
 
 TEST(CalculateHash, ShortTextsUseEveryCharacterLongOnesSample) {

@@ -2,6 +2,8 @@
 // ownership of objects, change events and resolution.
 #include <gtest/gtest.h>
 
+#include "../TestValues.h"
+
 #include <cmath>
 #include <limits>
 
@@ -16,27 +18,9 @@
 #include "rulecraft/fuzzyset/FuzzySet.h"
 
 using namespace rulecraft;
+using namespace rulecraft::testing;
 
 namespace {
-
-IIEValue Atom(const std::string& S) { return MakeRef<TIEValue>(S, dtAtom); }
-IIEValue Str(const std::string& S) { return MakeRef<TIEValue>(S, dtString); }
-IIEValue Int(int32_t I) { return MakeRef<TIEValue>(I, dtInteger); }
-IIEValue Flt(double D) { return MakeRef<TIEValue>(D); }
-IIEValue List(std::initializer_list<IIEValue> Items) {
-  return MakeRef<TIEValue>(MakeRef<TValueVector>(std::vector<IIEValue>(Items)));
-}
-
-// Expects Body to raise an engine error with exactly Message.
-template <class F>
-void ExpectError(F Body, const std::string& Message) {
-  try {
-    Body();
-    FAIL() << "expected error: " << Message;
-  } catch (const EIEException& E) {
-    EXPECT_EQ(E.Message(), Message);
-  }
-}
 
 class TFakeFact final : public TFactBase {
  public:
@@ -65,7 +49,9 @@ class TFakeCall final : public TFunCallBase {
   using ICloneable::Assign;
   void Assign(const ICloneableRef&) override {}
   ICloneableRef CloneInterface() const override { return MakeRef<TFakeCall>(); }
-  bool Equals(const ICloneable* Other) const override { return dynamic_cast<const TFakeCall*>(Other) != nullptr; }
+  bool Equals(const ICloneable* Other) const override {
+    return dynamic_cast<const TFakeCall*>(Other) != nullptr;
+  }
   int32_t GetTag() const override { return 0; }
   void SetTag(int32_t) override {}
 };
@@ -147,9 +133,9 @@ TEST(ValueText, EveryKindPrintsItsForm) {
 }
 
 TEST(ValueConstruction, KindMustFitThePayload) {
-  ExpectError([] { TIEValue V("x", dtInteger); }, "Value and type mismatch");
-  ExpectError([] { TIEValue V(1, dtAtom); }, "Value and type mismatch");
-  ExpectError([] { TIEValue V(1, dtFloat); }, "Value and type mismatch");
+  ExpectError<EIEException>([] { TIEValue V("x", dtInteger); }, "Value and type mismatch");
+  ExpectError<EIEException>([] { TIEValue V(1, dtAtom); }, "Value and type mismatch");
+  ExpectError<EIEException>([] { TIEValue V(1, dtFloat); }, "Value and type mismatch");
   EXPECT_EQ(MakeRef<TIEValue>(5, dtDescriptor)->GetDType(), dtDescriptor);
   EXPECT_EQ(MakeRef<TIEValue>()->GetDType(), dtNone);
 }
@@ -159,8 +145,10 @@ TEST(ValueConversion, IntegerFromTextAndFloat) {
   EXPECT_EQ(Atom("-7.9")->GetAsInteger(), -7);
   EXPECT_EQ(Atom("42")->GetAsInteger(), 42);
   EXPECT_EQ(Flt(-3.99)->GetAsInteger(), -3);
-  ExpectError([] { Atom("x")->GetAsInteger(); }, "Not a integer type.  Value (x) is a dtAtom type");
-  ExpectError([] { List({})->GetAsInteger(); }, "Not a integer type.  Value () is a dtList type");
+  ExpectError<EIEException>([] { Atom("x")->GetAsInteger(); },
+                            "Not a integer type.  Value (x) is a dtAtom type");
+  ExpectError<EIEException>([] { List({})->GetAsInteger(); },
+                            "Not a integer type.  Value () is a dtList type");
 }
 
 TEST(ValueConversion, FloatsOutside32BitsWrapAndNonFiniteFail) {
@@ -179,25 +167,34 @@ TEST(ValueConversion, FloatsOutside32BitsWrapAndNonFiniteFail) {
 
 TEST(ValueConversion, NumericAndOtherGetters) {
   EXPECT_EQ(FCNil->GetAsNumeric(), 0.0);
-  ExpectError([] { Atom("")->GetAsNumeric(); }, "Not a numeric type.  Value () is a dtAtom type");
+  ExpectError<EIEException>([] { Atom("")->GetAsNumeric(); },
+                            "Not a numeric type.  Value () is a dtAtom type");
   EXPECT_DOUBLE_EQ(Str("2.5")->GetAsFloat(), 2.5);
   EXPECT_EQ(MakeRef<TIEValue>(3, dtFactId)->GetAsNumeric(), 3.0);
   EXPECT_EQ(Flt(4.0)->GetAsFactId(), 4);
-  ExpectError([] { Atom("a")->GetAsFactId(); }, "Not a fact id type.  Value (a) is a dtAtom type");
+  ExpectError<EIEException>([] { Atom("a")->GetAsFactId(); },
+                            "Not a fact id type.  Value (a) is a dtAtom type");
   EXPECT_EQ(Int(5)->GetAsString(), "5");
   EXPECT_EQ(Flt(5)->GetAsString(), "5.0000");
   EXPECT_EQ(Str("q\"")->GetAsString(), "q\"");
-  ExpectError([] { List({Int(1)})->GetAsString(); }, "Not a string type.  Value (1 ) is a dtList type");
-  ExpectError([] { Int(1)->GetAsDescriptor(); }, "Not a descriptor type.  Value (1) is a dtInteger type");
-  ExpectError([] { Int(1)->GetAsExternalAddress(); },
-              "Not a External Address type.  Value (1) is a dtInteger type");
-  ExpectError([] { Int(1)->GetAsObject(); }, "Not a object type.  Value (1) is a dtInteger type");
-  ExpectError([] { Int(1)->GetAsClass(); }, "Not a class type.  Value (1) is a dtInteger type");
-  ExpectError([] { Int(1)->GetAsFactBase(); }, "Not a fact type.  Value (1) is a dtInteger type");
-  ExpectError([] { Int(1)->GetAsFunCallBase(); }, "Not a function call type.  Value (1) is a dtInteger type");
-  ExpectError([] { Int(1)->GetAsList(); }, "Not a list type.  Value (1) is a dtInteger type");
-  ExpectError([] { Int(1)->GetAsFuzzy(); }, "Not a fuzzy value type.  Value (1) is a dtInteger type");
-  ExpectError([] { Int(1)->GetAsSingletons(); }, "Not a singletons type.  Value (1) is a dtInteger type");
+  ExpectError<EIEException>([] { List({Int(1)})->GetAsString(); },
+                            "Not a string type.  Value (1 ) is a dtList type");
+  ExpectError<EIEException>([] { Int(1)->GetAsDescriptor(); },
+                            "Not a descriptor type.  Value (1) is a dtInteger type");
+  ExpectError<EIEException>([] { Int(1)->GetAsExternalAddress(); },
+                            "Not a External Address type.  Value (1) is a dtInteger type");
+  ExpectError<EIEException>([] { Int(1)->GetAsObject(); },
+                            "Not a object type.  Value (1) is a dtInteger type");
+  ExpectError<EIEException>([] { Int(1)->GetAsClass(); }, "Not a class type.  Value (1) is a dtInteger type");
+  ExpectError<EIEException>([] { Int(1)->GetAsFactBase(); },
+                            "Not a fact type.  Value (1) is a dtInteger type");
+  ExpectError<EIEException>([] { Int(1)->GetAsFunCallBase(); },
+                            "Not a function call type.  Value (1) is a dtInteger type");
+  ExpectError<EIEException>([] { Int(1)->GetAsList(); }, "Not a list type.  Value (1) is a dtInteger type");
+  ExpectError<EIEException>([] { Int(1)->GetAsFuzzy(); },
+                            "Not a fuzzy value type.  Value (1) is a dtInteger type");
+  ExpectError<EIEException>([] { Int(1)->GetAsSingletons(); },
+                            "Not a singletons type.  Value (1) is a dtInteger type");
   TPersistentThing Thing;
   EXPECT_EQ(MakeRef<TIEValue>(&Thing, false)->GetAsExternalAddress(), static_cast<void*>(&Thing));
 }
@@ -231,7 +228,8 @@ TEST(ValueEquality, EqualsStarComparesByThisValuesKind) {
   EXPECT_TRUE(Int(5)->EqualsStar(Str("5")));
   EXPECT_TRUE(Flt(5.0)->EqualsStar(Int(5)));
   EXPECT_FALSE(Flt(5.5)->EqualsStar(Int(5)));
-  ExpectError([] { Int(5)->EqualsStar(Atom("abc")); }, "Not a integer type.  Value (abc) is a dtAtom type");
+  ExpectError<EIEException>([] { Int(5)->EqualsStar(Atom("abc")); },
+                            "Not a integer type.  Value (abc) is a dtAtom type");
   IIEValue Call = MakeRef<TIEValue>(TRef<TFunCallBase>(MakeRef<TFakeCall>()));
   EXPECT_FALSE(Call->EqualsStar(Atom("(answer)")));
 }
@@ -274,7 +272,8 @@ TEST(ValueCopy, InterfaceAssignClonesTheListObjectAssignSharesIt) {
   EXPECT_TRUE(ByInterface->Equals(Source));
   EXPECT_NE(ByInterface->GetAsList().get(), Source->GetAsList().get());
   // The elements were cloned once: an inner list is shared by the cloned element.
-  EXPECT_EQ(ByInterface->GetAsList()->Get(1)->GetAsList().get(), Source->GetAsList()->Get(1)->GetAsList().get());
+  EXPECT_EQ(ByInterface->GetAsList()->Get(1)->GetAsList().get(),
+            Source->GetAsList()->Get(1)->GetAsList().get());
   EXPECT_EQ(ByInterface->GetTag(), 9);
 
   IIEValue ByObject = MakeRef<TIEValue>();
@@ -313,7 +312,8 @@ TEST(ValueOwnership, OwnedObjectsAreClonedAndFreed) {
   {
     IIEValue V = MakeRef<TIEValue>(new TPlainThing, true);
     EXPECT_TRUE(V->IsOwningObject());
-    ExpectError([&] { V->Clone(); }, "Uncloneable value.  Value owned an object of &s class type");
+    ExpectError<EIEException>([&] { V->Clone(); },
+                              "Uncloneable value.  Value owned an object of &s class type");
     V->SetAsInteger(1);
     EXPECT_EQ(TPlainThing::Destroyed, 1);
     EXPECT_FALSE(V->IsOwningObject());
@@ -402,12 +402,12 @@ TEST(ValueResolve, VariablesCallsAndBindingRecords) {
   IIEValue Result;
   MakeRef<TIEValue>("x", dtVariable)->Resolve(&Context, Result);
   EXPECT_EQ(Result.get(), Context.Bindings[0]->GetValue().get());  // the bound object itself
-  ExpectError([&] { MakeRef<TIEValue>("empty", dtVariable)->Resolve(&Context, Result); },
-              "Corrupted Binding, variable not found: empty");
-  ExpectError([&] { MakeRef<TIEValue>("nope", dtMultiVariable)->Resolve(&Context, Result); },
-              "Corrupted Binding, variable not found: nope");
-  ExpectError([&] { MakeRef<TIEValue>("x", dtVariable)->Resolve(nullptr, Result); },
-              "No context found when trying to resolve a dtVariable value");
+  ExpectError<EIEException>([&] { MakeRef<TIEValue>("empty", dtVariable)->Resolve(&Context, Result); },
+                            "Corrupted Binding, variable not found: empty");
+  ExpectError<EIEException>([&] { MakeRef<TIEValue>("nope", dtMultiVariable)->Resolve(&Context, Result); },
+                            "Corrupted Binding, variable not found: nope");
+  ExpectError<EIEException>([&] { MakeRef<TIEValue>("x", dtVariable)->Resolve(nullptr, Result); },
+                            "No context found when trying to resolve a dtVariable value");
 
   MakeRef<TIEValue>(TRef<TFunCallBase>(MakeRef<TFakeCall>()))->Resolve(&Context, Result);
   EXPECT_EQ(Result->GetAsInteger(), 42);
@@ -415,8 +415,8 @@ TEST(ValueResolve, VariablesCallsAndBindingRecords) {
   TBindingInfo Record(2, "items", 1);
   MakeRef<TIEValue>(&Record, false)->Resolve(&Context, Result);
   EXPECT_EQ(Result->GetAsInteger(), 201);
-  ExpectError([&] { MakeRef<TIEValue>(&Record, false)->Resolve(nullptr, Result); },
-              "No context found when trying to resolve a dtObject value");
+  ExpectError<EIEException>([&] { MakeRef<TIEValue>(&Record, false)->Resolve(nullptr, Result); },
+                            "No context found when trying to resolve a dtObject value");
 
   for (IIEValue Self : {Atom("a"), MakeRef<TIEValue>("s", dtSlot), Flt(1)}) {
     Self->Resolve(nullptr, Result);
@@ -439,8 +439,8 @@ TEST(ValueResolve, SingletonsBecomeAFuzzySet) {
   EXPECT_EQ(Set->GetY(0), 1.0);
   // A coordinate that is not a number fails and leaves the set's update bracket closed.
   Points->Add(Atom("high"), Int(1));
-  ExpectError([&] { MakeRef<TIEValue>(Points)->Resolve(&Context, Result); },
-              "Not a numeric type.  Value (high) is a dtAtom type");
+  ExpectError<EIEException>([&] { MakeRef<TIEValue>(Points)->Resolve(&Context, Result); },
+                            "Not a numeric type.  Value (high) is a dtAtom type");
 }
 
 TEST(ValueConstants, SharedConstantsAreKnownByIdentity) {
@@ -451,13 +451,14 @@ TEST(ValueConstants, SharedConstantsAreKnownByIdentity) {
   EXPECT_EQ(FCNilList->GetAsList()->GetValueCount(), 0);
   EXPECT_EQ(FCPI->GetAsFloat(), 3.141592653589793);
   EXPECT_EQ(FCZero->GetAsFloat(), 0.0);
-  for (const IIEValue* C : {&FCTrue, &FCFalse, &FCNil, &FCEmptyString, &FCNilList, &FCCatch, &FCFinally, &FCExcept,
-                            &FCElse, &FCDo, &FCEOF, &FCThen, &FCPI, &FCZero})
+  for (const IIEValue* C : {&FCTrue, &FCFalse, &FCNil, &FCEmptyString, &FCNilList, &FCCatch, &FCFinally,
+                            &FCExcept, &FCElse, &FCDo, &FCEOF, &FCThen, &FCPI, &FCZero})
     EXPECT_TRUE(IsValueConstant(*C));
   EXPECT_FALSE(IsValueConstant(Atom("TRUE")));
   EXPECT_FALSE(IsValueConstant(FCTrue->Clone()));
   EXPECT_FALSE(IsValueConstant(IIEValue()));
   EXPECT_EQ(FCThen->GetAsString() + FCElse->GetAsString() + FCDo->GetAsString(), "thenelsedo");
-  EXPECT_EQ(FCCatch->GetAsString() + FCFinally->GetAsString() + FCExcept->GetAsString() + FCEOF->GetAsString(),
-            "catchfinallyexceptEOF");
+  EXPECT_EQ(
+      FCCatch->GetAsString() + FCFinally->GetAsString() + FCExcept->GetAsString() + FCEOF->GetAsString(),
+      "catchfinallyexceptEOF");
 }

@@ -1,7 +1,9 @@
 // The printed forms of templates and their slots.
 #include <gtest/gtest.h>
 
-#include "TestEngine.h"
+#define RULECRAFT_FAKE_FACTS_ONLY
+#include "../FakeEngine.h"
+#include "../TestValues.h"
 #include "rulecraft/core/ValueVector.h"
 
 using namespace rulecraft;

@@ -2,7 +2,9 @@
 // hash, slot kinds, defaults and their checks, equality and copying.
 #include <gtest/gtest.h>
 
-#include "TestEngine.h"
+#define RULECRAFT_FAKE_FACTS_ONLY
+#include "../FakeEngine.h"
+#include "../TestValues.h"
 #include "rulecraft/core/ValueVector.h"
 
 using namespace rulecraft;
@@ -34,7 +36,8 @@ TEST(FactTemplate, AddingSlotsChecksDefaultsAndKinds) {
   T->AddSlot("age", Int(0));
   T->AddMultiSlot("kids", FCNilList);
   ExpectError([&] { T->AddSlot("kids", Int(1)); }, "Invalid value for existing slot, multislot is not slot");
-  ExpectError([&] { T->AddMultiSlot("age", FCNilList); }, "Invalid value for existing slot, slot is not multislot");
+  ExpectError([&] { T->AddMultiSlot("age", FCNilList); },
+              "Invalid value for existing slot, slot is not multislot");
   T->AddSlot("age", Int(7));  // an existing slot takes the new default
   EXPECT_EQ(T->GetSlot("age")->GetSlotDefault()->GetAsInteger(), 7);
   EXPECT_EQ(T->GetSlotCount(), 2);
@@ -55,7 +58,7 @@ TEST(FactTemplate, NamesRefuseReservedCharacters) {
   }
   EXPECT_EQ(T->GetTemplateName(), "ok");
   T->SetTemplateName("fine-name_2");
-  TTestEngine Engine;
+  TFakeFactEngine Engine;
   IFactTemplate Owned = MakeRef<TFactTemplate>(&Engine, "old");
   Owned->SetTemplateName("new");
   Owned->SetTemplateName("new");
@@ -99,7 +102,8 @@ TEST(FactSlot, ValidityAndReasons) {
   EXPECT_TRUE(X->IsValid(FCNil));
   EXPECT_TRUE(X->IsValid(IIEValue()));
   EXPECT_FALSE(X->IsValid(Atom("abc")));
-  EXPECT_EQ(X->GetInvalidValueString(Atom("abc")), "Not a INTEGER type.  Value (abc) is a dtAtom type for x slot");
+  EXPECT_EQ(X->GetInvalidValueString(Atom("abc")),
+            "Not a INTEGER type.  Value (abc) is a dtAtom type for x slot");
   EXPECT_EQ(X->GetInvalidValueString(Int(1)), "");
   T->AddMultiSlot("xs", FCNilList);
   IFactSlot Xs = T->GetSlot("xs");
@@ -109,7 +113,11 @@ TEST(FactSlot, ValidityAndReasons) {
   EXPECT_EQ(Xs->GetInvalidValueString(List({Int(1), Atom("b")})),
             "Not a INTEGER, LIST, MULTISLOT type.  Value (1 b ) is a dtAtom (b) type for xs slot");
   EXPECT_TRUE(Xs->IsValid(FCNilList));
-  ExpectError([&] { X->SetSlotType({dtFuzzy, dtInteger}); }, "Cannot mix fuzzy type with other primitive types");
+  ExpectError(
+      [&] {
+        X->SetSlotType({dtFuzzy, dtInteger});
+      },
+      "Cannot mix fuzzy type with other primitive types");
   EXPECT_EQ(X->GetSlotType(), TIETypes{dtInteger});
 }
 
@@ -135,7 +143,7 @@ TEST(FactSlot, DefinedTypeDecidesWhenPresent) {
 }
 
 TEST(FactSlot, DefaultsAreClonedCheckedAndReplaced) {
-  TTestEngine Engine;
+  TFakeFactEngine Engine;
   IFactTemplate T = MakeRef<TFactTemplate>(&Engine, "t");
   IIEValue Given = Atom("red");
   T->AddSlot("color", Given);
@@ -219,7 +227,7 @@ TEST(FactTemplate, ParentsClonesAndCopies) {
   EXPECT_EQ(Copy->GetSlotCount(), 2);
   Copy->GetSlot("a")->SetSlotDefault(Int(5));
   EXPECT_EQ(Base->GetSlot("a")->GetSlotDefault()->GetAsInteger(), 1);
-  TTestEngine Engine;
+  TFakeFactEngine Engine;
   IFactTemplate Owned = MakeRef<TFactTemplate>(&Engine, "owned");
   Owned->AddSlot("a", Int(1));
   IFactTemplate EngineCopy = Owned->Clone();
@@ -229,8 +237,8 @@ TEST(FactTemplate, ParentsClonesAndCopies) {
 }
 
 TEST(FactTemplate, FillingFactsWithDefaults) {
-  TTestEngine Engine;
-  Engine.Context.Bindings["*g*"] = std::make_unique<TBinding>("*g*", Int(41));
+  TFakeFactEngine Engine;
+  Engine.Globals.Bindings["*g*"] = std::make_unique<TBinding>("*g*", Int(41));
   IFactTemplate T = MakeRef<TFactTemplate>(&Engine, "t");
   T->AddSlot("fixed", Int(1));
   T->AddSlot("dynamic", MakeRef<TIEValue>("*g*", dtVariable));
@@ -238,7 +246,7 @@ TEST(FactTemplate, FillingFactsWithDefaults) {
   IFact F = T->NewFact();
   EXPECT_EQ(F->GetValue("fixed")->GetAsInteger(), 1);
   EXPECT_EQ(F->GetValue("dynamic")->GetAsInteger(), 41);  // evaluated for the fact
-  Engine.Context.Bindings["*g*"]->SetValue(Int(42));
+  Engine.Globals.Bindings["*g*"]->SetValue(Int(42));
   EXPECT_EQ(T->NewFact()->GetValue("dynamic")->GetAsInteger(), 42);  // anew for every fact
   TFact Orphan;
   ExpectError([&] { T->FillFactWithDefaults(Orphan); }, "Fact Template is missing");

@@ -2,7 +2,10 @@
 // copying, equality and hashing, and text forms.
 #include <gtest/gtest.h>
 
-#include "TestEngine.h"
+#define RULECRAFT_FAKE_FACTS_ONLY
+#include "../FakeEngine.h"
+#include "../TestValues.h"
+#include "rulecraft/core/Helpers.h"
 #include "rulecraft/core/ValueVector.h"
 
 using namespace rulecraft;
@@ -47,7 +50,7 @@ TEST(Fact, ReadingFillsDefaultsLazily) {
 }
 
 TEST(Fact, DynamicChecksConvertCopiesOrRefuse) {
-  TTestEngine Engine;
+  TFakeFactEngine Engine;
   IFactTemplate T = MakeRef<TFactTemplate>(&Engine, "m");
   T->AddSlot("weight", Flt(0));
   T->GetSlot("weight")->SetSlotType({dtFloat});
@@ -76,7 +79,7 @@ TEST(Fact, DynamicChecksConvertCopiesOrRefuse) {
 }
 
 TEST(Fact, FuzzySlotsAreLeftOutOfEquality) {
-  TTestEngine Engine;
+  TFakeFactEngine Engine;
   IFuzzyVariable Temperature = MakeRef<TIFuzzyVariable>("temperature");
   Temperature->SetRange(0, 100);
   IFuzzySet Hot = Temperature->NewFuzzySet("hot");
@@ -125,8 +128,8 @@ TEST(Fact, EqualityAndHashAgree) {
   IFactTemplate O = OrderedTemplate("n");
   IFact N = MakeRef<TFact>(O);
   N->SetValue("__Data", List({Int(1), Str("a\"b")}));
-  const uint32_t Expected =
-      static_cast<uint32_t>(O->GetHashCode()) * 31u + static_cast<uint32_t>(CalculateHash("1 \"a\\\"b\" ", 1));
+  const uint32_t Expected = static_cast<uint32_t>(O->GetHashCode()) * 31u +
+                            static_cast<uint32_t>(CalculateHash("1 \"a\\\"b\" ", 1));
   EXPECT_EQ(N->GetHashCode(), static_cast<int32_t>(Expected));
 }
 
@@ -186,7 +189,7 @@ TEST(Fact, TextForms) {
   N->SetValue("__Data", List({Int(1), Flt(2.5), Atom("x")}));
   EXPECT_EQ(N->GetToString(), "(numbers 1 2.5000 x)");
 
-  TTestEngine Engine;
+  TFakeFactEngine Engine;
   Engine.NextFactId = 12;
   IFact E = PersonTemplate(&Engine)->NewFact();
   E->SetID(3);

@@ -2,7 +2,8 @@
 // resolving facts built by actions, and binding records read from a partial match.
 #include <gtest/gtest.h>
 
-#include "FunctionTestEngine.h"
+#include "../FakeEngine.h"
+#include "../TestValues.h"
 #include "rulecraft/core/Binding.h"
 #include "rulecraft/functions/TokenBase.h"
 
@@ -45,7 +46,7 @@ IFact Item(const IFactTemplate& T, const std::string& Color, std::vector<IIEValu
 }  // namespace
 
 TEST(Context, ScopingAlongTheChain) {
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   TIEContext& Root = Engine.Root;
   Root.AddGlobalBinding("*g*", Int(1));
   auto Child = Root.Push();
@@ -163,7 +164,7 @@ TEST(Context, ChildStartsWithTokenAndFact) {
 }
 
 TEST(Context, ExpandAndFlattenLists) {
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   TIEContext& C = Engine.Root;
   IIEValue Four = Int(4);
   C.AddLocalBinding("x", Four);
@@ -189,7 +190,7 @@ TEST(Context, ExpandAndFlattenLists) {
 }
 
 TEST(Context, ResolveFactKeepsTheActionsListIntact) {
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   Engine.AddUserFunction(Plus());
   TIEContext& C = Engine.Root;
   C.AddLocalBinding("c", Atom("red"));
@@ -224,7 +225,7 @@ TEST(Context, ResolveFactKeepsTheActionsListIntact) {
 }
 
 TEST(Context, ResolveFuzzyFact) {
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   TIEContext& C = Engine.Root;
   IFuzzyVariable Temperature = MakeRef<TIFuzzyVariable>("temperature");
   Temperature->SetRange(0, 100);

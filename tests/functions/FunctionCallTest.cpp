@@ -4,14 +4,15 @@
 
 #include <limits>
 
-#include "FunctionTestEngine.h"
+#include "../FakeEngine.h"
+#include "../TestValues.h"
 #include "rulecraft/core/Helpers.h"
 
 using namespace rulecraft;
 using namespace rulecraft::testing;
 
 TEST(FunctionCall, DispatchByName) {
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   IFunCall Call = NewCall(&Engine, "plus", {Int(1), Int(2)});
   IIEValue Result;
   // Building never looks the name up; executing does, and fails until the function is there.
@@ -47,7 +48,7 @@ TEST(FunctionCall, DispatchByName) {
 }
 
 TEST(FunctionCall, ArgumentCountsAreCheckedBeforeTheFunctionRuns) {
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   TRef<TLambdaFunction> One = Lambda("one", 1, 1);
   One->AddReasoner(&Engine);
   IIEValue Result = Int(9);
@@ -66,7 +67,7 @@ TEST(FunctionCall, ArgumentCountsAreCheckedBeforeTheFunctionRuns) {
 }
 
 TEST(FunctionCall, ArgumentsAreEvaluatedOnlyWhenTheFunctionAsks) {
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   TRef<TLambdaFunction> Counter =
       Lambda("count", 0, 0, [](TFunctionCall&, TIEContext*, IIEValue& R) { R = Int(1); });
   TRef<TLambdaFunction> First = Lambda(
@@ -86,7 +87,7 @@ TEST(FunctionCall, ArgumentsAreEvaluatedOnlyWhenTheFunctionAsks) {
 }
 
 TEST(FunctionCall, HostFunctionComponent) {
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   IIEValue Result;
   IFunCall Call = NewCall(&Engine, "host", {Int(20)});
   {
@@ -120,7 +121,7 @@ TEST(FunctionCall, HostFunctionComponent) {
   TUserFunction Survivor(nullptr);
   Survivor.SetFunctionName("s");
   {
-    TFunctionTestEngine Short;
+    TFakeFunctionEngine Short;
     Survivor.SetEngine(&Short);
     EXPECT_EQ(Survivor.GetFunction()->GetReasonerCount(), 1);
   }
@@ -181,7 +182,7 @@ TEST(FunctionCall, AddArgumentKinds) {
 }
 
 TEST(FunctionCall, EqualityHashAndText) {
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   IFunCall A = NewCall(nullptr, "f", {Int(1)});
   IFunCall B = NewCall(nullptr, "f", {Int(1)});
   IFunCall C = NewCall(nullptr, "f", {Flt(1.0)});
@@ -199,11 +200,12 @@ TEST(FunctionCall, EqualityHashAndText) {
   // Text: stand-alone, or through the engine's printer.
   EXPECT_EQ(NewCall(nullptr, "f", {Str("a b"), Var("x")})->GetToString(), "(f \"a b\" ?x)");
   EXPECT_EQ(NewCall(nullptr, "f")->GetToString(), "(f)");
-  EXPECT_EQ(NewCall(&Engine, "f", {Int(1)})->GetToString(), "engine:(f 1)");
+  EXPECT_EQ(NewCall(&Engine, "f", {Int(1)})->GetToString(), "(f 1)");
+  EXPECT_EQ(Engine.CallPrints, 1);
 }
 
 TEST(FunctionCall, CopiesLookTheirFunctionUpAgain) {
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   TRef<TLambdaFunction> Function = Plus();
   Function->AddReasoner(&Engine);
   IFunCall Original = NewCall(&Engine, "plus", {Int(1), Int(2)});
@@ -232,7 +234,7 @@ TEST(FunctionCall, CopiesLookTheirFunctionUpAgain) {
 }
 
 TEST(FunctionCall, NestingIsBounded) {
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   TRef<TLambdaFunction> Wrap = Lambda("wrap", 0, 1, [](TFunctionCall& Call, TIEContext* C, IIEValue& R) {
     R = Call.GetArgumentCount() ? Arg(Call, 0, C) : Int(0);
   });

@@ -2,7 +2,8 @@
 // engines, engines going away, and the argument syntax text.
 #include <gtest/gtest.h>
 
-#include "FunctionTestEngine.h"
+#include "../FakeEngine.h"
+#include "../TestValues.h"
 #include "rulecraft/core/Helpers.h"
 #include "rulecraft/functions/UserPackage.h"
 
@@ -24,7 +25,7 @@ TEST(UserFunction, CoupledArgumentCounts) {
 }
 
 TEST(UserFunction, RegistrationAndRenaming) {
-  TFunctionTestEngine A, B;
+  TFakeFunctionEngine A, B;
   TRef<TLambdaFunction> F = Lambda("f", 0, 0);
   F->AddReasoner(&A);
   F->AddReasoner(&B);
@@ -65,11 +66,7 @@ TEST(UserFunction, RegistrationAndRenaming) {
 }
 
 TEST(UserPackage, ServesItsEngines) {
-  EXPECT_EQ(TFunctionPackageInfo().Name(pStandard), "pStandard");
-  EXPECT_EQ(TFunctionPackageInfo().Name(pFuzzyLogic), "pFuzzyLogic");
-  EXPECT_EQ(TFunctionPackageInfo().Count(), 9);
-
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   int Creations = 0;
   auto* Package = new TUserPackage(&Engine);  // owned by the engine
   Package->OnCreateFunctions = [&](TObject* Sender) {
@@ -91,7 +88,7 @@ TEST(UserPackage, ServesItsEngines) {
   Package->RemoveReasoner(&Engine);
   EXPECT_TRUE(Engine.Functions.empty());
   EXPECT_EQ(One->GetReasonerCount(), 0);
-  TFunctionTestEngine Other;
+  TFakeFunctionEngine Other;
   Package->SetEngine(&Other);
   EXPECT_EQ(Package->GetEngine(), &Other);
   EXPECT_EQ(Other.Functions.size(), 2u);
@@ -110,7 +107,7 @@ TEST(UserPackage, ServesItsEngines) {
   EXPECT_NE(Engine.GetUserFunction("one").get(), One.get());
   EXPECT_EQ(One->GetReasonerCount(), 0);
   // Changing the engine takes the old one out of the reasoners.
-  TFunctionTestEngine Third;
+  TFakeFunctionEngine Third;
   Package->SetEngine(&Third);
   EXPECT_TRUE(Other.Functions.empty());
   EXPECT_EQ(Third.Functions.size(), 2u);
@@ -124,7 +121,7 @@ TEST(UserPackage, EnginesAndPackagesGoingAway) {
   IUserFunction F = Lambda("f", 0, 0);
   Package.GetFunctions().Add(F);
   {
-    TFunctionTestEngine Short;
+    TFakeFunctionEngine Short;
     Package.SetEngine(&Short);
     EXPECT_EQ(F->GetReasonerCount(), 1);
   }
@@ -133,7 +130,7 @@ TEST(UserPackage, EnginesAndPackagesGoingAway) {
   EXPECT_EQ(F->GetReasonerCount(), 0);
 
   // A package destroyed takes its functions out of the engines it serves.
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
   {
     TUserPackage Temporary(nullptr);
     Temporary.AddReasoner(&Engine);
@@ -143,7 +140,7 @@ TEST(UserPackage, EnginesAndPackagesGoingAway) {
   EXPECT_TRUE(Engine.Functions.empty());
 
   // An engine frees the packages it owns.
-  auto* Owner = new TFunctionTestEngine();
+  auto* Owner = new TFakeFunctionEngine();
   auto* Owned = CreatePackage<TUserPackage>(Owner);
   Owned->GetFunctions().Add(F);
   EXPECT_TRUE(Owner->ContainsUserFunction("f"));

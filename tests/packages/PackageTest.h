@@ -1,6 +1,6 @@
 #pragma once
 // Shared by the package tests: an engine double serving the built-in packages, calls run by name, checks of
-// result kinds and of arithmetic errors, and the check of a package's table.
+// result kinds, and the check of what a package offers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "../functions/FunctionTestEngine.h"
+#include "../FakeEngine.h"
+#include "../TestValues.h"
+#include "rulecraft/framework/Convert.h"
 #include "rulecraft/framework/Exception.h"
+#include "rulecraft/functions/InterpretedFunction.h"
 #include "rulecraft/functions/UserPackage.h"
 
 namespace rulecraft::testing {
@@ -19,7 +22,7 @@ namespace rulecraft::testing {
 /// An engine double with packages installed; Run executes a call by name in the root context.
 class PackageTest : public ::testing::Test {
  protected:
-  TFunctionTestEngine Engine;
+  TFakeFunctionEngine Engine;
 
   template <class T>
   T* Install() {
@@ -76,51 +79,46 @@ inline ::testing::AssertionResult IsText(const IIEValue& Value, TIEType Kind, co
   return ::testing::AssertionSuccess();
 }
 
-/// Expects Body to raise an arithmetic error (EMathError) with exactly Message.
-template <class F>
-void ExpectMathError(F Body, const std::string& Message) {
-  try {
-    Body();
-    ADD_FAILURE() << "expected arithmetic error: " << Message;
-  } catch (const EMathError& E) {
-    EXPECT_EQ(E.Message(), Message);
-  } catch (const Exception& E) {
-    ADD_FAILURE() << "expected arithmetic error \"" << Message << "\", got \"" << E.Message() << "\"";
-  }
-}
-
 inline const std::string InvalidOp = "Invalid floating point operation";
 inline const std::string ZeroDivide = "Floating point division by zero";
 inline const std::string Overflow = "Floating point overflow";
 
-/// One row of a package table.
+/// A function a package offers: its name, argument counts and argument text.
 struct TTableRow {
   std::string Name;
-  std::string Class;
   int32_t Min;
   int32_t Max;
   std::string ArgumentText;
 };
 
-/// The package holds exactly the rows, in order, each function registered with Engine under its name and
-/// its class re-creatable by name into an equal function.
-inline void ExpectTable(const TUserPackage& Package, TFunctionTestEngine& Engine,
+/// The package offers exactly the rows' functions, each one callable through Engine by its name, refusing
+/// one argument too few or too many with the user's message, showing a help block with its syntax, and
+/// copied through its registered class into an equal function (as an engine copy does).
+inline void ExpectTable(const TUserPackage& Package, TFakeFunctionEngine& Engine,
                         const std::vector<TTableRow>& Rows) {
-  ASSERT_EQ(Package.GetFunctions().Count(), static_cast<int32_t>(Rows.size()));
-  for (size_t I = 0; I < Rows.size(); ++I) {
-    const TTableRow& Row = Rows[I];
+  EXPECT_EQ(Package.GetFunctions().Count(), static_cast<int32_t>(Rows.size()));
+  auto Call = [&](const std::string& Name, int32_t Count) {
+    IIEValue Result;
+    NewCall(&Engine, Name, std::vector<IIEValue>(Count, MakeRef<TIEValue>(0, dtInteger)))
+        ->Execute(&Engine.Root, Result);
+  };
+  for (const TTableRow& Row : Rows) {
     SCOPED_TRACE(Row.Name);
-    const IUserFunction& F = Package.GetFunctions().Get(static_cast<int32_t>(I));
-    EXPECT_EQ(F->GetFunctionName(), Row.Name);
-    EXPECT_EQ(F->ClassName(), Row.Class);
+    const IUserFunction F = Engine.GetUserFunction(Row.Name);
+    ASSERT_TRUE(F);
+    EXPECT_EQ(Package.GetFunctions().Get(Package.IndexOf(Row.Name)).get(), F.get());
     EXPECT_EQ(F->GetMinArgumentCount(), Row.Min);
     EXPECT_EQ(F->GetMaxArgumentCount(), Row.Max);
+    if (Row.Min > 0) ExpectError([&] { Call(Row.Name, Row.Min - 1); }, "Too few arguments for " + Row.Name);
+    if (Row.Max < 100)
+      ExpectError([&] { Call(Row.Name, Row.Max + 1); }, "Too many arguments for " + Row.Name);
     EXPECT_EQ(F->GetArgumentString(), Row.ArgumentText);
+    const std::string Syntax = Trim(Row.ArgumentText).empty() ? "" : " " + Trim(Row.ArgumentText);
+    const std::string Head =
+        ";; " + Row.Name + " function\r\n     syntax: (" + Row.Name + Syntax + ")\r\n     ";
+    EXPECT_EQ(PrettyPrintUserFunction(*F).substr(0, Head.size()), Head);
     EXPECT_FALSE(F->GetComment().empty());
-    EXPECT_EQ(Engine.GetUserFunction(Row.Name).get(), F.get());
-    EXPECT_EQ(Package.IndexOf(Row.Name), static_cast<int32_t>(I));
-    // Re-created from its registered class name, a function is the same function again.
-    TClass Class = GetClass(Row.Class);
+    TClass Class = GetClass(F->ClassName());
     ASSERT_NE(Class, nullptr);
     std::unique_ptr<TObject> Object(Class->Create(nullptr));
     auto* Copy = dynamic_cast<TIEUserFunction*>(Object.get());
@@ -130,6 +128,11 @@ inline void ExpectTable(const TUserPackage& Package, TFunctionTestEngine& Engine
     EXPECT_EQ(Copy->GetComment(), F->GetComment());
     EXPECT_EQ(Copy->GetArgumentString(), Row.ArgumentText);
   }
+}
+
+/// The help block the engine shows for a function: its name, syntax and help text.
+inline std::string Help(TFakeFunctionEngine& Engine, const std::string& Name) {
+  return PrettyPrintUserFunction(*Engine.GetUserFunction(Name));
 }
 
 }  // namespace rulecraft::testing

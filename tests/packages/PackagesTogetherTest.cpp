@@ -35,7 +35,7 @@ TEST_F(PackagesTogetherTest, OneEngineServesEveryPackage) {
   Math->RemoveReasoner(&Engine);
   EXPECT_FALSE(Engine.ContainsUserFunction("+"));
   EXPECT_EQ(Engine.Functions.size(), 13u + 9u + 37u);
-  TFunctionTestEngine Other;
+  TFakeFunctionEngine Other;
   Math->SetEngine(&Other);
   EXPECT_TRUE(Other.ContainsUserFunction("PI"));
   // Reset recreates the functions in table order.
@@ -53,7 +53,7 @@ TEST(Packages, AreKnownByClassName) {
     SCOPED_TRACE(Name);
     TClass Class = GetClass(Name);
     ASSERT_NE(Class, nullptr);
-    TFunctionTestEngine Engine;
+    TFakeFunctionEngine Engine;
     // Created by name with the engine as owner, a package serves it once it creates its functions.
     auto* Package = dynamic_cast<TUserPackage*>(Class->Create(&Engine));
     ASSERT_NE(Package, nullptr);

@@ -1,5 +1,5 @@
-// The predicate package: its table, the type predicates on evaluated arguments, parity through the integer
-// reading, get-type, and the help texts the type predicates build from their kind sets.
+// The predicate package: its functions and help, the type predicates on evaluated arguments, parity through
+// the integer reading, get-type, and the help texts the type predicates build from their kind sets.
 #include "rulecraft/packages/PredicatePackage.h"
 
 #include <gtest/gtest.h>
@@ -27,22 +27,20 @@ class PredicatePackageTest : public PackageTest {
   TPredicatePackage* Package = nullptr;
 };
 
-TEST_F(PredicatePackageTest, Table) {
+TEST_F(PredicatePackageTest, FunctionsAreCallableByNameWithTheirHelp) {
   std::vector<TTableRow> Rows = {
-      {"evenp", "TEvenPFunction", 1, 1, " <numeric-expression>"},
-      {"oddp", "TOddPFunction", 1, 1, " <numeric-expression>"},
-      {"get-type", "TGetValueTypeFunction", 1, 1, " <expression> "},
+      {"evenp", 1, 1, " <numeric-expression>"},
+      {"oddp", 1, 1, " <numeric-expression>"},
+      {"get-type", 1, 1, " <expression> "},
   };
   for (const char* Name : {"lexemep", "numberp", "floatp", "fuzzyp", "integerp", "stringp", "symbolp",
                            "multifieldp", "external-addressp", "objectp"})
-    Rows.push_back({Name, "TVerifyTypePFunction", 1, 1, " <expression>"});
+    Rows.push_back({Name, 1, 1, " <expression>"});
   ExpectTable(*Package, Engine, Rows);
-  auto Comment = [&](const char* Name) {
-    return Package->GetFunctions().Get(Package->IndexOf(Name))->GetComment();
-  };
-  EXPECT_EQ(Comment("evenp"), "Returns TRUE if the argument is an even integer, FALSE otherwise");
-  EXPECT_EQ(Comment("oddp"), "Returns TRUE if the argument is an odd integer, FALSE otherwise");
-  EXPECT_EQ(Comment("get-type"), "Returns the type of the argument");
+  auto Comment = [&](const char* Name) { return Engine.GetUserFunction(Name)->GetComment(); };
+  EXPECT_EQ(Help(Engine, "evenp"),
+            ";; evenp function\r\n     syntax: (evenp <numeric-expression>)\r\n"
+            "     Returns TRUE if the argument is an even integer, FALSE otherwise");
   EXPECT_EQ(
       Comment("lexemep"),
       "Returns TRUE if the argument is of the following type(s): Atom, String.  If the argument is any other "
@@ -55,9 +53,6 @@ TEST_F(PredicatePackageTest, Table) {
       Comment("external-addressp"),
       "Returns TRUE if the argument is of the following type(s): ExternalAddress.  If the argument is any "
       "other type, FALSE is returned");
-
-  ExpectError([&] { Run("evenp"); }, "Too few arguments for evenp");
-  ExpectError([&] { Run("numberp", {Int(1), Int(2)}); }, "Too many arguments for numberp");
 }
 
 TEST_F(PredicatePackageTest, TypePredicatesTestTheEvaluatedKind) {

@@ -12,7 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "RuleTestEngine.h"
+#include "../FakeRuleEngine.h"
+#include "../TestValues.h"
 #include "rulecraft/framework/Exception.h"
 #include "rulecraft/rete/Activation.h"
 #include "rulecraft/rete/Agenda.h"
@@ -63,7 +64,7 @@ class TAgendaTest : public ::testing::Test {
     return Result;
   }
 
-  TRuleTestEngine Engine;
+  TFakeRuleEngine Engine;
   IFactTemplate Order;
   IReteToken Token;
   std::map<int32_t, TRule*> Rules;

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "RuleTestEngine.h"
+#include "../FakeRuleEngine.h"
+#include "../TestValues.h"
 #include "rulecraft/framework/TreeNodes.h"
 #include "rulecraft/fuzzyset/FuzzySet.h"
 #include "rulecraft/rete/ReteNetwork.h"
@@ -55,7 +56,7 @@ class TProbeFunction final : public TIEUserFunction {
  protected:
   void Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) override {
     if (Context->GetReturn()) ++*FStalePending;
-    Result = ResolvedArgument(FunCall, 0, Context);
+    Result = Arg(FunCall, 0, Context);
     Context->SetReturnValue(Result);
   }
 
@@ -160,7 +161,7 @@ class TReteNetworkTest : public ::testing::Test {
     return Found;
   }
 
-  TRuleTestEngine Engine;
+  TFakeRuleEngine Engine;
   TReteNetwork* Net = nullptr;
   IFactTemplate Order, Customer, Blocked, Person, Bag, Stop;
 };
@@ -222,7 +223,7 @@ TEST_F(TReteNetworkTest, JoinsAreSharedWhenFedAlikeButNegatedJoinsAndTestNodesNe
     std::vector<std::unique_ptr<TIEPattern>> Patterns;
     Patterns.push_back(P(Order, {{"id", Var("o")}}));
     auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
-    Test->AddTest(SDefaultSlotName, CallValue(Call(&Engine, ">", {Var("o"), Int(5)})), NoSubIndex, false,
+    Test->AddTest(SDefaultSlotName, CallValue(NewCall(&Engine, ">", {Var("o"), Int(5)})), NoSubIndex, false,
                   true);
     Patterns.push_back(std::move(Test));
     return AddRule(Name, std::move(Patterns));
@@ -342,15 +343,15 @@ TEST_F(TReteNetworkTest, CompilationErrorsNameTheVariableAndLeaveTheNetworkAsItW
   // A call reading a variable nobody binds.
   std::vector<std::unique_ptr<TIEPattern>> Unknown;
   Unknown.push_back(P(Order, {{"id", Var("o")}}));
-  Unknown.back()->AddTest("id", CallValue(Call(&Engine, ">", {Var("o"), Var("zz")})), NoSubIndex, false,
+  Unknown.back()->AddTest("id", CallValue(NewCall(&Engine, ">", {Var("o"), Var("zz")})), NoSubIndex, false,
                           true);
   TRule* Bad = NewRule("bad", std::move(Unknown));
   ExpectError([&] { Net->AddRule(Bad); }, "Unknown variable name: zz");
   EXPECT_FALSE(Net->IsCompiled(Bad));
   EXPECT_EQ(Net->GetNodeCount(), Nodes);
   // Calls are walked no deeper than they may nest when they run.
-  IFunCall Deep = Call(&Engine, "not", {Var("o")});
-  for (int I = 0; I < 2100; ++I) Deep = Call(&Engine, "not", {CallValue(Deep)});
+  IFunCall Deep = NewCall(&Engine, "not", {Var("o")});
+  for (int I = 0; I < 2100; ++I) Deep = NewCall(&Engine, "not", {CallValue(Deep)});
   ExpectError([&] { Net->Evaluate(*Deep, Bad); }, "Maximum nesting depth of 2000 exceeded in not");
 
   // A variable whose binding went missing.
@@ -370,8 +371,9 @@ TEST_F(TReteNetworkTest, GlobalVariablesInPatternCallsAreLeftToBeReadWhenMatchin
   Engine.GetContext()->AddGlobalBinding("*limit*", Int(3));
   TRule* Rule = AddRule(
       "limit",
-      Ps(P(Order, {{"id", Var("o")}, {"id", CallValue(Call(&Engine, ">", {Var("o"), Var("*limit*")}))}})));
-  const IFunCall Original = Call(&Engine, "not", {CallValue(Call(&Engine, ">", {Var("o"), Var("*limit*")}))});
+      Ps(P(Order, {{"id", Var("o")}, {"id", CallValue(NewCall(&Engine, ">", {Var("o"), Var("*limit*")}))}})));
+  const IFunCall Original =
+      NewCall(&Engine, "not", {CallValue(NewCall(&Engine, ">", {Var("o"), Var("*limit*")}))});
   const IFunCall Prepared = Net->Evaluate(*Original, Rule)->GetArgument(0)->GetAsFunCall();
   EXPECT_EQ(Prepared->GetArgument(0)->GetToString(), "<TBindingInfo: FactIdx=0 SlotIdx=id>");
   EXPECT_EQ(Prepared->GetArgument(1)->GetDType(), dtVariable);
@@ -420,8 +422,8 @@ TEST_F(TReteNetworkTest, ACallTestReadingTwoPatternsBecomesAJoinTestAndASingleOn
   Lhs.push_back(P(Customer, {{"name", Var("n")}}));
   Lhs.push_back(P(Person, {{"age", Var("a")}}));
   // (person (age ?a&:(> ?a ?o)&:(> ?a 17)))
-  Lhs.back()->AddTest("age", CallValue(Call(&Engine, ">", {Var("a"), Var("o")})), NoSubIndex, false, true);
-  Lhs.back()->AddTest("age", CallValue(Call(&Engine, ">", {Var("a"), Int(17)})), NoSubIndex, false, true);
+  Lhs.back()->AddTest("age", CallValue(NewCall(&Engine, ">", {Var("a"), Var("o")})), NoSubIndex, false, true);
+  Lhs.back()->AddTest("age", CallValue(NewCall(&Engine, ">", {Var("a"), Int(17)})), NoSubIndex, false, true);
   TRule* Rule = AddRule("calls", std::move(Lhs));
   const auto Joins = NodesOf<TJoinNode>(Rule);
   ASSERT_EQ(Joins.size(), 2u);
@@ -441,11 +443,11 @@ TEST_F(TReteNetworkTest, ACallTestReadingTwoPatternsBecomesAJoinTestAndASingleOn
   // Two rules never share a node holding a call.
   std::vector<std::unique_ptr<TIEPattern>> Again;
   Again.push_back(P(Order, {{"id", Var("o")}}));
-  Again.back()->AddTest("id", CallValue(Call(&Engine, ">", {Var("o"), Int(1)})), NoSubIndex, false, true);
+  Again.back()->AddTest("id", CallValue(NewCall(&Engine, ">", {Var("o"), Int(1)})), NoSubIndex, false, true);
   TRule* A = AddRule("a", std::move(Again));
   std::vector<std::unique_ptr<TIEPattern>> Same;
   Same.push_back(P(Order, {{"id", Var("o")}}));
-  Same.back()->AddTest("id", CallValue(Call(&Engine, ">", {Var("o"), Int(1)})), NoSubIndex, false, true);
+  Same.back()->AddTest("id", CallValue(NewCall(&Engine, ">", {Var("o"), Int(1)})), NoSubIndex, false, true);
   TRule* B = AddRule("b", std::move(Same));
   EXPECT_EQ(Net->GetRuleTrace(A), "a: =1+1+t");
   EXPECT_EQ(Net->GetRuleTrace(B), "b: =1+1+t");
@@ -456,10 +458,12 @@ TEST_F(TReteNetworkTest, ATestElementFiltersPartialMatchesAndKeepsLaterPositions
   std::vector<std::unique_ptr<TIEPattern>> Lhs;
   Lhs.push_back(P(Order, {{"id", Var("o")}}));
   auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
-  Test->AddTest(SDefaultSlotName, CallValue(Call(&Engine, ">", {Var("o"), Int(5)})), NoSubIndex, false, true);
+  Test->AddTest(SDefaultSlotName, CallValue(NewCall(&Engine, ">", {Var("o"), Int(5)})), NoSubIndex, false,
+                true);
   Lhs.push_back(std::move(Test));
   Lhs.push_back(P(Customer, {{"id", Var("c")}}));
-  Lhs.back()->AddTest("id", CallValue(Call(&Engine, "neq", {Var("c"), Var("o")})), NoSubIndex, false, true);
+  Lhs.back()->AddTest("id", CallValue(NewCall(&Engine, "neq", {Var("c"), Var("o")})), NoSubIndex, false,
+                      true);
   TRule* Rule = AddRule("tested", std::move(Lhs));
   EXPECT_EQ(Net->GetRuleTrace(Rule), "tested: +1+1+1+2+2+t");
   Assert(Order, {{"id", Int(3)}});
@@ -483,14 +487,15 @@ TEST_F(TReteNetworkTest, CallJoinTestsSeeTheirOwnPairWhateverTheNodesBelowDid) {
   Lhs.push_back(P(Order, {{"id", Var("o")}, {"customer", Var("c")}}));
   Lhs.push_back(P(Customer, {{"id", Var("i")}}));
   Lhs.back()->AddTest(
-      "id", CallValue(Call(&Engine, "probe", {CallValue(Call(&Engine, "eq", {Var("i"), Var("c")}))})),
+      "id", CallValue(NewCall(&Engine, "probe", {CallValue(NewCall(&Engine, "eq", {Var("i"), Var("c")}))})),
       NoSubIndex, false, true);
   Lhs.push_back(P(Person, {{"name", Var("p")}, {"nick", Var("k")}}));
   Lhs.back()->AddTest(
-      "name", CallValue(Call(&Engine, "probe", {CallValue(Call(&Engine, "eq", {Var("p"), Var("c")}))})),
+      "name", CallValue(NewCall(&Engine, "probe", {CallValue(NewCall(&Engine, "eq", {Var("p"), Var("c")}))})),
       NoSubIndex, false, true);
   Lhs.back()->AddTest(
-      "nick", CallValue(Call(&Engine, "probe", {CallValue(Call(&Engine, "neq", {Var("k"), Var("o")}))})),
+      "nick",
+      CallValue(NewCall(&Engine, "probe", {CallValue(NewCall(&Engine, "neq", {Var("k"), Var("o")}))})),
       NoSubIndex, false, true);
   TRule* Rule = AddRule("pairs", std::move(Lhs));
   const auto Joins = NodesOf<TJoinNode>(Rule);
@@ -815,7 +820,7 @@ TEST_F(TReteNetworkTest, ALeftTokenWithoutPartnerAsksForABackwardChainingGoal) {
   std::vector<std::unique_ptr<TIEPattern>> Calls;
   Calls.push_back(P(Order, {{"customer", Var("c")}}));
   Calls.push_back(P(Person, {{"name", Var("c")}, {"age", Var("a")}}));
-  Calls.back()->AddTest("age", CallValue(Call(&Engine, ">", {Var("a"), Int(3)})), NoSubIndex, false, true);
+  Calls.back()->AddTest("age", CallValue(NewCall(&Engine, ">", {Var("a"), Int(3)})), NoSubIndex, false, true);
   TRule* Bad = NewRule("bad", std::move(Calls));
   ExpectError([&] { Net->AddRule(Bad); }, "Cannot use Function calls in backchained patterns: person");
   // An explicit pattern asks for nothing.
@@ -1004,13 +1009,13 @@ TEST_F(TReteNetworkTest, ExistsJoinsEachMatchOnlyWithTheBlockersOfItsOwnPartialM
 TEST_F(TReteNetworkTest, ARemovalWithdrawsWhatItsAdditionMadeWhateverCallsAnswerNow) {
   Engine.GetContext()->AddGlobalBinding("*min*", Int(0));
   auto Above = [&](const std::string& Variable) {
-    return CallValue(Call(&Engine, ">", {Var(Variable), Var("*min*")}));
+    return CallValue(NewCall(&Engine, ">", {Var(Variable), Var("*min*")}));
   };
   // A call in a one-input node, a call in a join, a call in a test element and a call in a negated join.
   AddRule("node", Ps(P(Order, {{"id", Var("o")}, {"id", Above("o")}})));
-  AddRule("join",
-          Ps(P(Order, {{"id", Var("o")}}),
-             P(Customer, {{"id", Var("i")}, {"id", CallValue(Call(&Engine, ">", {Var("i"), Var("o")}))}})));
+  AddRule("join", Ps(P(Order, {{"id", Var("o")}}),
+                     P(Customer,
+                       {{"id", Var("i")}, {"id", CallValue(NewCall(&Engine, ">", {Var("i"), Var("o")}))}})));
   auto WithTest = NewRule("test", Ps(P(Order, {{"id", Var("o")}})));
   auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
   Test->AddTest(SDefaultSlotName, Above("o"), NoSubIndex, false, true);
@@ -1034,10 +1039,10 @@ TEST_F(TReteNetworkTest, ARemovalWithdrawsWhatItsAdditionMadeWhateverCallsAnswer
 
 TEST_F(TReteNetworkTest, ANegatedJoinUnblocksOnlyWhatTheRemovedFactBlocked) {
   Engine.GetContext()->AddGlobalBinding("*min*", Int(10));
-  AddRule(
-      "free",
-      Ps(P(Order, {{"id", Var("o")}}),
-         P(Blocked, {{"id", Var("b")}, {"id", CallValue(Call(&Engine, ">", {Var("b"), Var("*min*")}))}}, 1)));
+  AddRule("free",
+          Ps(P(Order, {{"id", Var("o")}}),
+             P(Blocked,
+               {{"id", Var("b")}, {"id", CallValue(NewCall(&Engine, ">", {Var("b"), Var("*min*")}))}}, 1)));
   Assert(Order, {{"id", Int(1)}});
   IFact Small = Assert(Blocked, {{"id", Int(5)}});  // below the minimum: blocks nothing
   EXPECT_EQ(Agenda(), (Lines{"free: f-1"}));
@@ -1083,10 +1088,10 @@ TEST_F(TReteNetworkTest, AVariableOfANegatedPatternCannotBeUsedOutsideIt) {
   TRule* InCall = NewRule(
       "in-call",
       Ps(P(Order, {}), P(Blocked, {{"id", Var("c")}}, 2),
-         P(Customer, {{"id", Var("i")}, {"id", CallValue(Call(&Engine, ">", {Var("i"), Var("c")}))}})));
+         P(Customer, {{"id", Var("i")}, {"id", CallValue(NewCall(&Engine, ">", {Var("i"), Var("c")}))}})));
   ExpectError([&] { Net->AddRule(InCall); }, Message);
   TRule* InAction = NewRule("in-action", Ps(P(Order, {}), P(Blocked, {{"id", Var("c")}}, 1)));
-  InAction->AddAction(Call(&Engine, "not", {Var("c")}));
+  InAction->AddAction(NewCall(&Engine, "not", {Var("c")}));
   ExpectError([&] { Net->AddRule(InAction); }, Message);
   // Inside its own pattern the variable is fine.
   TRule* Own = AddRule("own", Ps(P(Order, {}), P(Person, {{"name", Var("c")}, {"nick", Var("c")}}, 1)));
@@ -1096,9 +1101,10 @@ TEST_F(TReteNetworkTest, AVariableOfANegatedPatternCannotBeUsedOutsideIt) {
 
 TEST_F(TReteNetworkTest, ACallReadingALaterPatternIsTestedAtThatPatternsJoin) {
   // (order (id ?o&:(> ?o ?n))) (customer (id ?n)): the call waits for the customer.
-  TRule* Rule = AddRule(
-      "bigger", Ps(P(Order, {{"id", Var("o")}, {"id", CallValue(Call(&Engine, ">", {Var("o"), Var("n")}))}}),
-                   P(Customer, {{"id", Var("n")}})));
+  TRule* Rule =
+      AddRule("bigger",
+              Ps(P(Order, {{"id", Var("o")}, {"id", CallValue(NewCall(&Engine, ">", {Var("o"), Var("n")}))}}),
+                 P(Customer, {{"id", Var("n")}})));
   const auto Joins = NodesOf<TJoinNode>(Rule);
   ASSERT_EQ(Joins.size(), 1u);
   EXPECT_EQ(Joins[0]->GetTestCount(), 1);
@@ -1110,7 +1116,7 @@ TEST_F(TReteNetworkTest, ACallReadingALaterPatternIsTestedAtThatPatternsJoin) {
   // A test element reading a later pattern waits for it too; an earlier one stays where it is written.
   auto Deferred = NewRule("deferred", Ps(P(Order, {{"id", Var("o")}})));
   auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
-  Test->AddTest(SDefaultSlotName, CallValue(Call(&Engine, ">", {Var("n"), Var("o")})), NoSubIndex, false,
+  Test->AddTest(SDefaultSlotName, CallValue(NewCall(&Engine, ">", {Var("n"), Var("o")})), NoSubIndex, false,
                 true);
   Deferred->AppendPattern(std::move(Test));
   Deferred->AppendPattern(P(Customer, {{"id", Var("n")}}));
@@ -1122,7 +1128,7 @@ TEST_F(TReteNetworkTest, ACallReadingALaterPatternIsTestedAtThatPatternsJoin) {
   TRule* Negated = NewRule(
       "negated",
       Ps(P(Order, {}),
-         P(Blocked, {{"id", Var("b")}, {"id", CallValue(Call(&Engine, ">", {Var("b"), Var("n")}))}}, 1),
+         P(Blocked, {{"id", Var("b")}, {"id", CallValue(NewCall(&Engine, ">", {Var("b"), Var("n")}))}}, 1),
          P(Customer, {{"id", Var("n")}})));
   ExpectError([&] { Net->AddRule(Negated); },
               "Variable ?n is used in a negated pattern before the pattern that binds it");

@@ -2,7 +2,8 @@
 // goal patterns, salience, names, firing actions against a token, copying and the printed form.
 #include <gtest/gtest.h>
 
-#include "RuleTestEngine.h"
+#include "../FakeRuleEngine.h"
+#include "../TestValues.h"
 
 using namespace rulecraft;
 using namespace rulecraft::testing;
@@ -21,8 +22,8 @@ class TRuleTest : public ::testing::Test {
     Stop->AddMultiSlot("__Data", FCNilList);
   }
 
-  std::unique_ptr<TIEPattern> PersonPattern(std::vector<std::pair<std::string, IIEValue>> Tests, int32_t Negated = 0,
-                                            bool NegatedTests = false) {
+  std::unique_ptr<TIEPattern> PersonPattern(std::vector<std::pair<std::string, IIEValue>> Tests,
+                                            int32_t Negated = 0, bool NegatedTests = false) {
     auto Pattern = std::make_unique<TIEPattern>(&Engine, "person", Person, Negated);
     for (auto& [Slot, Value] : Tests) Pattern->AddTest(Slot, Value, NoSubIndex, NegatedTests, true);
     return Pattern;
@@ -43,7 +44,7 @@ class TRuleTest : public ::testing::Test {
     return Fact;
   }
 
-  TRuleTestEngine Engine;
+  TFakeRuleEngine Engine;
   IFactTemplate Person;
   IFactTemplate Stop;
 };
@@ -55,7 +56,7 @@ class TRecordFunction final : public TIEUserFunction {
 
  protected:
   void Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) override {
-    FLog->push_back(ResolvedArgument(FunCall, 0, Context)->GetToString());
+    FLog->push_back(Arg(FunCall, 0, Context)->GetToString());
     Result = FCTrue;
   }
 
@@ -70,7 +71,8 @@ TEST_F(TRuleTest, NewRulesTakeIdentifierAndNameFromTheEngine) {
   TRule* B = new TRule(&Engine);
   EXPECT_EQ(A->GetRuleName(), "Rule_" + std::to_string(A->GetRuleId()));
   EXPECT_EQ(B->GetRuleId(), A->GetRuleId() + 1);
-  ExpectError([&] { A->SetRuleName("bad name"); }, "Invalid name: bad name, the character \" \" is not allowed");
+  ExpectError([&] { A->SetRuleName("bad name"); },
+              "Invalid name: bad name, the character \" \" is not allowed");
   TRule Orphan(nullptr);
   ExpectError([&] { Orphan.AppendPattern(PersonPattern({})); }, "Unknown/Undefined Inference Engine");
 }
@@ -104,8 +106,11 @@ TEST_F(TRuleTest, VariablesAreBoundWhereTheyFirstAppear) {
 
 TEST_F(TRuleTest, NegatedFirstUseIsRefusedInPositivePatterns) {
   TRule* Rule = NewRule("r");
-  ExpectError([&] { Rule->AppendPattern(PersonPattern({{"name", Var("x")}}, 0, true)); },
-              "First Use of Variable is negated, variable name is x");
+  ExpectError(
+      [&] {
+        Rule->AppendPattern(PersonPattern({{"name", Var("x")}}, 0, true));
+      },
+      "First Use of Variable is negated, variable name is x");
   EXPECT_EQ(Rule->GetPatternCount(), 0);  // the refused pattern is not kept
   // Inside a negated pattern a variable may be first used in a not-equals test.
   Rule->AppendPattern(PersonPattern({{"name", Var("y")}}));
@@ -134,10 +139,14 @@ TEST_F(TRuleTest, PlaceholdersOfNegatedPatternsGetNamesOfTheirOwn) {
   Rule->AppendPattern(PersonPattern({{"name", Var("n")}}));
   Rule->AppendPattern(PersonPattern({{"name", Var("_blank_1")}}, 1));
   Rule->AppendPattern(PersonPattern({{"name", Var("_blank_1")}}, 1));
-  const std::string First = Rule->GetPattern(1)->GetSlotTest(Rule->GetPattern(1)->IndexOfSlotName("name"), 0)
-                                ->GetSlotValue()->GetAsString();
-  const std::string Second = Rule->GetPattern(2)->GetSlotTest(Rule->GetPattern(2)->IndexOfSlotName("name"), 0)
-                                 ->GetSlotValue()->GetAsString();
+  const std::string First = Rule->GetPattern(1)
+                                ->GetSlotTest(Rule->GetPattern(1)->IndexOfSlotName("name"), 0)
+                                ->GetSlotValue()
+                                ->GetAsString();
+  const std::string Second = Rule->GetPattern(2)
+                                 ->GetSlotTest(Rule->GetPattern(2)->IndexOfSlotName("name"), 0)
+                                 ->GetSlotValue()
+                                 ->GetAsString();
   EXPECT_NE(First, Second);
   EXPECT_EQ(First, "_2__blank_1");
   EXPECT_NE(Rule->GetBindingByName(First), nullptr);
@@ -189,7 +198,7 @@ TEST_F(TRuleTest, FiringBindsVariablesFromTheToken) {
   First->AddTest("kids", Var("k"), 1, false, true);
   Rule->AppendPattern(std::move(First));
   Rule->AppendPattern(std::make_unique<TIEPattern>(&Engine, "stop", Stop, 1));
-  for (const char* Name : {"n", "f", "k", "__RULE"}) Rule->AddAction(Call(&Engine, "record", {Var(Name)}));
+  for (const char* Name : {"n", "f", "k", "__RULE"}) Rule->AddAction(NewCall(&Engine, "record", {Var(Name)}));
 
   IReteToken Root = MakeRef<TIEToken>(taAdd, PersonFact(4, "carl", 40));
   IReteToken Token = MakeRef<TIEToken>(Root, Engine.GetNullFact());
@@ -206,7 +215,7 @@ TEST_F(TRuleTest, FiringBindsVariablesFromTheToken) {
 TEST_F(TRuleTest, ActionErrorsLeaveNoFiringContextBehind) {
   TRule* Rule = NewRule("r");
   Rule->AppendPattern(PersonPattern({{"name", Var("n")}}));
-  Rule->AddAction(Call(&Engine, "missing", {}));
+  Rule->AddAction(NewCall(&Engine, "missing", {}));
   IReteToken Token = MakeRef<TIEToken>(taAdd, PersonFact(1, "x", 1));
   ExpectError([&] { Rule->Fire(Token); }, "Function is unimplemented or unassigned: missing");
   EXPECT_EQ(Engine.GetContext()->FindBinding("n"), nullptr);
@@ -216,9 +225,9 @@ TEST_F(TRuleTest, TextAndCopies) {
   TRule* Rule = NewRule("adult");
   Rule->SetComment("grown ups");
   auto Pattern = PersonPattern({{"name", Var("n")}});
-  Pattern->AddTest("age", CallValue(Call(&Engine, ">", {Var("a"), Int(17)})), NoSubIndex, false, true);
+  Pattern->AddTest("age", CallValue(NewCall(&Engine, ">", {Var("a"), Int(17)})), NoSubIndex, false, true);
   Rule->AppendPattern(std::move(Pattern));
-  Rule->AddAction(Call(&Engine, "record", {Var("n")}));
+  Rule->AddAction(NewCall(&Engine, "record", {Var("n")}));
   EXPECT_EQ(Rule->GetToString(),
             "(defrule adult\r\n    \"grown ups\"\r\n    (person (age :(> ?a 17)) (name ?n))\r\n    =>\r\n"
             "    (record ?n))");

@@ -1,7 +1,9 @@
 // Tokens: chains and sort codes, guarded setters, equality (multifield splits of one fact included) and
 // text forms. Token memories: duplicates, keys, order, text forms and volume.
 #include <gtest/gtest.h>
+
 #include <pthread.h>
+#include "../TestValues.h"
 
 #include <cmath>
 #include <vector>
@@ -14,14 +16,9 @@
 #include "rulecraft/rete/TokenTree.h"
 
 using namespace rulecraft;
+using namespace rulecraft::testing;
 
 namespace {
-
-IIEValue Int(int32_t I) { return MakeRef<TIEValue>(I, dtInteger); }
-IIEValue Atom(const std::string& S) { return MakeRef<TIEValue>(S, dtAtom); }
-IIEValue List(std::vector<IIEValue> Items) {
-  return MakeRef<TIEValue>(MakeRef<TValueVector>(std::move(Items)));
-}
 
 IFactTemplate ItemTemplate() {
   IFactTemplate T = MakeRef<TFactTemplate>(nullptr, "item");

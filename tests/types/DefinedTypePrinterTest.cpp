@@ -2,12 +2,15 @@
 // allowed-value groupings and the clauses an implicit type gives its slot.
 #include <gtest/gtest.h>
 
+#include "../TestValues.h"
+
 #include "rulecraft/core/Reasoner.h"
 #include "rulecraft/core/Value.h"
 #include "rulecraft/types/DefinedType.h"
 #include "rulecraft/types/DefinedTypePrinter.h"
 
 using namespace rulecraft;
+using namespace rulecraft::testing;
 
 namespace {
 
@@ -21,11 +24,6 @@ IIEDefinedType NewType(const std::string& Name, TIETypes Base, TValueConstraints
 void Add(const IIEDefinedType& T, std::initializer_list<IIEValue> Values) {
   for (const IIEValue& V : Values) T->AddConstraint(V);
 }
-
-IIEValue Atom(const std::string& S) { return MakeRef<TIEValue>(S, dtAtom); }
-IIEValue Str(const std::string& S) { return MakeRef<TIEValue>(S, dtString); }
-IIEValue Int(int32_t I) { return MakeRef<TIEValue>(I, dtInteger); }
-IIEValue Flt(double D) { return MakeRef<TIEValue>(D); }
 
 /// An engine whose printer marks what it writes.
 class TMarkingReasoner final : public IReasoner {

@@ -2,6 +2,8 @@
 // notification, copying and the description stand-ins.
 #include <gtest/gtest.h>
 
+#include "../TestValues.h"
+
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/ValueVector.h"
 #include "rulecraft/framework/Exception.h"
@@ -11,26 +13,9 @@
 #include "rulecraft/types/DefinedType.h"
 
 using namespace rulecraft;
+using namespace rulecraft::testing;
 
 namespace {
-
-IIEValue Atom(const std::string& S) { return MakeRef<TIEValue>(S, dtAtom); }
-IIEValue Str(const std::string& S) { return MakeRef<TIEValue>(S, dtString); }
-IIEValue Int(int32_t I) { return MakeRef<TIEValue>(I, dtInteger); }
-IIEValue Flt(double D) { return MakeRef<TIEValue>(D); }
-IIEValue List(std::initializer_list<IIEValue> Items) {
-  return MakeRef<TIEValue>(MakeRef<TValueVector>(std::vector<IIEValue>(Items)));
-}
-
-template <class F>
-void ExpectError(F Body, const std::string& Message) {
-  try {
-    Body();
-    ADD_FAILURE() << "expected error: " << Message;
-  } catch (const Exception& E) {
-    EXPECT_EQ(E.Message(), Message);
-  }
-}
 
 IIEDefinedType NewType(const std::string& Name, TIETypes Base, TValueConstraints Constraints = {}) {
   IIEDefinedType T = MakeRef<TIEDefinedType>(Name);
