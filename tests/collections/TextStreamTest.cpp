@@ -9,9 +9,11 @@
 #include <string>
 
 #include "../TestStreams.h"
+#include "../TestValues.h"
 #include "rulecraft/collections/TextStream.h"
 
 using namespace rulecraft;
+using rulecraft::testing::ExpectError;
 using rulecraft::testing::TTrickleBuf;
 
 namespace {
@@ -34,16 +36,6 @@ std::string FileText(const std::string& Name) {
   std::stringstream Out;
   Out << In.rdbuf();
   return Out.str();
-}
-
-template <class F>
-void ExpectStreamError(F Body, const std::string& Message) {
-  try {
-    Body();
-    ADD_FAILURE() << "expected error: " << Message;
-  } catch (const EStreamError& E) {
-    EXPECT_EQ(E.Message(), Message);
-  }
 }
 
 TEST(TextStreamTest, PutBackSeveralLevelsAnyCharacters) {
@@ -137,21 +129,21 @@ TEST(TextStreamTest, LargeInputReadsAcrossRefills) {
 TEST(TextStreamTest, WhatEachSourceAllows) {
   TGTextStream Text(std::string("hello"));
   EXPECT_FALSE(Text.CanWrite());
-  ExpectStreamError([&] { Text.Write("x"); }, "Text stream is not open for writing");
-  ExpectStreamError([&] { Text.SetPosition(6); }, "Text stream cannot move to position 6");
-  ExpectStreamError([&] { Text.SetPosition(-1); }, "Text stream cannot move to position -1");
+  ExpectError<EStreamError>([&] { Text.Write("x"); }, "Text stream is not open for writing");
+  ExpectError<EStreamError>([&] { Text.SetPosition(6); }, "Text stream cannot move to position 6");
+  ExpectError<EStreamError>([&] { Text.SetPosition(-1); }, "Text stream cannot move to position -1");
   Text.SetPosition(5);
   EXPECT_TRUE(Text.IsEof());
 
   std::istringstream In("x");
   TGTextStream ReadOnly(In);
-  ExpectStreamError([&] { ReadOnly.NewLine(); }, "Text stream is not open for writing");
+  ExpectError<EStreamError>([&] { ReadOnly.NewLine(); }, "Text stream is not open for writing");
 
   std::ostringstream Out;
   {
     TGTextStream S(Out);
     EXPECT_TRUE(S.IsEof());
-    ExpectStreamError([&] { S.GetChar(); }, "Text stream is not open for reading");
+    ExpectError<EStreamError>([&] { S.GetChar(); }, "Text stream is not open for reading");
     S.WriteLine("(a)");
     S.WriteIndent(2);
     S.Write("b");
@@ -196,7 +188,7 @@ TEST(TextStreamTest, FilesAndTheirErrors) {
   {
     TGTextStream In(Name, fmOpenRead);
     EXPECT_EQ(Lines(In), (std::vector<std::string>{"(deffacts f)", "; last"}));
-    ExpectStreamError([&] { In.Write("x"); }, "Text stream is not open for writing");
+    ExpectError<EStreamError>([&] { In.Write("x"); }, "Text stream is not open for writing");
   }
   {
     // Appending: open for reading and writing, move to the end.

@@ -81,30 +81,16 @@ void ExpectParseError(F Body, const std::string& Message, int32_t Line) {
 std::string Kinds(const std::vector<IStreamToken>& Tokens) {
   std::string Out;
   for (const auto& T : Tokens) {
-    switch (T->GetDataType()) {
-      case dtAtom:
-        Out += 'a';
-        break;
-      case dtString:
-        Out += 's';
-        break;
-      case dtInteger:
-        Out += 'i';
-        break;
-      case dtFloat:
-        Out += 'f';
-        break;
-      case dtVariable:
-        Out += 'v';
-        break;
-      case dtMultiVariable:
-        Out += 'm';
-        break;
-      case dtNone:
-        break;
-      default:
-        Out += static_cast<char>(T->GetDataType());
-    }
+    const int32_t Type = T->GetDataType();
+    const char* Letter = Type == dtAtom            ? "a"
+                         : Type == dtString        ? "s"
+                         : Type == dtInteger       ? "i"
+                         : Type == dtFloat         ? "f"
+                         : Type == dtVariable      ? "v"
+                         : Type == dtMultiVariable ? "m"
+                         : Type == dtNone          ? ""
+                                                   : nullptr;
+    Out += Letter ? std::string(Letter) : std::string(1, static_cast<char>(Type));
   }
   return Out;
 }

@@ -115,16 +115,6 @@ void ExpectSame(const TIEAgenda& Agenda, const TModel& Model) {
   }
 }
 
-template <class F>
-void ExpectListError(F Body, const std::string& Message) {
-  try {
-    Body();
-    ADD_FAILURE() << "expected error: " << Message;
-  } catch (const EListError& E) {
-    EXPECT_EQ(E.Message(), Message);
-  }
-}
-
 }  // namespace
 
 // ---- activations -----------------------------------------------------------------------------------------
@@ -294,12 +284,12 @@ TEST_F(TAgendaTest, OwnershipAndRefusals) {
 
   TIEAgenda Agenda;
   Fill(Agenda, {3, 2, 1});
-  ExpectListError([&] { Agenda.Get(3); }, "List index out of bounds (3)");
-  ExpectListError([&] { Agenda.Get(-1); }, "List index out of bounds (-1)");
-  ExpectListError([&] { Agenda.Extract(3); }, "List index out of bounds (3)");
-  ExpectListError([&] { Agenda.Delete(-1); }, "List index out of bounds (-1)");
-  ExpectListError([&] { Agenda.Insert(4, New(0)); }, "List index out of bounds (4)");
-  ExpectListError([&] { Agenda.Insert(-2, New(0)); }, "List index out of bounds (-2)");
+  ExpectError<EListError>([&] { Agenda.Get(3); }, "List index out of bounds (3)");
+  ExpectError<EListError>([&] { Agenda.Get(-1); }, "List index out of bounds (-1)");
+  ExpectError<EListError>([&] { Agenda.Extract(3); }, "List index out of bounds (3)");
+  ExpectError<EListError>([&] { Agenda.Delete(-1); }, "List index out of bounds (-1)");
+  ExpectError<EListError>([&] { Agenda.Insert(4, New(0)); }, "List index out of bounds (4)");
+  ExpectError<EListError>([&] { Agenda.Insert(-2, New(0)); }, "List index out of bounds (-2)");
   ExpectError([&] { Agenda.Add(nullptr); }, "Invalid object, agenda can only accept TActivation objects");
   ExpectError([&] { Agenda.Insert(0, nullptr); },
               "Invalid object, agenda can only accept TActivation objects");

@@ -23,16 +23,6 @@ IFactTemplate MakeOrdered(TComponent* Owner, const std::string& Name) {
   return MakeTemplate(Owner, Name, {}, {SDefaultSlotName});
 }
 
-template <class F>
-void ExpectListError(F Body, const std::string& Message) {
-  try {
-    Body();
-    ADD_FAILURE() << "expected list error: " << Message;
-  } catch (const EListError& E) {
-    EXPECT_EQ(E.Message(), Message);
-  }
-}
-
 // (echo x): x resolved, so that a test can make a call return any value.
 class TEchoFunction final : public TIEUserFunction {
  public:
@@ -65,11 +55,11 @@ TEST(Pattern, NewPatternListsEveryTemplateSlotSortedWithoutTests) {
   EXPECT_EQ(P.GetDisjunctiveCount(), 0);
   EXPECT_EQ(P.GetOwner(), nullptr);
 
-  ExpectListError([&] { P.GetSlotName(4); }, "List index out of bounds (4)");
-  ExpectListError([&] { P.GetSlotName(-1); }, "List index out of bounds (-1)");
-  ExpectListError([&] { P.SetSlotLength(4, 2); }, "List index out of bounds (4)");
-  ExpectListError([&] { P.GetSlotTests(-1); }, "List index out of bounds (-1)");
-  ExpectListError([&] { P.GetSlotTest(0, 0); }, "List index out of bounds (0)");
+  ExpectError<EListError>([&] { P.GetSlotName(4); }, "List index out of bounds (4)");
+  ExpectError<EListError>([&] { P.GetSlotName(-1); }, "List index out of bounds (-1)");
+  ExpectError<EListError>([&] { P.SetSlotLength(4, 2); }, "List index out of bounds (4)");
+  ExpectError<EListError>([&] { P.GetSlotTests(-1); }, "List index out of bounds (-1)");
+  ExpectError<EListError>([&] { P.GetSlotTest(0, 0); }, "List index out of bounds (0)");
 }
 
 TEST(Pattern, NegationFollowsTheParityOfTheCount) {
@@ -227,9 +217,9 @@ TEST(Pattern, CountsFollowEveryChangeOfTheTestLists) {
   EXPECT_EQ(List->Remove(Blue), 2);
   EXPECT_EQ(List->Remove(Blue), -1);
   EXPECT_EQ(P.GetTestCount(), 2);
-  ExpectListError([&] { List->Insert(3, P.CreatePatternMatchTest(sttEquals, NoSubIndex, FCTrue)); },
-                  "List index out of bounds (3)");
-  ExpectListError([&] { List->Delete(2); }, "List index out of bounds (2)");
+  ExpectError<EListError>([&] { List->Insert(3, P.CreatePatternMatchTest(sttEquals, NoSubIndex, FCTrue)); },
+                          "List index out of bounds (3)");
+  ExpectError<EListError>([&] { List->Delete(2); }, "List index out of bounds (2)");
   List->Clear();
   EXPECT_EQ(P.GetTestCount(), 0);
   EXPECT_EQ(P.GetDisjunctiveCount(), 0);

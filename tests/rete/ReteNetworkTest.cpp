@@ -114,6 +114,18 @@ class TReteNetworkTest : public ::testing::Test {
     return Rule;
   }
 
+  // (Name Arguments...) as a slot value.
+  IIEValue Call(const std::string& Name, std::vector<IIEValue> Arguments) {
+    return CallValue(NewCall(&Engine, Name, std::move(Arguments)));
+  }
+
+  // The test element (test Condition).
+  std::unique_ptr<TIEPattern> TestCE(const IIEValue& Condition) {
+    auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
+    Test->AddTest(SDefaultSlotName, Condition, NoSubIndex, false, true);
+    return Test;
+  }
+
   IFact Make(const IFactTemplate& Template, std::vector<std::pair<std::string, IIEValue>> Values) {
     IFact Fact = Template->NewFact();
     for (auto& [Slot, Value] : Values) Fact->SetValue(Slot, Value);
@@ -171,7 +183,6 @@ using Lines = std::vector<std::string>;
 }  // namespace
 
 // ---- construction
-// ------------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, RulesWithEqualFirstPatternsShareNodesAndSurviveEachOthersRemoval) {
   TRule* A = AddRule("a", Ps(P(Person, {{"name", Atom("bob")}})));
@@ -220,13 +231,7 @@ TEST_F(TReteNetworkTest, JoinsAreSharedWhenFedAlikeButNegatedJoinsAndTestNodesNe
 
   // A test element is a node of its own each time.
   auto WithTest = [&](const std::string& Name) {
-    std::vector<std::unique_ptr<TIEPattern>> Patterns;
-    Patterns.push_back(P(Order, {{"id", Var("o")}}));
-    auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
-    Test->AddTest(SDefaultSlotName, CallValue(NewCall(&Engine, ">", {Var("o"), Int(5)})), NoSubIndex, false,
-                  true);
-    Patterns.push_back(std::move(Test));
-    return AddRule(Name, std::move(Patterns));
+    return AddRule(Name, Ps(P(Order, {{"id", Var("o")}}), TestCE(Call(">", {Var("o"), Int(5)}))));
   };
   TRule* T1 = WithTest("t1");
   TRule* T2 = WithTest("t2");
@@ -236,14 +241,10 @@ TEST_F(TReteNetworkTest, JoinsAreSharedWhenFedAlikeButNegatedJoinsAndTestNodesNe
 }
 
 TEST_F(TReteNetworkTest, DoubleNegationChainsTwoNegatedJoinsAndIsNeverMergedWithThePositiveForm) {
-  std::vector<std::unique_ptr<TIEPattern>> Plain;
-  Plain.push_back(P(Order, {{"customer", Var("c")}}));
-  Plain.push_back(P(Customer, {{"id", Var("c")}}));
-  TRule* Positive = AddRule("positive", std::move(Plain));
-  std::vector<std::unique_ptr<TIEPattern>> Twice;
-  Twice.push_back(P(Order, {{"customer", Var("c")}}));
-  Twice.push_back(P(Customer, {{"id", Var("c")}}, 2));
-  TRule* Exists = AddRule("exists", std::move(Twice));
+  TRule* Positive =
+      AddRule("positive", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}})));
+  TRule* Exists =
+      AddRule("exists", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}}, 2)));
   EXPECT_EQ(Net->GetRuleTrace(Exists), "exists: =1=1+2+t");  // the extra level has no mark
   const auto Joins = NodesOf<TJoinNode>(Exists);
   ASSERT_EQ(Joins.size(), 2u);
@@ -335,17 +336,11 @@ TEST_F(TReteNetworkTest, ADisabledNetworkBuildsNothingAndIgnoresAdditions) {
 }
 
 TEST_F(TReteNetworkTest, CompilationErrorsNameTheVariableAndLeaveTheNetworkAsItWas) {
-  std::vector<std::unique_ptr<TIEPattern>> Good;
-  Good.push_back(P(Order, {{"id", Var("o")}}));
-  AddRule("good", std::move(Good));
+  AddRule("good", Ps(P(Order, {{"id", Var("o")}})));
   const int32_t Nodes = Net->GetNodeCount();
 
   // A call reading a variable nobody binds.
-  std::vector<std::unique_ptr<TIEPattern>> Unknown;
-  Unknown.push_back(P(Order, {{"id", Var("o")}}));
-  Unknown.back()->AddTest("id", CallValue(NewCall(&Engine, ">", {Var("o"), Var("zz")})), NoSubIndex, false,
-                          true);
-  TRule* Bad = NewRule("bad", std::move(Unknown));
+  TRule* Bad = NewRule("bad", Ps(P(Order, {{"id", Var("o")}, {"id", Call(">", {Var("o"), Var("zz")})}})));
   ExpectError([&] { Net->AddRule(Bad); }, "Unknown variable name: zz");
   EXPECT_FALSE(Net->IsCompiled(Bad));
   EXPECT_EQ(Net->GetNodeCount(), Nodes);
@@ -355,10 +350,8 @@ TEST_F(TReteNetworkTest, CompilationErrorsNameTheVariableAndLeaveTheNetworkAsItW
   ExpectError([&] { Net->Evaluate(*Deep, Bad); }, "Maximum nesting depth of 2000 exceeded in not");
 
   // A variable whose binding went missing.
-  std::vector<std::unique_ptr<TIEPattern>> Lost;
-  Lost.push_back(P(Order, {{"customer", Var("c")}}));
-  Lost.push_back(P(Customer, {{"id", Var("c")}}));
-  TRule* Corrupt = NewRule("corrupt", std::move(Lost));
+  TRule* Corrupt =
+      NewRule("corrupt", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}})));
   TIEPattern* Second = Corrupt->GetPattern(1);
   Second->GetSlotTest(Second->IndexOfSlotName("id"), 0)->SetSlotValue(Var("ghost"));
   ExpectError([&] { Net->AddRule(Corrupt); }, "Corrupted Binding, variable not found: ghost");
@@ -369,9 +362,8 @@ TEST_F(TReteNetworkTest, CompilationErrorsNameTheVariableAndLeaveTheNetworkAsItW
 
 TEST_F(TReteNetworkTest, GlobalVariablesInPatternCallsAreLeftToBeReadWhenMatching) {
   Engine.GetContext()->AddGlobalBinding("*limit*", Int(3));
-  TRule* Rule = AddRule(
-      "limit",
-      Ps(P(Order, {{"id", Var("o")}, {"id", CallValue(NewCall(&Engine, ">", {Var("o"), Var("*limit*")}))}})));
+  TRule* Rule =
+      AddRule("limit", Ps(P(Order, {{"id", Var("o")}, {"id", Call(">", {Var("o"), Var("*limit*")})}})));
   const IFunCall Original =
       NewCall(&Engine, "not", {CallValue(NewCall(&Engine, ">", {Var("o"), Var("*limit*")}))});
   const IFunCall Prepared = Net->Evaluate(*Original, Rule)->GetArgument(0)->GetAsFunCall();
@@ -389,7 +381,6 @@ TEST_F(TReteNetworkTest, GlobalVariablesInPatternCallsAreLeftToBeReadWhenMatchin
 }
 
 // ---- joins
-// -------------------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, JoinTestsCompareSlotsAcrossPatternsInEitherArrivalOrder) {
   TRule* Rule = AddRule("join", Ps(P(Order, {{"id", Var("o")}, {"customer", Var("c")}}),
@@ -417,14 +408,11 @@ TEST_F(TReteNetworkTest, JoinTestsCompareSlotsAcrossPatternsInEitherArrivalOrder
 }
 
 TEST_F(TReteNetworkTest, ACallTestReadingTwoPatternsBecomesAJoinTestAndASingleOneANodeTest) {
-  std::vector<std::unique_ptr<TIEPattern>> Lhs;
-  Lhs.push_back(P(Order, {{"id", Var("o")}}));
-  Lhs.push_back(P(Customer, {{"name", Var("n")}}));
-  Lhs.push_back(P(Person, {{"age", Var("a")}}));
   // (person (age ?a&:(> ?a ?o)&:(> ?a 17)))
-  Lhs.back()->AddTest("age", CallValue(NewCall(&Engine, ">", {Var("a"), Var("o")})), NoSubIndex, false, true);
-  Lhs.back()->AddTest("age", CallValue(NewCall(&Engine, ">", {Var("a"), Int(17)})), NoSubIndex, false, true);
-  TRule* Rule = AddRule("calls", std::move(Lhs));
+  TRule* Rule = AddRule("calls", Ps(P(Order, {{"id", Var("o")}}), P(Customer, {{"name", Var("n")}}),
+                                    P(Person, {{"age", Var("a")},
+                                               {"age", Call(">", {Var("a"), Var("o")})},
+                                               {"age", Call(">", {Var("a"), Int(17)})}})));
   const auto Joins = NodesOf<TJoinNode>(Rule);
   ASSERT_EQ(Joins.size(), 2u);
   ASSERT_EQ(Joins[1]->GetTestCount(), 1);
@@ -441,30 +429,16 @@ TEST_F(TReteNetworkTest, ACallTestReadingTwoPatternsBecomesAJoinTestAndASingleOn
   Assert(Person, {{"age", Int(12)}});  // stopped by the node test
   EXPECT_EQ(Agenda(), (Lines{"calls: f-1, f-2, f-4"}));
   // Two rules never share a node holding a call.
-  std::vector<std::unique_ptr<TIEPattern>> Again;
-  Again.push_back(P(Order, {{"id", Var("o")}}));
-  Again.back()->AddTest("id", CallValue(NewCall(&Engine, ">", {Var("o"), Int(1)})), NoSubIndex, false, true);
-  TRule* A = AddRule("a", std::move(Again));
-  std::vector<std::unique_ptr<TIEPattern>> Same;
-  Same.push_back(P(Order, {{"id", Var("o")}}));
-  Same.back()->AddTest("id", CallValue(NewCall(&Engine, ">", {Var("o"), Int(1)})), NoSubIndex, false, true);
-  TRule* B = AddRule("b", std::move(Same));
+  TRule* A = AddRule("a", Ps(P(Order, {{"id", Var("o")}, {"id", Call(">", {Var("o"), Int(1)})}})));
+  TRule* B = AddRule("b", Ps(P(Order, {{"id", Var("o")}, {"id", Call(">", {Var("o"), Int(1)})}})));
   EXPECT_EQ(Net->GetRuleTrace(A), "a: =1+1+t");
   EXPECT_EQ(Net->GetRuleTrace(B), "b: =1+1+t");
 }
 
 TEST_F(TReteNetworkTest, ATestElementFiltersPartialMatchesAndKeepsLaterPositionsRight) {
-  std::vector<std::string> Log;
-  std::vector<std::unique_ptr<TIEPattern>> Lhs;
-  Lhs.push_back(P(Order, {{"id", Var("o")}}));
-  auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
-  Test->AddTest(SDefaultSlotName, CallValue(NewCall(&Engine, ">", {Var("o"), Int(5)})), NoSubIndex, false,
-                true);
-  Lhs.push_back(std::move(Test));
-  Lhs.push_back(P(Customer, {{"id", Var("c")}}));
-  Lhs.back()->AddTest("id", CallValue(NewCall(&Engine, "neq", {Var("c"), Var("o")})), NoSubIndex, false,
-                      true);
-  TRule* Rule = AddRule("tested", std::move(Lhs));
+  TRule* Rule =
+      AddRule("tested", Ps(P(Order, {{"id", Var("o")}}), TestCE(Call(">", {Var("o"), Int(5)})),
+                           P(Customer, {{"id", Var("c")}, {"id", Call("neq", {Var("c"), Var("o")})}})));
   EXPECT_EQ(Net->GetRuleTrace(Rule), "tested: +1+1+1+2+2+t");
   Assert(Order, {{"id", Int(3)}});
   Assert(Order, {{"id", Int(9)}});
@@ -483,21 +457,15 @@ TEST_F(TReteNetworkTest, CallJoinTestsSeeTheirOwnPairWhateverTheNodesBelowDid) {
   // (order (id ?o) (customer ?c))
   // (customer (id ?i&:(probe (eq ?i ?c))))
   // (person (name ?p&:(probe (eq ?p ?c))) (nick ?k&:(probe (neq ?k ?o))))
-  std::vector<std::unique_ptr<TIEPattern>> Lhs;
-  Lhs.push_back(P(Order, {{"id", Var("o")}, {"customer", Var("c")}}));
-  Lhs.push_back(P(Customer, {{"id", Var("i")}}));
-  Lhs.back()->AddTest(
-      "id", CallValue(NewCall(&Engine, "probe", {CallValue(NewCall(&Engine, "eq", {Var("i"), Var("c")}))})),
-      NoSubIndex, false, true);
-  Lhs.push_back(P(Person, {{"name", Var("p")}, {"nick", Var("k")}}));
-  Lhs.back()->AddTest(
-      "name", CallValue(NewCall(&Engine, "probe", {CallValue(NewCall(&Engine, "eq", {Var("p"), Var("c")}))})),
-      NoSubIndex, false, true);
-  Lhs.back()->AddTest(
-      "nick",
-      CallValue(NewCall(&Engine, "probe", {CallValue(NewCall(&Engine, "neq", {Var("k"), Var("o")}))})),
-      NoSubIndex, false, true);
-  TRule* Rule = AddRule("pairs", std::move(Lhs));
+  auto Probe = [&](const std::string& Name, const std::string& A, const std::string& B) {
+    return Call("probe", {Call(Name, {Var(A), Var(B)})});
+  };
+  TRule* Rule = AddRule("pairs", Ps(P(Order, {{"id", Var("o")}, {"customer", Var("c")}}),
+                                    P(Customer, {{"id", Var("i")}, {"id", Probe("eq", "i", "c")}}),
+                                    P(Person, {{"name", Var("p")},
+                                               {"nick", Var("k")},
+                                               {"name", Probe("eq", "p", "c")},
+                                               {"nick", Probe("neq", "k", "o")}})));
   const auto Joins = NodesOf<TJoinNode>(Rule);
   ASSERT_EQ(Joins.size(), 2u);
   EXPECT_FALSE(Joins[0]->GetUseShortCut());  // every pair is tested by the calls
@@ -557,7 +525,6 @@ TEST_F(TReteNetworkTest, CallJoinTestsSeeTheirOwnPairWhateverTheNodesBelowDid) {
 }
 
 // ---- negation
-// ----------------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, NegatedPatternsBlockUntilEveryBlockingFactIsGone) {
   AddRule("free", Ps(P(Order, {{"customer", Var("c")}}), P(Blocked, {{"id", Var("c")}}, 1)));
@@ -602,7 +569,6 @@ TEST_F(TReteNetworkTest, ARuleStartingWithNotOrWithoutPatternsStartsFromTheIniti
 }
 
 // ---- terminal nodes
-// ----------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, UniqueKeepsOneMatchPerPartialMatchAndOneShotRulesWaitForAReset) {
   auto Unique = P(Customer, {{"id", Var("c")}});
@@ -673,9 +639,7 @@ TEST_F(TReteNetworkTest, AClearTokenStandsDownEveryActivationAndEmptiesTheMemori
 
 TEST_F(TReteNetworkTest, ARuleThatIsDestroyedLeavesTheNetworkWithItsActivations) {
   TRule* Rule = AddRule("doomed", Ps(P(Order, {})));
-  std::vector<std::unique_ptr<TIEPattern>> Other;
-  Other.push_back(P(Customer, {}));
-  AddRule("kept", std::move(Other));
+  AddRule("kept", Ps(P(Customer, {})));
   Assert(Order, {});
   Assert(Customer, {});
   ASSERT_EQ(Agenda().size(), 2u);
@@ -712,7 +676,6 @@ TEST_F(TReteNetworkTest, TerminalNodesFindActivationsByTokenAmongThousands) {
 }
 
 // ---- one-input tests
-// ---------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, AClassTypeNodeAcceptsFactsOfDescendantTemplates) {
   // Templates of no engine: a child template copies its parent's slots without reading them anew.
@@ -758,10 +721,9 @@ TEST_F(TReteNetworkTest, AMultifieldVariableSplitsTheSlotLongestRunFirst) {
   Engine.Facts.clear();
 
   // In a rule: ($?x c) with the slot's length fixed at two fields matches only ((a b) c).
-  std::vector<std::unique_ptr<TIEPattern>> Patterns;
-  Patterns.push_back(P(Bag, {{"items", MultiVar("x"), 0}, {"items", Atom("c"), 1}}));
-  Patterns.back()->SetSlotLength(Patterns.back()->IndexOfSlotName("items"), 2);
-  TRule* Rule = AddRule("tail", std::move(Patterns));
+  auto Tail = P(Bag, {{"items", MultiVar("x"), 0}, {"items", Atom("c"), 1}});
+  Tail->SetSlotLength(Tail->IndexOfSlotName("items"), 2);
+  TRule* Rule = AddRule("tail", Ps(std::move(Tail)));
   EXPECT_EQ(Net->GetRuleTrace(Rule), "tail: +1+1+1+1+t");
   IFact Fact = Assert(Items({Atom("a"), Atom("b"), Atom("c")}));
   Assert(Items({Atom("a"), Atom("c"), Atom("b")}));
@@ -786,7 +748,6 @@ TEST_F(TReteNetworkTest, MultislotFieldAndLengthTestsStopFactsWithoutThatField) 
 }
 
 // ---- backward chaining
-// -------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, ALeftTokenWithoutPartnerAsksForABackwardChainingGoal) {
   Person->SetBackwardChaining(true);
@@ -817,11 +778,9 @@ TEST_F(TReteNetworkTest, ALeftTokenWithoutPartnerAsksForABackwardChainingGoal) {
   // Only backward-chaining patterns belong there, and they may not hold calls.
   ExpectError([&] { Join->SetPattern(Rule->GetPattern(0), Rule); },
               "Invalid backward chaining pattern added to the node");
-  std::vector<std::unique_ptr<TIEPattern>> Calls;
-  Calls.push_back(P(Order, {{"customer", Var("c")}}));
-  Calls.push_back(P(Person, {{"name", Var("c")}, {"age", Var("a")}}));
-  Calls.back()->AddTest("age", CallValue(NewCall(&Engine, ">", {Var("a"), Int(3)})), NoSubIndex, false, true);
-  TRule* Bad = NewRule("bad", std::move(Calls));
+  TRule* Bad = NewRule(
+      "bad", Ps(P(Order, {{"customer", Var("c")}}),
+                P(Person, {{"name", Var("c")}, {"age", Var("a")}, {"age", Call(">", {Var("a"), Int(3)})}})));
   ExpectError([&] { Net->AddRule(Bad); }, "Cannot use Function calls in backchained patterns: person");
   // An explicit pattern asks for nothing.
   Engine.PendingFacts.clear();
@@ -834,7 +793,6 @@ TEST_F(TReteNetworkTest, ALeftTokenWithoutPartnerAsksForABackwardChainingGoal) {
 }
 
 // ---- fuzzy matching
-// ----------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, AFuzzyMatchWeakensTheTokenToItsDegree) {
   Engine.TypeChecks = {};
@@ -863,10 +821,7 @@ TEST_F(TReteNetworkTest, AFuzzyMatchWeakensTheTokenToItsDegree) {
 
   // Fuzzy slots never key a join's memories: their hashes differ from the values they match.
   Room->GetSlot("temp")->SetSlotType(TIETypes{dtFuzzy});
-  std::vector<std::unique_ptr<TIEPattern>> Join;
-  Join.push_back(P(Room, {{"temp", Var("t")}}));
-  Join.push_back(P(Order, {{"id", Var("t")}}));
-  TRule* Rule = AddRule("join", std::move(Join));
+  TRule* Rule = AddRule("join", Ps(P(Room, {{"temp", Var("t")}}), P(Order, {{"id", Var("t")}})));
   EXPECT_FALSE(NodesOf<TJoinNode>(Rule)[0]->GetUseShortCut());
 }
 
@@ -883,7 +838,6 @@ TEST_F(TReteNetworkTest, AWeakenedBlockerStillWithdrawsAndRestoresTheMatch) {
 }
 
 // ---- text forms
-// --------------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, NodesDescribeThemselvesAndTheNetworkListsItselfAsATree) {
   TRule* Rule = AddRule(
@@ -923,7 +877,6 @@ TEST_F(TReteNetworkTest, NodesDescribeThemselvesAndTheNetworkListsItselfAsATree)
 }
 
 // ---- priming without disturbing earlier rules
-// -------------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, PrimingFeedsNewNodesFromSharedOnesAndLeavesEarlierRulesAlone) {
   TRule* First = AddRule("first", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}})));
@@ -976,7 +929,6 @@ TEST_F(TReteNetworkTest, ANewRuleOnSharedPatternNodesGetsEachFactOnce) {
 }
 
 // ---- doubled negation
-// -------------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, ExistsJoinsEachMatchOnlyWithTheBlockersOfItsOwnPartialMatch) {
   AddRule("served", Ps(P(Order, {{"customer", Var("c")}}), P(Customer, {{"id", Var("c")}}, 2)));
@@ -1004,23 +956,15 @@ TEST_F(TReteNetworkTest, ExistsJoinsEachMatchOnlyWithTheBlockersOfItsOwnPartialM
 }
 
 // ---- retraction follows the path of the addition
-// -------------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, ARemovalWithdrawsWhatItsAdditionMadeWhateverCallsAnswerNow) {
   Engine.GetContext()->AddGlobalBinding("*min*", Int(0));
-  auto Above = [&](const std::string& Variable) {
-    return CallValue(NewCall(&Engine, ">", {Var(Variable), Var("*min*")}));
-  };
+  auto Above = [&](const std::string& Variable) { return Call(">", {Var(Variable), Var("*min*")}); };
   // A call in a one-input node, a call in a join, a call in a test element and a call in a negated join.
   AddRule("node", Ps(P(Order, {{"id", Var("o")}, {"id", Above("o")}})));
   AddRule("join", Ps(P(Order, {{"id", Var("o")}}),
-                     P(Customer,
-                       {{"id", Var("i")}, {"id", CallValue(NewCall(&Engine, ">", {Var("i"), Var("o")}))}})));
-  auto WithTest = NewRule("test", Ps(P(Order, {{"id", Var("o")}})));
-  auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
-  Test->AddTest(SDefaultSlotName, Above("o"), NoSubIndex, false, true);
-  WithTest->AppendPattern(std::move(Test));
-  Net->AddRule(WithTest);
+                     P(Customer, {{"id", Var("i")}, {"id", Call(">", {Var("i"), Var("o")})}})));
+  AddRule("test", Ps(P(Order, {{"id", Var("o")}}), TestCE(Above("o"))));
   AddRule("free", Ps(P(Order, {{"id", Var("o")}}), P(Blocked, {{"id", Var("b")}, {"id", Above("b")}}, 1)));
 
   IFact Order1 = Assert(Order, {{"id", Int(1)}});
@@ -1039,10 +983,8 @@ TEST_F(TReteNetworkTest, ARemovalWithdrawsWhatItsAdditionMadeWhateverCallsAnswer
 
 TEST_F(TReteNetworkTest, ANegatedJoinUnblocksOnlyWhatTheRemovedFactBlocked) {
   Engine.GetContext()->AddGlobalBinding("*min*", Int(10));
-  AddRule("free",
-          Ps(P(Order, {{"id", Var("o")}}),
-             P(Blocked,
-               {{"id", Var("b")}, {"id", CallValue(NewCall(&Engine, ">", {Var("b"), Var("*min*")}))}}, 1)));
+  AddRule("free", Ps(P(Order, {{"id", Var("o")}}),
+                     P(Blocked, {{"id", Var("b")}, {"id", Call(">", {Var("b"), Var("*min*")})}}, 1)));
   Assert(Order, {{"id", Int(1)}});
   IFact Small = Assert(Blocked, {{"id", Int(5)}});  // below the minimum: blocks nothing
   EXPECT_EQ(Agenda(), (Lines{"free: f-1"}));
@@ -1076,7 +1018,6 @@ TEST_F(TReteNetworkTest, AWeakMatchIsWithdrawnAfterTheMinimumStrengthRose) {
 }
 
 // ---- compilation checks
-// -------------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, AVariableOfANegatedPatternCannotBeUsedOutsideIt) {
   const std::string Message =
@@ -1085,10 +1026,9 @@ TEST_F(TReteNetworkTest, AVariableOfANegatedPatternCannotBeUsedOutsideIt) {
       NewRule("later", Ps(P(Order, {}), P(Blocked, {{"id", Var("c")}}, 1), P(Customer, {{"id", Var("c")}})));
   ExpectError([&] { Net->AddRule(Later); }, Message);
   EXPECT_FALSE(Net->IsCompiled(Later));
-  TRule* InCall = NewRule(
-      "in-call",
-      Ps(P(Order, {}), P(Blocked, {{"id", Var("c")}}, 2),
-         P(Customer, {{"id", Var("i")}, {"id", CallValue(NewCall(&Engine, ">", {Var("i"), Var("c")}))}})));
+  TRule* InCall =
+      NewRule("in-call", Ps(P(Order, {}), P(Blocked, {{"id", Var("c")}}, 2),
+                            P(Customer, {{"id", Var("i")}, {"id", Call(">", {Var("i"), Var("c")})}})));
   ExpectError([&] { Net->AddRule(InCall); }, Message);
   TRule* InAction = NewRule("in-action", Ps(P(Order, {}), P(Blocked, {{"id", Var("c")}}, 1)));
   InAction->AddAction(NewCall(&Engine, "not", {Var("c")}));
@@ -1101,10 +1041,8 @@ TEST_F(TReteNetworkTest, AVariableOfANegatedPatternCannotBeUsedOutsideIt) {
 
 TEST_F(TReteNetworkTest, ACallReadingALaterPatternIsTestedAtThatPatternsJoin) {
   // (order (id ?o&:(> ?o ?n))) (customer (id ?n)): the call waits for the customer.
-  TRule* Rule =
-      AddRule("bigger",
-              Ps(P(Order, {{"id", Var("o")}, {"id", CallValue(NewCall(&Engine, ">", {Var("o"), Var("n")}))}}),
-                 P(Customer, {{"id", Var("n")}})));
+  TRule* Rule = AddRule("bigger", Ps(P(Order, {{"id", Var("o")}, {"id", Call(">", {Var("o"), Var("n")})}}),
+                                     P(Customer, {{"id", Var("n")}})));
   const auto Joins = NodesOf<TJoinNode>(Rule);
   ASSERT_EQ(Joins.size(), 1u);
   EXPECT_EQ(Joins[0]->GetTestCount(), 1);
@@ -1114,28 +1052,21 @@ TEST_F(TReteNetworkTest, ACallReadingALaterPatternIsTestedAtThatPatternsJoin) {
   EXPECT_EQ(Agenda(), (Lines{"bigger: f-1, f-2"}));
 
   // A test element reading a later pattern waits for it too; an earlier one stays where it is written.
-  auto Deferred = NewRule("deferred", Ps(P(Order, {{"id", Var("o")}})));
-  auto Test = std::make_unique<TIEPattern>(&Engine, STestCE, Stop, 0);
-  Test->AddTest(SDefaultSlotName, CallValue(NewCall(&Engine, ">", {Var("n"), Var("o")})), NoSubIndex, false,
-                true);
-  Deferred->AppendPattern(std::move(Test));
-  Deferred->AppendPattern(P(Customer, {{"id", Var("n")}}));
-  Net->AddRule(Deferred);
+  TRule* Deferred =
+      AddRule("deferred", Ps(P(Order, {{"id", Var("o")}}), TestCE(Call(">", {Var("n"), Var("o")})),
+                             P(Customer, {{"id", Var("n")}})));
   EXPECT_EQ(Agenda(), (Lines{"bigger: f-1, f-2", "deferred: f-1, f-3"}));
   EXPECT_EQ(NodesOf<TJoinNode>(Deferred).back()->GetTestCount(), 1);
 
   // A negated pattern cannot wait: a clear error.
   TRule* Negated = NewRule(
-      "negated",
-      Ps(P(Order, {}),
-         P(Blocked, {{"id", Var("b")}, {"id", CallValue(NewCall(&Engine, ">", {Var("b"), Var("n")}))}}, 1),
-         P(Customer, {{"id", Var("n")}})));
+      "negated", Ps(P(Order, {}), P(Blocked, {{"id", Var("b")}, {"id", Call(">", {Var("b"), Var("n")})}}, 1),
+                    P(Customer, {{"id", Var("n")}})));
   ExpectError([&] { Net->AddRule(Negated); },
               "Variable ?n is used in a negated pattern before the pattern that binds it");
 }
 
 // ---- activations and terminal nodes
-// -------------------------------------------------------------------------------------------
 
 TEST_F(TReteNetworkTest, AFreedActivationLeavesItsTerminalNodeAndADisabledRuleHoldsNone) {
   TRule* Rule = AddRule("r", Ps(P(Order, {})));
