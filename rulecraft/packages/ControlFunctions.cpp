@@ -41,10 +41,6 @@ constexpr const char* SNumericChain = " <numeric-expression> <numeric-expression
   return true;
 }();
 
-/// Only the atom FALSE is false.
-bool IsFalse(const IIEValue& Value) { return Value && Value->Equals(FCFalse); }
-/// Only the atom TRUE is true.
-bool IsTrue(const IIEValue& Value) { return Value && Value->Equals(FCTrue); }
 IIEValue Truth(bool Value) { return Value ? FCTrue : FCFalse; }
 
 /// Argument Index of the call, unevaluated, is the keyword atom.
@@ -99,7 +95,7 @@ TAndFunction::TAndFunction()
 
 void TAndFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
-    if (IsFalse(ResolveArgument(FunCall, I, Context))) {
+    if (IsFalseAtom(ResolveArgument(FunCall, I, Context))) {
       Result = FCFalse;
       return;
     }
@@ -114,7 +110,7 @@ TOrFunction::TOrFunction()
 
 void TOrFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
-    if (IsTrue(ResolveArgument(FunCall, I, Context))) {
+    if (IsTrueAtom(ResolveArgument(FunCall, I, Context))) {
       Result = FCTrue;
       return;
     }
@@ -129,7 +125,7 @@ TNotFunction::TNotFunction()
           " <expression>") {}
 
 void TNotFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = Truth(IsFalse(ResolveArgument(FunCall, 0, Context)));
+  Result = Truth(IsFalseAtom(ResolveArgument(FunCall, 0, Context)));
 }
 
 // ---- equality and comparison -----------------------------------------------------------------------------
@@ -328,7 +324,7 @@ TIfFunction::TIfFunction()
 void TIfFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   if (!IsKeyword(FunCall, 1, FCThen)) throw EIEException(SSyntaxError, {SMissingThen});
   const int32_t Count = FunCall.GetArgumentCount();
-  const bool Condition = !IsFalse(ResolveArgument(FunCall, 0, Context));
+  const bool Condition = !IsFalseAtom(ResolveArgument(FunCall, 0, Context));
   Result = FCFalse;
   if (Condition) {
     // The then-branch ends at the first expression whose value is the keyword else.
@@ -367,7 +363,7 @@ void TWhileFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEVa
   IIEValue Condition = ResolveArgument(FunCall, 0, Context);
   IIEValue Last;
   // No iteration limit: the loop ends when the condition is FALSE, at a return or at an error.
-  while (!IsFalse(Condition)) {
+  while (!IsFalseAtom(Condition)) {
     if (RunStatements(FunCall, Body, Count, Context, Last)) {
       Result = std::move(Last);
       return;

@@ -22,11 +22,6 @@ bool SameValue(const IIEValue& A, const IIEValue& B) {
   return A->Equals(B);
 }
 
-// A test result counts as false when it is the atom FALSE (the shared FCFalse or any copy of it).
-bool IsFalse(const IIEValue& Value) {
-  return Value && Value->GetDType() == dtAtom && Value->Text() == FCFalse->Text();
-}
-
 // The field a join test compares: the slot's value, or its list item at SubIndex; nil when there is none.
 IIEValue FieldOf(TFact& Fact, const std::string& Slot, int32_t SubIndex) {
   IIEValue Value = Fact.ContainsKey(Slot);
@@ -146,7 +141,7 @@ bool TIEPatternMatchTest::PerformTest(TIEContext* Context) {
     IIEValue Value = FSlotValue;  // the call may replace this test's value while it runs
     Value->Resolve(Context, Result);
   }
-  return IsFalse(Result) == IsNegated();
+  return IsFalseAtom(Result) == IsNegated();
 }
 
 IFunCall TIEPatternMatchTest::ConvertToFunCall(IFunctionEngine* Reasoner, const IIEValue& SlotValue) const {
