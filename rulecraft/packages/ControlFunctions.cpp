@@ -20,10 +20,6 @@ namespace {
 
 constexpr int32_t Unbounded = 2147483647;
 /// The variable a caught error's message is assigned to.
-constexpr const char* SErrorVariable = "__ERROR";
-constexpr const char* SAnyExpressions = " <expression>*";
-constexpr const char* SEqualityArguments = " <expression> <expression>+";
-constexpr const char* SNumericChain = " <numeric-expression> <numeric-expression>+";
 
 [[maybe_unused]] const bool ClassesRegistered = [] {
   for (TClass Class : {TAndFunction::StaticClass(),          TOrFunction::StaticClass(),
@@ -91,7 +87,7 @@ IIEValue NumericChain(TFunctionCall& FunCall, TIEContext* Context, TPredicate Ho
 TAndFunction::TAndFunction()
     : TIEUserFunction("and", 0, Unbounded,
                       FunctionComment("Returns TRUE if every argument evaluates to TRUE, FALSE otherwise"),
-                      SAnyExpressions) {}
+                      SAnyExpressionArguments) {}
 
 void TAndFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
@@ -106,7 +102,7 @@ void TAndFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValu
 TOrFunction::TOrFunction()
     : TIEUserFunction("or", 0, Unbounded,
                       FunctionComment("Returns TRUE if any argument evaluates to TRUE, FALSE otherwise"),
-                      SAnyExpressions) {}
+                      SAnyExpressionArguments) {}
 
 void TOrFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
@@ -185,7 +181,7 @@ TNumericEqualFunction::TNumericEqualFunction()
     : TIEUserFunction("=", 1, Unbounded,
                       FunctionComment("Returns TRUE if the first numeric argument equals all of the "
                                       "following numeric arguments"),
-                      SNumericChain) {}
+                      SNumericChainArguments) {}
 
 void TNumericEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   const double First = ResolveArgument(FunCall, 0, Context)->GetAsNumeric();
@@ -219,7 +215,7 @@ TGreaterThanFunction::TGreaterThanFunction()
     : TIEUserFunction(
           ">", 2, Unbounded,
           FunctionComment("Returns TRUE if, for all arguments, argument n is greater than argument n + 1"),
-          SNumericChain) {}
+          SNumericChainArguments) {}
 
 void TGreaterThanFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A > B; });
@@ -229,7 +225,7 @@ TGreaterOrEqualFunction::TGreaterOrEqualFunction()
     : TIEUserFunction(">=", 2, Unbounded,
                       FunctionComment("Returns TRUE if, for all arguments, argument n is greater than or "
                                       "equal to argument n + 1"),
-                      SNumericChain) {}
+                      SNumericChainArguments) {}
 
 void TGreaterOrEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A >= B; });
@@ -239,7 +235,7 @@ TLessThanFunction::TLessThanFunction()
     : TIEUserFunction(
           "<", 2, Unbounded,
           FunctionComment("Returns TRUE if, for all arguments, argument n is less than argument n + 1"),
-          SNumericChain) {}
+          SNumericChainArguments) {}
 
 void TLessThanFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A < B; });
@@ -249,7 +245,7 @@ TLessOrEqualFunction::TLessOrEqualFunction()
     : TIEUserFunction("<=", 2, Unbounded,
                       FunctionComment("Returns TRUE if, for all arguments, argument n is less than or equal "
                                       "to argument n + 1"),
-                      SNumericChain) {}
+                      SNumericChainArguments) {}
 
 void TLessOrEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A <= B; });
@@ -463,7 +459,7 @@ void TTryFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValu
   if (Passing) std::rethrow_exception(Passing);
   if (!Caught) return;
   Result = FCFalse;
-  ContextFor(Context).SetVariable(SErrorVariable, MakeRef<TIEValue>(Message, dtString));
+  ContextFor(Context).SetVariable(SErrorBinding, MakeRef<TIEValue>(Message, dtString));
   if (Catch >= 0) RunStatements(FunCall, Catch + 1, Count, Context, Result);
 }
 

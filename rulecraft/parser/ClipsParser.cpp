@@ -28,8 +28,6 @@ namespace {
 
 // Calls and lists nest at most this deep in the text: deeper input is an error, never a stack overflow.
 constexpr int32_t MaxParseNesting = 1000;
-constexpr const char* SParseNestingTooDeep = "Maximum nesting depth of %d exceeded";
-constexpr const char* SUnsupportedConstruct = "Unsupported construct: %s";
 constexpr size_t LongConstruct = 255;
 constexpr size_t ConstructEnds = 128;
 

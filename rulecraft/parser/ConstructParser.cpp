@@ -9,8 +9,8 @@
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/core/ValueVector.h"
 #include "rulecraft/engine/FactSet.h"
-#include "rulecraft/framework/Convert.h"
 #include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/framework/Convert.h"
 #include "rulecraft/functions/InterpretedFunction.h"
 #include "rulecraft/parser/ClipsParser.h"
 
