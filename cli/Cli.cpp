@@ -132,36 +132,11 @@ std::string UsageText() {
 // -------------------------------------------------------------------------------------------
 
 void TInputScanner::Feed(std::string_view Text) {
-  for (const char C : Text) {
-    if (FInComment) {
-      if (C == '\n' || C == '\r') FInComment = false;
-    } else if (FState.InString) {
-      if (FEscape) {
-        FEscape = false;
-      } else if (C == '\\') {
-        FEscape = true;
-      } else if (C == '"') {
-        FState.InString = false;
-      }
-    } else if (C == ';') {
-      FInComment = true;
-    } else if (C == '"') {
-      FState.InString = true;
-      FState.HasCode = true;
-    } else if (C == '(') {
-      ++FState.Depth;
-      FState.HasCode = true;
-    } else if (C == ')') {
-      FState.HasCode = true;
-      if (FState.Depth == 0) {
-        FState.StrayClose = true;
-      } else {
-        --FState.Depth;
-      }
-    } else if (C != ' ' && C != '\t' && C != '\n' && C != '\r' && C != '\f' && C != '\v') {
-      FState.HasCode = true;
-    }
-  }
+  FScanner.Feed(Text);
+  FState.Depth = FScanner.GetDepth();
+  FState.InString = FScanner.IsInString();
+  FState.HasCode = FScanner.HasCode();
+  FState.StrayClose = FScanner.HasStrayClose();
 }
 
 TInputState ScanInput(std::string_view Text) {
