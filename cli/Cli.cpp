@@ -29,20 +29,6 @@ constexpr std::string_view ShortUsage =
     "usage: rulecraft [-e TEXT]... [--watch NAMES] [-i] [FILE...]\n"
     "Try 'rulecraft --help' for more information.\n";
 
-struct TWatchName {
-  std::string_view Name;
-  TConstructWatches Watches;
-};
-
-constexpr TWatchName WatchNames[] = {
-    {"facts", {cwFact}},
-    {"rules", {cwRule}},
-    {"activations", {cwActivation}},
-    {"compilations", {cwCompilation}},
-    {"statistics", {cwStatistics}},
-    {"all", {cwFact, cwRule, cwActivation, cwCompilation, cwStatistics}},
-};
-
 }  // namespace
 
 // ---- the command line
@@ -53,15 +39,10 @@ std::string ParseWatchNames(std::string_view Names, TConstructWatches& Watches) 
   for (;;) {
     const size_t Comma = Names.find(',');
     const std::string_view Name = Names.substr(0, Comma);
-    bool Known = false;
-    for (const TWatchName& Entry : WatchNames) {
-      if (Entry.Name == Name) {
-        Found = Found + Entry.Watches;
-        Known = true;
-        break;
-      }
-    }
-    if (!Known) {
+    TConstructWatches Named;
+    if (WatchesNamed(Name, Named)) {
+      Found = Found + Named;
+    } else {
       return "unknown watch name '" + std::string(Name) +
              "' (known: facts, rules, activations, compilations, statistics, all)";
     }

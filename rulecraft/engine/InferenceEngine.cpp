@@ -35,19 +35,6 @@ TFunctionPackages AllPackages() {
   return All;
 }
 
-// Sets a flag for a scope and restores it.
-class TFlagScope {
- public:
-  TFlagScope(bool& Flag, bool Value) : FFlag(Flag), FOld(Flag) { Flag = Value; }
-  TFlagScope(const TFlagScope&) = delete;
-  TFlagScope& operator=(const TFlagScope&) = delete;
-  ~TFlagScope() { FFlag = FOld; }
-
- private:
-  bool& FFlag;
-  bool FOld;
-};
-
 }  // namespace
 
 // ---- lifetime

@@ -39,6 +39,16 @@ constexpr int32_t Unbounded = 2147483647;
 
 IIEValue Truth(bool Value) { return Value ? FCTrue : FCFalse; }
 
+/// eq, eq* and neq: resolves the first argument, then the others in order while Holds(first, other) is true;
+/// true when it held for every other argument.
+template <class THolds>
+bool FirstHoldsForAll(TFunctionCall& FunCall, TIEContext* Context, THolds Holds) {
+  const IIEValue First = ResolveArgument(FunCall, 0, Context);
+  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I)
+    if (!Holds(*First, ResolveArgument(FunCall, I, Context))) return false;
+  return true;
+}
+
 /// Argument Index of the call, unevaluated, is the keyword atom.
 bool IsKeyword(TFunctionCall& FunCall, int32_t Index, const IIEValue& Keyword) {
   const IIEValue& Argument = FunCall.GetArgument(Index);
@@ -133,14 +143,8 @@ TEqFunction::TEqFunction()
                       SEqualityArguments) {}
 
 void TEqFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const IIEValue First = ResolveArgument(FunCall, 0, Context);
-  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
-    if (!First->Equals(ResolveArgument(FunCall, I, Context))) {
-      Result = FCFalse;
-      return;
-    }
-  }
-  Result = FCTrue;
+  Result = Truth(FirstHoldsForAll(
+      FunCall, Context, [](const TIEValue& First, const IIEValue& Other) { return First.Equals(Other); }));
 }
 
 TEqStarFunction::TEqStarFunction()
@@ -150,14 +154,9 @@ TEqStarFunction::TEqStarFunction()
                       SEqualityArguments) {}
 
 void TEqStarFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const IIEValue First = ResolveArgument(FunCall, 0, Context);
-  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
-    if (!First->EqualsStar(ResolveArgument(FunCall, I, Context))) {
-      Result = FCFalse;
-      return;
-    }
-  }
-  Result = FCTrue;
+  Result = Truth(FirstHoldsForAll(FunCall, Context, [](const TIEValue& First, const IIEValue& Other) {
+    return First.EqualsStar(Other);
+  }));
 }
 
 TNeqFunction::TNeqFunction()
@@ -167,14 +166,8 @@ TNeqFunction::TNeqFunction()
           " <expression> <expression>*") {}
 
 void TNeqFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const IIEValue First = ResolveArgument(FunCall, 0, Context);
-  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
-    if (First->Equals(ResolveArgument(FunCall, I, Context))) {
-      Result = FCFalse;
-      return;
-    }
-  }
-  Result = FCTrue;
+  Result = Truth(FirstHoldsForAll(
+      FunCall, Context, [](const TIEValue& First, const IIEValue& Other) { return !First.Equals(Other); }));
 }
 
 TNumericEqualFunction::TNumericEqualFunction()

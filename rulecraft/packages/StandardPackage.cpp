@@ -76,23 +76,22 @@ std::string WatchKeywordLines() {
   return Lines;
 }
 
-/// The watch switches a keyword names; false for any other text (keywords are case-sensitive).
-bool WatchesOf(const std::string& Keyword, TConstructWatches& Watches) {
-  if (Keyword == "rules")
-    Watches = {cwRule};
-  else if (Keyword == "facts")
-    Watches = {cwFact};
-  else if (Keyword == "activations")
-    Watches = {cwActivation};
-  else if (Keyword == "compilations")
-    Watches = {cwCompilation};
-  else if (Keyword == "statistics")
-    Watches = {cwStatistics};
-  else if (Keyword == "all")
-    Watches = {cwActivation, cwFact, cwRule, cwCompilation, cwStatistics};
-  else
-    return false;
-  return true;
+/// The help of watch (On) or unwatch.
+std::string WatchHelp(bool On) {
+  return FunctionComment(
+      std::string(On ? "Sets up watches on the specified inference engine operations.  "
+                     : "Deletes the watches on the specified inference engine operations.  ") +
+      SWatchComment + NewLineString + WatchKeywordLines());
+}
+
+/// watch (On) and unwatch: switches the watches the keyword argument names on or off.
+void SwitchWatches(TFunctionCall& FunCall, TIEContext* Context, bool On, IIEValue& Result) {
+  TInferenceEngine& Engine = EngineOf(Context);
+  const std::string Keyword = ArgumentText(FunCall, 0, Context);
+  TConstructWatches Watches;
+  if (!WatchesNamed(Keyword, Watches)) throw EIEException(On ? SCannotWatch : SCannotUnWatch, {Keyword});
+  Engine.SetWatch(On ? Engine.GetWatch() + Watches : Engine.GetWatch() - Watches);
+  Result = FCTrue;
 }
 
 /// The fact of the fact base with the id the argument gives; "No Such Fact with ID=%s exists" when none.
@@ -400,36 +399,16 @@ TExitFunction::TExitFunction()
 
 void TExitFunction::Evaluate(TFunctionCall&, TIEContext*, IIEValue&) { throw EIEExit(0); }
 
-TWatchFunction::TWatchFunction()
-    : TIEUserFunction(
-          "watch", 1, 1,
-          FunctionComment(std::string("Sets up watches on the specified inference engine operations.  ") +
-                          SWatchComment + NewLineString + WatchKeywordLines()),
-          SWatchArguments) {}
+TWatchFunction::TWatchFunction() : TIEUserFunction("watch", 1, 1, WatchHelp(true), SWatchArguments) {}
 
 void TWatchFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TInferenceEngine& Engine = EngineOf(Context);
-  const std::string Keyword = ArgumentText(FunCall, 0, Context);
-  TConstructWatches Watches;
-  if (!WatchesOf(Keyword, Watches)) throw EIEException(SCannotWatch, {Keyword});
-  Engine.SetWatch(Engine.GetWatch() + Watches);
-  Result = FCTrue;
+  SwitchWatches(FunCall, Context, true, Result);
 }
 
-TUnwatchFunction::TUnwatchFunction()
-    : TIEUserFunction(
-          "unwatch", 1, 1,
-          FunctionComment(std::string("Deletes the watches on the specified inference engine operations.  ") +
-                          SWatchComment + NewLineString + WatchKeywordLines()),
-          SWatchArguments) {}
+TUnwatchFunction::TUnwatchFunction() : TIEUserFunction("unwatch", 1, 1, WatchHelp(false), SWatchArguments) {}
 
 void TUnwatchFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TInferenceEngine& Engine = EngineOf(Context);
-  const std::string Keyword = ArgumentText(FunCall, 0, Context);
-  TConstructWatches Watches;
-  if (!WatchesOf(Keyword, Watches)) throw EIEException(SCannotUnWatch, {Keyword});
-  Engine.SetWatch(Engine.GetWatch() - Watches);
-  Result = FCTrue;
+  SwitchWatches(FunCall, Context, false, Result);
 }
 
 TGetFactDuplicationFunction::TGetFactDuplicationFunction()

@@ -9,6 +9,7 @@
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/functions/TokenBase.h"
+#include "rulecraft/rete/NodeSupport.h"
 #include "rulecraft/rete/Pattern.h"
 
 namespace rulecraft {
@@ -20,16 +21,6 @@ IIEValue CloneValue(const IIEValue& Value) { return Value ? Value->Clone() : IIE
 bool SameValue(const IIEValue& A, const IIEValue& B) {
   if (!A || !B) return !A && !B;
   return A->Equals(B);
-}
-
-// The field a join test compares: the slot's value, or its list item at SubIndex; nil when there is none.
-IIEValue FieldOf(TFact& Fact, const std::string& Slot, int32_t SubIndex) {
-  IIEValue Value = Fact.ContainsKey(Slot);
-  if (SubIndex == NoSubIndex || !Value) return Value;
-  if (Value->GetDType() != dtList) return IIEValue();
-  IValueVector List = Value->GetAsList();
-  if (!List || SubIndex < 0 || SubIndex >= List->GetValueCount()) return IIEValue();
-  return List->Get(SubIndex);
 }
 
 }  // namespace
