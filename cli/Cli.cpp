@@ -40,12 +40,11 @@ std::string ParseWatchNames(std::string_view Names, TConstructWatches& Watches) 
     const size_t Comma = Names.find(',');
     const std::string_view Name = Names.substr(0, Comma);
     TConstructWatches Named;
-    if (WatchesNamed(Name, Named)) {
-      Found = Found + Named;
-    } else {
+    if (!WatchesNamed(Name, Named)) {
       return "unknown watch name '" + std::string(Name) +
              "' (known: facts, rules, activations, compilations, statistics, all)";
     }
+    Found = Found + Named;
     if (Comma == std::string_view::npos) break;
     Names.remove_prefix(Comma + 1);
   }
