@@ -148,7 +148,8 @@ TEST_F(ControlFunctions, BindSetsTheNearestBindingOrAddsALocalOne) {
 TEST_F(ControlFunctions, ConditionsAndPatternTestsAgreeOnWhatIsFalse) {
   Engine->Parse(
       "(deftemplate probe (slot n) (slot v))"
-      "(defrule passes (probe (n ?n) (v ?v)) (test ?v) => (log passes ?n))"
+      "(deffunction same (?x) ?x)"
+      "(defrule passes (probe (n ?n) (v ?v)) (test (same ?v)) => (log passes ?n))"
       "(defrule fails (probe (n ?n) (v ?v)) (test (not ?v)) => (log fails ?n))",
       true);
   Eval("(reset)");
