@@ -29,20 +29,6 @@ constexpr std::string_view ShortUsage =
     "usage: rulecraft [-e TEXT]... [--watch NAMES] [-i] [FILE...]\n"
     "Try 'rulecraft --help' for more information.\n";
 
-struct TWatchName {
-  std::string_view Name;
-  TConstructWatches Watches;
-};
-
-constexpr TWatchName WatchNames[] = {
-    {"facts", {cwFact}},
-    {"rules", {cwRule}},
-    {"activations", {cwActivation}},
-    {"compilations", {cwCompilation}},
-    {"statistics", {cwStatistics}},
-    {"all", {cwFact, cwRule, cwActivation, cwCompilation, cwStatistics}},
-};
-
 }  // namespace
 
 // ---- the command line
@@ -53,18 +39,12 @@ std::string ParseWatchNames(std::string_view Names, TConstructWatches& Watches) 
   for (;;) {
     const size_t Comma = Names.find(',');
     const std::string_view Name = Names.substr(0, Comma);
-    bool Known = false;
-    for (const TWatchName& Entry : WatchNames) {
-      if (Entry.Name == Name) {
-        Found = Found + Entry.Watches;
-        Known = true;
-        break;
-      }
-    }
-    if (!Known) {
+    TConstructWatches Named;
+    if (!WatchesNamed(Name, Named)) {
       return "unknown watch name '" + std::string(Name) +
              "' (known: facts, rules, activations, compilations, statistics, all)";
     }
+    Found = Found + Named;
     if (Comma == std::string_view::npos) break;
     Names.remove_prefix(Comma + 1);
   }
@@ -132,36 +112,11 @@ std::string UsageText() {
 // -------------------------------------------------------------------------------------------
 
 void TInputScanner::Feed(std::string_view Text) {
-  for (const char C : Text) {
-    if (FInComment) {
-      if (C == '\n' || C == '\r') FInComment = false;
-    } else if (FState.InString) {
-      if (FEscape) {
-        FEscape = false;
-      } else if (C == '\\') {
-        FEscape = true;
-      } else if (C == '"') {
-        FState.InString = false;
-      }
-    } else if (C == ';') {
-      FInComment = true;
-    } else if (C == '"') {
-      FState.InString = true;
-      FState.HasCode = true;
-    } else if (C == '(') {
-      ++FState.Depth;
-      FState.HasCode = true;
-    } else if (C == ')') {
-      FState.HasCode = true;
-      if (FState.Depth == 0) {
-        FState.StrayClose = true;
-      } else {
-        --FState.Depth;
-      }
-    } else if (C != ' ' && C != '\t' && C != '\n' && C != '\r' && C != '\f' && C != '\v') {
-      FState.HasCode = true;
-    }
-  }
+  FScanner.Feed(Text);
+  FState.Depth = FScanner.GetDepth();
+  FState.InString = FScanner.IsInString();
+  FState.HasCode = FScanner.HasCode();
+  FState.StrayClose = FScanner.HasStrayClose();
 }
 
 TInputState ScanInput(std::string_view Text) {

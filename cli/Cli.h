@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "rulecraft/core/Enums.h"
+#include "rulecraft/core/ParenthesisScanner.h"
 #include "rulecraft/engine/InferenceEngine.h"
 
 namespace rulecraft::cli {
@@ -53,8 +54,8 @@ struct TInputState {
   bool Complete() const noexcept { return StrayClose || (HasCode && !InString && Depth == 0); }
 };
 
-/// Follows input as it arrives, piece by piece: strings are "..." with backslash escapes, a ";" outside a
-/// string comments out the rest of its line.
+/// Follows input as it arrives, piece by piece, with the library's parenthesis scanner: strings are "..."
+/// with backslash escapes, a ";" outside a string comments out the rest of its line.
 class TInputScanner {
  public:
   void Feed(std::string_view Text);
@@ -62,9 +63,8 @@ class TInputScanner {
   void Reset() noexcept { *this = TInputScanner(); }
 
  private:
+  TParenthesisScanner FScanner;
   TInputState FState;
-  bool FInComment = false;
-  bool FEscape = false;
 };
 
 /// The state of Text scanned as a whole.

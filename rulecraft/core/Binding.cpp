@@ -8,7 +8,7 @@ void TBindingInfo::Assign(const TPersistent* Source) {
   if (const auto* Record = dynamic_cast<const TBindingInfo*>(Source)) {
     FSubIndex = Record->FSubIndex;
     FFactIndex = Record->FFactIndex;
-    FSlotIndex = Record->FSlotIndex;
+    FSlotName = Record->FSlotName;
   } else {
     TPersistent::Assign(Source);
   }
@@ -20,7 +20,7 @@ bool TBindingInfo::Equals(const TObject* Other) const {
 }
 
 std::string TBindingInfo::ToString() const {
-  std::string Out = "FactIdx=" + std::to_string(FFactIndex) + " SlotIdx=" + FSlotIndex;
+  std::string Out = "FactIdx=" + std::to_string(FFactIndex) + " SlotIdx=" + FSlotName;
   if (FSubIndex != NoSubIndex) Out += " SubIdx=" + std::to_string(FSubIndex);
   return Out;
 }
@@ -29,7 +29,9 @@ TBinding::TBinding(TIEName Name, int32_t FactIndex, std::string SlotIndex, int32
     : TBindingInfo(FactIndex, std::move(SlotIndex), SubIndex), FName(std::move(Name)) {}
 
 TBinding::TBinding(TIEName Name, IIEValue Value)
-    : TBindingInfo(LocalBindingIndex, SLocalBinding, NoSubIndex), FName(std::move(Name)), FValue(std::move(Value)) {}
+    : TBindingInfo(LocalBindingIndex, SLocalBinding, NoSubIndex),
+      FName(std::move(Name)),
+      FValue(std::move(Value)) {}
 
 TBinding::~TBinding() = default;
 

@@ -18,8 +18,8 @@ class TBindingInfo : public TPersistent {
   RC_CLASS(TBindingInfo, TPersistent)
  public:
   TBindingInfo() = default;
-  TBindingInfo(int32_t FactIndex, std::string SlotIndex, int32_t SubIndex)
-      : FSubIndex(SubIndex), FFactIndex(FactIndex), FSlotIndex(std::move(SlotIndex)) {}
+  TBindingInfo(int32_t FactIndex, std::string SlotName, int32_t SubIndex)
+      : FSubIndex(SubIndex), FFactIndex(FactIndex), FSlotName(std::move(SlotName)) {}
 
   /// The 0-based position inside a multifield slot value, or NoSubIndex for the whole slot value.
   int32_t GetSubIndex() const noexcept { return FSubIndex; }
@@ -27,9 +27,11 @@ class TBindingInfo : public TPersistent {
   /// The pattern's position in the partial match, or LocalBindingIndex.
   int32_t GetFactIndex() const noexcept { return FFactIndex; }
   void SetFactIndex(int32_t Value) noexcept { FFactIndex = Value; }
-  /// The slot's name, SPatternBinding for the whole fact, or SLocalBinding.
-  const std::string& GetSlotIndex() const noexcept { return FSlotIndex; }
-  void SetSlotIndex(const std::string& Value) { FSlotIndex = Value; }
+  /// Holds a slot name, not an index: the name of the slot the variable is bound to, or one of two sentinel
+  /// names, SPatternBinding when the variable holds the whole fact and SLocalBinding when it is a variable
+  /// of the context rather than of a fact.
+  const std::string& GetSlotIndex() const noexcept { return FSlotName; }
+  void SetSlotIndex(const std::string& Value) { FSlotName = Value; }
 
   void Assign(const TPersistent* Source) override;
   /// True when Other is a binding record (or descendant) at the same position.
@@ -39,13 +41,13 @@ class TBindingInfo : public TPersistent {
 
  protected:
   bool SamePosition(const TBindingInfo& Other) const noexcept {
-    return FFactIndex == Other.FFactIndex && FSubIndex == Other.FSubIndex && FSlotIndex == Other.FSlotIndex;
+    return FFactIndex == Other.FFactIndex && FSubIndex == Other.FSubIndex && FSlotName == Other.FSlotName;
   }
 
  private:
   int32_t FSubIndex = NoSubIndex;
   int32_t FFactIndex = 0;
-  std::string FSlotIndex;
+  std::string FSlotName;
 };
 
 class TBinding : public TBindingInfo {
@@ -53,7 +55,7 @@ class TBinding : public TBindingInfo {
  public:
   TBinding() = default;
   /// A pattern binding: no value yet.
-  TBinding(TIEName Name, int32_t FactIndex, std::string SlotIndex, int32_t SubIndex);
+  TBinding(TIEName Name, int32_t FactIndex, std::string SlotName, int32_t SubIndex);
   /// A local binding holding Value.
   TBinding(TIEName Name, IIEValue Value);
   ~TBinding() override;

@@ -20,6 +20,8 @@ inline constexpr const char* STestCE = "test";
 inline constexpr const char* SLocalBinding = "__LOCAL";
 inline constexpr const char* SPatternBinding = "__PATTERN";
 inline constexpr const char* SRuleBinding = "__RULE";
+/// The variable a try block's catch part reads the caught error's message from.
+inline constexpr const char* SErrorBinding = "__ERROR";
 inline constexpr const char* SInitialFactPattern = "Initial-Fact";
 inline constexpr const char* SInitialFact = "(Initial-Fact)";
 inline constexpr const char* SNullFact = "__NOT-OR-TEST-CE*";

@@ -2,10 +2,10 @@
 
 namespace rulecraft {
 
-#define RC_ENUM_INFO(Type, ...)                       \
-  const TEnumInfo& Type##Info() {                     \
+#define RC_ENUM_INFO(Type, ...)                        \
+  const TEnumInfo& Type##Info() {                      \
     static const TEnumInfo Info(#Type, {__VA_ARGS__}); \
-    return Info;                                      \
+    return Info;                                       \
   }
 
 RC_ENUM_INFO(TTypeCheck, "tcStatic", "tcDynamic")
@@ -19,10 +19,33 @@ RC_ENUM_INFO(TSearchStrategy, "ssDepthFirst", "ssBreadthFirst")
 RC_ENUM_INFO(TTemplateSlotType, "tstSlot", "tstMultiSlot")
 RC_ENUM_INFO(TValueConstraint, "vcAtom", "vcString", "vcInteger", "vcFloat")
 RC_ENUM_INFO(TConstructWatch, "cwActivation", "cwFact", "cwRule", "cwCompilation", "cwStatistics")
-RC_ENUM_INFO(TValidAction, "vaFileNew", "vaFileOpen", "vaFileSave", "vaFileSaveAs", "vaEditTypes", "vaEditFacts",
-             "vaEditFactTemplates", "vaEditRules", "vaIERun", "vaIERunOneStep", "vaIEReset", "vaFileView")
+RC_ENUM_INFO(TValidAction, "vaFileNew", "vaFileOpen", "vaFileSave", "vaFileSaveAs", "vaEditTypes",
+             "vaEditFacts", "vaEditFactTemplates", "vaEditRules", "vaIERun", "vaIERunOneStep", "vaIEReset",
+             "vaFileView")
 RC_ENUM_INFO(TValidView, "vvAgenda", "vvFacts", "vvFactTemplates", "vvRules")
 
 #undef RC_ENUM_INFO
+
+bool WatchesNamed(std::string_view Keyword, TConstructWatches& Watches) {
+  struct TWatchName {
+    std::string_view Name;
+    TConstructWatches Watches;
+  };
+  static constexpr TWatchName Names[] = {
+      {"rules", {cwRule}},
+      {"facts", {cwFact}},
+      {"activations", {cwActivation}},
+      {"compilations", {cwCompilation}},
+      {"statistics", {cwStatistics}},
+      {"all", {cwActivation, cwFact, cwRule, cwCompilation, cwStatistics}},
+  };
+  for (const TWatchName& Entry : Names) {
+    if (Entry.Name == Keyword) {
+      Watches = Entry.Watches;
+      return true;
+    }
+  }
+  return false;
+}
 
 }  // namespace rulecraft

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "rulecraft/framework/Set.h"
 #include "rulecraft/framework/TypeInfo.h"
@@ -39,6 +40,9 @@ using TValueConstraints = TSet<TValueConstraint>;
 
 enum TConstructWatch : uint8_t { cwActivation, cwFact, cwRule, cwCompilation, cwStatistics };
 using TConstructWatches = TSet<TConstructWatch>;
+/// The switches a watch keyword of the rule language names (rules, facts, activations, compilations,
+/// statistics, or all of them for all); false for any other text (keywords are case-sensitive).
+bool WatchesNamed(std::string_view Keyword, TConstructWatches& Watches);
 
 enum TValidAction : uint8_t {
   vaFileNew,
@@ -75,7 +79,8 @@ const TEnumInfo& TValidActionInfo();
 const TEnumInfo& TValidViewInfo();
 
 /// Terminal output: the stream name and the text.
-using TPrintOutEvent = std::function<void(TObject* Sender, const std::string& OutID, const std::string& Text)>;
+using TPrintOutEvent =
+    std::function<void(TObject* Sender, const std::string& OutID, const std::string& Text)>;
 /// Terminal line input: the handler stores the line in Text.
 using TReadLineEvent = std::function<void(TObject* Sender, const std::string& InID, std::string& Text)>;
 /// Reports the number of rules fired.

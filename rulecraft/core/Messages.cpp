@@ -7,7 +7,7 @@ namespace {
 // Entries marked "wording ours" have no established text; theirs says what the name means, with the
 // placeholders a caller needs.
 constexpr TMessageEntry Catalogue[] = {
-    {"SInvalidName", SInvalidName},  // wording ours
+    {"SInvalidName", SInvalidName},                  // wording ours
     {"SInvalidVariableName", SInvalidVariableName},  // wording ours
     {"SInvalidFileAccess", SInvalidFileAccess},
     {"SNoContext", SNoContext},
@@ -121,6 +121,8 @@ constexpr TMessageEntry Catalogue[] = {
     {"SUnexpectedEOF", SUnexpectedEOF},
     {"SWrongFunctionName", SWrongFunctionName},  // wording ours
     {"SNegatedVariable", SNegatedVariable},
+    {"SNegatedBindingUsedOutside", SNegatedBindingUsedOutside},
+    {"SUsedBeforeBoundInNot", SUsedBeforeBoundInNot},
     {"SParseError", SParseError},
     {"SNoParser", SNoParser},  // wording ours
     {"SMultipleParseError", SMultipleParseError},
@@ -138,7 +140,7 @@ constexpr TMessageEntry Catalogue[] = {
     {"STypeInheritanceLoop", STypeInheritanceLoop},
     {"SNoMultiTypeInheritance", SNoMultiTypeInheritance},
     {"SFactTemplateInheritanceCorrupt", SFactTemplateInheritanceCorrupt},
-    {"SDBTypeMismatch", SDBTypeMismatch},  // wording ours
+    {"SDBTypeMismatch", SDBTypeMismatch},              // wording ours
     {"SDBMultiSlotNotString", SDBMultiSlotNotString},  // wording ours
     {"STypeInheritanceCorrupt", STypeInheritanceCorrupt},
     {"SMissingFuzzyOperand", SMissingFuzzyOperand},
@@ -154,6 +156,36 @@ constexpr TMessageEntry Catalogue[] = {
     {"SUndefinedFuzzyVariable", SUndefinedFuzzyVariable},
     {"SFuzzyDefinitionError", SFuzzyDefinitionError},
     {"SPatternMatchError", SPatternMatchError},  // wording ours
+    {"SInvalidSetItem", SInvalidSetItem},
+    {"SDivByZero", SDivByZero},
+    {"SInvalidOp", SInvalidOp},
+    {"SZeroDivide", SZeroDivide},
+    {"SOverflow", SOverflow},
+    {"SListIndexOutOfBounds", SListIndexOutOfBounds},
+    {"SListNestingTooDeep", SListNestingTooDeep},
+    {"SStreamWriteFailed", SStreamWriteFailed},
+    {"SStreamReadFailed", SStreamReadFailed},
+    {"SNoEngineParser", SNoEngineParser},
+    {"SNestingTooDeep", SNestingTooDeep},
+    {"SParseNestingTooDeep", SParseNestingTooDeep},
+    {"SUnsupportedConstruct", SUnsupportedConstruct},
+    {"SCorruptedSubIndex", SCorruptedSubIndex},
+    {"SImpliedTemplateComment", SImpliedTemplateComment},
+    {"SSaveSectionRule", SSaveSectionRule},
+    {"SNumericArgument", SNumericArgument},
+    {"SNumericArguments", SNumericArguments},
+    {"SNumericChainArguments", SNumericChainArguments},
+    {"SPointArguments", SPointArguments},
+    {"SMultifieldArgument", SMultifieldArgument},
+    {"SMultifieldRangeArguments", SMultifieldRangeArguments},
+    {"SMultifieldPairArguments", SMultifieldPairArguments},
+    {"SAnyExpressionArguments", SAnyExpressionArguments},
+    {"SEqualityArguments", SEqualityArguments},
+    {"SLexemePairArguments", SLexemePairArguments},
+    {"SFileNameArgument", SFileNameArgument},
+    {"SWatchArguments", SWatchArguments},
+    {"SVerifyTypeComment", SVerifyTypeComment},
+    {"SWatchComment", SWatchComment},
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
-// The engine's message catalogue: every engine error is raised with one of these texts, filled in with Format.
+// The engine's message catalogue: every engine error is raised with one of these texts, filled in with
+// Format.
 namespace rulecraft {
 
 /// A construct name holding a refused character (the name, then that character).
@@ -29,12 +30,15 @@ inline constexpr const char* SCannotWatch = "Cannot watch %s";
 inline constexpr const char* SCannotUnWatch = "Cannot unwatch %s";
 inline constexpr const char* SInvalidBackchainPattern = "Invalid backward chaining pattern added to the node";
 inline constexpr const char* SInvalidSlotDefault = "Invalid default slot value: %s";
-inline constexpr const char* SInvalidDefaultMultislotValue = "Invalid default value for a multislot, must be a multifield: %s";
+inline constexpr const char* SInvalidDefaultMultislotValue =
+    "Invalid default value for a multislot, must be a multifield: %s";
 inline constexpr const char* SInvalidMultiSlotType = "Invalid multislot type: %s";
 /// A single slot added over an existing multislot.
-inline constexpr const char* SInvalidExistingSlotChange = "Invalid value for existing slot, multislot is not slot";
+inline constexpr const char* SInvalidExistingSlotChange =
+    "Invalid value for existing slot, multislot is not slot";
 /// A multislot added over an existing single slot.
-inline constexpr const char* SInvalidExistingMultiSlotChange = "Invalid value for existing slot, slot is not multislot";
+inline constexpr const char* SInvalidExistingMultiSlotChange =
+    "Invalid value for existing slot, slot is not multislot";
 inline constexpr const char* SInvalidSlotQualifier = "Invalid slot qualifier: %s";
 /// A pattern binding on a negated, exists or test element.
 inline constexpr const char* SInvalidTestBinding = "\"not\" and \"test\" CEs cannot be bound to variables";
@@ -42,7 +46,8 @@ inline constexpr const char* SInvalidRuleFmt = "Invalid rule format: %s";
 inline constexpr const char* SInvalidSubstrParameters = "Invalid substring parameters: %d, %d";
 inline constexpr const char* SInvalidMFParameters = "Invalid multifield begin and end parameters: %d, %d";
 inline constexpr const char* SUnexpectedCharacters = "Unexpected characters found: %s";
-inline constexpr const char* SInvalidAgendaItem = "Invalid object, agenda can only accept TActivation objects";
+inline constexpr const char* SInvalidAgendaItem =
+    "Invalid object, agenda can only accept TActivation objects";
 inline constexpr const char* SExpectedEqGT = "Expected \"=>\"";
 inline constexpr const char* SExpectedAtom = "Expected \"( <atom>\"";
 inline constexpr const char* SExpectedValue = "Expected value missing";
@@ -50,7 +55,8 @@ inline constexpr const char* SExpectedValue = "Expected value missing";
 inline constexpr const char* SExpectedChar = "Expected \"%s\"";
 inline constexpr const char* SExpectedKeyword = "Missing keyword.  Expected \"%s\"";
 inline constexpr const char* SNotMultiSlot = "Slot \"%s\" is not a multislot";
-inline constexpr const char* SInvalidLowHiLimits = "Invalid limits, the low limit %s is greater than the high limit %s";
+inline constexpr const char* SInvalidLowHiLimits =
+    "Invalid limits, the low limit %s is greater than the high limit %s";
 /// A pattern-binding variable not followed by the binding arrow.
 inline constexpr const char* SExpectedAssignment = "Expected \"<-\"";
 inline constexpr const char* SExpectedIntVarFun = "Expected integer, variable, or function call for %s";
@@ -107,11 +113,13 @@ inline constexpr const char* SInvalidCallType = "Invalid Call Type: %s";
 inline constexpr const char* SInvalidTokenAction = "Invalid Token Action";
 inline constexpr const char* SInvalidTokenHint = "Invalid Token hint for parsing token: %s";
 inline constexpr const char* SInvalidStreamName = "Invalid stream name: %s";
-inline constexpr const char* SInvalidPtr = "Invalid destruction of pointer reference, reference counting greater than 0";
+inline constexpr const char* SInvalidPtr =
+    "Invalid destruction of pointer reference, reference counting greater than 0";
 /// A construct looked up by name: its kind word, then the name.
 inline constexpr const char* SUnknownName = "Unknown %s name: %s";
 inline constexpr const char* SUnknownFactTemplate = "Unknown fact template: %s";
-inline constexpr const char* SFactTemplatesDifferent = "Unable to assign slot values, fact templates are different: %s and %s";
+inline constexpr const char* SFactTemplatesDifferent =
+    "Unable to assign slot values, fact templates are different: %s and %s";
 inline constexpr const char* SMissingName = "Missing name";
 inline constexpr const char* SMissingTemplateName = "Missing name of fact template";
 inline constexpr const char* SMissingDeffactsName = "Missing name of deffacts";
@@ -121,19 +129,23 @@ inline constexpr const char* SUnknownTypeName = "type name unknown or invalid: %
 inline constexpr const char* SMissingParentDefinedTypeName = "Missing name of parent type to extend";
 /// Filled into SSyntaxError.
 inline constexpr const char* SMissingThen = "Missing \"then\" in an IF statement";
-inline constexpr const char* SMultifieldLengthMismatch = "Invalid multifield arguments, the two multifields must be of the same length";
+inline constexpr const char* SMultifieldLengthMismatch =
+    "Invalid multifield arguments, the two multifields must be of the same length";
 inline constexpr const char* SNoSuchFact = "No Such Fact with ID=%s exists";
 /// Also raised for terminal I/O that no stream or event handler serves.
 inline constexpr const char* SNoSuchFunction = "Function is unimplemented or unassigned: %s";
 /// Terminal input requested while no read event handler is assigned.
-inline constexpr const char* SNoReadFunctionWarning = "The %s event has not been implemented or unassigned.\r\nWarning: Implementation of this function requires a blocking mechanism, \r\nsuch as ShowModal, or the use of threads";
+inline constexpr const char* SNoReadFunctionWarning =
+    "The %s event has not been implemented or unassigned.\r\nWarning: Implementation of this function "
+    "requires a blocking mechanism, \r\nsuch as ShowModal, or the use of threads";
 inline constexpr const char* SNoTemplate = "Fact Template is missing";
 inline constexpr const char* SNoRule = "Rule missing for pattern";
 inline constexpr const char* SMissingRule = "Missing rule: %s";
 inline constexpr const char* SSyntaxError = "Syntax Error: %s";
 inline constexpr const char* SCannotChangeID = "Cannot change the ID of fact %s";
 /// A top-level token that starts no expression.
-inline constexpr const char* SExpectedParenConstVar = "Unexpected symbol, expected a \"(\", constant, or global variable: %s";
+inline constexpr const char* SExpectedParenConstVar =
+    "Unexpected symbol, expected a \"(\", constant, or global variable: %s";
 inline constexpr const char* SUnknownEngine = "Unknown/Undefined Inference Engine";
 inline constexpr const char* SMissingFactSet = "Fact Set is missing";
 inline constexpr const char* SUnknownVariable = "Unknown variable name: %s";
@@ -143,10 +155,13 @@ inline constexpr const char* SUnexpectedEOF = "Unexpected end of stream";
 /// A name that selects none of the functions a configured function class serves.
 inline constexpr const char* SWrongFunctionName = "Wrong function name: %s";
 inline constexpr const char* SNegatedVariable = "First Use of Variable is negated, variable name is %s";
-/// A variable bound inside a not or exists pattern used in another pattern, a test or an action (wording ours).
-inline constexpr const char* SNegatedBindingUsedOutside = "Variable %s is bound only inside a negated pattern and cannot be used outside it";
+/// A variable bound inside a not or exists pattern used in another pattern, a test or an action (wording
+/// ours).
+inline constexpr const char* SNegatedBindingUsedOutside =
+    "Variable %s is bound only inside a negated pattern and cannot be used outside it";
 /// A call in a not or exists pattern that reads a variable bound by a later pattern (wording ours).
-inline constexpr const char* SUsedBeforeBoundInNot = "Variable %s is used in a negated pattern before the pattern that binds it";
+inline constexpr const char* SUsedBeforeBoundInNot =
+    "Variable %s is used in a negated pattern before the pattern that binds it";
 /// The message, the parser operation, the line number and the consumed text.
 inline constexpr const char* SParseError = "Parsing Error, %s in %s at line %s: %s";
 inline constexpr const char* SNoParser = "No parser assigned to the inference engine";
@@ -154,7 +169,8 @@ inline constexpr const char* SNoParser = "No parser assigned to the inference en
 inline constexpr const char* SMultipleParseError = "Errors parsing stream:\r\n%s";
 inline constexpr const char* SParseTypeError = "Invalid parse type: %s";
 inline constexpr const char* SBackChainCE = "Cannot backchain on special CEs: %s";
-inline constexpr const char* SBackChainFuncallPatterns = "Cannot use Function calls in backchained patterns: %s";
+inline constexpr const char* SBackChainFuncallPatterns =
+    "Cannot use Function calls in backchained patterns: %s";
 inline constexpr const char* SNoSuchConstraint = "Defined Type %s does not have %s constraints";
 inline constexpr const char* SInvalidConstraint = "Defined Type %s cannot contain %s constraint types";
 /// "&s" is literal text, not a placeholder.
@@ -163,10 +179,13 @@ inline constexpr const char* SEmptyBaseTypes = "Defined Type %s must have at lea
 inline constexpr const char* SCannotMixFuzzy = "Cannot mix fuzzy type with other primitive types";
 inline constexpr const char* SMissingRange = "Missing range statement";
 inline constexpr const char* SMissingFuzzySetValues = "Missing values for fuzzy set %s";
-inline constexpr const char* SMissingAllowedEnumeration = "Expected allowed value argument for deftype, received %s";
-inline constexpr const char* STypeInheritanceLoop = "Type inheritance loop detected, %s type cannot be an ancestor of itself";
+inline constexpr const char* SMissingAllowedEnumeration =
+    "Expected allowed value argument for deftype, received %s";
+inline constexpr const char* STypeInheritanceLoop =
+    "Type inheritance loop detected, %s type cannot be an ancestor of itself";
 inline constexpr const char* SNoMultiTypeInheritance = "Multiple inheritance is not allowed for deftypes";
-inline constexpr const char* SFactTemplateInheritanceCorrupt = "Fact templates inheritance structure corrupted";
+inline constexpr const char* SFactTemplateInheritanceCorrupt =
+    "Fact templates inheritance structure corrupted";
 /// A stored field whose type does not fit its slot.
 inline constexpr const char* SDBTypeMismatch = "Field type does not match the type of slot %s";
 inline constexpr const char* SDBMultiSlotNotString = "Multislot %s must be stored in a string field";
@@ -174,17 +193,21 @@ inline constexpr const char* STypeInheritanceCorrupt = "Defined types inheritanc
 inline constexpr const char* SMissingFuzzyOperand = "Missing fuzzy operand to be modified by hedge: %s";
 inline constexpr const char* SInvalidFuzzyToken = "Invalid item in fuzzy expression: %s";
 inline constexpr const char* SNeedFuzzyType = "Fuzzy Type Definition needed to parse value";
-inline constexpr const char* SDifferentFuzzyVariables = "Fuzzy values belong to different fuzzy variables: %s and %s";
-inline constexpr const char* SInvalidFuzzyUnionTemplate = "Cannot union two facts with different fact templates: %s and %s";
+inline constexpr const char* SDifferentFuzzyVariables =
+    "Fuzzy values belong to different fuzzy variables: %s and %s";
+inline constexpr const char* SInvalidFuzzyUnionTemplate =
+    "Cannot union two facts with different fact templates: %s and %s";
 inline constexpr const char* SNotFuzzyFact = "Fact is not a fuzzy fact";
-inline constexpr const char* SInvalidFuzzyCorrelation = "Invalid Fuzzy Correlation specified (%s), expected %s";
+inline constexpr const char* SInvalidFuzzyCorrelation =
+    "Invalid Fuzzy Correlation specified (%s), expected %s";
 inline constexpr const char* SInvalidFuzzyInference = "Invalid Fuzzy Inference specified (%s), expected %s";
 /// An operation name that the fuzzy-set library does not know.
 inline constexpr const char* SInvalidIEFuzzyOperation = "Invalid Fuzzy Operation specified (%s), expected %s";
 inline constexpr const char* SInvalidFuzzyExpression = "Invalid Fuzzy Expression: %s";
 inline constexpr const char* SUndefinedFuzzyVariable = "fuzzy variable is not defined";
 /// A range, units or allowed-values qualifier on a fuzzy slot.
-inline constexpr const char* SFuzzyDefinitionError = "Invalid attempt to modify fuzzy type in fact template slot, fuzzy types cannot be modified";
+inline constexpr const char* SFuzzyDefinitionError =
+    "Invalid attempt to modify fuzzy type in fact template slot, fuzzy types cannot be modified";
 inline constexpr const char* SPatternMatchError = "Pattern match error: %s";
 
 /// The helper unit's own message.
@@ -209,12 +232,51 @@ inline constexpr const char* SStreamReadFailed = "Cannot read from logical name 
 inline constexpr const char* SNoEngineParser =
     "No parser is registered for new engines: link the rulecraft library target";  // wording ours
 
+/// Nesting that input controls goes past its bound: a call, a rule's network or a load (the limit, then the
+/// name of what nested), and a text being parsed (the limit).
+inline constexpr const char* SNestingTooDeep = "Maximum nesting depth of %d exceeded in %s";
+inline constexpr const char* SParseNestingTooDeep = "Maximum nesting depth of %d exceeded";
+/// A construct keyword the parser knows but does not read (the keyword).
+inline constexpr const char* SUnsupportedConstruct = "Unsupported construct: %s";
+/// A multifield slot binding whose list has no element at the binding's position (the position, the slot).
+inline constexpr const char* SCorruptedSubIndex = "Corrupted Binding, no element at position %d of slot %s";
+
+/// Texts the engine writes into constructs: the comment of a template it makes up for a name used before any
+/// deftemplate, and the rule line between the sections of a saved system.
+inline constexpr const char* SImpliedTemplateComment = "(Implied)";
+inline constexpr const char* SSaveSectionRule = "; *************************";
+
+/// The argument texts of the built-in functions' help, shared by the functions of one shape. Each starts
+/// with a blank, so it follows the function name directly.
+inline constexpr const char* SNumericArgument = " <numeric-expression>";
+inline constexpr const char* SNumericArguments = " <numeric-expression>+";
+inline constexpr const char* SNumericChainArguments = " <numeric-expression> <numeric-expression>+";
+inline constexpr const char* SPointArguments = " <numeric-expression-X> <numeric-expression-Y>";
+inline constexpr const char* SMultifieldArgument = " <multifield-expression> ";
+inline constexpr const char* SMultifieldRangeArguments =
+    " <multifield-expression> <start-integer-expression> <end-integer-expression>";
+inline constexpr const char* SMultifieldPairArguments =
+    " <multifield-expression-1> <multifield-expression-2>";
+inline constexpr const char* SAnyExpressionArguments = " <expression>*";
+inline constexpr const char* SEqualityArguments = " <expression> <expression>+";
+inline constexpr const char* SLexemePairArguments = " <lexeme-expression> <lexeme-expression>";
+inline constexpr const char* SFileNameArgument = " <filename>";
+inline constexpr const char* SWatchArguments = " all|rules|facts|activations|compilations|statistics";
+/// The help comments shared by a family of built-in functions: the type predicates (the type names) and
+/// watch/unwatch.
+inline constexpr const char* SVerifyTypeComment =
+    "Returns TRUE if the argument is of the following type(s): %s.  If the argument is any other type, FALSE "
+    "is returned";
+inline constexpr const char* SWatchComment =
+    "Watches are like events and force the inference engine to output (using OnPrintOut event) "
+    "information as they occur";
+
 struct TMessageEntry {
   const char* Name;
   const char* Text;
 };
 
-/// The 147 shared messages in catalogue order (for listings and tests).
+/// The 179 shared messages in catalogue order (for listings and tests).
 const TMessageEntry* MessageCatalogue(int& Count);
 
 }  // namespace rulecraft

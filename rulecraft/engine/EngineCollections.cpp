@@ -17,11 +17,9 @@ namespace rulecraft {
 
 namespace {
 
-constexpr const char* SImpliedSlotName = "__Data";
-
 // A template without slots is an ordered template: it gets the implied multislot.
 void AddImpliedSlot(const IFactTemplate& Template) {
-  if (Template && Template->GetSlotCount() == 0) Template->AddMultiSlot(SImpliedSlotName, FCNilList);
+  if (Template && Template->GetSlotCount() == 0) Template->AddMultiSlot(SDefaultSlotName, FCNilList);
 }
 
 }  // namespace

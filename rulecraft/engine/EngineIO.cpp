@@ -9,6 +9,7 @@
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
+#include "rulecraft/core/ParenthesisScanner.h"
 #include "rulecraft/engine/InferenceEngine.h"
 
 namespace rulecraft {
@@ -102,33 +103,6 @@ bool TInferenceEngine::StopCapture() {
   return true;
 }
 
-namespace {
-
-// How far the parentheses of Line change the depth, strings and comments left out.
-int32_t ParenthesisBalance(const std::string& Line, bool& InString) {
-  int32_t Balance = 0;
-  for (size_t I = 0; I < Line.size(); ++I) {
-    const char C = Line[I];
-    if (InString) {
-      if (C == '\\')
-        ++I;
-      else if (C == '"')
-        InString = false;
-    } else if (C == '"') {
-      InString = true;
-    } else if (C == ';') {
-      break;
-    } else if (C == '(') {
-      ++Balance;
-    } else if (C == ')') {
-      --Balance;
-    }
-  }
-  return Balance;
-}
-
-}  // namespace
-
 bool TInferenceEngine::Batch(TGTextStream& Stream) {
   TGTextStream* Previous = FBatchInput;
   FBatchInput = &Stream;
@@ -137,17 +111,19 @@ bool TInferenceEngine::Batch(TGTextStream& Stream) {
     TGTextStream* Old;
     ~TRestore() { Slot = Old; }
   } Restore{FBatchInput, Previous};
+  // Lines gather until their parentheses balance outside strings and comments (or more were closed than
+  // opened: the parser reports that), then the gathered text is parsed as one piece.
   std::string Pending;
-  int32_t Depth = 0;
-  bool InString = false;
+  TParenthesisScanner Scanner;
   std::string Line;
   while (Stream.ReadLine(Line)) {
     Pending += Line + NewLineString;
-    Depth += ParenthesisBalance(Line, InString);
-    if (Depth > 0 || InString) continue;
+    Scanner.Feed(Line);
+    Scanner.Feed(NewLineString);
+    if (Scanner.GetBalance() > 0 || Scanner.IsInString()) continue;
     const std::string Expression = std::move(Pending);
     Pending.clear();
-    Depth = 0;
+    Scanner.Reset();
     Parse(Expression, true);
   }
   if (!Pending.empty()) Parse(Pending, true);

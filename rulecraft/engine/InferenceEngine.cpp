@@ -25,10 +25,6 @@ const TEnumInfo& TIEObjectTypeInfo() {
 
 namespace {
 
-constexpr const char* SInitialFactName = SInitialFactPattern;
-constexpr const char* SNullFactName = SNullFact;
-constexpr const char* SImpliedComment = "(Implied)";
-
 // The fixed order packages are installed in.
 constexpr TFunctionPackage PackageOrder[] = {pStandard, pMiscellaneous, pPredicate, pMath,      pString,
                                              pObject,   pTrigonometry,  pBusiness,  pFuzzyLogic};
@@ -38,19 +34,6 @@ TFunctionPackages AllPackages() {
   for (TFunctionPackage Package : PackageOrder) All.Include(Package);
   return All;
 }
-
-// Sets a flag for a scope and restores it.
-class TFlagScope {
- public:
-  TFlagScope(bool& Flag, bool Value) : FFlag(Flag), FOld(Flag) { Flag = Value; }
-  TFlagScope(const TFlagScope&) = delete;
-  TFlagScope& operator=(const TFlagScope&) = delete;
-  ~TFlagScope() { FFlag = FOld; }
-
- private:
-  bool& FFlag;
-  bool FOld;
-};
 
 }  // namespace
 
@@ -123,15 +106,15 @@ TInferenceEngine::~TInferenceEngine() {
 }
 
 void TInferenceEngine::MakeInitialObjects() {
-  const IFactTemplate Initial = CreateFactTemplate(SInitialFactName);
-  FInitialFactPattern = std::make_unique<TIEPattern>(this, SInitialFactName, Initial, 0);
-  const IFactTemplate Null = CreateFactTemplate(SNullFactName);
+  const IFactTemplate Initial = CreateFactTemplate(SInitialFactPattern);
+  FInitialFactPattern = std::make_unique<TIEPattern>(this, SInitialFactPattern, Initial, 0);
+  const IFactTemplate Null = CreateFactTemplate(SNullFact);
   FNullFact = Null->NewFact();
   FNullFact->SetID(-1);
 }
 
 void TInferenceEngine::AssertInitialFact() {
-  const IFactTemplate Initial = CreateFactTemplate(SInitialFactName);
+  const IFactTemplate Initial = CreateFactTemplate(SInitialFactPattern);
   Assert(Initial->NewFact(), false);
 }
 
@@ -258,7 +241,7 @@ void TInferenceEngine::RuleChange(TRule* Rule) {
 IFactTemplate TInferenceEngine::CreateFactTemplate(const std::string& Name) {
   if (IFactTemplate Found = FFactTemplates->Get(Name)) return Found;
   IFactTemplate Template = MakeRef<TFactTemplate>(this, Name);
-  Template->SetComment(SImpliedComment);
+  Template->SetComment(SImpliedTemplateComment);
   FFactTemplates->Put(Template);
   return FFactTemplates->Get(Name) ? FFactTemplates->Get(Name) : Template;
 }

@@ -18,8 +18,6 @@ namespace rulecraft {
 
 namespace {
 
-constexpr const char* SSectionRule = "; *************************";
-
 /// Items in an order where every item comes after its parent: first those without a parent (or whose
 /// parent is not among the items), in their order, then the others as their parents are written. Parents
 /// forming a cycle raise Corrupt.
@@ -82,7 +80,7 @@ std::string TInferenceEngine::GetExpertSystem() {
   const TReadBackText ReadBack;
   const std::string NL = NewLineString;
   std::string Text;
-  Text += SSectionRule + NL;
+  Text += SSaveSectionRule + NL;
   Text += "; Inference Engine v" + Format("%.4f", {static_cast<double>(GetVersion())}) + " Output" + NL;
   Text += "; Created: " + Now() + NL;
   Text += "; Number of Global Variables: " + std::to_string(FGlobalVariables->Count()) + NL;
@@ -95,7 +93,7 @@ std::string TInferenceEngine::GetExpertSystem() {
   Text += std::string("(set-fact-duplication ") + (FFactDuplication ? "FALSE" : "TRUE") + ")" + NL;
 
   auto Section = [&](const char* Heading, bool EmptyLineAfter) {
-    Text += NL + SSectionRule + NL + Heading + NL;
+    Text += NL + SSaveSectionRule + NL + Heading + NL;
     if (EmptyLineAfter) Text += NL;
   };
 

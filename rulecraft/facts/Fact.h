@@ -37,8 +37,9 @@ class TFact final : public TFactBase {
 
   /// Replaces the values by clones of Source's values; both facts must share one template.
   void AssignValues(const TFact& Source);
-  /// The value of a slot the template has (filled with its default when never set), or nil when the
-  /// template has no such slot.
+  /// Answers a value, not a yes or no: the value of slot Name. A slot the template has but this fact never
+  /// set is filled in first with a clone of the slot's default (so the call may change the fact); an empty
+  /// handle means the template has no slot of that name.
   IIEValue ContainsKey(const std::string& Name);
   /// ContainsKey without a counted copy, for readers on the matching path: the value handle stays valid
   /// until the fact changes. Hint and Known are where and which slot was found last time (both updated):

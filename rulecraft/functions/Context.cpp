@@ -21,7 +21,6 @@ namespace {
 /// Multifields nested deeper than this are refused by ExpandList and FlattenList (a list may hold itself).
 constexpr int MaxListNesting = 1000;
 /// A binding record whose element position lies outside the slot's multifield.
-constexpr const char* SCorruptedSubIndex = "Corrupted Binding, no element at position %d of slot %s";
 
 }  // namespace
 
@@ -69,7 +68,8 @@ TBinding* TBindings::Get(const std::string& Name) const noexcept {
 }
 
 TBinding* TBindings::GetItemByIndex(int32_t Index) const {
-  if (Index < 0 || Index >= Count()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= Count())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
   return FItems[static_cast<size_t>(Index)].Binding.get();
 }
 
@@ -280,7 +280,8 @@ IFact TIEContext::Resolve(const IFact& Fact) {
         const IFuzzySet Set = FEngine->EvalFuzzyExpression(Variable, Value, this);
         if (!Set) throw EIEException(SInvalidFuzzyExpression, {Value->GetToString()});
         Value = MakeRef<TIEValue>(Set);
-        if (Kinds.Contains(dtList)) Value = MakeRef<TIEValue>(MakeRef<TValueVector>(std::vector<IIEValue>{Value}));
+        if (Kinds.Contains(dtList))
+          Value = MakeRef<TIEValue>(MakeRef<TValueVector>(std::vector<IIEValue>{Value}));
       } else {
         AttachVariable(Value, Variable);
       }
@@ -297,8 +298,10 @@ void TIEContext::ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Resu
   const int32_t Index = Record.GetFactIndex();
   const int32_t Count = FToken ? FToken->GetCount() : 0;
   IFact Fact;
-  if (FToken && Index >= 0 && Index < Count) Fact = FToken->GetFacts(Index);
-  else if (Index == Count && FFact) Fact = FFact;
+  if (FToken && Index >= 0 && Index < Count)
+    Fact = FToken->GetFacts(Index);
+  else if (Index == Count && FFact)
+    Fact = FFact;
   if (!Fact) throw EIEException(SCorruptedToken, {Index});
 
   const std::string& Slot = Record.GetSlotIndex();

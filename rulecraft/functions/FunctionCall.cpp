@@ -20,7 +20,6 @@ namespace {
 /// nesting error is raised rather than the thread's stack overrun. Walking a call's structure (text,
 /// equality, hash) is bounded the same way.
 constexpr int MaxCallNesting = 2000;
-constexpr const char* SNestingTooDeep = "Maximum nesting depth of %d exceeded in %s";
 
 /// Counts one level of nesting for as long as it lives.
 class TNestingGuard {

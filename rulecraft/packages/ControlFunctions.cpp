@@ -20,10 +20,6 @@ namespace {
 
 constexpr int32_t Unbounded = 2147483647;
 /// The variable a caught error's message is assigned to.
-constexpr const char* SErrorVariable = "__ERROR";
-constexpr const char* SAnyExpressions = " <expression>*";
-constexpr const char* SEqualityArguments = " <expression> <expression>+";
-constexpr const char* SNumericChain = " <numeric-expression> <numeric-expression>+";
 
 [[maybe_unused]] const bool ClassesRegistered = [] {
   for (TClass Class : {TAndFunction::StaticClass(),          TOrFunction::StaticClass(),
@@ -41,11 +37,17 @@ constexpr const char* SNumericChain = " <numeric-expression> <numeric-expression
   return true;
 }();
 
-/// Only the atom FALSE is false.
-bool IsFalse(const IIEValue& Value) { return Value && Value->Equals(FCFalse); }
-/// Only the atom TRUE is true.
-bool IsTrue(const IIEValue& Value) { return Value && Value->Equals(FCTrue); }
 IIEValue Truth(bool Value) { return Value ? FCTrue : FCFalse; }
+
+/// eq, eq* and neq: resolves the first argument, then the others in order while Holds(first, other) is true;
+/// true when it held for every other argument.
+template <class THolds>
+bool FirstHoldsForAll(TFunctionCall& FunCall, TIEContext* Context, THolds Holds) {
+  const IIEValue First = ResolveArgument(FunCall, 0, Context);
+  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I)
+    if (!Holds(*First, ResolveArgument(FunCall, I, Context))) return false;
+  return true;
+}
 
 /// Argument Index of the call, unevaluated, is the keyword atom.
 bool IsKeyword(TFunctionCall& FunCall, int32_t Index, const IIEValue& Keyword) {
@@ -95,11 +97,11 @@ IIEValue NumericChain(TFunctionCall& FunCall, TIEContext* Context, TPredicate Ho
 TAndFunction::TAndFunction()
     : TIEUserFunction("and", 0, Unbounded,
                       FunctionComment("Returns TRUE if every argument evaluates to TRUE, FALSE otherwise"),
-                      SAnyExpressions) {}
+                      SAnyExpressionArguments) {}
 
 void TAndFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
-    if (IsFalse(ResolveArgument(FunCall, I, Context))) {
+    if (IsFalseAtom(ResolveArgument(FunCall, I, Context))) {
       Result = FCFalse;
       return;
     }
@@ -110,11 +112,11 @@ void TAndFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValu
 TOrFunction::TOrFunction()
     : TIEUserFunction("or", 0, Unbounded,
                       FunctionComment("Returns TRUE if any argument evaluates to TRUE, FALSE otherwise"),
-                      SAnyExpressions) {}
+                      SAnyExpressionArguments) {}
 
 void TOrFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
-    if (IsTrue(ResolveArgument(FunCall, I, Context))) {
+    if (IsTrueAtom(ResolveArgument(FunCall, I, Context))) {
       Result = FCTrue;
       return;
     }
@@ -129,7 +131,7 @@ TNotFunction::TNotFunction()
           " <expression>") {}
 
 void TNotFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = Truth(IsFalse(ResolveArgument(FunCall, 0, Context)));
+  Result = Truth(IsFalseAtom(ResolveArgument(FunCall, 0, Context)));
 }
 
 // ---- equality and comparison -----------------------------------------------------------------------------
@@ -141,14 +143,8 @@ TEqFunction::TEqFunction()
                       SEqualityArguments) {}
 
 void TEqFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const IIEValue First = ResolveArgument(FunCall, 0, Context);
-  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
-    if (!First->Equals(ResolveArgument(FunCall, I, Context))) {
-      Result = FCFalse;
-      return;
-    }
-  }
-  Result = FCTrue;
+  Result = Truth(FirstHoldsForAll(
+      FunCall, Context, [](const TIEValue& First, const IIEValue& Other) { return First.Equals(Other); }));
 }
 
 TEqStarFunction::TEqStarFunction()
@@ -158,14 +154,9 @@ TEqStarFunction::TEqStarFunction()
                       SEqualityArguments) {}
 
 void TEqStarFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const IIEValue First = ResolveArgument(FunCall, 0, Context);
-  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
-    if (!First->EqualsStar(ResolveArgument(FunCall, I, Context))) {
-      Result = FCFalse;
-      return;
-    }
-  }
-  Result = FCTrue;
+  Result = Truth(FirstHoldsForAll(FunCall, Context, [](const TIEValue& First, const IIEValue& Other) {
+    return First.EqualsStar(Other);
+  }));
 }
 
 TNeqFunction::TNeqFunction()
@@ -175,21 +166,15 @@ TNeqFunction::TNeqFunction()
           " <expression> <expression>*") {}
 
 void TNeqFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const IIEValue First = ResolveArgument(FunCall, 0, Context);
-  for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
-    if (First->Equals(ResolveArgument(FunCall, I, Context))) {
-      Result = FCFalse;
-      return;
-    }
-  }
-  Result = FCTrue;
+  Result = Truth(FirstHoldsForAll(
+      FunCall, Context, [](const TIEValue& First, const IIEValue& Other) { return !First.Equals(Other); }));
 }
 
 TNumericEqualFunction::TNumericEqualFunction()
     : TIEUserFunction("=", 1, Unbounded,
                       FunctionComment("Returns TRUE if the first numeric argument equals all of the "
                                       "following numeric arguments"),
-                      SNumericChain) {}
+                      SNumericChainArguments) {}
 
 void TNumericEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   const double First = ResolveArgument(FunCall, 0, Context)->GetAsNumeric();
@@ -223,7 +208,7 @@ TGreaterThanFunction::TGreaterThanFunction()
     : TIEUserFunction(
           ">", 2, Unbounded,
           FunctionComment("Returns TRUE if, for all arguments, argument n is greater than argument n + 1"),
-          SNumericChain) {}
+          SNumericChainArguments) {}
 
 void TGreaterThanFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A > B; });
@@ -233,7 +218,7 @@ TGreaterOrEqualFunction::TGreaterOrEqualFunction()
     : TIEUserFunction(">=", 2, Unbounded,
                       FunctionComment("Returns TRUE if, for all arguments, argument n is greater than or "
                                       "equal to argument n + 1"),
-                      SNumericChain) {}
+                      SNumericChainArguments) {}
 
 void TGreaterOrEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A >= B; });
@@ -243,7 +228,7 @@ TLessThanFunction::TLessThanFunction()
     : TIEUserFunction(
           "<", 2, Unbounded,
           FunctionComment("Returns TRUE if, for all arguments, argument n is less than argument n + 1"),
-          SNumericChain) {}
+          SNumericChainArguments) {}
 
 void TLessThanFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A < B; });
@@ -253,7 +238,7 @@ TLessOrEqualFunction::TLessOrEqualFunction()
     : TIEUserFunction("<=", 2, Unbounded,
                       FunctionComment("Returns TRUE if, for all arguments, argument n is less than or equal "
                                       "to argument n + 1"),
-                      SNumericChain) {}
+                      SNumericChainArguments) {}
 
 void TLessOrEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A <= B; });
@@ -328,7 +313,7 @@ TIfFunction::TIfFunction()
 void TIfFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   if (!IsKeyword(FunCall, 1, FCThen)) throw EIEException(SSyntaxError, {SMissingThen});
   const int32_t Count = FunCall.GetArgumentCount();
-  const bool Condition = !IsFalse(ResolveArgument(FunCall, 0, Context));
+  const bool Condition = !IsFalseAtom(ResolveArgument(FunCall, 0, Context));
   Result = FCFalse;
   if (Condition) {
     // The then-branch ends at the first expression whose value is the keyword else.
@@ -367,7 +352,7 @@ void TWhileFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEVa
   IIEValue Condition = ResolveArgument(FunCall, 0, Context);
   IIEValue Last;
   // No iteration limit: the loop ends when the condition is FALSE, at a return or at an error.
-  while (!IsFalse(Condition)) {
+  while (!IsFalseAtom(Condition)) {
     if (RunStatements(FunCall, Body, Count, Context, Last)) {
       Result = std::move(Last);
       return;
@@ -467,7 +452,7 @@ void TTryFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValu
   if (Passing) std::rethrow_exception(Passing);
   if (!Caught) return;
   Result = FCFalse;
-  ContextFor(Context).SetVariable(SErrorVariable, MakeRef<TIEValue>(Message, dtString));
+  ContextFor(Context).SetVariable(SErrorBinding, MakeRef<TIEValue>(Message, dtString));
   if (Catch >= 0) RunStatements(FunCall, Catch + 1, Count, Context, Result);
 }
 

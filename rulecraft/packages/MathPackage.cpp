@@ -15,8 +15,6 @@ namespace rulecraft {
 namespace {
 
 constexpr int32_t Unbounded = 2147483647;
-constexpr const char* SNumericArgument = " <numeric-expression>";
-constexpr const char* SNumericArguments = " <numeric-expression>+";
 
 [[maybe_unused]] const bool ClassesRegistered = [] {
   for (TClass Class : {TAbsFunction::StaticClass(),       TIntegerDivideFunction::StaticClass(),

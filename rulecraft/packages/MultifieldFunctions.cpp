@@ -28,9 +28,6 @@ constexpr int32_t MaxNesting = 1000;
   return true;
 }();
 
-constexpr const char* SMultifield = " <multifield-expression> ";
-constexpr const char* SRange = " <multifield-expression> <start-integer-expression> <end-integer-expression>";
-
 /// The multifield of a value (an empty one for a list value without a vector); the list conversion error
 /// for any other kind.
 IValueVector ListOf(const TIEValue& Value) {
@@ -123,7 +120,7 @@ TDeleteMFFunction::TDeleteMFFunction()
                           "where every item in the range specified by the <start-integer-expression> to "
                           "<end-integer-expression> has been deleted.  Note that the first item in the "
                           "multifield has an index of 0"),
-          SRange) {}
+          SMultifieldRangeArguments) {}
 
 void TDeleteMFFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   int32_t Begin = 0;
@@ -160,7 +157,7 @@ TFirstMFFunction::TFirstMFFunction()
     : TIEUserFunction("first$", 1, 1,
                       FunctionComment("Returns the first item in the <multifield-expression> or NIL if the "
                                       "multifield is empty"),
-                      SMultifield) {}
+                      SMultifieldArgument) {}
 
 void TFirstMFFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   const IValueVector List = ListArgument(FunCall, 0, Context);
@@ -171,7 +168,7 @@ TImplodeMFFunction::TImplodeMFFunction()
     : TIEUserFunction("implode$", 1, 1,
                       FunctionComment("Creates and returns a space delimited string which is the "
                                       "concatenation of all the items in the <multifield-expression>"),
-                      SMultifield) {}
+                      SMultifieldArgument) {}
 
 void TImplodeMFFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   const IValueVector List = ListArgument(FunCall, 0, Context);
@@ -202,7 +199,7 @@ void TInsertMFFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, II
 TLengthMFFunction::TLengthMFFunction()
     : TIEUserFunction("length$", 1, 1,
                       FunctionComment("Returns the number of items in the <multifield-expression>"),
-                      SMultifield) {}
+                      SMultifieldArgument) {}
 
 void TLengthMFFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = MakeRef<TIEValue>(ListArgument(FunCall, 0, Context)->GetValueCount(), dtInteger);
@@ -283,7 +280,7 @@ TSubseqMFFunction::TSubseqMFFunction()
                       FunctionComment("Returns a multifield value containing all the fields in "
                                       "<multifield-expression> between the <start-integer-expression> and "
                                       "<end-integer-expression>.  The multifield is a zero-based list"),
-                      SRange) {}
+                      SMultifieldRangeArguments) {}
 
 void TSubseqMFFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   int32_t Begin = 0;

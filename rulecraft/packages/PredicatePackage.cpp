@@ -1,6 +1,7 @@
 #include "rulecraft/packages/PredicatePackage.h"
 
 #include "rulecraft/core/Helpers.h"
+#include "rulecraft/core/Messages.h"
 #include "rulecraft/framework/Format.h"
 #include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/packages/PackageHelpers.h"
@@ -8,11 +9,6 @@
 namespace rulecraft {
 
 namespace {
-
-constexpr const char* SNumericArgument = " <numeric-expression>";
-constexpr const char* SVerifyTypeComment =
-    "Returns TRUE if the argument is of the following type(s): %s.  If the argument is any other type, FALSE "
-    "is returned";
 
 /// The function classes are known by name from the moment the library is loaded.
 [[maybe_unused]] const bool ClassesRegistered = [] {

@@ -15,11 +15,11 @@
 #include "rulecraft/facts/Fact.h"
 #include "rulecraft/facts/FactTemplate.h"
 #include "rulecraft/functions/Context.h"
-#include "rulecraft/packages/ControlFunctions.h"
 #include "rulecraft/functions/FunctionCall.h"
+#include "rulecraft/fuzzyset/FuzzySet.h"
+#include "rulecraft/packages/ControlFunctions.h"
 #include "rulecraft/packages/IOFunctions.h"
 #include "rulecraft/packages/MultifieldFunctions.h"
-#include "rulecraft/fuzzyset/FuzzySet.h"
 #include "rulecraft/types/DefinedType.h"
 
 namespace rulecraft {
@@ -27,14 +27,8 @@ namespace rulecraft {
 namespace {
 
 constexpr int32_t Unbounded = 2147483647;
-constexpr const char* SFileName = " <filename>";
-constexpr const char* SWatchKeywords = " all|rules|facts|activations|compilations|statistics";
-constexpr const char* SWatchSentence =
-    "Watches are like events and force the inference engine to output (using OnPrintOut event) "
-    "information as they occur";
 /// How deep files loaded by load and batch may load further files.
 constexpr int32_t MaxFileNesting = 32;
-constexpr const char* SNestingTooDeep = "Maximum nesting depth of %d exceeded in %s";
 
 [[maybe_unused]] const bool ClassesRegistered = [] {
   for (TClass Class : {TAssertFunction::StaticClass(),
@@ -82,23 +76,22 @@ std::string WatchKeywordLines() {
   return Lines;
 }
 
-/// The watch switches a keyword names; false for any other text (keywords are case-sensitive).
-bool WatchesOf(const std::string& Keyword, TConstructWatches& Watches) {
-  if (Keyword == "rules")
-    Watches = {cwRule};
-  else if (Keyword == "facts")
-    Watches = {cwFact};
-  else if (Keyword == "activations")
-    Watches = {cwActivation};
-  else if (Keyword == "compilations")
-    Watches = {cwCompilation};
-  else if (Keyword == "statistics")
-    Watches = {cwStatistics};
-  else if (Keyword == "all")
-    Watches = {cwActivation, cwFact, cwRule, cwCompilation, cwStatistics};
-  else
-    return false;
-  return true;
+/// The help of watch (On) or unwatch.
+std::string WatchHelp(bool On) {
+  return FunctionComment(
+      std::string(On ? "Sets up watches on the specified inference engine operations.  "
+                     : "Deletes the watches on the specified inference engine operations.  ") +
+      SWatchComment + NewLineString + WatchKeywordLines());
+}
+
+/// watch (On) and unwatch: switches the watches the keyword argument names on or off.
+void SwitchWatches(TFunctionCall& FunCall, TIEContext* Context, bool On, IIEValue& Result) {
+  TInferenceEngine& Engine = EngineOf(Context);
+  const std::string Keyword = ArgumentText(FunCall, 0, Context);
+  TConstructWatches Watches;
+  if (!WatchesNamed(Keyword, Watches)) throw EIEException(On ? SCannotWatch : SCannotUnWatch, {Keyword});
+  Engine.SetWatch(On ? Engine.GetWatch() + Watches : Engine.GetWatch() - Watches);
+  Result = FCTrue;
 }
 
 /// The fact of the fact base with the id the argument gives; "No Such Fact with ID=%s exists" when none.
@@ -160,7 +153,8 @@ IValueVector FuzzyChange(const TFact& Fact, const IValueVector& Change, TInferen
 /// Counts the files the engine is loading or batching, so that a file loading itself stops.
 class TFileNesting {
  public:
-  TFileNesting(TInferenceEngine& Engine, const char* Function) : FDepth(Engine.GetEvaluationState().FileDepth) {
+  TFileNesting(TInferenceEngine& Engine, const char* Function)
+      : FDepth(Engine.GetEvaluationState().FileDepth) {
     if (FDepth >= MaxFileNesting) throw EIEException(SNestingTooDeep, {MaxFileNesting, Function});
     ++FDepth;
   }
@@ -405,36 +399,16 @@ TExitFunction::TExitFunction()
 
 void TExitFunction::Evaluate(TFunctionCall&, TIEContext*, IIEValue&) { throw EIEExit(0); }
 
-TWatchFunction::TWatchFunction()
-    : TIEUserFunction(
-          "watch", 1, 1,
-          FunctionComment(std::string("Sets up watches on the specified inference engine operations.  ") +
-                          SWatchSentence + NewLineString + WatchKeywordLines()),
-          SWatchKeywords) {}
+TWatchFunction::TWatchFunction() : TIEUserFunction("watch", 1, 1, WatchHelp(true), SWatchArguments) {}
 
 void TWatchFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TInferenceEngine& Engine = EngineOf(Context);
-  const std::string Keyword = ArgumentText(FunCall, 0, Context);
-  TConstructWatches Watches;
-  if (!WatchesOf(Keyword, Watches)) throw EIEException(SCannotWatch, {Keyword});
-  Engine.SetWatch(Engine.GetWatch() + Watches);
-  Result = FCTrue;
+  SwitchWatches(FunCall, Context, true, Result);
 }
 
-TUnwatchFunction::TUnwatchFunction()
-    : TIEUserFunction(
-          "unwatch", 1, 1,
-          FunctionComment(std::string("Deletes the watches on the specified inference engine operations.  ") +
-                          SWatchSentence + NewLineString + WatchKeywordLines()),
-          SWatchKeywords) {}
+TUnwatchFunction::TUnwatchFunction() : TIEUserFunction("unwatch", 1, 1, WatchHelp(false), SWatchArguments) {}
 
 void TUnwatchFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TInferenceEngine& Engine = EngineOf(Context);
-  const std::string Keyword = ArgumentText(FunCall, 0, Context);
-  TConstructWatches Watches;
-  if (!WatchesOf(Keyword, Watches)) throw EIEException(SCannotUnWatch, {Keyword});
-  Engine.SetWatch(Engine.GetWatch() - Watches);
-  Result = FCTrue;
+  SwitchWatches(FunCall, Context, false, Result);
 }
 
 TGetFactDuplicationFunction::TGetFactDuplicationFunction()
@@ -488,7 +462,7 @@ void TVersionFunction::Evaluate(TFunctionCall&, TIEContext* Context, IIEValue& R
 
 TLoadFunction::TLoadFunction()
     : TIEUserFunction("load", 1, 1, FunctionComment("Loads the specified file into the inference engine"),
-                      SFileName) {}
+                      SFileNameArgument) {}
 
 void TLoadFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
@@ -502,7 +476,7 @@ TLoadFactsFunction::TLoadFactsFunction()
     : TIEUserFunction(
           "load-facts", 1, 1,
           FunctionComment("Loads the facts contained in the file specified by the <filename> argument"),
-          SFileName) {}
+          SFileNameArgument) {}
 
 void TLoadFactsFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   EngineOf(Context).LoadFactsFromFile(ArgumentText(FunCall, 0, Context));
@@ -515,7 +489,7 @@ TBatchFunction::TBatchFunction()
           FunctionComment("Allows batch processing of interactive commands by replacing standard input "
                           "with the contents of <filename>.  Returns TRUE if the file was successfully "
                           "executed, FALSE otherwise"),
-          SFileName) {}
+          SFileNameArgument) {}
 
 void TBatchFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
@@ -529,7 +503,7 @@ TSaveFunction::TSaveFunction()
           "save", 1, 1,
           FunctionComment("Saves the expert system to the file specified by <filename>.  This includes "
                           "fact templates, facts, fact sets, rules and deffunctions"),
-          SFileName) {}
+          SFileNameArgument) {}
 
 void TSaveFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   EngineOf(Context).SaveToFile(ArgumentText(FunCall, 0, Context));

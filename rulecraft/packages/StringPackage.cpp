@@ -16,7 +16,6 @@ namespace rulecraft {
 namespace {
 
 constexpr int32_t Unbounded = 2147483647;
-constexpr const char* SLexemePair = " <lexeme-expression> <lexeme-expression>";
 
 [[maybe_unused]] const bool ClassesRegistered = [] {
   for (TClass Class :
@@ -104,7 +103,7 @@ TStrCompFunction::TStrCompFunction()
               "case-sensitivity.   The return value is less than 0 if argument1 is less than argument2, "
               "0 if argument1 equals argument2, or greater than 0 if argument1 is greater than "
               "argument2"),
-          SLexemePair) {}
+          SLexemePairArguments) {}
 
 void TStrCompFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   const std::string A = Text(FunCall, 0, Context);
@@ -126,7 +125,7 @@ TStrIndexFunction::TStrIndexFunction()
           FunctionComment("Returns an integer value representing the position of the first argument "
                           "substring within the second argument, otherwise FALSE if the first argument "
                           "is not a substring of the second argument"),
-          SLexemePair) {}
+          SLexemePairArguments) {}
 
 void TStrIndexFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   const std::string Needle = Text(FunCall, 0, Context);

@@ -13,8 +13,6 @@ namespace rulecraft {
 namespace {
 
 constexpr long double Pi = std::numbers::pi_v<long double>;
-constexpr const char* SPointArguments = " <numeric-expression-X> <numeric-expression-Y>";
-constexpr const char* SMultifieldArguments = " <multifield-expression-1> <multifield-expression-2>";
 
 [[maybe_unused]] const bool ClassesRegistered = [] {
   for (TClass Class : {TACosFunction::StaticClass(),
@@ -393,7 +391,7 @@ TDistanceFunction::TDistanceFunction()
           "distance", 2, 2,
           FunctionComment("Returns the distance between 2 points (Sqrt( Sqr(X2-X1) + Sqr(Y2-Y1) + ... ))  "
                           "The two points are represented by the two multifield expressions"),
-          SMultifieldArguments) {}
+          SMultifieldPairArguments) {}
 
 void TDistanceFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   const long double Sum = SumOfDifferences(FunCall, Context, [](long double D) { return D * D; });
@@ -405,7 +403,7 @@ TDistanceSqrFunction::TDistanceSqrFunction()
           "distance-sqr", 2, 2,
           FunctionComment("Returns the square of the distance between 2 points (Sqr(X2-X1) + Sqr(Y2-Y1) "
                           "+ ... )  The two points are represented by the two multifield expressions"),
-          SMultifieldArguments) {}
+          SMultifieldPairArguments) {}
 
 void TDistanceSqrFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = MakeRef<TIEValue>(
@@ -417,7 +415,7 @@ TDistanceManhattanFunction::TDistanceManhattanFunction()
           "distance-manhattan", 2, 2,
           FunctionComment("Returns the Manhattan distance between 2 points (Abs(X2-X1) + Abs(Y2-Y1) + "
                           "... )  The two points are represented by the two multifield expressions"),
-          SMultifieldArguments) {}
+          SMultifieldPairArguments) {}
 
 void TDistanceManhattanFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = MakeRef<TIEValue>(

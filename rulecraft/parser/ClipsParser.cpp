@@ -11,6 +11,7 @@
 #include "rulecraft/core/ValueVector.h"
 #include "rulecraft/engine/FactSet.h"
 #include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/framework/Convert.h"
 #include "rulecraft/framework/StringList.h"
 #include "rulecraft/fuzzyset/FuzzySet.h"
 
@@ -27,20 +28,10 @@ namespace {
 
 // Calls and lists nest at most this deep in the text: deeper input is an error, never a stack overflow.
 constexpr int32_t MaxParseNesting = 1000;
-constexpr const char* SParseNestingTooDeep = "Maximum nesting depth of %d exceeded";
-constexpr const char* SUnsupportedConstruct = "Unsupported construct: %s";
 constexpr size_t LongConstruct = 255;
 constexpr size_t ConstructEnds = 128;
 
 bool IsVariableKind(TIEType Kind) { return Kind == dtVariable || Kind == dtMultiVariable; }
-
-std::string Trimmed(const std::string& Text) {
-  size_t Begin = 0;
-  size_t End = Text.size();
-  while (Begin < End && std::isspace(static_cast<unsigned char>(Text[Begin]))) ++Begin;
-  while (End > Begin && std::isspace(static_cast<unsigned char>(Text[End - 1]))) --End;
-  return Text.substr(Begin, End - Begin);
-}
 
 std::string UpperCase(std::string Text) {
   for (char& C : Text) C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
@@ -413,7 +404,7 @@ IFunCall TIEClipsParser::ParseFunCall() {
   TNesting Guard(*this, "ParseFunCall");
   IStreamToken Open = Next();
   if (!Open->Is(tkOpenParen)) ParseError("ParseFunCall", SMissingOpenParens);
-  const std::string Comment = Trimmed(Open->GetWhitespace());
+  const std::string Comment = Trim(Open->GetWhitespace());
   IStreamToken NameToken = Next();
   std::string Name;
   IIEValue FirstArgument;

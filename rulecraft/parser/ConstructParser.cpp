@@ -10,6 +10,7 @@
 #include "rulecraft/core/ValueVector.h"
 #include "rulecraft/engine/FactSet.h"
 #include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/framework/Convert.h"
 #include "rulecraft/functions/InterpretedFunction.h"
 #include "rulecraft/parser/ClipsParser.h"
 
@@ -24,14 +25,6 @@ namespace {
 std::string LowerCase(std::string Text) {
   for (char& C : Text) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
   return Text;
-}
-
-std::string TrimmedText(const std::string& Text) {
-  size_t Begin = 0;
-  size_t End = Text.size();
-  while (Begin < End && std::isspace(static_cast<unsigned char>(Text[Begin]))) ++Begin;
-  while (End > Begin && std::isspace(static_cast<unsigned char>(Text[End - 1]))) --End;
-  return Text.substr(Begin, End - Begin);
 }
 
 IIEValue FunCallValue(const IFunCall& Call) { return MakeRef<TIEValue>(TRef<TFunCallBase>(Call)); }
@@ -498,14 +491,14 @@ std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Level) {
   }
   if (Name == STestCE) {
     auto Pattern = std::make_unique<TIEPattern>(nullptr, STestCE, FEngine->CreateFactTemplate(STestCE), 0);
-    Pattern->SetComment(TrimmedText(Open->GetWhitespace()));
+    Pattern->SetComment(Trim(Open->GetWhitespace()));
     Pattern->AddTest(SDefaultSlotName, FunCallValue(ParseFunCall()), NoSubIndex, (Level & 1) != 0, true);
     Close();
     return Pattern;
   }
   IFactTemplate Template = FEngine->CreateFactTemplate(Name);
   auto Pattern = std::make_unique<TIEPattern>(nullptr, Name, Template, Level);
-  Pattern->SetComment(TrimmedText(Open->GetWhitespace()));
+  Pattern->SetComment(Trim(Open->GetWhitespace()));
   const bool Ordered = Template->FindSlot(SDefaultSlotName) != nullptr;
 
   // The constraints of one slot, up to its closing parenthesis.

@@ -1,6 +1,6 @@
 #pragma once
-// What the node families share in their sources (included by them only): the scope that points the network's
-// shared context at one pair, and reading one field of a fact.
+// What the node families and the slot tests share in their sources (included by them only): the scope that
+// points the network's shared context at one pair, and reading one field of a fact.
 #include <cstdint>
 #include <string>
 

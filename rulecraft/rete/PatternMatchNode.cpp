@@ -21,11 +21,6 @@ const TEnumInfo& TPatternMatchTestInfo() {
 
 namespace {
 
-// Only the atom FALSE is false, whichever object holds it.
-bool IsFalse(const IIEValue& Value) {
-  return Value && Value->GetDType() == dtAtom && Value->Text() == FCFalse->Text();
-}
-
 // Fuzzy matching hook. The degree (0..1) to which the fuzzy value Fuzzy matches Other, once Equals has
 // accepted the pair: a fuzzy set against another set is their compatibility (the height of their
 // intersection), against a number its membership, against a term name the compatibility with that term of the
@@ -171,7 +166,7 @@ bool TPatternMatchNode::PassCall(const IReteToken& Token, const IFact& Fact, boo
     return true;
   }
   const IIEValue Result = Evaluate(FValue, Token, Fact);
-  const bool Pass = IsFalse(Result) == Negate;
+  const bool Pass = IsFalseAtom(Result) == Negate;
   if (Pass) CallChildren(Token);
   return Pass;
 }

@@ -23,7 +23,6 @@ namespace {
 
 // A call is walked only as deep as calls may nest when they run.
 constexpr int MaxCallNesting = 2000;
-constexpr const char* SNestingTooDeep = "Maximum nesting depth of %d exceeded in %s";
 
 void CheckNesting(int Depth, const TFunctionCall& Call) {
   if (Depth >= MaxCallNesting) throw EIEException(SNestingTooDeep, {MaxCallNesting, Call.GetName()});

@@ -9,6 +9,7 @@
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/functions/TokenBase.h"
+#include "rulecraft/rete/NodeSupport.h"
 #include "rulecraft/rete/Pattern.h"
 
 namespace rulecraft {
@@ -20,21 +21,6 @@ IIEValue CloneValue(const IIEValue& Value) { return Value ? Value->Clone() : IIE
 bool SameValue(const IIEValue& A, const IIEValue& B) {
   if (!A || !B) return !A && !B;
   return A->Equals(B);
-}
-
-// A test result counts as false when it is the atom FALSE (the shared FCFalse or any copy of it).
-bool IsFalse(const IIEValue& Value) {
-  return Value && Value->GetDType() == dtAtom && Value->Text() == FCFalse->Text();
-}
-
-// The field a join test compares: the slot's value, or its list item at SubIndex; nil when there is none.
-IIEValue FieldOf(TFact& Fact, const std::string& Slot, int32_t SubIndex) {
-  IIEValue Value = Fact.ContainsKey(Slot);
-  if (SubIndex == NoSubIndex || !Value) return Value;
-  if (Value->GetDType() != dtList) return IIEValue();
-  IValueVector List = Value->GetAsList();
-  if (!List || SubIndex < 0 || SubIndex >= List->GetValueCount()) return IIEValue();
-  return List->Get(SubIndex);
 }
 
 }  // namespace
@@ -146,7 +132,7 @@ bool TIEPatternMatchTest::PerformTest(TIEContext* Context) {
     IIEValue Value = FSlotValue;  // the call may replace this test's value while it runs
     Value->Resolve(Context, Result);
   }
-  return IsFalse(Result) == IsNegated();
+  return IsFalseAtom(Result) == IsNegated();
 }
 
 IFunCall TIEPatternMatchTest::ConvertToFunCall(IFunctionEngine* Reasoner, const IIEValue& SlotValue) const {

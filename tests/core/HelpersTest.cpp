@@ -7,6 +7,7 @@
 #include "rulecraft/core/Enums.h"
 #include "rulecraft/core/Helpers.h"
 #include "rulecraft/core/IEException.h"
+#include "rulecraft/core/ParenthesisScanner.h"
 #include "rulecraft/core/Value.h"
 #include "rulecraft/core/ValueVector.h"
 #include "rulecraft/framework/Exception.h"
@@ -138,4 +139,32 @@ TEST(KindSets, SharedSetsHoldTheirMembers) {
   EXPECT_TRUE(IESlotTypes.SubsetOf(IESlotTypesWithFuzzy));
   EXPECT_EQ(SetToString(IEReparseTypes, ",", false), "FunCall,Fact,Fuzzy");
   EXPECT_EQ(SetToString(IEAlwaysValidTypes, ",", false), "None,Variable,FunCall,MultiVariable");
+}
+
+// The scanner reads text in any pieces the same way: a piece may end inside a string, right after a
+// backslash or inside a comment. The balance goes negative after a stray ")", while the depth counts only
+// what is open.
+TEST(ParenthesisScannerTest, PiecesStringsCommentsAndStrayCloses) {
+  const std::string Text = "(a \"x\\\")\" ; (\r\n(b \"y\\\\\") ; \")\n)";
+  for (size_t Cut = 0; Cut <= Text.size(); ++Cut) {
+    TParenthesisScanner Scanner;
+    Scanner.Feed(std::string_view(Text).substr(0, Cut));
+    Scanner.Feed(std::string_view(Text).substr(Cut));
+    EXPECT_EQ(Scanner.GetBalance(), 0) << Cut;
+    EXPECT_FALSE(Scanner.IsInString()) << Cut;
+    EXPECT_FALSE(Scanner.HasStrayClose()) << Cut;
+  }
+  TParenthesisScanner Scanner;
+  Scanner.Feed("(a \"two\r\nlines ( ; \\\"");
+  EXPECT_TRUE(Scanner.IsInString());
+  EXPECT_EQ(Scanner.GetDepth(), 1);
+  Scanner.Feed("\"))");
+  EXPECT_EQ(Scanner.GetBalance(), -1);
+  EXPECT_EQ(Scanner.GetDepth(), 0);
+  EXPECT_TRUE(Scanner.HasStrayClose());
+  Scanner.Reset();
+  Scanner.Feed(" \t\f\v\r\n; (only a comment\r");
+  EXPECT_FALSE(Scanner.HasCode());
+  Scanner.Feed("x");
+  EXPECT_TRUE(Scanner.HasCode());
 }

@@ -451,3 +451,21 @@ TEST(ValueConstants, SharedConstantsAreKnownByIdentity) {
   EXPECT_FALSE(IsValueConstant(FCTrue->Clone()));
   EXPECT_FALSE(IsValueConstant(IIEValue()));
 }
+
+// "False" and "true" are two readings, not opposites: only the atom FALSE is false and only the atom TRUE is
+// true, by kind and text, so a copy counts like the shared constant and everything else is neither.
+TEST(ValueConstants, FalseAndTrueAreTheTwoAtomsByKindAndText) {
+  for (const IIEValue& Value : {FCFalse, Atom("FALSE"), FCFalse->Clone()}) {
+    EXPECT_TRUE(IsFalseAtom(Value)) << Value->GetToString();
+    EXPECT_FALSE(IsTrueAtom(Value));
+  }
+  for (const IIEValue& Value : {FCTrue, Atom("TRUE")}) {
+    EXPECT_TRUE(IsTrueAtom(Value));
+    EXPECT_FALSE(IsFalseAtom(Value));
+  }
+  for (const IIEValue& Value : {Str("FALSE"), Str("TRUE"), Atom("false"), Atom("true"), FCNil, Int(0), Int(1),
+                                Var("FALSE"), List({FCFalse}), IIEValue()}) {
+    EXPECT_FALSE(IsFalseAtom(Value)) << (Value ? Value->GetToString() : "<none>");
+    EXPECT_FALSE(IsTrueAtom(Value));
+  }
+}

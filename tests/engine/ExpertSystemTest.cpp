@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "EngineFixture.h"
+#include "rulecraft/rete/Pattern.h"
+#include "rulecraft/rete/Rule.h"
 
 using namespace rulecraft;
 using namespace rulecraft::testing;
@@ -65,4 +67,21 @@ TEST_F(TExpertSystemTest, ResetAndRunFireTheRulesBySalienceAndLeaveTheExpectedFa
   EXPECT_EQ(Engine->GetFacts().Count(), 6);
   EXPECT_EQ(Engine->Run(), 4);
   EXPECT_EQ(Log.size(), 4u);
+}
+
+// A comment kept with a pattern or a call is the text the lexer skipped before it, without the blanks around
+// it: every byte up to the blank counts as blank there, as it does between tokens.
+TEST_F(TEngineTest, CommentsOfPatternsAndCallsLoseTheBlanksAroundThem) {
+  Engine->Parse(
+      "(defrule noted \x01\t; the trigger\r\n\x02 (go) =>\x03 ; say it\n\x1f(log done))"
+      "(defrule plain (go) => (log again))",
+      true);
+  TRule* Noted = Engine->GetRules().Get("noted");
+  ASSERT_NE(Noted, nullptr);
+  EXPECT_EQ(Noted->GetPattern(0)->GetComment(), "; the trigger");
+  EXPECT_EQ(Noted->GetAction(0)->GetComment(), "; say it");
+  EXPECT_EQ(Engine->GetRules().Get("plain")->GetPattern(0)->GetComment(), "");
+  Engine->Reset();
+  Engine->Parse("(assert (go))", true);
+  EXPECT_EQ(Engine->Run(), 2);
 }

@@ -143,6 +143,27 @@ TEST_F(ControlFunctions, BindSetsTheNearestBindingOrAddsALocalOne) {
               "No context found when trying to resolve a dtVariable value");
 }
 
+// Conditions and tests in patterns read a result the same way: an atom FALSE built at run time stops both,
+// the string "FALSE", nil and 0 stop neither.
+TEST_F(ControlFunctions, ConditionsAndPatternTestsAgreeOnWhatIsFalse) {
+  Engine->Parse(
+      "(deftemplate probe (slot n) (slot v))"
+      "(deffunction same (?x) ?x)"
+      "(defrule passes (probe (n ?n) (v ?v)) (test (same ?v)) => (log passes ?n))"
+      "(defrule fails (probe (n ?n) (v ?v)) (test (not ?v)) => (log fails ?n))",
+      true);
+  Eval("(reset)");
+  const std::vector<std::string> Texts = {"(sym-cat FAL SE)", "\"FALSE\"", "nil", "0"};
+  const std::vector<IIEValue> Values = {Eval(Texts[0]), Str("FALSE"), FCNil, Int(0)};
+  for (size_t I = 0; I < Texts.size(); ++I) {
+    Log.push_back(Show("(if " + Texts[I] + " then yes else no)"));
+    Assert("probe", {{"n", Int(static_cast<int32_t>(I))}, {"v", Values[I]}});
+  }
+  Engine->Run();
+  std::sort(Log.begin() + 4, Log.end());
+  EXPECT_EQ(Log, (Lines{"no", "yes", "yes", "yes", "fails 0", "passes 1", "passes 2", "passes 3"}));
+}
+
 TEST_F(ControlFunctions, GlobalsAreAssignedFromRulesAndResetRestoresThem) {
   Engine->Parse("(defglobal ?*limit* = 3 ?*seen* = 0)", true);
   Engine->Parse(
