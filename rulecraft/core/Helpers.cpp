@@ -26,11 +26,13 @@ int32_t CalculateHash(std::string_view S) noexcept {
 }
 
 bool FloatEquals(float A, float B, float Tolerance) noexcept {
-  return FloatEquals(static_cast<long double>(A), static_cast<long double>(B), static_cast<long double>(Tolerance));
+  return FloatEquals(static_cast<long double>(A), static_cast<long double>(B),
+                     static_cast<long double>(Tolerance));
 }
 
 bool FloatEquals(double A, double B, double Tolerance) noexcept {
-  return FloatEquals(static_cast<long double>(A), static_cast<long double>(B), static_cast<long double>(Tolerance));
+  return FloatEquals(static_cast<long double>(A), static_cast<long double>(B),
+                     static_cast<long double>(Tolerance));
 }
 
 bool FloatEquals(long double A, long double B, long double Tolerance) noexcept {

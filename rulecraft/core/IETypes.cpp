@@ -3,10 +3,10 @@
 namespace rulecraft {
 
 const TEnumInfo& TIETypeInfo() {
-  static const TEnumInfo Info("TIEType", {"dtNone", "dtAtom", "dtString", "dtInteger", "dtVariable", "dtFactId",
-                                          "dtFloat", "dtFunCall", "dtFact", "dtList", "dtDescriptor", "dtObject",
-                                          "dtClass", "dtExternalAddress", "dtSingletons", "dtFuzzy",
-                                          "dtMultiVariable", "dtSlot", "dtMultiSlot"});
+  static const TEnumInfo Info(
+      "TIEType", {"dtNone", "dtAtom", "dtString", "dtInteger", "dtVariable", "dtFactId", "dtFloat",
+                  "dtFunCall", "dtFact", "dtList", "dtDescriptor", "dtObject", "dtClass", "dtExternalAddress",
+                  "dtSingletons", "dtFuzzy", "dtMultiVariable", "dtSlot", "dtMultiSlot"});
   return Info;
 }
 

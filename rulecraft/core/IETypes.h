@@ -45,8 +45,9 @@ inline constexpr TIETypes IEFactTypes{dtInteger, dtFactId, dtFloat};
 inline constexpr TIETypes IEVariableTypes{dtVariable, dtMultiVariable};
 inline constexpr TIETypes IEAlwaysValidTypes{dtNone, dtVariable, dtFunCall, dtMultiVariable};
 inline constexpr TIETypes IEMultiSlotTypes{dtList, dtMultiSlot};
-inline constexpr TIETypes IESlotTypes{dtAtom,  dtString, dtInteger,    dtVariable, dtFactId, dtFloat,
-                                      dtFunCall, dtFact, dtDescriptor, dtObject,   dtClass,  dtExternalAddress};
+inline constexpr TIETypes IESlotTypes{dtAtom,       dtString, dtInteger, dtVariable,
+                                      dtFactId,     dtFloat,  dtFunCall, dtFact,
+                                      dtDescriptor, dtObject, dtClass,   dtExternalAddress};
 inline constexpr TIETypes IESlotTypesWithFuzzy = IESlotTypes + TIETypes{dtSingletons, dtFuzzy};
 inline constexpr TIETypes IEReparseTypes{dtFunCall, dtFact, dtFuzzy};
 

@@ -50,7 +50,8 @@ bool TSingletonsVector::Equals(const ICloneable* Other) const {
     return Mine && Mine->Equals(Theirs.get());
   };
   for (int32_t I = 0; I < GetCount(); ++I)
-    if (!Same(GetXValues(I), Vector->GetXValues(I)) || !Same(GetYValues(I), Vector->GetYValues(I))) return false;
+    if (!Same(GetXValues(I), Vector->GetXValues(I)) || !Same(GetYValues(I), Vector->GetYValues(I)))
+      return false;
   return true;
 }
 

@@ -42,7 +42,8 @@ void TValueHashTable::Clear() {
 }
 
 const std::string& TValueHashTable::GetKeyByIndex(int32_t Index) const {
-  if (Index < 0 || Index >= Count()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= Count())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
   return FKeys[static_cast<size_t>(Index)];
 }
 

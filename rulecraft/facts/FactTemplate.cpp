@@ -53,7 +53,8 @@ std::vector<TFactTemplate::TSlotEntry>::iterator TFactTemplate::Position(const s
                           [](const TSlotEntry& E, const std::string& N) { return SlotNameLess(E.Name, N); });
 }
 
-std::vector<TFactTemplate::TSlotEntry>::const_iterator TFactTemplate::Position(const std::string& Name) const {
+std::vector<TFactTemplate::TSlotEntry>::const_iterator TFactTemplate::Position(
+    const std::string& Name) const {
   return std::lower_bound(FSlots.begin(), FSlots.end(), Name,
                           [](const TSlotEntry& E, const std::string& N) { return SlotNameLess(E.Name, N); });
 }
@@ -99,9 +100,8 @@ void TFactTemplate::DetachSlot(const IFactSlot& Slot) noexcept {
 }
 
 void TFactTemplate::UpdateOrdered() noexcept {
-  FOrdered = FSlots.size() < 2 && std::any_of(FSlots.begin(), FSlots.end(), [](const TSlotEntry& E) {
-               return E.Name == SDefaultSlotName;
-             });
+  FOrdered = FSlots.size() < 2 && std::any_of(FSlots.begin(), FSlots.end(),
+                                              [](const TSlotEntry& E) { return E.Name == SDefaultSlotName; });
 }
 
 void TFactTemplate::NewSlotName(TFactSlot& Slot, const std::string& NewName) {
@@ -164,7 +164,8 @@ void TFactTemplate::AddSlot(const std::string& Name, const IIEValue& Default) {
 
 void TFactTemplate::AddMultiSlot(const std::string& Name, const IIEValue& Default) {
   if (!Default) throw EIEException(std::string(SBadSlotType));
-  if (Default->GetDType() != dtList) throw EIEException(SInvalidDefaultMultislotValue, {Default->GetAsString()});
+  if (Default->GetDType() != dtList)
+    throw EIEException(SInvalidDefaultMultislotValue, {Default->GetAsString()});
   if (Trim(Name).empty()) throw EIEException(SBadSlotName, {Name});
   if (const IFactSlot* Existing = FindSlot(Name)) {
     if (!(*Existing)->IsMultiSlot()) throw EIEException(std::string(SInvalidExistingMultiSlotChange));

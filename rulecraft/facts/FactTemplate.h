@@ -30,7 +30,8 @@ class TFactTemplate final : public ICloneable {
   /// The name is set as given (no character check, no rename notice).
   TFactTemplate(TComponent* Owner, const std::string& Name);
   /// Starts with copies of Parent's slots; Parent is recorded only when it has the same owner.
-  TFactTemplate(TComponent* Owner, const std::string& Name, const std::string& Comment, const IFactTemplate& Parent);
+  TFactTemplate(TComponent* Owner, const std::string& Name, const std::string& Comment,
+                const IFactTemplate& Parent);
   ~TFactTemplate() override;
 
   // ICloneable

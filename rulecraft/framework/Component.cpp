@@ -33,7 +33,8 @@ TComponent::~TComponent() {
 }
 
 TComponent* TComponent::GetComponent(int Index) const {
-  if (Index < 0 || Index >= ComponentCount()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= ComponentCount())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
   return FComponents[static_cast<size_t>(Index)].get();
 }
 
@@ -44,8 +45,9 @@ void TComponent::InsertComponent(TComponent* AComponent) {
 }
 
 void TComponent::RemoveComponent(TComponent* AComponent) {
-  auto It = std::find_if(FComponents.begin(), FComponents.end(),
-                         [AComponent](const std::unique_ptr<TComponent>& C) { return C.get() == AComponent; });
+  auto It =
+      std::find_if(FComponents.begin(), FComponents.end(),
+                   [AComponent](const std::unique_ptr<TComponent>& C) { return C.get() == AComponent; });
   if (It == FComponents.end()) return;
   It->release();
   FComponents.erase(It);
@@ -54,7 +56,8 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
 }
 
 void TComponent::FreeComponent(TComponent* AComponent) {
-  if (AComponent && AComponent->FOwner == this) delete AComponent;  // the destructor removes it from this owner
+  if (AComponent && AComponent->FOwner == this)
+    delete AComponent;  // the destructor removes it from this owner
 }
 
 void TComponent::FreeNotification(TComponent* AComponent) {

@@ -17,7 +17,8 @@ int HexDigit(char C) noexcept {
   return -1;
 }
 
-// Reads [blanks][sign](digits | $hex | 0xhex) into a 64-bit value; Bits is the width hexadecimal texts may fill.
+// Reads [blanks][sign](digits | $hex | 0xhex) into a 64-bit value; Bits is the width hexadecimal texts may
+// fill.
 bool ParseInteger(std::string_view Text, int Bits, int64_t& Value) noexcept {
   size_t I = 0;
   while (I < Text.size() && Text[I] == ' ') ++I;
@@ -113,7 +114,8 @@ bool TryStrToFloat(std::string_view Text, double& Value) noexcept {
   if (I != T.size()) return false;
   std::string_view Number = T.substr(NumberStart);
   double Result = 0.0;
-  auto [Ptr, Ec] = std::from_chars(Number.data(), Number.data() + Number.size(), Result, std::chars_format::general);
+  auto [Ptr, Ec] =
+      std::from_chars(Number.data(), Number.data() + Number.size(), Result, std::chars_format::general);
   if (Ec == std::errc::result_out_of_range) {
     // from_chars leaves Result alone here, so the text decides: underflow reads as zero, overflow is refused.
     if (Magnitude > 0) return false;
@@ -134,7 +136,8 @@ int32_t StrToInt(std::string_view Text) {
 
 double StrToFloat(std::string_view Text) {
   double V = 0;
-  if (!TryStrToFloat(Text, V)) throw EConvertError("'" + std::string(Text) + "' is not a valid floating point value");
+  if (!TryStrToFloat(Text, V))
+    throw EConvertError("'" + std::string(Text) + "' is not a valid floating point value");
   return V;
 }
 
@@ -177,7 +180,9 @@ int CompareText(std::string_view A, std::string_view B) noexcept {
   return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
 }
 
-bool SameText(std::string_view A, std::string_view B) noexcept { return A.size() == B.size() && CompareText(A, B) == 0; }
+bool SameText(std::string_view A, std::string_view B) noexcept {
+  return A.size() == B.size() && CompareText(A, B) == 0;
+}
 
 std::string TrimLeft(std::string_view Text) {
   size_t I = 0;

@@ -28,7 +28,9 @@ void TPersistent::AssignTo(TPersistent* Dest) const {
     throw EConvertError(AssignErrorText(this, nullptr));
 }
 
-void TPersistent::AssignError(const TPersistent* Source) const { throw EConvertError(AssignErrorText(Source, this)); }
+void TPersistent::AssignError(const TPersistent* Source) const {
+  throw EConvertError(AssignErrorText(Source, this));
+}
 
 namespace {
 struct TClassRegistry {

@@ -30,8 +30,8 @@ IUserFunction HandleOf(TIEUserFunction* Function) {
 
 // ---- TIEUserFunction -------------------------------------------------------------------------------------
 
-TIEUserFunction::TIEUserFunction(std::string Name, int32_t MinArguments, int32_t MaxArguments, std::string Comment,
-                                 std::string ArgumentString)
+TIEUserFunction::TIEUserFunction(std::string Name, int32_t MinArguments, int32_t MaxArguments,
+                                 std::string Comment, std::string ArgumentString)
     : FMinArgumentCount(MinArguments),
       FMaxArgumentCount(MaxArguments),
       FComment(std::move(Comment)),

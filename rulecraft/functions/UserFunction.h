@@ -25,8 +25,8 @@ class TIEUserFunction : public TInterfacedObject {
   RC_CLASS(TIEUserFunction, TInterfacedObject)
  public:
   TIEUserFunction() = default;
-  TIEUserFunction(std::string Name, int32_t MinArguments, int32_t MaxArguments, std::string Comment = std::string(),
-                  std::string ArgumentString = std::string());
+  TIEUserFunction(std::string Name, int32_t MinArguments, int32_t MaxArguments,
+                  std::string Comment = std::string(), std::string ArgumentString = std::string());
   ~TIEUserFunction() override;
 
   /// Registers this function with Reasoner (AddUserFunction) and remembers it.
@@ -82,7 +82,8 @@ class TIEUserFunction : public TInterfacedObject {
 using IUserFunction = TRef<TIEUserFunction>;
 
 /// The handler of a host function: (Sender, FunCall, Context, var Result).
-using TCallEvent = std::function<void(TObject* Sender, TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result)>;
+using TCallEvent =
+    std::function<void(TObject* Sender, TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result)>;
 
 class TCustomUserFunction;
 

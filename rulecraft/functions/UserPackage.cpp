@@ -8,8 +8,9 @@
 namespace rulecraft {
 
 const TEnumInfo& TFunctionPackageInfo() {
-  static const TEnumInfo Info("TFunctionPackage", {"pStandard", "pPredicate", "pMath", "pMiscellaneous", "pString",
-                                                   "pObject", "pTrigonometry", "pBusiness", "pFuzzyLogic"});
+  static const TEnumInfo Info("TFunctionPackage",
+                              {"pStandard", "pPredicate", "pMath", "pMiscellaneous", "pString", "pObject",
+                               "pTrigonometry", "pBusiness", "pFuzzyLogic"});
   return Info;
 }
 
@@ -58,7 +59,8 @@ int32_t TUserFunctionList::IndexOf(const IUserFunction& Function) const noexcept
 }
 
 const IUserFunction& TUserFunctionList::Get(int32_t Index) const {
-  if (Index < 0 || Index >= Count()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= Count())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
   return FItems[static_cast<size_t>(Index)];
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The fuzzy-set library: fuzzy sets (TIFuzzySet, counted, held through IFuzzySet) over the universe of a
-// linguistic variable (TIFuzzyVariable, counted, held through IFuzzyVariable) with named terms, hedges and set operations.
+// linguistic variable (TIFuzzyVariable, counted, held through IFuzzyVariable) with named terms, hedges and
+// set operations.
 //
 // A fuzzy set is a piecewise-linear membership function given by points (X, Y) kept sorted by X (stable, so
 // several points may share an X: a vertical step). Left of the first point the membership is the first Y,
@@ -203,9 +204,9 @@ class TIFuzzySet : public ICloneable {
 };
 
 /// A linguistic variable: a universe of discourse [From, To] with units and an ordered list of named terms.
-/// Counted: the defined types that use it hold it through IFuzzyVariable (its sets only point back). Notifies OnChange when its definition changes: the universe, the units,
-/// a term added or removed, or a change of a term (its points, name or expression). The equality threshold
-/// is a comparison setting and does not notify.
+/// Counted: the defined types that use it hold it through IFuzzyVariable (its sets only point back). Notifies
+/// OnChange when its definition changes: the universe, the units, a term added or removed, or a change of a
+/// term (its points, name or expression). The equality threshold is a comparison setting and does not notify.
 class TIFuzzyVariable : public TInterfacedObject {
   RC_CLASS(TIFuzzyVariable, TInterfacedObject)
  public:
