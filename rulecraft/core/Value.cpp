@@ -673,14 +673,6 @@ bool IsValueConstant(const TIEValue* Value) noexcept {
 
 bool IsValueConstant(const IIEValue& Value) noexcept { return IsValueConstant(Value.get()); }
 
-bool IsFalseAtom(const IIEValue& Value) noexcept {
-  return Value && Value->GetDType() == dtAtom && Value->Text() == FCFalse->Text();
-}
-
-bool IsTrueAtom(const IIEValue& Value) noexcept {
-  return Value && Value->GetDType() == dtAtom && Value->Text() == FCTrue->Text();
-}
-
 }  // namespace rulecraft
 
 // Values are created in great numbers: keep them at one text, one 8-byte union, kind, tag and one pointer.

@@ -242,9 +242,13 @@ bool IsValueConstant(const TIEValue* Value) noexcept;
 /// The rule language's one reading of "false": Value is the atom FALSE (kind and text, whichever object holds
 /// it). Every other value, also nil, 0 and the string "FALSE", counts as true. Conditions (if, while, and,
 /// not) and tests in patterns both read results this way.
-bool IsFalseAtom(const IIEValue& Value) noexcept;
+inline bool IsFalseAtom(const IIEValue& Value) noexcept {
+  return Value && Value->GetDType() == dtAtom && Value->Text() == FCFalse->Text();
+}
 /// The reading of "true" that `or` uses: Value is the atom TRUE; every other value counts as not true. So 0
 /// or nil is neither false nor true.
-bool IsTrueAtom(const IIEValue& Value) noexcept;
+inline bool IsTrueAtom(const IIEValue& Value) noexcept {
+  return Value && Value->GetDType() == dtAtom && Value->Text() == FCTrue->Text();
+}
 
 }  // namespace rulecraft
