@@ -6,10 +6,7 @@
 #include <map>
 #include <string>
 
-#include "rulecraft/core/IEException.h"
-#include "rulecraft/engine/InferenceEngine.h"
-#include "rulecraft/functions/FunctionCall.h"
-#include "rulecraft/functions/UserFunction.h"
+#include "rulecraft/Rulecraft.h"
 
 using namespace rulecraft;
 

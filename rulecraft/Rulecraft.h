@@ -6,6 +6,7 @@
 #include "rulecraft/core/ValueVector.h"
 #include "rulecraft/engine/FactSet.h"
 #include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/functions/UserFunction.h"
 
 namespace rulecraft {
