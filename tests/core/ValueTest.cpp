@@ -192,9 +192,9 @@ TEST(ValueConversion, NumericAndOtherGetters) {
       {[](const IIEValue& V) { V->GetAsList(); }, "list"},
       {[](const IIEValue& V) { V->GetAsFuzzy(); }, "fuzzy value"},
       {[](const IIEValue& V) { V->GetAsSingletons(); }, "singletons"}};
-  for (const auto& [Get, Kind] : Refusals)
-    ExpectError<EIEException>([&] { Get(Int(1)); },
-                              std::string("Not a ") + Kind + " type.  Value (1) is a dtInteger type");
+  for (const auto& Refusal : Refusals)
+    ExpectError<EIEException>([&] { Refusal.first(Int(1)); }, std::string("Not a ") + Refusal.second +
+                                                                  " type.  Value (1) is a dtInteger type");
   TPersistentThing Thing;
   EXPECT_EQ(MakeRef<TIEValue>(&Thing, false)->GetAsExternalAddress(), static_cast<void*>(&Thing));
 }
