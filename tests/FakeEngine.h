@@ -52,6 +52,7 @@ class TFakeFactLayer : public TComponent, public IEngine {
   TFakeGlobals Globals;
 
   TTypeChecks GetTypeChecks() const override { return TypeChecks; }
+  using IEngine::PrettyPrint;
   std::string PrettyPrint(const TFactTemplate& Template) override { return PrettyPrintTemplate(Template); }
   std::string PrettyPrint(const TFactSlot& Slot) override { return PrettyPrintTemplateSlot(Slot); }
   std::string PrettyPrint(const TFact& Fact) override { return PrettyPrintFact(Fact); }
@@ -72,6 +73,7 @@ class TFakeFactLayer : public TComponent, public IEngine {
   }
   TResolveContext* GetRootContext() override { return &Globals; }
   int32_t GetNextFactId() const override { return NextFactId; }
+  using IEngine::EvalFuzzyExpression;
   IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text) override {
     return Variable->FindFuzzySet(Text);
   }
