@@ -26,7 +26,7 @@ namespace rulecraft::cli {
 namespace {
 
 constexpr std::string_view ShortUsage =
-    "usage: rulecraft [-e TEXT]... [--watch NAMES] [-i] [FILE...]\n"
+    "usage: rulecraft [-e TEXT]... [--watch NAMES] [--strategy NAME] [-i] [FILE...]\n"
     "Try 'rulecraft --help' for more information.\n";
 
 }  // namespace
@@ -81,6 +81,18 @@ std::string ParseArguments(const std::vector<std::string>& Args, TCliOptions& Op
       }
       std::string Error = ParseWatchNames(Names, Options.Watches);
       if (!Error.empty()) return Error;
+    } else if (Arg == "--strategy" || Arg.starts_with("--strategy=")) {
+      std::string_view Name;
+      if (Arg == "--strategy") {
+        if (I + 1 == Args.size()) return "option '--strategy' needs a strategy name";
+        Name = Args[++I];
+      } else {
+        Name = std::string_view(Arg).substr(11);
+      }
+      if (!SearchStrategyNamed(Name, Options.Strategy)) {
+        return "unknown strategy '" + std::string(Name) +
+               "' (known: depth, breadth, newest, oldest, lex, mea, simplicity, complexity, random)";
+      }
     } else {
       return "unknown option '" + Arg + "'";
     }
@@ -101,6 +113,8 @@ std::string UsageText() {
          "  -i             read input interactively after the files and texts\n"
          "  --watch NAMES  switch watches on before loading; NAMES is a comma-separated list of\n"
          "                 facts, rules, activations, compilations, statistics, all\n"
+         "  --strategy NAME  order activations of equal salience by NAME: depth (the default),\n"
+         "                 breadth, newest, oldest, lex, mea, simplicity, complexity, random\n"
          "  --             take every further argument as a file name\n"
          "  -h, --help     show this help and exit\n"
          "  --version      show the version and exit\n"
@@ -242,6 +256,7 @@ void TCliSession::ReportError(std::string_view Message) {
 
 int TCliSession::Run(const TCliOptions& Options, const TLineReader& Terminal) {
   FEngine.SetWatch(FEngine.GetWatch() + Options.Watches);
+  FEngine.SetStrategy(Options.Strategy);
   try {
     for (const std::string& File : Options.Files) Evaluate(ReadProgram(File));
     for (const std::string& Text : Options.Evals) Evaluate(Text);

@@ -28,7 +28,8 @@ struct TCliOptions {
   std::vector<std::string> Files;  // in order; "-" is the standard input
   std::vector<std::string> Evals;  // -e texts, evaluated after the files in order
   TConstructWatches Watches;
-  bool Interactive = false;  // -i, or neither files nor -e given
+  TSearchStrategy Strategy = ssDepthFirst;  // --strategy
+  bool Interactive = false;                 // -i, or neither files nor -e given
   bool Help = false;
   bool Version = false;
 };

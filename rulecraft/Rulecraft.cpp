@@ -6,6 +6,7 @@
 
 #include "rulecraft/packages/MathPackage.h"
 #include "rulecraft/packages/PredicatePackage.h"
+#include "rulecraft/packages/RulecraftPackage.h"
 #include "rulecraft/packages/StandardPackage.h"
 #include "rulecraft/packages/StringPackage.h"
 #include "rulecraft/packages/TrigonometryPackage.h"
@@ -30,6 +31,10 @@ TUserPackage* CreateFunctionPackage(TFunctionPackage Package, TComponent* Owner)
   }
 }
 
+void CreateExtensionPackages(TComponent* Owner, std::vector<TUserPackage*>& Installed) {
+  Installed.push_back(CreatePackage<TRulecraftPackage>(Owner));
+}
+
 std::unique_ptr<TEngineParser> CreateEngineParser(TInferenceEngine* Engine) {
   return std::make_unique<TIEClipsParser>(Engine);
 }
@@ -37,7 +42,8 @@ std::unique_ptr<TEngineParser> CreateEngineParser(TInferenceEngine* Engine) {
 namespace {
 
 [[maybe_unused]] const bool DefaultsRegistered = [] {
-  TInferenceEngine::SetDefaultFactories(&CreateEngineParser, &CreateFunctionPackage);
+  TInferenceEngine::SetDefaultFactories(&CreateEngineParser, &CreateFunctionPackage,
+                                        &CreateExtensionPackages);
   return true;
 }();
 

@@ -31,7 +31,27 @@ enum TRuleConstruct : uint8_t { rcPattern, rcAction };
 enum TIEDialogOption : uint8_t { doNew, doOpen, doSave, doSaveAs, doPrint, doPrintSetup };
 using TIEDialogOptions = TSet<TIEDialogOption>;
 
-enum TSearchStrategy : uint8_t { ssDepthFirst, ssBreadthFirst };
+/// How the agenda orders activations of equal salience. Depth- and breadth-first (the default is depth-first)
+/// place a new activation by a bisection among equal saliences; the others order strictly: newest or oldest
+/// first by recency, lex and mea by the identifiers of the matched facts, simplicity and complexity by the
+/// number of pattern tests of the rule, random by a random key (ties of lex, mea, simplicity and complexity
+/// go newest first).
+enum TSearchStrategy : uint8_t {
+  ssDepthFirst,
+  ssBreadthFirst,
+  ssNewestFirst,
+  ssOldestFirst,
+  ssLex,
+  ssMea,
+  ssSimplicity,
+  ssComplexity,
+  ssRandom
+};
+/// The rule-language name of a strategy: depth, breadth, newest, oldest, lex, mea, simplicity, complexity,
+/// random.
+const char* SearchStrategyName(TSearchStrategy Strategy) noexcept;
+/// The strategy a rule-language name stands for; false for any other text (names are case-sensitive).
+bool SearchStrategyNamed(std::string_view Name, TSearchStrategy& Strategy) noexcept;
 
 enum TTemplateSlotType : uint8_t { tstSlot, tstMultiSlot };
 

@@ -40,6 +40,7 @@ constexpr TMessageEntry Catalogue[] = {
     {"SInvalidMFParameters", SInvalidMFParameters},
     {"SUnexpectedCharacters", SUnexpectedCharacters},  // wording ours
     {"SInvalidAgendaItem", SInvalidAgendaItem},
+    {"SUnknownStrategy", SUnknownStrategy},  // wording ours
     {"SExpectedEqGT", SExpectedEqGT},
     {"SExpectedAtom", SExpectedAtom},
     {"SExpectedValue", SExpectedValue},

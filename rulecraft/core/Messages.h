@@ -48,6 +48,10 @@ inline constexpr const char* SInvalidMFParameters = "Invalid multifield begin an
 inline constexpr const char* SUnexpectedCharacters = "Unexpected characters found: %s";
 inline constexpr const char* SInvalidAgendaItem =
     "Invalid object, agenda can only accept TActivation objects";
+/// set-strategy or the program's --strategy option given an unknown name.
+inline constexpr const char* SUnknownStrategy =
+    "Unknown strategy: %s (expected depth, breadth, newest, oldest, lex, mea, simplicity, complexity or "
+    "random)";
 inline constexpr const char* SExpectedEqGT = "Expected \"=>\"";
 inline constexpr const char* SExpectedAtom = "Expected \"( <atom>\"";
 inline constexpr const char* SExpectedValue = "Expected value missing";

@@ -43,12 +43,14 @@ TFunctionPackages AllPackages() {
 namespace {
 TEngineParserFactory DefaultParserFactory = nullptr;
 TFunctionPackageFactory DefaultPackageFactory = nullptr;
+TExtensionPackageFactory DefaultExtensionFactory = nullptr;
 }  // namespace
 
-void TInferenceEngine::SetDefaultFactories(TEngineParserFactory Parser,
-                                           TFunctionPackageFactory Packages) noexcept {
+void TInferenceEngine::SetDefaultFactories(TEngineParserFactory Parser, TFunctionPackageFactory Packages,
+                                           TExtensionPackageFactory Extensions) noexcept {
   DefaultParserFactory = Parser;
   DefaultPackageFactory = Packages;
+  DefaultExtensionFactory = Extensions;
 }
 
 TInferenceEngine::TInferenceEngine(TComponent* AOwner) : TComponent(AOwner) {
@@ -170,6 +172,7 @@ void TInferenceEngine::AddDefaultPackages() {
     if (!FPackages.Contains(Kind) || !DefaultPackageFactory) continue;
     if (TUserPackage* Package = DefaultPackageFactory(Kind, this)) FInstalledPackages.push_back(Package);
   }
+  if (DefaultExtensionFactory) DefaultExtensionFactory(this, FInstalledPackages);
   if (OnAddDefaultPackages) OnAddDefaultPackages(this);
 }
 

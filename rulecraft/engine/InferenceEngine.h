@@ -64,6 +64,9 @@ using TUserFunctionEvent = std::function<void(TObject* Sender, const IUserFuncti
 /// Creates the function package of one kind, owned by (and serving) the engine Owner, or nullptr for a
 /// package this build does not have.
 using TFunctionPackageFactory = TUserPackage* (*)(TFunctionPackage Package, TComponent* Owner);
+/// Creates the packages of the engine's own extensions, owned by (and serving) the engine Owner, appending
+/// each to Installed. They are installed after the function packages, whatever Packages selects.
+using TExtensionPackageFactory = void (*)(TComponent* Owner, std::vector<TUserPackage*>& Installed);
 
 class TInferenceEngine : public TComponent, public IRuleEngine {
   RC_CLASS(TInferenceEngine, TComponent)
@@ -75,8 +78,10 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// The parser and the function packages every engine created afterwards installs. The engine layer names
   /// neither: the library's top level (rulecraft/Rulecraft.cpp) registers the rule-language parser and the
   /// nine packages when the library is loaded. Without a parser factory, creating an engine raises
-  /// SNoEngineParser.
-  static void SetDefaultFactories(TEngineParserFactory Parser, TFunctionPackageFactory Packages) noexcept;
+  /// SNoEngineParser. The extension factory (none by default) adds the packages of the engine's own
+  /// extensions after the function packages.
+  static void SetDefaultFactories(TEngineParserFactory Parser, TFunctionPackageFactory Packages,
+                                  TExtensionPackageFactory Extensions = nullptr) noexcept;
 
   // ---- published properties
   TDuplicateConstructs GetDuplicateConstructs() const noexcept { return FDuplicateConstructs; }
@@ -287,7 +292,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::vector<IUserFunction> GetUserFunctions() override { return FUserFunctions->Items(); }
   void SetUserFunction(const std::string& Name, const IUserFunction& Function) override;
 
-  /// Installs a package of each kind in Packages, in the fixed order, then raises OnAddDefaultPackages.
+  /// Installs a package of each kind in Packages, in the fixed order, then the extension packages, then
+  /// raises OnAddDefaultPackages.
   virtual void AddDefaultPackages();
 
   // ---- IFactEngine

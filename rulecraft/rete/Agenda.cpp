@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/framework/Exception.h"
+#include "rulecraft/rete/Pattern.h"
+#include "rulecraft/rete/Rule.h"
 
 namespace rulecraft {
 
@@ -166,6 +169,115 @@ int32_t TIEAgenda::SearchSalience(int32_t Salience) const {
   return Hi + 1;
 }
 
+// ---- ordering strategies ---------------------------------------------------------------------------------
+
+namespace {
+
+bool IsPlaceholder(const IFact& Fact) {
+  return Fact->GetTemplate() && Fact->GetTemplate()->GetTemplateName() == SNullFact;
+}
+
+/// Negative when A's list orders before B's under lex (larger first, the longer first on a common prefix),
+/// positive when after, 0 when equal.
+int CompareLex(const std::vector<int32_t>& A, const std::vector<int32_t>& B) noexcept {
+  const size_t N = std::min(A.size(), B.size());
+  for (size_t I = 0; I < N; ++I)
+    if (A[I] != B[I]) return A[I] > B[I] ? -1 : 1;
+  if (A.size() == B.size()) return 0;
+  return A.size() > B.size() ? -1 : 1;
+}
+
+}  // namespace
+
+int32_t TIEAgenda::CountTests(const TRule* Rule) noexcept {
+  if (!Rule) return 0;
+  int32_t Count = 0;
+  for (int32_t I = 0; I < Rule->GetPatternCount(); ++I) {
+    const TIEPattern* Pattern = Rule->GetPattern(I);
+    Count += Pattern->GetName() == STestCE ? 1 : Pattern->GetTestCount();
+  }
+  return Count;
+}
+
+void TIEAgenda::PrepareKeys(TActivation& Activation) {
+  TActivation::TAgendaKeys& Keys = Activation.AgendaKeys;
+  if (Keys.Stamp == 0) Keys.Stamp = ++FNextStamp;
+  switch (FStrategy) {
+    case ssLex:
+    case ssMea:
+      if (!Keys.FactsKnown) {
+        Keys.Facts.clear();
+        Keys.FirstFact = -1;
+        for (const TIEToken* Token = Activation.GetToken().get(); Token; Token = Token->GetParentObject()) {
+          const IFact& Fact = Token->GetFact();
+          if (!Fact || IsPlaceholder(Fact)) continue;
+          Keys.Facts.push_back(Fact->GetID());
+          if (!Token->GetParentObject()) Keys.FirstFact = Fact->GetID();
+        }
+        std::sort(Keys.Facts.begin(), Keys.Facts.end(), std::greater<>());
+        Keys.FactsKnown = true;
+      }
+      break;
+    case ssSimplicity:
+    case ssComplexity:
+      if (Keys.Tests < 0) Keys.Tests = CountTests(Activation.GetRule());
+      break;
+    case ssRandom:
+      Keys.Random = static_cast<uint32_t>(FRandom());
+      break;
+    default:
+      break;
+  }
+}
+
+bool TIEAgenda::Before(const TActivation& A, const TActivation& B) const noexcept {
+  if (A.GetSalience() != B.GetSalience()) return A.GetSalience() > B.GetSalience();
+  const TActivation::TAgendaKeys& KA = A.AgendaKeys;
+  const TActivation::TAgendaKeys& KB = B.AgendaKeys;
+  switch (FStrategy) {
+    case ssOldestFirst:
+      return KA.Stamp < KB.Stamp;
+    case ssMea:
+      if (KA.FirstFact != KB.FirstFact) return KA.FirstFact > KB.FirstFact;
+      [[fallthrough]];
+    case ssLex:
+      if (const int Order = CompareLex(KA.Facts, KB.Facts)) return Order < 0;
+      break;
+    case ssSimplicity:
+      if (KA.Tests != KB.Tests) return KA.Tests < KB.Tests;
+      break;
+    case ssComplexity:
+      if (KA.Tests != KB.Tests) return KA.Tests > KB.Tests;
+      break;
+    case ssRandom:
+      if (KA.Random != KB.Random) return KA.Random > KB.Random;
+      break;
+    default:
+      break;
+  }
+  return KA.Stamp > KB.Stamp;
+}
+
+int32_t TIEAgenda::SearchOrdered(const TActivation& Activation) const {
+  // The items that fire before the new one form a prefix: find the first chunk whose last item does not,
+  // then the first such item inside it.
+  auto FiresFirst = [&](const TActivation* Item) { return Before(*Item, Activation); };
+  size_t Lo = 0;
+  size_t Hi = FChunks.size();
+  while (Lo < Hi) {
+    const size_t Mid = (Lo + Hi) / 2;
+    const TChunk& Chunk = *FChunks[Mid];
+    if (FiresFirst(Chunk.At(Chunk.Size() - 1)))
+      Lo = Mid + 1;
+    else
+      Hi = Mid;
+  }
+  if (Lo == FChunks.size()) return FCount;
+  const TChunk& Chunk = *FChunks[Lo];
+  const auto Found = std::partition_point(Chunk.Items + Chunk.Begin, Chunk.Items + Chunk.End, FiresFirst);
+  return StartOf(Lo) + static_cast<int32_t>(Found - (Chunk.Items + Chunk.Begin));
+}
+
 int32_t TIEAgenda::IndexOf(const TActivation* Activation) const noexcept {
   if (!Activation) return -1;
   const auto* Chunk = static_cast<const TChunk*>(Activation->AgendaSlot);
@@ -235,6 +347,7 @@ void TIEAgenda::Insert(int32_t Index, std::unique_ptr<TActivation> Activation) {
   if (Index == -1) Index = FCount;
   if (Index < 0 || Index > FCount) ListIndexError(Index);
   assert(Activation->AgendaSlot == nullptr);
+  if (Activation->AgendaKeys.Stamp == 0) Activation->AgendaKeys.Stamp = ++FNextStamp;
   if (FChunks.empty()) NewChunk(0, FStrategy == ssDepthFirst ? TChunk::Capacity : 0);
 
   TPlace Where = Index == FCount ? TPlace{FChunks.size() - 1, FChunks.back()->Size()} : Locate(Index);
@@ -277,7 +390,10 @@ void TIEAgenda::Insert(int32_t Index, std::unique_ptr<TActivation> Activation) {
 
 int32_t TIEAgenda::Add(std::unique_ptr<TActivation> Activation) {
   if (!Activation) throw EIEException(SInvalidAgendaItem);
-  int32_t Index = SearchSalience(Activation->GetSalience());
+  PrepareKeys(*Activation);
+  int32_t Index = FStrategy == ssDepthFirst || FStrategy == ssBreadthFirst
+                      ? SearchSalience(Activation->GetSalience())
+                      : SearchOrdered(*Activation);
   if (Index < 0) Index = FCount;
   Insert(Index, std::move(Activation));
   return Index;

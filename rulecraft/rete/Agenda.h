@@ -4,9 +4,15 @@
 // agenda owns its activations. Inserting and removing stay cheap with hundreds of thousands of activations:
 // the items live in a list of bounded chunks, each activation knows its chunk, and inserting in front of the
 // first item or after the last costs the same whatever the agenda's size.
+//
+// Depth- and breadth-first place a new activation by the salience bisection of SearchSalience. The other
+// strategies order the agenda strictly: salience first, then the strategy's key (see Before), then recency,
+// newest first. Their keys live in the activation (TActivation::AgendaKeys), so a new activation finds its
+// place by a binary search over the chunks and then within one chunk.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -25,6 +31,21 @@ class TIEAgenda {
   TSearchStrategy GetStrategy() const noexcept { return FStrategy; }
   /// Stores the strategy without re-sorting (the engine re-adds the activations when it changes).
   void SetStrategy(TSearchStrategy Value) noexcept { FStrategy = Value; }
+  /// Restarts the sequence the random strategy draws its keys from (the agenda's own; same seed, same
+  /// order).
+  void SetRandomSeed(uint32_t Seed) { FRandom.seed(Seed); }
+
+  /// Under the ordering strategies (all but depth and breadth): true when A fires before B. Salience,
+  /// higher first; then newest: recency, newer first; oldest: older first; lex: the facts' identifiers
+  /// sorted descending, compared element by element, larger first, a list that is a prefix of the other
+  /// after it; mea: the identifier of the first pattern's fact, larger first, then as lex; simplicity /
+  /// complexity: fewer / more pattern tests first (CountTests); random: the random key, larger first; every
+  /// remaining tie: newer first. Reads the keys Add prepares.
+  bool Before(const TActivation& A, const TActivation& B) const noexcept;
+  /// The number of pattern tests the simplicity and complexity strategies weigh a rule by: every test
+  /// written in a slot of its patterns (constants, variables, predicate and return-value constraints, and
+  /// each part joined by &, | or ~) plus one for each test element; the template itself counts nothing.
+  static int32_t CountTests(const TRule* Rule) noexcept;
 
   /// The insertion position for a salience: -1 (append) or the index to insert in front of.
   ///  Empty agenda: -1. Depth-first: 0 when Salience >= sal(0); -1 when Salience < sal(last); otherwise a
@@ -72,6 +93,10 @@ class TIEAgenda {
   /// The agenda index of the first item of chunk ChunkIndex.
   int32_t StartOf(size_t ChunkIndex) const noexcept;
   int32_t SalienceAt(int32_t Index) const noexcept;
+  /// Gives the activation its recency stamp (once) and the keys the current strategy orders by.
+  void PrepareKeys(TActivation& Activation);
+  /// Under an ordering strategy: the index in front of which Activation goes (Count to append).
+  int32_t SearchOrdered(const TActivation& Activation) const;
   /// Puts a new empty chunk at Position, its free room starting at At (0: grows to the back; the capacity:
   /// grows to the front).
   TChunk* NewChunk(size_t Position, int32_t At);
@@ -97,6 +122,8 @@ class TIEAgenda {
   mutable size_t FKnownStarts = 0;
   int32_t FCount = 0;
   TSearchStrategy FStrategy = ssDepthFirst;
+  uint64_t FNextStamp = 0;
+  std::mt19937 FRandom{0x5EED1234u};
 };
 
 }  // namespace rulecraft

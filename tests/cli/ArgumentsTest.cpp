@@ -151,3 +151,39 @@ TEST(RunCli, UsageHelpAndVersion) {
   EXPECT_EQ(Err, "Cannot write the output\n");
   EXPECT_EQ(Run({"--watch", "x"}, Out, Err), 2);
 }
+
+TEST(Arguments, StrategyNames) {
+  EXPECT_EQ(Parsed({"x.clp"}).Strategy, ssDepthFirst);
+  EXPECT_EQ(Parsed({"--strategy", "newest"}).Strategy, ssNewestFirst);
+  EXPECT_EQ(Parsed({"--strategy=mea", "x.clp"}).Strategy, ssMea);
+  EXPECT_EQ(Parsed({"--strategy", "lex", "--strategy", "random"}).Strategy, ssRandom);  // the last one counts
+  const std::string Known =
+      "' (known: depth, breadth, newest, oldest, lex, mea, simplicity, complexity, random)";
+  EXPECT_EQ(Refused({"--strategy", "Newest"}), "unknown strategy 'Newest" + Known);
+  EXPECT_EQ(Refused({"--strategy="}), "unknown strategy '" + Known);
+  EXPECT_EQ(Refused({"x.clp", "--strategy"}), "option '--strategy' needs a strategy name");
+  EXPECT_EQ(Refused({"--strategies", "lex"}), "unknown option '--strategies'");
+}
+
+TEST(RunCli, StrategyOption) {
+  auto Run = [](std::vector<const char*> Args, std::string& OutText, std::string& ErrText) {
+    Args.insert(Args.begin(), "rulecraft");
+    std::istringstream In;
+    std::ostringstream Out, Err;
+    const int Status = RunCli(static_cast<int>(Args.size()), const_cast<char**>(Args.data()), In, Out, Err);
+    OutText = Out.str();
+    ErrText = Err.str();
+    return Status;
+  };
+  std::string Out, Err;
+  EXPECT_EQ(Run({"--strategy", "oldest", "-e", "(printout t (get-strategy) crlf)"}, Out, Err), 0);
+  EXPECT_EQ(Out, "oldest\n");
+  EXPECT_EQ(Run({"-e", "(printout t (get-strategy) crlf)"}, Out, Err), 0);
+  EXPECT_EQ(Out, "depth\n");
+  EXPECT_EQ(Run({"--strategy", "fifo", "-e", "(printout t 1 crlf)"}, Out, Err), 2);
+  EXPECT_EQ(Out, "");
+  EXPECT_TRUE(Err.starts_with("rulecraft: unknown strategy 'fifo'")) << Err;
+  EXPECT_NE(Err.find("\nusage: rulecraft "), std::string::npos);
+  EXPECT_EQ(Run({"--help"}, Out, Err), 0);
+  EXPECT_NE(Out.find("--strategy NAME"), std::string::npos);
+}
