@@ -1,6 +1,7 @@
 ; Fact churn: a counter fact is modified once per tick, and every tick asserts an item that another
 ; rule retracts at once. Each tick is one modify (a retract and an assert), one assert and one
 ; retract, so the fact base stays small while the fact identifiers run into the hundreds of thousands.
+; The number of ticks is ?*ticks*; a driver may redefine it after loading, then reset and run.
 
 (deftemplate counter (slot n))
 (deftemplate item (slot id))
@@ -29,6 +30,3 @@
   (not (item (id ?id)))
   =>
   (printout t "result: churn counter " ?n ", " ?*consumed* " items asserted and retracted" crlf))
-
-(reset)
-(run)

@@ -1,6 +1,8 @@
 ; Transitive closure: which nodes can reach which? The graph is a chain of nodes 1 -> 2 -> ... -> N
 ; with a forward shortcut i -> i+5 from every tenth node, so many paths are derived more than once
 ; and the repeated asserts must be refused as duplicates. Every pair i < j is a path: N(N-1)/2 facts.
+; The number of nodes is ?*nodes*; a driver may redefine it after loading, then reset, build the graph
+; with (make-graph ?*nodes*) and run.
 
 (defglobal ?*nodes* = 300)
 (defglobal ?*paths* = 0)
@@ -33,7 +35,3 @@
   (declare (salience -20))
   =>
   (printout t "result: closure of " ?*nodes* " nodes, " ?*paths* " paths" crlf))
-
-(reset)
-(make-graph ?*nodes*)
-(run)
