@@ -187,6 +187,16 @@ int CompareLex(const std::vector<int32_t>& A, const std::vector<int32_t>& B) noe
   return A.size() > B.size() ? -1 : 1;
 }
 
+// An activation placed by position rather than ordered has no lex keys: it orders as an empty match.
+int32_t FirstFactOf(const TActivation::TAgendaKeys& Keys) noexcept {
+  return Keys.Facts ? Keys.Facts->FirstFact : -1;
+}
+
+const std::vector<int32_t>& FactsOf(const TActivation::TAgendaKeys& Keys) noexcept {
+  static const std::vector<int32_t> None;
+  return Keys.Facts ? Keys.Facts->Facts : None;
+}
+
 }  // namespace
 
 int32_t TIEAgenda::CountTests(const TRule* Rule) noexcept {
@@ -205,17 +215,16 @@ void TIEAgenda::PrepareKeys(TActivation& Activation) {
   switch (FStrategy) {
     case ssLex:
     case ssMea:
-      if (!Keys.FactsKnown) {
-        Keys.Facts.clear();
-        Keys.FirstFact = -1;
+      if (!Keys.Facts) {
+        auto Made = std::make_unique<TActivation::TFactKeys>();
         for (const TIEToken* Token = Activation.GetToken().get(); Token; Token = Token->GetParentObject()) {
           const IFact& Fact = Token->GetFact();
           if (!Fact || IsPlaceholder(Fact)) continue;
-          Keys.Facts.push_back(Fact->GetID());
-          if (!Token->GetParentObject()) Keys.FirstFact = Fact->GetID();
+          Made->Facts.push_back(Fact->GetID());
+          if (!Token->GetParentObject()) Made->FirstFact = Fact->GetID();
         }
-        std::sort(Keys.Facts.begin(), Keys.Facts.end(), std::greater<>());
-        Keys.FactsKnown = true;
+        std::sort(Made->Facts.begin(), Made->Facts.end(), std::greater<>());
+        Keys.Facts = std::move(Made);
       }
       break;
     case ssSimplicity:
@@ -238,10 +247,10 @@ bool TIEAgenda::Before(const TActivation& A, const TActivation& B) const noexcep
     case ssOldestFirst:
       return KA.Stamp < KB.Stamp;
     case ssMea:
-      if (KA.FirstFact != KB.FirstFact) return KA.FirstFact > KB.FirstFact;
+      if (FirstFactOf(KA) != FirstFactOf(KB)) return FirstFactOf(KA) > FirstFactOf(KB);
       [[fallthrough]];
     case ssLex:
-      if (const int Order = CompareLex(KA.Facts, KB.Facts)) return Order < 0;
+      if (const int Order = CompareLex(FactsOf(KA), FactsOf(KB))) return Order < 0;
       break;
     case ssSimplicity:
       if (KA.Tests != KB.Tests) return KA.Tests < KB.Tests;
