@@ -13,7 +13,10 @@ namespace {
 
 // Restores the library's own factories whatever a test leaves behind.
 struct TFactoriesGuard {
-  ~TFactoriesGuard() { TInferenceEngine::SetDefaultFactories(&CreateEngineParser, &CreateFunctionPackage); }
+  ~TFactoriesGuard() {
+    TInferenceEngine::SetDefaultFactories(&CreateEngineParser, &CreateFunctionPackage,
+                                          &CreateExtensionPackages);
+  }
 };
 
 TUserPackage* StandardOnly(TFunctionPackage Package, TComponent* Owner) {
