@@ -20,6 +20,21 @@
                   ::rulecraft::IIEValue& Result) override;                               \
   }
 
+/// Declares a built-in function class Cls whose result is always a number: as RC_BUILTIN_FUNCTION, plus the
+/// number form EvaluateNumber; the constructor calls SetNumberForm and Evaluate answers the number's value.
+#define RC_NUMBER_FUNCTION(Cls)                                                                \
+  class Cls final : public ::rulecraft::TIEUserFunction {                                      \
+    RC_CLASS(Cls, ::rulecraft::TIEUserFunction)                                                \
+   public:                                                                                     \
+    Cls();                                                                                     \
+                                                                                               \
+   protected:                                                                                  \
+    void Evaluate(::rulecraft::TFunctionCall& FunCall, ::rulecraft::TIEContext* Context,       \
+                  ::rulecraft::IIEValue& Result) override;                                     \
+    void EvaluateNumber(::rulecraft::TFunctionCall& FunCall, ::rulecraft::TIEContext* Context, \
+                        ::rulecraft::TNumber& Result) override;                                \
+  }
+
 namespace rulecraft {
 
 /// Argument Index of Call resolved in Context. A missing argument, or a call that left its result empty,
@@ -27,6 +42,11 @@ namespace rulecraft {
 IIEValue ResolveArgument(TFunctionCall& Call, int32_t Index, TIEContext* Context);
 /// Value resolved in Context; nil for an empty handle or an empty result.
 IIEValue ResolveIn(const IIEValue& Value, TIEContext* Context);
+
+/// Argument Index of Call read as a number, as ResolveArgument(...)->GetAsNumeric() reads it (the same
+/// errors for a value that is not a number), but a call of a function with a number form hands its number
+/// over without making a value.
+TNumber ResolveNumber(TFunctionCall& Call, int32_t Index, TIEContext* Context);
 
 /// A function's help text passed through the package-wide comment format.
 std::string FunctionComment(const std::string& Text);

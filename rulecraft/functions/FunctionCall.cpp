@@ -201,17 +201,28 @@ void TFunctionCall::Execute(TResolveContext* Context, IIEValue& Result) {
   Execute(IEContext, Result);
 }
 
+void TFunctionCall::Bind() {
+  if (FFunction) return;
+  IUserFunction Found;
+  if (!FReasoner || !FReasoner->ContainsUserFunction(FName, Found) || !Found)
+    throw EIEException(SNoSuchFunction, {FName});
+  SetUserFunction(Found);
+}
+
 void TFunctionCall::Execute(TIEContext* Context, IIEValue& Result) {
   TNestingGuard Guard(StateOf(FReasoner).CallDepth, FName);
-  if (!FFunction) {
-    IUserFunction Found;
-    if (!FReasoner || !FReasoner->ContainsUserFunction(FName, Found) || !Found)
-      throw EIEException(SNoSuchFunction, {FName});
-    SetUserFunction(Found);
-  }
+  Bind();
   // Held for the call: the function may be unbound or unregistered while it runs.
   const IUserFunction Function = FFunction;
   Function->Call(*this, Context, Result);
+}
+
+bool TFunctionCall::ExecuteNumber(TIEContext* Context, TNumber& Result) {
+  TNestingGuard Guard(StateOf(FReasoner).CallDepth, FName);
+  Bind();
+  if (!FFunction->HasNumberForm()) return false;
+  const IUserFunction Function = FFunction;
+  return Function->CallNumber(*this, Context, Result);
 }
 
 void TFunctionCall::Unbind() noexcept { FFunction = nullptr; }

@@ -14,6 +14,7 @@ namespace rulecraft {
 class IFunctionEngine;
 class TIEContext;
 class TIEUserFunction;
+struct TNumber;
 using IUserFunction = TRef<TIEUserFunction>;
 
 class TFunctionCall final : public TFunCallBase {
@@ -68,6 +69,10 @@ class TFunctionCall final : public TFunCallBase {
   /// know the name) and calls it with this call, Context and Result.
   void Execute(TResolveContext* Context, IIEValue& Result) override;
   void Execute(TIEContext* Context, IIEValue& Result);
+  /// As Execute, for a caller that wants a number: when the function has a number form it answers its result
+  /// in Result without making a value and returns true; otherwise it returns false having run nothing (the
+  /// function is bound all the same), and the caller executes the call as usual.
+  bool ExecuteNumber(TIEContext* Context, TNumber& Result);
   /// Calls the bound function and discards the result; raises when no function is bound.
   void SimpleExecute(TIEContext* Context);
 
@@ -78,6 +83,9 @@ class TFunctionCall final : public TFunCallBase {
   int32_t GetHashCode() const override;
 
  private:
+  /// Binds the function of the call's name on first use ("Function is unimplemented or unassigned: %s").
+  void Bind();
+
   IFunctionEngine* FReasoner;
   std::vector<IIEValue> FArguments;
   IUserFunction FFunction;

@@ -129,6 +129,25 @@ void TIEUserFunction::Call(TFunctionCall& FunCall, TIEContext* Context, IIEValue
   Evaluate(FunCall, Context, Result);
 }
 
+bool TIEUserFunction::CallNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
+  if (!FNumberForm) return false;
+  const int32_t N = FunCall.GetArgumentCount();
+  if (N < GetMinArgumentCount()) throw EIEException(STooFewArgs, {FFunctionName});
+  if (N > GetMaxArgumentCount()) throw EIEException(STooManyArgs, {FFunctionName});
+  EvaluateNumber(FunCall, Context, Result);
+  return true;
+}
+
+void TIEUserFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
+  (void)FunCall;
+  (void)Context;
+  (void)Result;
+}
+
+IIEValue TNumber::ToValue() const {
+  return IsFloat ? MakeRef<TIEValue>(Value) : MakeRef<TIEValue>(static_cast<int32_t>(Value), dtInteger);
+}
+
 void TIEUserFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   (void)FunCall;
   (void)Context;

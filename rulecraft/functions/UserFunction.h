@@ -21,6 +21,15 @@ namespace rulecraft {
 class IFunctionEngine;
 class TIEContext;
 
+/// A number handed from one arithmetic call to the call that consumes it, without making a value: an
+/// integer (held exactly in Value) or a float.
+struct TNumber {
+  double Value = 0.0;
+  bool IsFloat = false;
+  /// The value the call would answer: a float, or the integer.
+  IIEValue ToValue() const;
+};
+
 class TIEUserFunction : public TInterfacedObject {
   RC_CLASS(TIEUserFunction, TInterfacedObject)
  public:
@@ -61,6 +70,10 @@ class TIEUserFunction : public TInterfacedObject {
   /// Checks the argument count ("Too few arguments for %s", "Too many arguments for %s"), clears Result and
   /// evaluates the call.
   virtual void Call(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result);
+  /// For a function whose result is always a number (HasNumberForm): checks the argument count as Call does
+  /// and evaluates the call into Result without making a value. False, doing nothing, for any other function.
+  bool CallNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result);
+  bool HasNumberForm() const noexcept { return FNumberForm; }
 
   /// Copies the counts and the comment, and the name through SetFunctionName.
   void Assign(const TPersistent* Source) override;
@@ -69,6 +82,10 @@ class TIEUserFunction : public TInterfacedObject {
   /// The function's own work: resolve the arguments it needs from FunCall in Context and set Result (nil on
   /// entry). The base leaves Result nil.
   virtual void Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result);
+  /// The number form of Evaluate, for the functions that declare one with SetNumberForm; the base does
+  /// nothing.
+  virtual void EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result);
+  void SetNumberForm() noexcept { FNumberForm = true; }
 
  private:
   int32_t FMinArgumentCount = 0;
@@ -77,6 +94,7 @@ class TIEUserFunction : public TInterfacedObject {
   std::vector<IFunctionEngine*> FReasoners;
   TIEName FFunctionName;
   std::string FArgumentString;
+  bool FNumberForm = false;
 };
 
 using IUserFunction = TRef<TIEUserFunction>;

@@ -81,9 +81,9 @@ bool RunStatements(TFunctionCall& FunCall, int32_t First, int32_t Last, TIEConte
 /// Compares each argument, as a number, with the next one; FALSE at the first pair Holds refuses.
 template <typename TPredicate>
 IIEValue NumericChain(TFunctionCall& FunCall, TIEContext* Context, TPredicate Holds) {
-  double Previous = ResolveArgument(FunCall, 0, Context)->GetAsNumeric();
+  double Previous = ResolveNumber(FunCall, 0, Context).Value;
   for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
-    const double Next = ResolveArgument(FunCall, I, Context)->GetAsNumeric();
+    const double Next = ResolveNumber(FunCall, I, Context).Value;
     if (!Holds(Previous, Next)) return FCFalse;
     Previous = Next;
   }
@@ -177,9 +177,9 @@ TNumericEqualFunction::TNumericEqualFunction()
                       SNumericChainArguments) {}
 
 void TNumericEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const double First = ResolveArgument(FunCall, 0, Context)->GetAsNumeric();
+  const double First = ResolveNumber(FunCall, 0, Context).Value;
   for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
-    if (!(ResolveArgument(FunCall, I, Context)->GetAsNumeric() == First)) {
+    if (!(ResolveNumber(FunCall, I, Context).Value == First)) {
       Result = FCFalse;
       return;
     }
@@ -194,9 +194,9 @@ TNumericNotEqualFunction::TNumericNotEqualFunction()
                       " <numeric-expression> <numeric-expression>*") {}
 
 void TNumericNotEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const double First = ResolveArgument(FunCall, 0, Context)->GetAsNumeric();
+  const double First = ResolveNumber(FunCall, 0, Context).Value;
   for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
-    if (ResolveArgument(FunCall, I, Context)->GetAsNumeric() == First) {
+    if (ResolveNumber(FunCall, I, Context).Value == First) {
       Result = FCFalse;
       return;
     }

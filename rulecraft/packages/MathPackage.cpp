@@ -35,45 +35,87 @@ constexpr int32_t Unbounded = 2147483647;
 IIEValue IntegerValue(int32_t Value) { return MakeRef<TIEValue>(Value, dtInteger); }
 IIEValue FloatValue(long double Value) { return MakeRef<TIEValue>(CheckedFloat(Value)); }
 
+TNumber FloatNumber(long double Value) { return TNumber{CheckedFloat(Value), true}; }
+TNumber IntegerNumber(int32_t Value) { return TNumber{static_cast<double>(Value), false}; }
+
 /// A float when Float is set, otherwise the whole-number total as an integer.
-IIEValue NumberValue(long double Total, bool Float) {
-  return Float ? FloatValue(Total) : IntegerValue(WrapToInt32(Total));
+TNumber NumberOf(long double Total, bool Float) {
+  return Float ? FloatNumber(Total) : IntegerNumber(WrapToInt32(Total));
 }
 
-/// The running total of +, - and *: each argument's numeric reading combined in turn, marked float when
-/// the first argument (with First) or any later one is a float.
-template <class Combine>
-IIEValue Accumulate(TFunctionCall& FunCall, TIEContext* Context, long double Start, bool First, Combine Op) {
-  long double Total = Start;
-  bool Float = false;
-  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
-    const IIEValue Value = ResolveArgument(FunCall, I, Context);
-    const long double X = Value->GetAsNumeric();
-    Total = I == 0 && First ? X : Op(Total, X);
-    if (Value->GetDType() == dtFloat) Float = true;
+enum TAccumulation : uint8_t { acSum, acDifference, acProduct };
+
+long double Combine(TAccumulation Kind, int32_t Index, long double Total, long double X) {
+  switch (Kind) {
+    case acSum:
+      return Total + X;
+    case acProduct:
+      return Total * X;
+    default:
+      return Index == 0 ? X : Total - X;
   }
-  return NumberValue(Total, Float);
+}
+
+/// The running total of +, - and *: each argument's numeric reading combined in turn (- starts from its
+/// first argument), marked float when any argument is a float; a whole-number total is wrapped to 32 bits
+/// at the end. Whole numbers are combined in 64 bits while the total fits, which is exact, as the extended
+/// precision the total runs in otherwise is; from the first float, fraction or overflow on, the total goes
+/// on in extended precision from the exact total so far.
+TNumber Accumulate(TFunctionCall& FunCall, TIEContext* Context, TAccumulation Kind) {
+  const int32_t Count = FunCall.GetArgumentCount();
+  int64_t Whole = Kind == acProduct ? 1 : 0;
+  long double Total = 0.0L;
+  bool Extended = false;
+  bool Float = false;
+  for (int32_t I = 0; I < Count; ++I) {
+    const TNumber X = ResolveNumber(FunCall, I, Context);
+    if (!Extended) {
+      if (!X.IsFloat && X.Value >= -2147483648.0 && X.Value <= 2147483647.0 &&
+          X.Value == static_cast<double>(static_cast<int64_t>(X.Value))) {
+        const auto N = static_cast<int64_t>(X.Value);
+        int64_t Next = N;
+        bool Overflow = false;
+        if (Kind == acSum)
+          Overflow = __builtin_add_overflow(Whole, N, &Next);
+        else if (Kind == acProduct)
+          Overflow = __builtin_mul_overflow(Whole, N, &Next);
+        else if (I > 0)
+          Overflow = __builtin_sub_overflow(Whole, N, &Next);
+        if (!Overflow) {
+          Whole = Next;
+          continue;
+        }
+      }
+      Extended = true;
+      Total = static_cast<long double>(Whole);
+    }
+    Total = Combine(Kind, I, Total, X.Value);
+    if (X.IsFloat) Float = true;
+  }
+  if (!Extended)
+    return IntegerNumber(static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(Whole))));
+  return NumberOf(Total, Float);
 }
 
 /// max and min: a later argument replaces the running extreme only when Better says so.
 template <class Better>
-IIEValue Extreme(TFunctionCall& FunCall, TIEContext* Context, Better Wins) {
-  IIEValue Value = ResolveArgument(FunCall, 0, Context);
-  long double Best = Value->GetAsNumeric();
-  bool Float = Value->GetDType() == dtFloat;
+TNumber Extreme(TFunctionCall& FunCall, TIEContext* Context, Better Wins) {
+  TNumber Value = ResolveNumber(FunCall, 0, Context);
+  long double Best = Value.Value;
+  bool Float = Value.IsFloat;
   for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
-    Value = ResolveArgument(FunCall, I, Context);
-    const long double X = Value->GetAsNumeric();
+    Value = ResolveNumber(FunCall, I, Context);
+    const long double X = Value.Value;
     if (Wins(X, Best)) {
       Best = X;
-      if (Value->GetDType() == dtFloat) Float = true;
+      if (Value.IsFloat) Float = true;
     }
   }
-  return NumberValue(Best, Float);
+  return NumberOf(Best, Float);
 }
 
 long double Numeric(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
-  return ResolveArgument(FunCall, Index, Context)->GetAsNumeric();
+  return ResolveNumber(FunCall, Index, Context).Value;
 }
 
 int64_t Integer(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
@@ -121,9 +163,17 @@ TIntegerDivideFunction::TIntegerDivideFunction()
           "div", 1, Unbounded,
           FunctionComment("Returns the value of the first argument integer divided (i.e., fractions are "
                           "dropped) by each of the subsequent arguments (arg0 div arg1 div arg2...)"),
-          " <integer-expression>+") {}
+          " <integer-expression>+") {
+  SetNumberForm();
+}
 
 void TIntegerDivideFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  TNumber Number;
+  EvaluateNumber(FunCall, Context, Number);
+  Result = Number.ToValue();
+}
+
+void TIntegerDivideFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   // 64 bits hold every quotient of 32-bit integers (-2147483648 div -1 included).
   int64_t Quotient = Integer(FunCall, 0, Context);
   for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) {
@@ -131,7 +181,7 @@ void TIntegerDivideFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Contex
     if (Divisor == 0) RaiseMathError(SDivByZero);
     Quotient /= Divisor;
   }
-  Result = IntegerValue(WrapToInt32(static_cast<long double>(Quotient)));
+  Result = IntegerNumber(WrapToInt32(static_cast<long double>(Quotient)));
 }
 
 TDivideFunction::TDivideFunction()
@@ -139,71 +189,127 @@ TDivideFunction::TDivideFunction()
           "/", 1, Unbounded,
           FunctionComment("Returns the value of the first argument divided by each of the subsequent "
                           "arguments (arg0 / arg1 / arg2...)"),
-          SNumericArguments) {}
+          SNumericArguments) {
+  SetNumberForm();
+}
 
 void TDivideFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  TNumber Number;
+  EvaluateNumber(FunCall, Context, Number);
+  Result = Number.ToValue();
+}
+
+void TDivideFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   long double Quotient = Numeric(FunCall, 0, Context);
   for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I)
     Quotient = CheckedDivide(Quotient, Numeric(FunCall, I, Context));
-  Result = FloatValue(Quotient);
+  Result = FloatNumber(Quotient);
 }
 
 TMinusFunction::TMinusFunction()
     : TIEUserFunction("-", 1, Unbounded,
                       FunctionComment("Returns the value of the first argument minus each of the subsequent "
                                       "arguments (arg0 - arg1 - arg2...)"),
-                      SNumericArguments) {}
+                      SNumericArguments) {
+  SetNumberForm();
+}
 
 void TMinusFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = Accumulate(FunCall, Context, 0.0L, true, [](long double A, long double B) { return A - B; });
+  TNumber Number;
+  EvaluateNumber(FunCall, Context, Number);
+  Result = Number.ToValue();
+}
+
+void TMinusFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
+  Result = Accumulate(FunCall, Context, acDifference);
 }
 
 TModFunction::TModFunction()
     : TIEUserFunction("mod", 2, 2,
                       FunctionComment("Returns the value of the first argument MOD the second argument"),
-                      " <integer-expression> <integer-expression>") {}
+                      " <integer-expression> <integer-expression>") {
+  SetNumberForm();
+}
 
 void TModFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  TNumber Number;
+  EvaluateNumber(FunCall, Context, Number);
+  Result = Number.ToValue();
+}
+
+void TModFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   const int64_t Dividend = Integer(FunCall, 0, Context);
   const int64_t Divisor = Integer(FunCall, 1, Context);
   if (Divisor == 0) RaiseMathError(SDivByZero);
   // In 64 bits -2147483648 mod -1 is a plain 0.
-  Result = IntegerValue(static_cast<int32_t>(Dividend % Divisor));
+  Result = IntegerNumber(static_cast<int32_t>(Dividend % Divisor));
 }
 
 TPlusFunction::TPlusFunction()
     : TIEUserFunction("+", 0, Unbounded,
                       FunctionComment("Returns a value that is the sum of all the arguments"),
-                      SNumericArguments) {}
+                      SNumericArguments) {
+  SetNumberForm();
+}
 
 void TPlusFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = Accumulate(FunCall, Context, 0.0L, false, [](long double A, long double B) { return A + B; });
+  TNumber Number;
+  EvaluateNumber(FunCall, Context, Number);
+  Result = Number.ToValue();
+}
+
+void TPlusFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
+  Result = Accumulate(FunCall, Context, acSum);
 }
 
 TTimesFunction::TTimesFunction()
     : TIEUserFunction("*", 0, Unbounded,
                       FunctionComment("Returns a value that is the product of all the arguments"),
-                      SNumericArguments) {}
+                      SNumericArguments) {
+  SetNumberForm();
+}
 
 void TTimesFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = Accumulate(FunCall, Context, 1.0L, false, [](long double A, long double B) { return A * B; });
+  TNumber Number;
+  EvaluateNumber(FunCall, Context, Number);
+  Result = Number.ToValue();
+}
+
+void TTimesFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
+  Result = Accumulate(FunCall, Context, acProduct);
 }
 
 TMaxFunction::TMaxFunction()
     : TIEUserFunction("max", 1, Unbounded,
                       FunctionComment("Returns the value of the maximum or largest argument"),
-                      SNumericArguments) {}
+                      SNumericArguments) {
+  SetNumberForm();
+}
 
 void TMaxFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  TNumber Number;
+  EvaluateNumber(FunCall, Context, Number);
+  Result = Number.ToValue();
+}
+
+void TMaxFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Extreme(FunCall, Context, [](long double X, long double Best) { return X > Best; });
 }
 
 TMinFunction::TMinFunction()
     : TIEUserFunction("min", 1, Unbounded,
                       FunctionComment("Returns the value of the minimum or smallest argument"),
-                      SNumericArguments) {}
+                      SNumericArguments) {
+  SetNumberForm();
+}
 
 void TMinFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  TNumber Number;
+  EvaluateNumber(FunCall, Context, Number);
+  Result = Number.ToValue();
+}
+
+void TMinFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Extreme(FunCall, Context, [](long double X, long double Best) { return X < Best; });
 }
 

@@ -18,9 +18,9 @@ namespace rulecraft {
 /// itself.
 RC_BUILTIN_FUNCTION(TAbsFunction);
 /// (div <integer-expression>+): the first integer reading divided, truncating, by each further one.
-RC_BUILTIN_FUNCTION(TIntegerDivideFunction);
+RC_NUMBER_FUNCTION(TIntegerDivideFunction);
 /// (/ <numeric-expression>+): the first numeric reading divided by each further one; always a float.
-RC_BUILTIN_FUNCTION(TDivideFunction);
+RC_NUMBER_FUNCTION(TDivideFunction);
 /// (exp <numeric-expression>): e raised to the argument; a float.
 RC_BUILTIN_FUNCTION(TExpFunction);
 /// (** <numeric-expression> <numeric-expression>): the first argument raised to the real power of the second.
@@ -34,17 +34,17 @@ RC_BUILTIN_FUNCTION(TLogFunction);
 /// (log10 <numeric-expression>): the logarithm base 10.
 RC_BUILTIN_FUNCTION(TLog10Function);
 /// (max <numeric-expression>+): the largest argument; a later argument wins only when strictly larger.
-RC_BUILTIN_FUNCTION(TMaxFunction);
+RC_NUMBER_FUNCTION(TMaxFunction);
 /// (min <numeric-expression>+): the smallest argument; a later argument wins only when strictly smaller.
-RC_BUILTIN_FUNCTION(TMinFunction);
+RC_NUMBER_FUNCTION(TMinFunction);
 /// (- <numeric-expression>+): the first argument minus each further one; one argument is answered as is.
-RC_BUILTIN_FUNCTION(TMinusFunction);
+RC_NUMBER_FUNCTION(TMinusFunction);
 /// (mod <integer-expression> <integer-expression>): the remainder of truncating division (sign of the first).
-RC_BUILTIN_FUNCTION(TModFunction);
+RC_NUMBER_FUNCTION(TModFunction);
 /// (PI): the shared constant FCPI itself.
 RC_BUILTIN_FUNCTION(TPiFunction);
 /// (+ <numeric-expression>*): the sum; a float when any argument is a float.
-RC_BUILTIN_FUNCTION(TPlusFunction);
+RC_NUMBER_FUNCTION(TPlusFunction);
 /// (random [[<low>] <high>]): 0..65535; 0..high-1; low..low+high-1. A high of 0 or less gives low.
 RC_BUILTIN_FUNCTION(TRandomFunction);
 /// (randomize [<seed>]): seeds the generator from the clock, or with the seed; answers TRUE.
@@ -56,7 +56,7 @@ RC_BUILTIN_FUNCTION(TSeedFunction);
 /// (sqrt <numeric-expression>): the square root.
 RC_BUILTIN_FUNCTION(TSqrtFunction);
 /// (* <numeric-expression>*): the product; a float when any argument is a float.
-RC_BUILTIN_FUNCTION(TTimesFunction);
+RC_NUMBER_FUNCTION(TTimesFunction);
 
 class TMathPackage : public TUserPackage {
   RC_CLASS(TMathPackage, TUserPackage)

@@ -106,6 +106,38 @@ TEST_F(MathPackageTest, IntegerResultsWrapAtThirtyTwoBits) {
   EXPECT_TRUE(IsInteger(Run("max", {Int(1), Str("4294967297")}), 1));
 }
 
+// A nested arithmetic call hands its number to the call that consumes it without making a value; the result
+// must be what the value would have given, whatever path the total takes.
+TEST_F(MathPackageTest, NestedArithmeticAnswersAsTheValuesWould) {
+  // Wrapped integer results of inner calls, then wrapping of the outer total.
+  EXPECT_TRUE(IsInteger(Run("+", {Nested("*", {Int(100000), Int(100000)}), Int(1)}), 1410065409));
+  EXPECT_TRUE(IsInteger(Run("-", {Nested("+", {Int(Unbounded), Int(1)}), Int(1)}), Unbounded));
+  // Beyond 64 bits the total goes on in extended precision, which rounds (2^31-1)^3 to a multiple of 2^32
+  // (its exact remainder would be 2^31-1); (-2^31)^3 is exact there.
+  EXPECT_TRUE(IsInteger(Run("*", {Int(Unbounded), Int(Unbounded), Int(Unbounded)}), MinInt));
+  EXPECT_TRUE(IsInteger(Run("*", {Int(MinInt), Int(MinInt), Int(MinInt)}), 0));
+  EXPECT_TRUE(IsInteger(Run("+", {Nested("*", {Int(Unbounded), Int(Unbounded)}), Int(MinInt), Int(MinInt),
+                                  Int(MinInt), Int(MinInt)}),
+                        1));
+  EXPECT_TRUE(IsInteger(Run("-", {Int(MinInt), Int(Unbounded), Int(Unbounded), Int(Unbounded)}), 3));
+  // A float or a fractional text part way through (max answers the text's reading truncated, as an integer):
+  // the exact total so far goes on in extended precision.
+  EXPECT_TRUE(
+      IsFloat(Run("+", {Int(Unbounded), Int(Unbounded), Nested("/", {Int(1), Int(2)})}), 4294967294.5));
+  EXPECT_TRUE(IsInteger(Run("+", {Int(1), Str("2.5"), Nested("max", {Int(1), Str("2.75")})}), 5));
+  EXPECT_TRUE(IsFloat(Run("*", {Nested("min", {Flt(0.5), Int(3)}), Nested("div", {Int(9), Int(2)})}), 2.0));
+  // Errors of an inner call are its own, raised while the outer call runs.
+  ExpectError([&] { Run("+", {Int(1), Nested("div", {Int(1), Int(0)})}); }, "Division by zero");
+  ExpectError([&] { Run("-", {Int(1), Nested("mod", {Int(1)})}); }, "Too few arguments for mod");
+  ExpectError(
+      [&] {
+        Run("*", {Nested("+", {Atom("abc")}), Int(2)});
+      },
+      "Not a numeric type.  Value (abc) is a dtAtom type");
+  ExpectError([&] { Run("+", {Nested("no-such-function", {})}); },
+              "Function is unimplemented or unassigned: no-such-function");
+}
+
 TEST_F(MathPackageTest, DivisionAndRemainder) {
   EXPECT_TRUE(IsFloat(Run("/", {Int(7), Int(2)}), 3.5));
   EXPECT_TRUE(IsFloat(Run("/", {Int(5)}), 5.0));

@@ -97,6 +97,10 @@ TEST_F(ControlFunctions, EqualityKindsAndNumericComparison) {
   EXPECT_EQ(Show("(= \"2\" 2.0 2)"), "TRUE");
   EXPECT_EQ(Show("(< \"1.5\" 2)"), "TRUE");
   EXPECT_EQ(Show("(> 2147483647 -2147483648)"), "TRUE");
+  // Nested arithmetic hands its numbers over as the values would read: wrapped integers, floats.
+  EXPECT_EQ(Show("(= (+ 2 2) (* 2 2) 4.0)"), "TRUE");
+  EXPECT_EQ(Show("(< (+ 2147483647 1) 0 (/ 1 3))"), "TRUE");
+  EXPECT_EQ(Show("(<> (mod 7 4) (div 7 2) 3.0)"), "FALSE");
 
   ExpectError([&] { Eval("(< a 1)"); }, "Not a numeric type.  Value (a) is a dtAtom type");
   ExpectError([&] { Eval("(= 1 1 \"x\")"); }, "Not a numeric type.  Value (\"x\") is a dtString type");
