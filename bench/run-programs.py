@@ -31,6 +31,14 @@ def manners(guests):
             "sharing a hobby")
 
 
+def manners_classic(guests):
+    """The classic seating program, which needs the newest activation to fire first."""
+    return (f"manners-cl-{guests}",
+            ["--strategy", "newest", "manners-classic.clp", f"manners-guests-{guests}.clp"] + RUN_ARGS,
+            f"result: manners {guests} guests, {guests} seated, {guests} neighbour pairs of opposite sex "
+            "sharing a hobby")
+
+
 def sized(program, name, value, after_reset=()):
     """Arguments that load PROGRAM, give its global NAME the initial value VALUE, reset and run.
 
@@ -131,6 +139,9 @@ def benchmarks(directory):
         manners(32),
         manners(64),
         manners(128),
+        manners_classic(16),
+        manners_classic(64),
+        manners_classic(128),
         closure(150),
         closure(300),
         closure(600),

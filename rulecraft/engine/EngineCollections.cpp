@@ -47,7 +47,10 @@ void TRules::Put(TRule* Rule) {
         break;
     }
   }
-  FEngine->GetNetwork().AddRule(Rule);
+  {
+    TIEAgenda::TChange Change(FEngine->GetAgenda());
+    FEngine->GetNetwork().AddRule(Rule);
+  }
   FTable.Put(Name, Rule);
   if (FEngine->Watching(cwCompilation))
     FEngine->PrintOut(FEngine->GetNetwork().GetRuleTrace(Rule) + NewLineString);

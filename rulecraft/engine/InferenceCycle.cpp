@@ -39,7 +39,10 @@ int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) {
     FFacts->Append(Fact);
   }
   if (Watching(cwFact)) PrintOut(" ==> " + Fact->GetToIDString() + NewLineString);
-  FNetwork->ProcessToken(MakeRef<TIEToken>(taAdd, Fact));
+  {
+    TIEAgenda::TChange Change(*FAgenda);
+    FNetwork->ProcessToken(MakeRef<TIEToken>(taAdd, Fact));
+  }
   ProcessPendingFacts();
   if (OnAssertion) OnAssertion(this, Fact);
   return ID;
@@ -88,6 +91,7 @@ void TInferenceEngine::RetractEntry(size_t Entry) {
     return true;
   };
   try {
+    TIEAgenda::TChange Change(*FAgenda);
     FNetwork->ProcessToken(MakeRef<TIEToken>(taRemove, Fact));
   } catch (...) {
     // The fact leaves the fact base even when withdrawing it raised.
@@ -100,7 +104,10 @@ void TInferenceEngine::RetractEntry(size_t Entry) {
 }
 
 void TInferenceEngine::RetractFacts() {
-  FNetwork->ProcessToken(MakeRef<TIEToken>());
+  {
+    TIEAgenda::TChange Change(*FAgenda);
+    FNetwork->ProcessToken(MakeRef<TIEToken>());
+  }
   if (OnClearFacts) OnClearFacts(this);
 }
 

@@ -238,6 +238,7 @@ void TInferenceEngine::RenameRule(const std::string& OldName, const std::string&
 void TInferenceEngine::RuleChange(TRule* Rule) {
   if (!IsRuleRegistered(Rule)) return;
   FNetwork->RemoveRule(Rule);
+  TIEAgenda::TChange Change(*FAgenda);
   FNetwork->AddRule(Rule);
 }
 

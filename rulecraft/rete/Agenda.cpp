@@ -209,10 +209,40 @@ int32_t TIEAgenda::CountTests(const TRule* Rule) noexcept {
   return Count;
 }
 
+namespace {
+
+constexpr unsigned StampChangeShift = 20;
+constexpr uint64_t StampSeqMax = (uint64_t{1} << StampChangeShift) - 1;
+
+uint64_t ChangeOf(const TActivation::TAgendaKeys& Keys) noexcept { return Keys.Stamp >> StampChangeShift; }
+
+}  // namespace
+
+void TIEAgenda::BeginChange() noexcept {
+  if (FChangeDepth++ == 0) FChangeUsed = false;
+}
+
+void TIEAgenda::EndChange() noexcept {
+  if (FChangeDepth > 0) --FChangeDepth;
+}
+
+uint64_t TIEAgenda::NewStamp() noexcept {
+  if (FChangeDepth == 0 || !FChangeUsed) {
+    ++FChange;
+    FChangeSeq = 0;
+    FChangeUsed = FChangeDepth > 0;
+  } else if (FChangeSeq < StampSeqMax) {
+    ++FChangeSeq;
+  }
+  return FChange << StampChangeShift | FChangeSeq;
+}
+
 void TIEAgenda::PrepareKeys(TActivation& Activation) {
   TActivation::TAgendaKeys& Keys = Activation.AgendaKeys;
-  if (Keys.Stamp == 0) Keys.Stamp = ++FNextStamp;
+  if (Keys.Stamp == 0) Keys.Stamp = NewStamp();
   switch (FStrategy) {
+    case ssNewestFirst:
+    case ssOldestFirst:
     case ssLex:
     case ssMea:
       if (!Keys.Facts) {
@@ -244,8 +274,14 @@ bool TIEAgenda::Before(const TActivation& A, const TActivation& B) const noexcep
   const TActivation::TAgendaKeys& KA = A.AgendaKeys;
   const TActivation::TAgendaKeys& KB = B.AgendaKeys;
   switch (FStrategy) {
-    case ssOldestFirst:
-      return KA.Stamp < KB.Stamp;
+    case ssNewestFirst:
+    case ssOldestFirst: {
+      const bool Newest = FStrategy == ssNewestFirst;
+      if (ChangeOf(KA) != ChangeOf(KB)) return (ChangeOf(KA) > ChangeOf(KB)) == Newest;
+      if (const int Order = CompareLex(FactsOf(KA), FactsOf(KB))) return (Order < 0) == Newest;
+      if (KA.Stamp != KB.Stamp) return (KA.Stamp > KB.Stamp) == Newest;
+      return false;
+    }
     case ssMea:
       if (FirstFactOf(KA) != FirstFactOf(KB)) return FirstFactOf(KA) > FirstFactOf(KB);
       [[fallthrough]];
@@ -356,7 +392,7 @@ void TIEAgenda::Insert(int32_t Index, std::unique_ptr<TActivation> Activation) {
   if (Index == -1) Index = FCount;
   if (Index < 0 || Index > FCount) ListIndexError(Index);
   assert(Activation->AgendaSlot == nullptr);
-  if (Activation->AgendaKeys.Stamp == 0) Activation->AgendaKeys.Stamp = ++FNextStamp;
+  if (Activation->AgendaKeys.Stamp == 0) Activation->AgendaKeys.Stamp = NewStamp();
   if (FChunks.empty()) NewChunk(0, FStrategy == ssDepthFirst ? TChunk::Capacity : 0);
 
   TPlace Where = Index == FCount ? TPlace{FChunks.size() - 1, FChunks.back()->Size()} : Locate(Index);

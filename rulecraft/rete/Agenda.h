@@ -23,6 +23,18 @@ namespace rulecraft {
 
 class TIEAgenda {
  public:
+  /// Holds a change open (BeginChange) for its lifetime.
+  class TChange {
+   public:
+    explicit TChange(TIEAgenda& Agenda) noexcept : FAgenda(Agenda) { FAgenda.BeginChange(); }
+    TChange(const TChange&) = delete;
+    TChange& operator=(const TChange&) = delete;
+    ~TChange() { FAgenda.EndChange(); }
+
+   private:
+    TIEAgenda& FAgenda;
+  };
+
   TIEAgenda();
   TIEAgenda(const TIEAgenda&) = delete;
   TIEAgenda& operator=(const TIEAgenda&) = delete;
@@ -35,8 +47,16 @@ class TIEAgenda {
   /// order).
   void SetRandomSeed(uint32_t Seed) { FRandom.seed(Seed); }
 
+  /// Opens a change: the activations one fact change (an assertion, a retraction, a new rule's priming)
+  /// makes between BeginChange and EndChange are equally recent, and newest and oldest order them among
+  /// themselves by their facts (as lex, or its reverse). Nested calls join the outer change. Outside a
+  /// change every activation is a change of its own.
+  void BeginChange() noexcept;
+  void EndChange() noexcept;
+
   /// Under the ordering strategies (all but depth and breadth): true when A fires before B. Salience,
-  /// higher first; then newest: recency, newer first; oldest: older first; lex: the facts' identifiers
+  /// higher first; then newest: recency of the change that made it, newer first, then within one change
+  /// as lex; oldest: the exact reverse of newest; lex: the facts' identifiers
   /// sorted descending, compared element by element, larger first, a list that is a prefix of the other
   /// after it; mea: the identifier of the first pattern's fact, larger first, then as lex; simplicity /
   /// complexity: fewer / more pattern tests first (CountTests); random: the random key, larger first; every
@@ -122,7 +142,13 @@ class TIEAgenda {
   mutable size_t FKnownStarts = 0;
   int32_t FCount = 0;
   TSearchStrategy FStrategy = ssDepthFirst;
-  uint64_t FNextStamp = 0;
+  /// Recency stamps: the change's number above StampChangeShift bits, the activation's place in its change
+  /// below (kept at the largest when a change makes more), so stamps grow with every activation.
+  uint64_t FChange = 0;
+  uint64_t FChangeSeq = 0;
+  int32_t FChangeDepth = 0;
+  bool FChangeUsed = false;
+  uint64_t NewStamp() noexcept;
   std::mt19937 FRandom{0x5EED1234u};
 };
 

@@ -78,6 +78,32 @@ class TStrategyTest : public ::testing::Test {
   std::map<const TActivation*, std::string> Names;
 };
 
+// The activations one change makes are equally recent: newest orders them by their facts, as lex does, and
+// oldest exactly reverses newest. A later change still wins over any fact order.
+TEST_F(TStrategyTest, NewestOrdersOneChangeByItsFacts) {
+  TIEAgenda Newest;
+  Newest.SetStrategy(ssNewestFirst);
+  TIEAgenda Oldest;
+  Oldest.SetStrategy(ssOldestFirst);
+  for (TIEAgenda* Agenda : {&Newest, &Oldest}) {
+    Add(*Agenda, "early", 0, {1, 90});
+    {
+      TIEAgenda::TChange Change(*Agenda);
+      Add(*Agenda, "old-seating", 0, {9, 3, -1});
+      Add(*Agenda, "new-seating", 0, {9, 7});
+      Add(*Agenda, "salient", 4, {2});
+      {
+        TIEAgenda::TChange Nested(*Agenda);  // joins the outer change
+        Add(*Agenda, "same-facts", 0, {9, 7});
+      }
+      Add(*Agenda, "mid-seating", 0, {9, 5});
+    }
+    Add(*Agenda, "late", 0, {1});
+  }
+  EXPECT_EQ(Order(Newest), "salient late same-facts new-seating mid-seating old-seating early");
+  EXPECT_EQ(Order(Oldest), "salient early old-seating mid-seating new-seating same-facts late");
+}
+
 TEST_F(TStrategyTest, RecencyWithEqualAndMixedSaliences) {
   TIEAgenda Newest;
   Newest.SetStrategy(ssNewestFirst);
