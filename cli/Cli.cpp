@@ -13,9 +13,7 @@
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/framework/Exception.h"
 
-#ifdef RULECRAFT_HAVE_LIBEDIT
-#include <editline/readline.h>
-#endif
+#include <dlfcn.h>
 
 #ifndef RULECRAFT_VERSION
 #define RULECRAFT_VERSION "unknown"
@@ -190,25 +188,58 @@ void TOutputWriter::Finish() {
   FOut.flush();
 }
 
+namespace {
+
+/// The line editor, loaded when an interactive prompt first needs it: a batch run never maps it.
+struct TLineEditor {
+  char* (*ReadLine)(const char*) = nullptr;
+  int (*AddHistory)(const char*) = nullptr;
+  bool Loaded = false;
+};
+
+const TLineEditor& LineEditor() {
+  static const TLineEditor Editor = [] {
+    TLineEditor Made;
+    void* Library = nullptr;
+    for (const char* Name : {"libedit.so.2", "libedit.so.0", "libedit.so"})
+      if ((Library = dlopen(Name, RTLD_NOW | RTLD_LOCAL)) != nullptr) break;
+    if (!Library) return Made;
+    auto Symbol = [Library](const char* Name) { return dlsym(Library, Name); };
+    using TBindKey = int (*)(int, int (*)(int, int));
+    auto UsingHistory = reinterpret_cast<void (*)()>(Symbol("using_history"));
+    auto BindKey = reinterpret_cast<TBindKey>(Symbol("rl_bind_key"));
+    auto Insert = reinterpret_cast<int (*)(int, int)>(Symbol("rl_insert"));
+    auto ReadlineName = static_cast<const char**>(Symbol("rl_readline_name"));
+    Made.ReadLine = reinterpret_cast<char* (*)(const char*)>(Symbol("readline"));
+    Made.AddHistory = reinterpret_cast<int (*)(const char*)>(Symbol("add_history"));
+    if (!UsingHistory || !BindKey || !Insert || !Made.ReadLine || !Made.AddHistory) return TLineEditor();
+    if (ReadlineName) *ReadlineName = "rulecraft";  // the name ~/.editrc settings are given for
+    UsingHistory();
+    BindKey('\t', Insert);  // a tab is a blank here, not a file-name completion
+    Made.Loaded = true;
+    return Made;
+  }();
+  return Editor;
+}
+
+}  // namespace
+
 TLineReader MakeTerminalReader() {
-#ifdef RULECRAFT_HAVE_LIBEDIT
-  rl_readline_name = "rulecraft";  // the name ~/.editrc settings are given for
-  using_history();
-  rl_bind_key('\t', rl_insert);  // a tab is a blank here, not a file-name completion
-  return [](const std::string& PromptText, std::string& Line) {
-    std::fflush(stdout);
-    const std::unique_ptr<char, decltype(&std::free)> Text(readline(PromptText.c_str()), &std::free);
-    if (!Text) return false;
-    Line = Text.get();
-    if (!Line.empty()) add_history(Text.get());
-    return true;
-  };
-#else
+  const TLineEditor& Editor = LineEditor();
+  if (Editor.Loaded) {
+    return [&Editor](const std::string& PromptText, std::string& Line) {
+      std::fflush(stdout);
+      const std::unique_ptr<char, decltype(&std::free)> Text(Editor.ReadLine(PromptText.c_str()), &std::free);
+      if (!Text) return false;
+      Line = Text.get();
+      if (!Line.empty()) Editor.AddHistory(Text.get());
+      return true;
+    };
+  }
   return [](const std::string& PromptText, std::string& Line) {
     std::cout << PromptText << std::flush;
     return static_cast<bool>(std::getline(std::cin, Line));
   };
-#endif
 }
 
 // ---- the session
