@@ -5,6 +5,7 @@
 #include "rulecraft/Rulecraft.h"
 
 #include "rulecraft/packages/MathPackage.h"
+#include "rulecraft/packages/MiscPackage.h"
 #include "rulecraft/packages/PredicatePackage.h"
 #include "rulecraft/packages/RulecraftPackage.h"
 #include "rulecraft/packages/StandardPackage.h"
@@ -18,6 +19,8 @@ TUserPackage* CreateFunctionPackage(TFunctionPackage Package, TComponent* Owner)
   switch (Package) {
     case pStandard:
       return CreatePackage<TStandardPackage>(Owner);
+    case pMiscellaneous:
+      return CreatePackage<TMiscPackage>(Owner);
     case pPredicate:
       return CreatePackage<TPredicatePackage>(Owner);
     case pMath:
