@@ -4,6 +4,7 @@
 // registration below runs before main.
 #include "rulecraft/Rulecraft.h"
 
+#include "rulecraft/packages/BusinessPackage.h"
 #include "rulecraft/packages/MathPackage.h"
 #include "rulecraft/packages/MiscPackage.h"
 #include "rulecraft/packages/PredicatePackage.h"
@@ -29,6 +30,8 @@ TUserPackage* CreateFunctionPackage(TFunctionPackage Package, TComponent* Owner)
       return CreatePackage<TStringPackage>(Owner);
     case pTrigonometry:
       return CreatePackage<TTrigonometryPackage>(Owner);
+    case pBusiness:
+      return CreatePackage<TBusinessPackage>(Owner);
     default:
       return nullptr;  // not part of this build yet
   }
