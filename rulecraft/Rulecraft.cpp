@@ -7,6 +7,7 @@
 #include "rulecraft/packages/BusinessPackage.h"
 #include "rulecraft/packages/MathPackage.h"
 #include "rulecraft/packages/MiscPackage.h"
+#include "rulecraft/packages/ObjectPackage.h"
 #include "rulecraft/packages/PredicatePackage.h"
 #include "rulecraft/packages/RulecraftPackage.h"
 #include "rulecraft/packages/StandardPackage.h"
@@ -28,6 +29,8 @@ TUserPackage* CreateFunctionPackage(TFunctionPackage Package, TComponent* Owner)
       return CreatePackage<TMathPackage>(Owner);
     case pString:
       return CreatePackage<TStringPackage>(Owner);
+    case pObject:
+      return CreatePackage<TObjectPackage>(Owner);
     case pTrigonometry:
       return CreatePackage<TTrigonometryPackage>(Owner);
     case pBusiness:
