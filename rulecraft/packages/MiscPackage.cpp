@@ -757,9 +757,9 @@ void TUnDefFactsFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, 
   Undefine(FunCall, Context, Result, [](TInferenceEngine& Engine, const std::string& Name) {
     const int32_t Index = Engine.GetFactSets().IndexOf(Name);
     if (Index < 0) return false;
-    TFactSet* Set = Engine.GetFactSets().Get(Index);
-    Engine.GetFactSets().Remove(Set);
-    if (Set->GetOwner() == &Engine) delete Set;  // the engine's own sets go with their entry
+    // Detached, not freed: a reset may be asserting this very set's facts (a call in one of them can
+    // undefine it). The set stays with its owner, as a set replaced by a new one of its name does.
+    Engine.GetFactSets().Remove(Engine.GetFactSets().Get(Index));
     return true;
   });
 }

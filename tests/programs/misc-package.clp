@@ -80,6 +80,12 @@
 (run)
 (guard (+ 1 2) (* 2 3))
 
+; a fact set that undefines itself while reset asserts its facts
+(deffacts self-removing (note (undeffacts self-removing)))
+(reset)
+(facts 1)
+(list-deffacts)
+
 ; dates and times: days since 30 December 1899, ISO 8601 text by default
 (encode-date 2000)
 (encode-date 1899 12 30)
