@@ -410,11 +410,11 @@ void TGuardFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEVa
   const auto Withdraw = [&]() {
     if (!Firing) return;
     for (int32_t I = Engine.GetAgendaCount() - 1; I >= 0; --I) {
+      if (I >= Engine.GetAgendaCount()) continue;  // a handler of the last removal changed the agenda
       const TActivation* Activation = Engine.GetActivation(I);
       if (Activation->GetRule() == Firing && Activation != Current &&
           std::find(Before.begin(), Before.end(), Activation) == Before.end())
         Engine.RemoveActivation(I);
-      if (I > Engine.GetAgendaCount()) I = Engine.GetAgendaCount();
     }
   };
   try {

@@ -69,8 +69,10 @@ class TConfiguredFunction : public TIEUserFunction {
     Configure();
   }
   void Assign(const TPersistent* Source) override {
-    if (const auto* Same = dynamic_cast<const TConfiguredFunction*>(Source)) FType = Same->FType;
+    const auto* Same = dynamic_cast<const TConfiguredFunction*>(Source);
+    if (Same) FType = Same->FType;
     TIEUserFunction::Assign(Source);
+    if (Same) SetArgumentString(Same->GetArgumentString());
   }
 
  protected:
@@ -165,7 +167,7 @@ class TMiscPackage : public TUserPackage {
   RC_CLASS(TMiscPackage, TUserPackage)
  public:
   using TUserPackage::TUserPackage;
-  /// Adds the package's 64 functions in the package table's order (decode-year ... is-deftemplate).
+  /// Adds the package's 59 functions in the package table's order (decode-year ... is-deftemplate).
   void CreateFunctions() override;
 };
 
