@@ -132,8 +132,9 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   void SetTypeChecks(TTypeChecks Value);
   TConstructWatches GetWatch() const noexcept { return FWatch; }
   void SetWatch(TConstructWatches Value) noexcept { FWatch = Value; }
-  /// The formats in which the date and time functions write and read dates and times (letters in
-  /// packages/MiscDateTime.h); ISO 8601's "yyyy-mm-dd" and "hh:nn:ss" unless the host sets its own.
+  /// The formats in which the date and time functions write and read dates and times (yyyy, mm, dd, hh,
+  /// nn, ss, zzz and their shorter forms, described with those functions); ISO 8601's "yyyy-mm-dd" and
+  /// "hh:nn:ss" unless the host sets its own.
   const std::string& GetDateFormat() const noexcept { return FDateFormat; }
   void SetDateFormat(const std::string& Value) { FDateFormat = Value; }
   const std::string& GetTimeFormat() const noexcept { return FTimeFormat; }
