@@ -125,3 +125,18 @@ TEST_F(MiscPackageTest, DialogsNeedAHostAndBindingsAreListed) {
   EXPECT_EQ(Eval("(is-binding a)"), "FALSE");
   EXPECT_EQ(Printed("(rules wdialog)"), "For a total of 0 rules.\r\n");
 }
+
+TEST_F(MiscPackageTest, NoPackageTakesAnotherOnesName) {
+  // Every function of every installed package is in the engine's table under a name of its own.
+  int32_t Total = 0;
+  for (int I = 0; I < Engine.ComponentCount(); ++I)
+    if (const auto* Package = dynamic_cast<const TUserPackage*>(Engine.GetComponent(I)))
+      for (int32_t F = 0; F < Package->GetFunctions().Count(); ++F) {
+        const IUserFunction& Function = Package->GetFunctions().Get(F);
+        EXPECT_EQ(Engine.GetUserFunction(Function->GetFunctionName()).get(), Function.get())
+            << Function->GetFunctionName();
+        ++Total;
+      }
+  EXPECT_EQ(Engine.GetUserFunctionTable().Count(), Total);
+  EXPECT_GT(Total, 59 + 12 + 11);
+}
