@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -41,10 +42,11 @@ bool SameName(const std::string& A, const std::string& B) {
          });
 }
 
-/// The published properties of every class, by class; filled when programs load.
+/// The published properties of every class, by class; filled when programs load. A deque keeps the
+/// properties found earlier in place while later ones are published.
 struct TPropertyTable {
   std::mutex Lock;
-  std::map<TClass, std::vector<TPublishedProperty>> Classes;
+  std::map<TClass, std::deque<TPublishedProperty>> Classes;
 };
 
 TPropertyTable& Properties() {
@@ -81,7 +83,7 @@ bool Protected(TInferenceEngine& Engine, const TComponent* Component) {
 void PublishProperty(TClass Class, TPublishedProperty Property) {
   TPropertyTable& Table = Properties();
   std::lock_guard<std::mutex> Guard(Table.Lock);
-  std::vector<TPublishedProperty>& List = Table.Classes[Class];
+  std::deque<TPublishedProperty>& List = Table.Classes[Class];
   for (TPublishedProperty& Existing : List)
     if (SameName(Existing.Name, Property.Name)) {
       Existing = std::move(Property);
