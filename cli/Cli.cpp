@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,8 @@
 #include <iterator>
 #include <memory>
 #include <ostream>
+#include <sstream>
+#include <vector>
 
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/framework/Exception.h"
@@ -259,6 +263,97 @@ TCliSession::TCliSession(std::istream& In, std::ostream& Out, std::ostream& Err)
   };
   // A token is read from the next line of input.
   FEngine.OnReadToken = FEngine.OnReadLine;
+  FEngine.OnDialog = [this](TObject*, const TDialogRequest& Request, std::string& Answer) {
+    return AnswerDialog(Request, Answer);
+  };
+}
+
+std::string HelpText() {
+  return "Rulecraft reads rule-language text: constructs such as (deftemplate ...), (deffacts ...) and\n"
+         "(defrule ...) are stored, function calls are evaluated and their value printed.\n"
+         "\n"
+         "  (facts)             list the facts\n"
+         "  (rules)             show every rule\n"
+         "  (agenda)            list the activations waiting to fire\n"
+         "  (ppdefrule NAME)    show one rule (ppdeftemplate, ppdeffacts, ppdeffunction likewise)\n"
+         "  (reset) (run)       assert the initial facts, then fire the rules\n"
+         "  (watch all)         report facts, rules and activations as they change (unwatch to stop)\n"
+         "  (exit)              leave the program\n"
+         "\n"
+         "help NAME shows what the function NAME does and the arguments it takes, for example help assert.\n";
+}
+
+bool TCliSession::AnswerHelp(const std::string& Input) {
+  std::istringstream Words(Input);
+  std::string Word, Name, Extra;
+  if (!(Words >> Word) || Word != "help") return false;
+  Words >> Name;
+  if (Words >> Extra) return false;  // not a help request: the rule language reports what it is
+  if (Name.empty()) {
+    FWriter.Write(HelpText());
+    return true;
+  }
+  IUserFunction Function;
+  if (!FEngine.ContainsUserFunction(Name, Function) || !Function) {
+    FWriter.Write("There is no function named " + Name + "; (list-deffunctions) lists them all.\n");
+    return true;
+  }
+  FWriter.Write(ToUnixLineEnds(FEngine.PrettyPrint(*Function)) + "\n");
+  return true;
+}
+
+bool TCliSession::ReadAnswer(std::string& Line) {
+  FWriter.Flush();
+  if (!std::getline(FIn, Line)) return false;
+  if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+  return true;
+}
+
+bool TCliSession::AnswerDialog(const TDialogRequest& Request, std::string& Answer) {
+  switch (Request.Kind) {
+    case dkShowMessage:
+      FWriter.Write(Request.Text + "\n");
+      return true;
+    case dkInputBox:
+    case dkInputQuery: {
+      std::string Question = Request.Caption;
+      if (!Request.Text.empty()) Question += (Question.empty() ? "" : ": ") + Request.Text;
+      if (!Request.Default.empty()) Question += " [" + Request.Default + "]";
+      FWriter.Write(Question + "? ");
+      if (!ReadAnswer(Answer)) {
+        FWriter.Write("\n");
+        return false;
+      }
+      if (Answer.empty()) Answer = Request.Default;
+      return true;
+    }
+    case dkMessageDlg:
+      break;
+  }
+  // A message dialog: the message, then the buttons to choose from; an answer names a button without its
+  // "mb" prefix, in any case.
+  std::vector<std::string> Buttons;
+  for (const std::string& Button : Request.Buttons) Buttons.push_back(Button.substr(2));
+  if (Buttons.empty()) Buttons.push_back("OK");
+  std::string Choices;
+  for (const std::string& Button : Buttons) Choices += (Choices.empty() ? "" : "/") + Button;
+  FWriter.Write(Request.Text + "\n");
+  for (;;) {
+    FWriter.Write("(" + Choices + ")? ");
+    std::string Line;
+    if (!ReadAnswer(Line)) {
+      FWriter.Write("\n");
+      return false;
+    }
+    for (const std::string& Button : Buttons)
+      if (Line.size() == Button.size() &&
+          std::equal(Line.begin(), Line.end(), Button.begin(), [](char A, char B) {
+            return std::tolower(static_cast<unsigned char>(A)) == std::tolower(static_cast<unsigned char>(B));
+          })) {
+        Answer = "mr" + Button;
+        return true;
+      }
+  }
 }
 
 std::string TCliSession::ReadProgram(const std::string& FileName) {
@@ -349,6 +444,11 @@ int TCliSession::Interact(const TLineReader& Terminal) {
       continue;
     }
     if (!Scanner.State().Complete()) continue;
+    if (AnswerHelp(Input)) {
+      Input.clear();
+      Scanner.Reset();
+      continue;
+    }
     const bool Exit = EvaluateInLoop(Input, Status);
     Input.clear();
     Scanner.Reset();

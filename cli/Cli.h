@@ -124,6 +124,13 @@ class TCliSession {
  private:
   /// The whole text of a file, or of In for "-"; raises an Exception when it cannot be read.
   std::string ReadProgram(const std::string& FileName);
+  /// Answers "help" and "help NAME" typed at the prompt; false for any other input.
+  bool AnswerHelp(const std::string& Input);
+  /// Answers a dialog of the rule language on the terminal: the message on Out, the answer a line of In;
+  /// the end of input cancels.
+  bool AnswerDialog(const TDialogRequest& Request, std::string& Answer);
+  /// The next line of In without its line end; false at the end of input.
+  bool ReadAnswer(std::string& Line);
   /// Reports an error on Err after flushing the output.
   void ReportError(std::string_view Message);
   /// Evaluates Text in the loop: errors are reported, an exit request returns true with its status.
@@ -141,5 +148,7 @@ int RunCli(int argc, char** argv, std::istream& In, std::ostream& Out, std::ostr
 
 /// The text --help prints.
 std::string UsageText();
+/// The text "help" prints at the prompt: what to type first.
+std::string HelpText();
 
 }  // namespace rulecraft::cli

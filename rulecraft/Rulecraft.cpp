@@ -4,7 +4,10 @@
 // registration below runs before main.
 #include "rulecraft/Rulecraft.h"
 
+#include "rulecraft/packages/BusinessPackage.h"
 #include "rulecraft/packages/MathPackage.h"
+#include "rulecraft/packages/MiscPackage.h"
+#include "rulecraft/packages/ObjectPackage.h"
 #include "rulecraft/packages/PredicatePackage.h"
 #include "rulecraft/packages/RulecraftPackage.h"
 #include "rulecraft/packages/StandardPackage.h"
@@ -18,14 +21,20 @@ TUserPackage* CreateFunctionPackage(TFunctionPackage Package, TComponent* Owner)
   switch (Package) {
     case pStandard:
       return CreatePackage<TStandardPackage>(Owner);
+    case pMiscellaneous:
+      return CreatePackage<TMiscPackage>(Owner);
     case pPredicate:
       return CreatePackage<TPredicatePackage>(Owner);
     case pMath:
       return CreatePackage<TMathPackage>(Owner);
     case pString:
       return CreatePackage<TStringPackage>(Owner);
+    case pObject:
+      return CreatePackage<TObjectPackage>(Owner);
     case pTrigonometry:
       return CreatePackage<TTrigonometryPackage>(Owner);
+    case pBusiness:
+      return CreatePackage<TBusinessPackage>(Owner);
     default:
       return nullptr;  // not part of this build yet
   }

@@ -187,6 +187,16 @@ constexpr TMessageEntry Catalogue[] = {
     {"SWatchArguments", SWatchArguments},
     {"SVerifyTypeComment", SVerifyTypeComment},
     {"SWatchComment", SWatchComment},
+    {"SInvalidDateEncode", SInvalidDateEncode},                // wording ours
+    {"SInvalidTimeEncode", SInvalidTimeEncode},                // wording ours
+    {"SInvalidDateValue", SInvalidDateValue},                  // wording ours
+    {"SInvalidDateTimeText", SInvalidDateTimeText},            // wording ours
+    {"SNoDialogHandler", SNoDialogHandler},                    // wording ours
+    {"SInvalidDialogType", SInvalidDialogType},                // wording ours
+    {"SNoConvergence", SNoConvergence},                        // wording ours
+    {"SInvalidFinancialArgument", SInvalidFinancialArgument},  // wording ours
+    {"SUnknownProperty", SUnknownProperty},                    // wording ours
+    {"SNoParentProperty", SNoParentProperty},                  // wording ours
 };
 
 }  // namespace

@@ -275,12 +275,27 @@ inline constexpr const char* SWatchComment =
     "Watches are like events and force the inference engine to output (using OnPrintOut event) "
     "information as they occur";
 
+/// The miscellaneous package: dates and times, dialogs.
+inline constexpr const char* SInvalidDateEncode = "Invalid argument to date encode";
+inline constexpr const char* SInvalidTimeEncode = "Invalid argument to time encode";
+inline constexpr const char* SInvalidDateValue = "Invalid date value: %s";
+/// A text that does not follow the date or time format (the text, then "date", "time" or "date and time").
+inline constexpr const char* SInvalidDateTimeText = "'%s' is not a valid %s";
+inline constexpr const char* SNoDialogHandler = "No dialog handler assigned for %s";
+inline constexpr const char* SInvalidDialogType = "Invalid dialog type: %s";
+/// The business package: an iteration for a rate that found none (the function name).
+inline constexpr const char* SNoConvergence = "%s does not converge";
+inline constexpr const char* SInvalidFinancialArgument = "Invalid argument to %s: %s";
+/// The object package.
+inline constexpr const char* SUnknownProperty = "Unknown property %s of %s";
+inline constexpr const char* SNoParentProperty = "%s has no Parent property";
+
 struct TMessageEntry {
   const char* Name;
   const char* Text;
 };
 
-/// The 179 shared messages in catalogue order (for listings and tests).
+/// The 189 shared messages in catalogue order (for listings and tests).
 const TMessageEntry* MessageCatalogue(int& Count);
 
 }  // namespace rulecraft

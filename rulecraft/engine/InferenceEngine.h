@@ -61,6 +61,24 @@ using TFactTemplateEvent = std::function<void(TObject* Sender, const IFactTempla
 using TIEDefinedTypeEvent = std::function<void(TObject* Sender, const IIEDefinedType& DefType)>;
 using TUserFunctionEvent = std::function<void(TObject* Sender, const IUserFunction& Function)>;
 
+/// The dialogs the rule language's dialog functions ask a host to show.
+enum TDialogKind : uint8_t { dkShowMessage, dkInputBox, dkInputQuery, dkMessageDlg };
+/// What a dialog shows. Caption and Default serve input-box and input-query; Text is their prompt or the
+/// message of show-message and message-dlg; DialogType (mtWarning, mtError, mtInformation, mtConfirmation,
+/// mtCustom), Buttons (mbYes, mbNo, mbOK, ...) and HelpContext serve message-dlg.
+struct TDialogRequest {
+  TDialogKind Kind = dkShowMessage;
+  std::string Caption;
+  std::string Text;
+  std::string Default;
+  std::string DialogType;
+  std::vector<std::string> Buttons;
+  int32_t HelpContext = 0;
+};
+/// Shows a dialog and waits for the user: false when the user cancelled it. Answer receives the text
+/// entered (input-box, input-query) or the name of the result chosen (message-dlg: mrOk, mrYes, ...).
+using TDialogEvent = std::function<bool(TObject* Sender, const TDialogRequest& Request, std::string& Answer)>;
+
 /// Creates the function package of one kind, owned by (and serving) the engine Owner, or nullptr for a
 /// package this build does not have.
 using TFunctionPackageFactory = TUserPackage* (*)(TFunctionPackage Package, TComponent* Owner);
@@ -114,6 +132,13 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   void SetTypeChecks(TTypeChecks Value);
   TConstructWatches GetWatch() const noexcept { return FWatch; }
   void SetWatch(TConstructWatches Value) noexcept { FWatch = Value; }
+  /// The formats in which the date and time functions write and read dates and times (yyyy, mm, dd, hh,
+  /// nn, ss, zzz and their shorter forms, described with those functions); ISO 8601's "yyyy-mm-dd" and
+  /// "hh:nn:ss" unless the host sets its own.
+  const std::string& GetDateFormat() const noexcept { return FDateFormat; }
+  void SetDateFormat(const std::string& Value) { FDateFormat = Value; }
+  const std::string& GetTimeFormat() const noexcept { return FTimeFormat; }
+  void SetTimeFormat(const std::string& Value) { FTimeFormat = Value; }
   /// The version written into saved expert systems.
   float GetVersion() const noexcept { return 2.1f; }
 
@@ -370,6 +395,9 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   TReadLineEvent OnReadLine;
   /// Terminal token input: the handler stores a line of text whose first token is read.
   TReadLineEvent OnReadToken;
+  /// Shows the dialogs of show-message, input-box, input-query and message-dlg; without a handler they
+  /// raise "No dialog handler assigned for %s".
+  TDialogEvent OnDialog;
 
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
@@ -412,6 +440,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   int32_t FSymbolIndex = 0;
   TTypeChecks FTypeChecks;
   TConstructWatches FWatch;
+  std::string FDateFormat = "yyyy-mm-dd";
+  std::string FTimeFormat = "hh:nn:ss";
 
   int32_t FNextFactId = 0;
   int32_t FNextRuleId = 0;

@@ -147,3 +147,40 @@ TEST_F(SessionTest, TerminalLoopPromptsOnAFreshLine) {
             (std::vector<std::string>{"rulecraft> ", "...> ", "rulecraft> ", "rulecraft> ", "rulecraft> "}));
   EXPECT_EQ(Out.str(), "x (\ny\nz\n\n");
 }
+
+TEST_F(SessionTest, HelpAtThePromptPointsTheWay) {
+  // "help" and "help NAME" are answered by the program; "help" with more words, or inside parentheses, is
+  // rule-language input like any other.
+  Start("help\nhelp sub-string\nhelp no-such\n  help   \nhelp a b\n(help)\n");
+  EXPECT_EQ(Session->Interact(), 0);
+  EXPECT_EQ(Texts, (std::vector<std::string>{"help a b\n", "(help)\n"}));
+  const std::string Text = Out.str();
+  EXPECT_EQ(Text.find(HelpText()), 0u);
+  for (const char* Command : {"(facts)", "(rules)", "(agenda)", "(ppdefrule", "(watch", "(exit)"})
+    EXPECT_NE(HelpText().find(Command), std::string::npos) << Command;
+  EXPECT_NE(Text.find(";; sub-string function\n     syntax: (sub-string <start-integer-expression> "
+                      "<end-integer-expression> <lexeme-expression>)\n     Extracts a substring"),
+            std::string::npos);
+  EXPECT_NE(Text.find("There is no function named no-such; (list-deffunctions) lists them all.\n"),
+            std::string::npos);
+  EXPECT_EQ(Text.rfind(HelpText()), Text.size() - HelpText().size());  // "  help   " too
+}
+
+TEST_F(SessionTest, DialogsAskOnTheTerminal) {
+  // Without a handler the engine refuses; the session answers: questions on the output, answers from the
+  // input, the end of input cancels.
+  TInferenceEngine Bare;
+  EXPECT_THROW(Bare.ParseNExecuteFunCall("(show-message \"hi\")"), EIEException);
+  Start("Ada\n\nmaybe\nno\n");
+  TInferenceEngine& Engine = Session->GetEngine();
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(input-query \"Name\" \"Your name\")")->GetAsString(), "Ada");
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(input-box \"Order\" \"Quantity\" \"1\")")->GetAsString(), "1");
+  EXPECT_EQ(
+      Engine.ParseNExecuteFunCall("(message-dlg \"Save?\" mtConfirmation \"[mbYes,mbNo]\")")->GetAsString(),
+      "mrNo");
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(input-query \"Name\")")->GetAsString(), "FALSE");
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(message-dlg \"Quit?\" mtWarning \"[mbOK]\")")->GetAsString(),
+            "mrCancel");
+  EXPECT_EQ(Out.str(),
+            "Name: Your name? Order: Quantity [1]? Save?\n(Yes/No)? (Yes/No)? Name? \nQuit?\n(OK)? \n");
+}

@@ -49,7 +49,8 @@ TEST_F(PackagesTogetherTest, OneEngineServesEveryPackage) {
 }
 
 TEST(Packages, AreKnownByClassName) {
-  for (const char* Name : {"TPredicatePackage", "TMathPackage", "TStringPackage", "TTrigonometryPackage"}) {
+  for (const char* Name : {"TPredicatePackage", "TMathPackage", "TStringPackage", "TTrigonometryPackage",
+                           "TMiscPackage", "TObjectPackage", "TBusinessPackage"}) {
     SCOPED_TRACE(Name);
     TClass Class = GetClass(Name);
     ASSERT_NE(Class, nullptr);

@@ -1,0 +1,110 @@
+; The miscellaneous package: listings, pretty-printing, removal, is-... tests, switches, parse, guard and
+; the date and time functions.
+
+; listings of an empty engine
+(list-defrules)
+(list-deffacts)
+(list-deftypes)
+
+(deftemplate item (slot n))
+(deffacts start (item (n 1)) (item (n 2)))
+(defrule show (item (n ?n)) => (printout t "item " ?n crlf))
+(defrule another (item (n 3)) =>)
+(reset)
+(assert (item (n 3)) (item (n 4)) (item (n 5)) (item (n 6)) (item (n 7)) (item (n 8)) (item (n 9))
+        (item (n 10)))
+
+; facts: ranges, the maximum, and lines sorted as text (f-10 before f-2)
+(facts 2 3)
+(facts 8)
+(facts 1 10 2)
+(facts 20)
+(agenda)
+(list-defrules)
+(list-deffacts)
+(rules)
+
+; pretty-printing answers the construct's text
+(ppdefrule another)
+(ppdeffacts start)
+(ppdeftemplate item)
+(deffunction twice (?x) (* 2 ?x))
+(ppdeffunction twice)
+
+; is-... and removal: a missing construct answers FALSE
+(is-defrule show)
+(is-defrule missing)
+(undefrule missing)
+(undefrule another)
+(is-defrule another)
+(list-defrules)
+(is-deffunction twice)
+(undeffunction twice)
+(is-deffunction twice)
+(undeffacts start)
+(list-deffacts)
+(is-deftemplate item)
+(undeftemplate item)
+(is-deftemplate item)
+(facts)
+(list-defrules)
+(defglobal ?*limit* = 3)
+(list-defglobals)
+(is-defglobal *limit*)
+
+; switches
+(set-reset-globals)
+(set-reset-globals FALSE)
+(set-reset-globals)
+(set-dynamic-constraint-checking TRUE)
+(get-dynamic-constraint-checking)
+(set-dynamic-constraint-checking FALSE)
+(get-dynamic-constraint-checking)
+(setgen 40)
+(gensym*)
+
+; parse: a complete call is executed, an unfinished one answers FALSE and changes nothing
+(parse "(assert (note parsed))")
+(parse "(assert (note unfinished)")
+(facts)
+
+; guard: the rule that counts up cannot re-activate itself through what it modifies inside guard, the
+; unguarded rule can
+(deftemplate counter (slot name) (slot n))
+(defrule guarded ?c <- (counter (name g) (n ?n&:(< ?n 3)))
+  => (printout t "guarded " ?n crlf) (guard (modify ?c (n (+ ?n 1)))))
+(defrule unguarded ?c <- (counter (name u) (n ?n&:(< ?n 3)))
+  => (printout t "unguarded " ?n crlf) (modify ?c (n (+ ?n 1))))
+(reset)
+(assert (counter (name g) (n 0)) (counter (name u) (n 0)))
+(run)
+(guard (+ 1 2) (* 2 3))
+
+; a fact set that undefines itself while reset asserts its facts
+(deffacts self-removing (note (undeffacts self-removing)))
+(reset)
+(facts 1)
+(list-deffacts)
+
+; dates and times: days since 30 December 1899, ISO 8601 text by default
+(encode-date 2000)
+(encode-date 1899 12 30)
+(encode-date 1899 12 29)
+(encode-time 18)
+(date-str (encode-date 2000 2 29))
+(datetime-str (+ (encode-date 2024 12 31) (encode-time 23 59 59)))
+(datetime-str (str-datetime "2024-12-31 23:59:59"))
+(time-str (str-time "07:05:09"))
+(date-str (str-date "1999-12-31"))
+(datetime-str -1.25)
+(decode-year 36526.75)
+(decode-month 36585)
+(decode-day 36585)
+(decode-hour 36526.75)
+(decode-minute (encode-time 1 2 3 4))
+(decode-second (encode-time 1 2 3 4))
+(decode-millisecond (encode-time 1 2 3 4))
+(datetime-str-format 36526.75 "dd/mm/yy h:nn \"h\"")
+(> (system-date) 40000)
+(<= 0 (time) 86400)
+(str-date "2000-02-30")
