@@ -195,6 +195,7 @@ T* TReteNetwork::AddNode(std::unique_ptr<T> Node) {
   FNodes.push_back(std::move(Node));
   FRoots.push_back(Added);
   FClassRootsStale = true;
+  ++FRootsGeneration;
   return Added;
 }
 
@@ -202,6 +203,7 @@ void TReteNetwork::NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallT
   Source->FEdges.push_back(TReteEdge{Target, CallType});
   Source->EdgesChanged();
   FClassRootsStale = true;
+  ++FRootsGeneration;
   if (Target->FSources.empty()) {
     auto It = std::find(FRoots.begin(), FRoots.end(), Target);
     if (It != FRoots.end()) FRoots.erase(It);
@@ -227,6 +229,7 @@ void TReteNetwork::DestroyNode(TReteNode* Node) {
   auto Root = std::find(FRoots.begin(), FRoots.end(), Node);
   if (Root != FRoots.end()) FRoots.erase(Root);
   FClassRootsStale = true;
+  ++FRootsGeneration;
   // Swap with the last node: the node list has no order of its own.
   const size_t Index = Node->FPosition;
   std::unique_ptr<TReteNode> Doomed = std::move(FNodes[Index]);
@@ -342,7 +345,11 @@ void TReteNetwork::ForEachRootOf(const TFact& Fact, F&& Body) {
   std::sort(More.begin(), More.end(),
             [](const TReteNode* A, const TReteNode* B) { return A->GetNumber() < B->GetNumber(); });
   More.erase(std::unique(More.begin(), More.end()), More.end());
-  for (TReteNode* Root : More) Body(Root);
+  // A call of a test that changes the rules may free a root on the way: only roots still there go on.
+  const uint32_t Generation = FRootsGeneration;
+  for (TReteNode* Root : More)
+    if (FRootsGeneration == Generation || std::find(FRoots.begin(), FRoots.end(), Root) != FRoots.end())
+      Body(Root);
 }
 
 bool TReteNetwork::ProcessToken(const IReteToken& Token) {
@@ -432,6 +439,7 @@ void TReteNetwork::Clear() {
   FRoots.clear();
   FClassRoots.clear();
   FClassRootsStale = true;
+  ++FRootsGeneration;
   if (!IsDestroying())
     for (const auto& Entry : FRules) Entry.second.Component->RemoveFreeNotification(this);
   FRules.clear();

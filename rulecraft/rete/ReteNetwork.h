@@ -141,6 +141,7 @@ class TReteNetwork : public TComponent {
   // changed.
   std::unordered_map<std::string, std::vector<TReteNode*>> FClassRoots;
   bool FClassRootsStale = true;
+  uint32_t FRootsGeneration = 0;  // counts the changes of the roots
   std::unordered_map<const TRule*, TRuleEntry> FRules;
   // Terminal nodes cleared or removed while activations they made still point to them (one on the agenda,
   // or the one being fired): kept, unlinked, until no activation does, so such an activation can still

@@ -144,34 +144,53 @@ void TReteNode::CallIndexedChildren(const IReteToken& Token, const TEdgeIndex& I
   // not hashed (a fuzzy value may equal a term of any kind) leaves the choice to every child of the slot.
   // A fact without template or slot passes none of them.
   const IFact& Fact = Token->GetFact();
-  std::vector<uint32_t> Chosen;
+  const std::vector<uint32_t> None;
+  const std::vector<uint32_t>* Chosen = &None;
+  std::vector<uint32_t> Merged;  // only when two slots choose children
   if (Fact && Fact->GetTemplate()) {
     for (const TEdgeIndex::TGroup& Group : Index.Groups) {
       const IIEValue Value = Fact->ContainsKey(Group.Slot);
       if (!Value) continue;
+      const std::vector<uint32_t>* Hits = &Group.Edges;
       TConstantKey Key;
-      if (!KeyOf(*Value, Key)) {
-        Chosen.insert(Chosen.end(), Group.Edges.begin(), Group.Edges.end());
+      if (KeyOf(*Value, Key)) {
+        auto Found = Group.ByConstant.find(Key);
+        if (Found == Group.ByConstant.end()) continue;
+        Hits = &Found->second;
+      }
+      if (Chosen->empty()) {
+        Chosen = Hits;
         continue;
       }
-      auto Found = Group.ByConstant.find(Key);
-      if (Found != Group.ByConstant.end())
-        Chosen.insert(Chosen.end(), Found->second.begin(), Found->second.end());
+      if (Chosen != &Merged) Merged = *Chosen;
+      Merged.insert(Merged.end(), Hits->begin(), Hits->end());
+      Chosen = &Merged;
     }
-    if (Index.Groups.size() > 1) std::sort(Chosen.begin(), Chosen.end());
+    if (Chosen == &Merged) std::sort(Merged.begin(), Merged.end());
   }
-  // Edge order, as the plain scan: merge the chosen children into the others.
+  // Edge order, as the plain scan: merge the chosen children into the others. Should a child's call change
+  // this node's edges (a test's call that loads rules, say), the rest of the edges go on as a plain scan.
+  const uint32_t Generation = FEdgeGeneration;
+  size_t Done = 0;  // the edges before this one had their turn
   auto Call = [&](uint32_t I) {
+    if (FEdgeGeneration != Generation) return false;
+    Done = I + 1;
     const TReteEdge Edge = FEdges[I];
-    if (Priming && !Edge.Target->FPrimeTarget) return;
-    Edge.Target->CallNode(Token, Edge.CallType);
+    if (!Priming || Edge.Target->FPrimeTarget) Edge.Target->CallNode(Token, Edge.CallType);
+    return true;
   };
+  bool Intact = true;
   size_t C = 0;
-  for (uint32_t Plain : Index.Plain) {
-    while (C < Chosen.size() && Chosen[C] < Plain) Call(Chosen[C++]);
-    Call(Plain);
+  for (size_t P = 0; Intact && P < Index.Plain.size(); ++P) {
+    while (Intact && C < Chosen->size() && (*Chosen)[C] < Index.Plain[P]) Intact = Call((*Chosen)[C++]);
+    if (Intact) Intact = Call(Index.Plain[P]);
   }
-  while (C < Chosen.size()) Call(Chosen[C++]);
+  while (Intact && C < Chosen->size()) Intact = Call((*Chosen)[C++]);
+  if (Intact && FEdgeGeneration == Generation) return;
+  for (size_t I = Done; I < FEdges.size(); ++I) {
+    const TReteEdge Edge = FEdges[I];
+    if (!Priming || Edge.Target->FPrimeTarget) Edge.Target->CallNode(Token, Edge.CallType);
+  }
 }
 
 void TReteNode::CallChildren(const IReteToken& Token) {

@@ -88,7 +88,10 @@ class TReteNode : public TObject {
   struct TEdgeIndex;
   /// The edge index, rebuilt on the first token after the edges changed (EdgesChanged).
   const TEdgeIndex* GetEdgeIndex();
-  void EdgesChanged() noexcept { FEdgeIndexStale = true; }
+  void EdgesChanged() noexcept {
+    FEdgeIndexStale = true;
+    ++FEdgeGeneration;
+  }
   /// CallChildren through the edge index: the edges outside it in order, and among the hashed ones only
   /// those whose constant equals the fact's slot value, each at its place in edge order.
   void CallIndexedChildren(const IReteToken& Token, const TEdgeIndex& Index, bool Priming);
@@ -97,6 +100,7 @@ class TReteNode : public TObject {
   TIEContext* FContext;
   std::unique_ptr<TEdgeIndex> FEdgeIndex;  // nullptr while no slot has enough hashed children
   bool FEdgeIndexStale = true;
+  uint32_t FEdgeGeneration = 0;  // counts the changes of the edges
   int32_t FRuleUseCount = 1;
   int32_t FNumber = 0;
   bool FPrimeTarget = false;         // receives tokens while the network primes nodes

@@ -1,5 +1,6 @@
 ; A fact reaches the patterns of its template and of every template it extends, in the order the rules
-; were defined; many rules testing one slot against constants see exactly the facts carrying them.
+; were defined; many rules testing one slot against constants see exactly the facts carrying them; a
+; pattern tests its constants before its calls.
 (deftemplate vehicle (slot wheels))
 (deftemplate car extends vehicle (slot doors))
 (deftemplate sports-car extends car (slot top-speed))
@@ -61,4 +62,12 @@
 (printout t "-- retracted" crlf)
 (retract 9 11)
 (assert (item (kind b) (size last)))
+(run)
+
+(printout t "-- a pattern's call runs only for the facts its constants let through" crlf)
+(deftemplate probe (slot a) (slot b))
+(deffunction seen (?x) (printout t "call sees " ?x crlf) TRUE)
+(defrule probed (probe (a ?x&:(seen ?x)) (b yes)) => (printout t "probed " ?x crlf))
+(assert (probe (a 1) (b no)))
+(assert (probe (a 2) (b yes)))
 (run)
