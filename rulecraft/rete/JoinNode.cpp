@@ -113,16 +113,14 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
     throw EIEException(SInvalidCallType, {TCallTypeInfo().Name(CallType)});
   if (!FLeft || !FRight) ClearMemory();
   const bool Removing = Token->GetTag() == taRemove;
+  // Memories store the arriving tokens themselves, shared with whatever else holds them: nothing changes a
+  // stored token, except the blocking count of a negated join's left tokens, which therefore keeps copies.
   if (CallType == ctRight) {
     if (Removing) {
-      // The stored copy leaves and withdraws what it made; it knows whom it blocked.
-      if (IReteToken Stored = FRight->Extract(Token)) {
-        Stored->SetTag(taRemove);
-        RunTestsVaryLeft(Stored);
-      }
-    } else {
-      IReteToken Stored = MakeRef<TIEToken>(Token);
-      if (FRight->Add(Stored)) RunTestsVaryLeft(Stored);
+      // The stored token leaves and withdraws what it made; it knows whom it blocked.
+      if (IReteToken Stored = FRight->Extract(Token)) RunTestsVaryLeft(Stored, taRemove);
+    } else if (FRight->Add(Token)) {
+      RunTestsVaryLeft(Token, Token->GetTag());
     }
   } else if (Removing) {
     if (IReteToken Stored = FLeft->Extract(Token)) {
@@ -135,7 +133,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
       }
     }
   } else {
-    IReteToken Stored = MakeRef<TIEToken>(Token);
+    IReteToken Stored = FNegated ? MakeRef<TIEToken>(Token) : Token;
     if (FLeft->Add(Stored)) {
       // A stored left token always counts the right tokens currently blocking it.
       const int32_t Blocking = RunTestsVaryRight(Stored);
@@ -181,12 +179,12 @@ void TJoinNode::ScanRight(const TIEToken& Left, F&& Visit) {
 }
 
 // A right token arrives or leaves: compare it with the stored left tokens (those of its key when keyed).
-void TJoinNode::RunTestsVaryLeft(const IReteToken& Right) {
+void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag) {
   if (FLeft->Count() == 0) {
     FBlocked.erase(Right.get());
     return;
   }
-  const bool Adding = Right->GetTag() != taRemove;
+  const bool Adding = Tag != taRemove;
   if (!Adding && RecordsBlocking()) {
     // Unblock exactly the left tokens this one blocked and that are still stored.
     auto It = FBlocked.find(Right.get());
@@ -198,7 +196,6 @@ void TJoinNode::RunTestsVaryLeft(const IReteToken& Right) {
     return;
   }
   const IFact& RightFact = Right->GetFact();
-  const TTokenAction Tag = Right->GetTag();
   const IFact& Null = NullFact();
 
   auto Visit = [&](const IReteToken& Left) {

@@ -71,7 +71,9 @@ class TJoinNode : public TTestNode {
   bool HasMemory() const noexcept override { return true; }
 
  private:
-  void RunTestsVaryLeft(const IReteToken& Right);
+  /// A right token arrives (Tag taAdd or taUpdate) or leaves (taRemove): its pairs with the stored left
+  /// tokens go on, block or unblock. The stored right token is passed, so that blocking records find it.
+  void RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag);
   /// Returns the number of right tokens that passed the tests (what blocks the token in a negated join).
   int32_t RunTestsVaryRight(const IReteToken& Left);
   void AskForBackChain(const IReteToken& Left);

@@ -86,6 +86,13 @@ bool TPatternMatchNode::Matches(TPatternMatchTest Test, const TNodeArgs& Args, c
   return FValue->Equals(*Value);
 }
 
+bool TPatternMatchNode::GetEqualityConstant(const std::string*& Slot, const TIEValue*& Value) const {
+  if (FTest != pmtTestEqual || FValueIsCall || !FValue || FIndex != NoSubIndex) return false;
+  Slot = &FSlot;
+  Value = FValue.get();
+  return true;
+}
+
 bool TPatternMatchNode::IsClassOf(const TFactTemplate* Template) const {
   for (int Hops = 0; Template && Hops < MaxTemplateAncestry; ++Hops) {
     if (Template->GetTemplateName() == FSlot) return true;

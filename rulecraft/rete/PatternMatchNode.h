@@ -70,6 +70,9 @@ class TPatternMatchNode : public TReteNode {
   bool Matches(TPatternMatchTest Test, const TNodeArgs& Args, const IIEValue* Value) const;
 
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
+  bool GetEqualityConstant(const std::string*& Slot, const TIEValue*& Value) const override;
+  /// The template a class-type test (pmtTestClassType) accepts, with every template that extends it.
+  const std::string& GetClassName() const noexcept { return FSlot; }
   /// The node's text, then " Value: " and the value, " Test: " and the test's name, " Args: (...)".
   std::string GetToString() const override;
 

@@ -21,6 +21,9 @@ void NotifyTerminalNodeFired(TPatternMatchTerminalNode* Node, TActivation* Activ
 
 namespace {
 
+// A template chain is followed at most this far (as a class test follows it), so a parent loop cannot hang.
+constexpr int MaxTemplateAncestry = 1000;
+
 // A call is walked only as deep as calls may nest when they run.
 constexpr int MaxCallNesting = 2000;
 
@@ -191,11 +194,16 @@ T* TReteNetwork::AddNode(std::unique_ptr<T> Node) {
   Added->FPosition = FNodes.size();
   FNodes.push_back(std::move(Node));
   FRoots.push_back(Added);
+  FClassRootsStale = true;
+  ++FRootsGeneration;
   return Added;
 }
 
 void TReteNetwork::NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallType) {
   Source->FEdges.push_back(TReteEdge{Target, CallType});
+  Source->EdgesChanged();
+  FClassRootsStale = true;
+  ++FRootsGeneration;
   if (Target->FSources.empty()) {
     auto It = std::find(FRoots.begin(), FRoots.end(), Target);
     if (It != FRoots.end()) FRoots.erase(It);
@@ -216,9 +224,12 @@ void TReteNetwork::DestroyNode(TReteNode* Node) {
     Edges.erase(std::remove_if(Edges.begin(), Edges.end(),
                                [Node](const TReteEdge& Edge) { return Edge.Target == Node; }),
                 Edges.end());
+    Source->EdgesChanged();
   }
   auto Root = std::find(FRoots.begin(), FRoots.end(), Node);
   if (Root != FRoots.end()) FRoots.erase(Root);
+  FClassRootsStale = true;
+  ++FRootsGeneration;
   // Swap with the last node: the node list has no order of its own.
   const size_t Index = Node->FPosition;
   std::unique_ptr<TReteNode> Doomed = std::move(FNodes[Index]);
@@ -298,12 +309,65 @@ bool TReteNetwork::ProcessTokenOneNode(TReteNode* Node, const IReteToken& Token)
   return Node && Token && Node->CallNode(Token, ctSingle);
 }
 
+template <class F>
+void TReteNetwork::ForEachRootOf(const TFact& Fact, F&& Body) {
+  if (FClassRootsStale) {
+    FClassRoots.clear();
+    for (TReteNode* Root : FRoots) {
+      const auto* Node = dynamic_cast<const TPatternMatchNode*>(Root);
+      if (Node && Node->GetPatternMatchTest() == pmtTestClassType)
+        FClassRoots[Node->GetClassName()].push_back(Root);
+    }
+    FClassRootsStale = false;
+  }
+  if (FClassRoots.empty()) return;
+  // The template, then its ancestors (as far as a class test follows them); most facts find one root.
+  TReteNode* First = nullptr;
+  std::vector<TReteNode*> More;
+  const TFactTemplate* Template = Fact.GetTemplate().get();
+  for (int Hops = 0; Template && Hops < MaxTemplateAncestry; ++Hops) {
+    auto Found = FClassRoots.find(Template->GetTemplateName());
+    if (Found != FClassRoots.end())
+      for (TReteNode* Root : Found->second) {
+        if (!First)
+          First = Root;
+        else
+          More.push_back(Root);
+      }
+    Template = Template->GetParent().get();
+  }
+  if (!First) return;
+  if (More.empty()) {
+    Body(First);
+    return;
+  }
+  More.push_back(First);
+  std::sort(More.begin(), More.end(),
+            [](const TReteNode* A, const TReteNode* B) { return A->GetNumber() < B->GetNumber(); });
+  More.erase(std::unique(More.begin(), More.end()), More.end());
+  // A call of a test that changes the rules may free a root on the way: only roots still there go on.
+  const uint32_t Generation = FRootsGeneration;
+  for (TReteNode* Root : More)
+    if (FRootsGeneration == Generation || std::find(FRoots.begin(), FRoots.end(), Root) != FRoots.end())
+      Body(Root);
+}
+
 bool TReteNetwork::ProcessToken(const IReteToken& Token) {
   if (!Token) return false;
   if (!FEnabled && (Token->GetTag() == taAdd || Token->GetTag() == taUpdate)) return false;
   bool Passed = false;
-  for (size_t I = 0; I < FRoots.size(); ++I)
-    if (ProcessTokenOneNode(FRoots[I], Token)) Passed = true;
+  if (Token->GetTag() == taClear) {
+    for (size_t I = 0; I < FRoots.size(); ++I)
+      if (ProcessTokenOneNode(FRoots[I], Token)) Passed = true;
+    return Passed;
+  }
+  // Any other root refuses the token: test-element roots pass clearing tokens only, and a class test only
+  // the facts of its template and the templates extending it.
+  const IFact& Fact = Token->GetFact();
+  if (!Fact || !Fact->GetTemplate()) return false;
+  ForEachRootOf(*Fact, [&](TReteNode* Root) {
+    if (Root->CallNode(Token, ctSingle)) Passed = true;
+  });
   return Passed;
 }
 
@@ -345,9 +409,11 @@ void TReteNetwork::UpdateNodes(const std::vector<TReteNode*>& Nodes) {
     const std::vector<IFact> Facts = FEngine->GetFactList();
     for (const IFact& Fact : Facts) {
       if (!Fact) continue;
+      if (!Fact->GetTemplate()) continue;
       const IReteToken Add = MakeRef<TIEToken>(taAdd, Fact);
-      for (size_t R = 0; R < FRoots.size(); ++R)
-        if (FRoots[R]->FPrimeTarget) FRoots[R]->CallNode(Add, ctSingle);
+      ForEachRootOf(*Fact, [&](TReteNode* Root) {
+        if (Root->FPrimeTarget) Root->CallNode(Add, ctSingle);
+      });
     }
   }
   // ... then the partial matches the outside joins hold meet them.
@@ -371,6 +437,9 @@ void TReteNetwork::Clear() {
   }
   FNodes.clear();
   FRoots.clear();
+  FClassRoots.clear();
+  FClassRootsStale = true;
+  ++FRootsGeneration;
   if (!IsDestroying())
     for (const auto& Entry : FRules) Entry.second.Component->RemoveFreeNotification(this);
   FRules.clear();
@@ -519,19 +588,23 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
         if (Pattern.GetSlotLength(S) != -1)
           Node = CreateSuccessor(Node, pmtTestMultiSlotLength, &Rule,
                                  {Pattern.GetSlotName(S), Pattern.GetSlotLength(S)});
-      ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
-        const IIEValue& Value = Test.GetSlotValue();
-        if (!Value || IsVariable(Value)) return;
-        TNodeArgs Args{Pattern.GetSlotName(S), Test.GetMultiSlotSubIndex()};
-        if (IsCall(Value)) {
-          IFunCall Prepared = Evaluate(*Value->GetAsFunCall(), &Rule);
-          if (HasMorePatterns(*Prepared, I)) return;  // a join test, made in the third pass
-          ReadFromOwnFact(*Prepared, I);
-          Node = CreateSuccessor(Node, ConstantTestKind(Test), &Rule, std::move(Args), CallValue(Prepared));
-        } else {
-          Node = CreateSuccessor(Node, ConstantTestKind(Test), &Rule, std::move(Args), Value);
-        }
-      });
+      // Constants before calls: a fact missing a constant of the pattern never runs its calls, and the
+      // patterns of many rules that differ in constants share their constant tests and fan out by them
+      // (hashed, see TReteNode::CallChildren) before any call of theirs runs.
+      for (const bool Calls : {false, true})
+        ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+          const IIEValue& Value = Test.GetSlotValue();
+          if (!Value || IsVariable(Value) || IsCall(Value) != Calls) return;
+          TNodeArgs Args{Pattern.GetSlotName(S), Test.GetMultiSlotSubIndex()};
+          if (IsCall(Value)) {
+            IFunCall Prepared = Evaluate(*Value->GetAsFunCall(), &Rule);
+            if (HasMorePatterns(*Prepared, I)) return;  // a join test, made in the third pass
+            ReadFromOwnFact(*Prepared, I);
+            Node = CreateSuccessor(Node, ConstantTestKind(Test), &Rule, std::move(Args), CallValue(Prepared));
+          } else {
+            Node = CreateSuccessor(Node, ConstantTestKind(Test), &Rule, std::move(Args), Value);
+          }
+        });
     }
     Ends[static_cast<size_t>(I)] = Node;
   }

@@ -46,8 +46,9 @@ class TReteNetwork : public TComponent {
   void AddRule(TRule* Rule);
   /// Lowers the use count of each node of the rule, last first, and frees those no rule uses any more.
   void RemoveRule(TRule* Rule);
-  /// Hands Token to every root (add and update tokens are ignored while not Enabled); True when a root
-  /// passed it on.
+  /// Hands Token to the roots (add and update tokens are ignored while not Enabled); True when a root
+  /// passed it on. A clearing token goes to every root; any other token only to the roots testing its
+  /// fact's template or a template it extends (the only ones that could pass it), in root order.
   bool ProcessToken(const IReteToken& Token);
   bool ProcessTokenOneNode(TReteNode* Node, const IReteToken& Token);
   /// Frees every node, memory and rule list without sending tokens or deactivating anything.
@@ -126,6 +127,9 @@ class TReteNetwork : public TComponent {
   void Compile(TRule& Rule, TRuleEntry& Entry);
   void RemoveRuleNodes(const TRule* Rule, bool Destroying);
   IFunCall Prepare(const TFunctionCall& Call, const TRule* Rule, int Depth) const;
+  /// Body(root) for each root testing Fact's template or a template it extends, in root order.
+  template <class F>
+  void ForEachRootOf(const TFact& Fact, F&& Body);
   /// Whether a join test may key the memories: neither compared slot is fuzzy.
   bool MayKey(const TRule& Rule, const TIEPattern& Pattern, const TIEJoinTest& Test) const;
 
@@ -133,6 +137,11 @@ class TReteNetwork : public TComponent {
   std::unique_ptr<TIEContext> FContext;
   std::vector<std::unique_ptr<TReteNode>> FNodes;
   std::vector<TReteNode*> FRoots;
+  // The class-type roots by template name, in root order; rebuilt on the first token after the roots
+  // changed.
+  std::unordered_map<std::string, std::vector<TReteNode*>> FClassRoots;
+  bool FClassRootsStale = true;
+  uint32_t FRootsGeneration = 0;  // counts the changes of the roots
   std::unordered_map<const TRule*, TRuleEntry> FRules;
   // Terminal nodes cleared or removed while activations they made still point to them (one on the agenda,
   // or the one being fired): kept, unlinked, until no activation does, so such an activation can still

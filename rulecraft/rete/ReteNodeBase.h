@@ -3,6 +3,7 @@
 // (TCallType) and hands what passes on along its outgoing edges (TReteEdge), in the order they were made.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,14 @@ class TReteNode : public TObject {
   /// True for nodes that keep memories of the tokens they saw (joins); the others pass tokens on or stop
   /// them.
   virtual bool HasMemory() const noexcept { return false; }
+  /// For a node whose one test is a slot's whole value equal to a constant of a kind that hashes exactly
+  /// (atom, string, integer, float other than NaN): the slot's name and the constant. A node with many such
+  /// children on one slot hands a token only to those whose constant equals the fact's value there.
+  virtual bool GetEqualityConstant(const std::string*& Slot, const TIEValue*& Value) const {
+    (void)Slot;
+    (void)Value;
+    return false;
+  }
 
   /// The label, " In/Out#: ", the edge counts, " RuleUse: " and the use count.
   virtual std::string GetToString() const;
@@ -76,8 +85,22 @@ class TReteNode : public TObject {
  private:
   friend class TReteNetwork;
 
+  struct TEdgeIndex;
+  /// The edge index, rebuilt on the first token after the edges changed (EdgesChanged).
+  const TEdgeIndex* GetEdgeIndex();
+  void EdgesChanged() noexcept {
+    FEdgeIndexStale = true;
+    ++FEdgeGeneration;
+  }
+  /// CallChildren through the edge index: the edges outside it in order, and among the hashed ones only
+  /// those whose constant equals the fact's slot value, each at its place in edge order.
+  void CallIndexedChildren(const IReteToken& Token, const TEdgeIndex& Index, bool Priming);
+
   TReteNetwork* FNetwork;
   TIEContext* FContext;
+  std::unique_ptr<TEdgeIndex> FEdgeIndex;  // nullptr while no slot has enough hashed children
+  bool FEdgeIndexStale = true;
+  uint32_t FEdgeGeneration = 0;  // counts the changes of the edges
   int32_t FRuleUseCount = 1;
   int32_t FNumber = 0;
   bool FPrimeTarget = false;         // receives tokens while the network primes nodes

@@ -294,6 +294,60 @@ TEST_F(TReteNetworkTest, ATerminalNodeHoldsOneActivationPerMatch) {
   EXPECT_TRUE(Agenda().empty());
 }
 
+// Many rules testing one slot against constants: a fact meets exactly the rules of its constant (kinds kept
+// apart, -0.0 equal to 0.0, a value of a kind not hashed compared by each), in the order the rules' nodes
+// were linked, with the other tests of the slot in between; removing rules shrinks the group below the size
+// worth hashing without changing a match.
+TEST_F(TReteNetworkTest, ConstantsSharedOnOneSlotReachExactlyTheirRulesInOrderAlsoAfterRemoval) {
+  TRule* N0 = AddRule("n0", Ps(P(Person, {{"name", Atom("n0")}})));
+  TRule* N1 = AddRule("n1", Ps(P(Person, {{"name", Atom("n1")}})));
+  AddRule("not-zz", Ps(P(Person, {{"name", Atom("zz"), NoSubIndex, true}})));
+  TRule* N2 = AddRule("n2", Ps(P(Person, {{"name", Atom("n2")}})));
+  AddRule("n2-aged", Ps(P(Person, {{"age", Int(5)}, {"name", Atom("n2")}})));
+  AddRule("text-n1", Ps(P(Person, {{"name", Str("n1")}})));
+  AddRule("one", Ps(P(Person, {{"name", Int(1)}})));
+  AddRule("zero", Ps(P(Person, {{"name", Flt(-0.0)}})));
+  TRule* N3 = AddRule("n3", Ps(P(Person, {{"name", Atom("n3")}})));
+  const IFact Aged = Assert(Person, {{"name", Atom("n2")}, {"age", Int(5)}});
+  EXPECT_EQ(Agenda(), (Lines{"not-zz: f-1", "n2: f-1", "n2-aged: f-1"}));
+  Engine.Activations.clear();
+  Assert(Person, {{"name", Str("n1")}});
+  Assert(Person, {{"name", Int(1)}});
+  Assert(Person, {{"name", Flt(0.0)}});
+  Assert(Person, {{"name", Atom("1")}});
+  Assert(Person, {{"name", MakeRef<TIEValue>(1, dtFactId)}});
+  EXPECT_EQ(Agenda(), (Lines{"not-zz: f-2", "text-n1: f-2", "not-zz: f-3", "one: f-3", "not-zz: f-4",
+                             "zero: f-4", "not-zz: f-5", "not-zz: f-6"}));
+  Engine.Activations.clear();
+
+  for (TRule* Gone : {N0, N1, N2, N3}) Net->RemoveRule(Gone);
+  const IFact Again = Assert(Person, {{"name", Atom("n2")}, {"age", Int(5)}});
+  Assert(Person, {{"name", Atom("n3")}});
+  EXPECT_EQ(Agenda(), (Lines{"not-zz: f-7", "n2-aged: f-7", "not-zz: f-8"}));
+  Retract(Again);
+  EXPECT_EQ(Agenda(), (Lines{"not-zz: f-8"}));
+  AddRule("n3-again", Ps(P(Person, {{"name", Atom("n3")}})));
+  EXPECT_EQ(Agenda(), (Lines{"not-zz: f-8", "n3-again: f-8"}));
+  Retract(Aged);
+  EXPECT_EQ(Agenda(), (Lines{"not-zz: f-8", "n3-again: f-8"}));
+}
+
+// A fact of a template that extends another meets the patterns of both, in the order their roots were made.
+TEST_F(TReteNetworkTest, AFactOfADerivedTemplateMeetsThePatternsOfItsAncestorsInRootOrder) {
+  IFactTemplate Employee = MakeTemplate("employee", {"name", "nick", "age"});
+  Employee->SetParent(Person);
+  IFactTemplate Manager = MakeTemplate("manager", {"name", "nick", "age"});
+  Manager->SetParent(Employee);
+  AddRule("on-employee", Ps(P(Employee, {{"name", Atom("ann")}})));
+  AddRule("on-manager", Ps(P(Manager, {})));
+  AddRule("on-person", Ps(P(Person, {{"name", Atom("ann")}})));
+  Assert(Manager, {{"name", Atom("ann")}});
+  Assert(Employee, {{"name", Atom("ann")}});
+  Assert(Person, {{"name", Atom("bob")}});
+  EXPECT_EQ(Agenda(), (Lines{"on-employee: f-1", "on-manager: f-1", "on-person: f-1", "on-employee: f-2",
+                             "on-person: f-2"}));
+}
+
 TEST_F(TReteNetworkTest, AVariableInTwoSlotsOfOnePatternIsTestedWithoutAJoin) {
   TRule* Rule = AddRule("same", Ps(P(Person, {{"name", Var("x")}, {"nick", Var("x")}})));
   EXPECT_EQ(Net->GetRuleTrace(Rule), "same: +1+1+t");
