@@ -28,7 +28,7 @@ namespace rulecraft::cli {
 namespace {
 
 constexpr std::string_view ShortUsage =
-    "usage: rulecraft [-e TEXT]... [--watch NAMES] [--strategy NAME] [-i] [FILE...]\n"
+    "usage: rulecraft [-e TEXT]... [--watch NAMES] [--strategy NAME] [-q] [-i] [FILE...]\n"
     "Try 'rulecraft --help' for more information.\n";
 
 }  // namespace
@@ -70,6 +70,8 @@ std::string ParseArguments(const std::vector<std::string>& Args, TCliOptions& Op
       return std::string();
     } else if (Arg == "-i") {
       Options.Interactive = true;
+    } else if (Arg == "-q" || Arg == "--quiet") {
+      Options.Quiet = true;
     } else if (Arg == "-e") {
       if (I + 1 == Args.size()) return "option '-e' needs a text to evaluate";
       Options.Evals.push_back(Args[++I]);
@@ -113,6 +115,8 @@ std::string UsageText() {
          "options:\n"
          "  -e TEXT        evaluate TEXT after the files; may be given several times\n"
          "  -i             read input interactively after the files and texts\n"
+         "  -q, --quiet    run the files and -e texts as a script: their results are not echoed\n"
+         "                 (what the program prints, and errors, still appear)\n"
          "  --watch NAMES  switch watches on before loading; NAMES is a comma-separated list of\n"
          "                 facts, rules, activations, compilations, statistics, all\n"
          "  --strategy NAME  order activations of equal salience by NAME: depth (the default),\n"
@@ -120,6 +124,9 @@ std::string UsageText() {
          "  --             take every further argument as a file name\n"
          "  -h, --help     show this help and exit\n"
          "  --version      show the version and exit\n"
+         "\n"
+         "output: the logical names t, stdout and wdisplay write to the standard output, werror and\n"
+         "wwarning to the standard error; what is written to nil is discarded.\n"
          "\n"
          "exit status: 0 on success or the status given to (exit), 1 after an error, 2 for bad usage.\n";
 }
@@ -252,7 +259,9 @@ TLineReader MakeTerminalReader() {
 TCliSession::TCliSession(std::istream& In, std::ostream& Out, std::ostream& Err)
     : FIn(In), FErr(Err), FWriter(Out) {
   Evaluate = [this](const std::string& Text) { FEngine.Parse(Text, true); };
-  FEngine.OnPrintOut = [this](TObject*, const std::string&, const std::string& Text) { FWriter.Write(Text); };
+  FEngine.OnPrintOut = [this](TObject*, const std::string& Name, const std::string& Text) {
+    Route(Name, Text);
+  };
   FEngine.OnReadLine = [this](TObject*, const std::string&, std::string& Text) {
     FWriter.Flush();  // a question printed before the read shows first
     if (!std::getline(FIn, Text)) {
@@ -374,6 +383,21 @@ std::string TCliSession::ReadProgram(const std::string& FileName) {
   return Text;
 }
 
+void TCliSession::Route(const std::string& Name, const std::string& Text) {
+  if (Name == "nil") return;
+  if (Name != "werror" && Name != "wwarning") {
+    FWriter.Write(Text);
+    return;
+  }
+  FWriter.Flush();  // what went to the standard output before shows first
+  std::string Line;
+  Line.reserve(Text.size());
+  for (size_t I = 0; I < Text.size(); ++I)
+    if (Text[I] != '\r' || I + 1 >= Text.size() || Text[I + 1] != '\n') Line += Text[I];
+  FErr << Line;
+  FErr.flush();
+}
+
 void TCliSession::ReportError(std::string_view Message) {
   FWriter.Flush();
   FErr << ErrorLine(Message) << '\n';
@@ -383,6 +407,7 @@ void TCliSession::ReportError(std::string_view Message) {
 int TCliSession::Run(const TCliOptions& Options, const TLineReader& Terminal) {
   FEngine.SetWatch(FEngine.GetWatch() + Options.Watches);
   FEngine.SetStrategy(Options.Strategy);
+  FEngine.SetEchoResults(!Options.Quiet);
   try {
     for (const std::string& File : Options.Files) Evaluate(ReadProgram(File));
     for (const std::string& Text : Options.Evals) Evaluate(Text);
@@ -398,6 +423,7 @@ int TCliSession::Run(const TCliOptions& Options, const TLineReader& Terminal) {
     FWriter.Finish();
     return ExitError;
   }
+  FEngine.SetEchoResults(true);  // a prompt answers with each result, quiet or not
   if (Options.Interactive) return Interact(Terminal);
   FWriter.Finish();
   return ExitOk;

@@ -30,6 +30,7 @@ struct TCliOptions {
   TConstructWatches Watches;
   TSearchStrategy Strategy = ssDepthFirst;  // --strategy
   bool Interactive = false;                 // -i, or neither files nor -e given
+  bool Quiet = false;                       // -q: files and -e texts run without echoing their results
   bool Help = false;
   bool Version = false;
 };
@@ -122,6 +123,9 @@ class TCliSession {
   int Interact(const TLineReader& Terminal = {});
 
  private:
+  /// Writes Text printed to the logical name Name: werror and wwarning to the error stream, nil nowhere,
+  /// every other name to the output.
+  void Route(const std::string& Name, const std::string& Text);
   /// The whole text of a file, or of In for "-"; raises an Exception when it cannot be read.
   std::string ReadProgram(const std::string& FileName);
   /// Answers "help" and "help NAME" typed at the prompt; false for any other input.

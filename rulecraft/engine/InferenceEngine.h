@@ -139,6 +139,10 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   void SetDateFormat(const std::string& Value) { FDateFormat = Value; }
   const std::string& GetTimeFormat() const noexcept { return FTimeFormat; }
   void SetTimeFormat(const std::string& Value) { FTimeFormat = Value; }
+  /// Whether parsing in execute mode writes each top-level result to the terminal (the echo); on unless the
+  /// host switches it off, as the program's quiet mode does. What a program prints is not affected.
+  bool GetEchoResults() const noexcept { return FEchoResults; }
+  void SetEchoResults(bool Value) noexcept { FEchoResults = Value; }
   /// The version written into saved expert systems.
   float GetVersion() const noexcept { return 2.1f; }
 
@@ -442,6 +446,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   TConstructWatches FWatch;
   std::string FDateFormat = "yyyy-mm-dd";
   std::string FTimeFormat = "hh:nn:ss";
+  bool FEchoResults = true;
 
   int32_t FNextFactId = 0;
   int32_t FNextRuleId = 0;

@@ -84,11 +84,15 @@ TPrintOutFunction::TPrintOutFunction()
 
 void TPrintOutFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
+  Result = FCNil;
+  // The logical name nil discards the output (the arguments are still evaluated); its text, the empty
+  // one, would otherwise name the terminal.
   std::string Output;
   for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I)
     Output += PrintedText(*ResolveArgument(FunCall, I, Context));
-  Engine.PrintOut(LogicalName(FunCall, Context), Output);
-  Result = FCNil;
+  const IIEValue Name = FunCall.GetArgumentCount() > 0 ? ResolveArgument(FunCall, 0, Context) : IIEValue();
+  if (Name && Name->Equals(FCNil.get())) return;
+  Engine.PrintOut(Name ? Name->GetAsString() : std::string(), Output);
 }
 
 TFormatFunction::TFormatFunction()

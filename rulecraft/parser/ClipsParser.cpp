@@ -251,7 +251,7 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
   // echoed like any other result.
   const bool AtEnd = Kind == ptEOF;
   if (!Result || Result->Equals(FCNil)) Kind = ptNone;
-  if ((Kind == ptValue || Kind == ptFunCall) && Result)
+  if ((Kind == ptValue || Kind == ptFunCall) && Result && FEngine->GetEchoResults())
     FEngine->PrintOut(std::string(), Result->GetToString() + NewLineString);
   if (OnParse) OnParse(this, Kind, nullptr, Result);
   return !AtEnd;

@@ -33,6 +33,9 @@ TEST(Arguments, FilesTextsAndTheInteractiveLoop) {
   EXPECT_TRUE(Parsed({}).Interactive);
   EXPECT_FALSE(Parsed({"-e", "1"}).Interactive);
   EXPECT_TRUE(Parsed({"x.clp", "-i"}).Interactive);
+  EXPECT_FALSE(Parsed({"x.clp"}).Quiet);
+  EXPECT_TRUE(Parsed({"-q", "x.clp"}).Quiet);
+  EXPECT_TRUE(Parsed({"x.clp", "--quiet"}).Quiet);
   // --help and --version end the reading: what follows is not looked at.
   EXPECT_TRUE(Parsed({"x.clp", "--help", "--bogus"}).Help);
   EXPECT_TRUE(Parsed({"--version", "-e"}).Version);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs one rule-language program through the rulecraft program and compares what it did with what is
 # expected. Usage, from the folder holding the program: run-program.sh RULECRAFT NAME
-#   NAME.clp         the program, given as the only argument
+#   NAME.clp         the program, given as the last argument
+#   NAME.args        options given before it, one per line (otherwise none)
 #   NAME.in          the standard input (otherwise empty)
 #   NAME.out         the standard output, exactly
 #   NAME.err         the standard error, exactly (without it and NAME.err-prefix, stderr must be empty)
@@ -23,7 +24,11 @@ trap 'rm -rf "$work"' EXIT
 
 input=/dev/null
 [ -f "$name.in" ] && input=$name.in
-timeout 60 "$rulecraft" "$name.clp" <"$input" >"$work/out" 2>"$work/err"
+args=()
+if [ -f "$name.args" ]; then
+  while IFS= read -r line || [ -n "$line" ]; do args+=("$line"); done <"$name.args"
+fi
+timeout 60 "$rulecraft" "${args[@]}" "$name.clp" <"$input" >"$work/out" 2>"$work/err"
 status=$?
 
 failed=0

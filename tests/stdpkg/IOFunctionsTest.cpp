@@ -78,6 +78,20 @@ TEST_F(IOFunctions, PrintoutWritesEachKindAsItsTextWithoutSeparators) {
   EXPECT_EQ(Eval("(printout t x)"), FCNil);  // terminal text without a handler is dropped
 }
 
+TEST_F(IOFunctions, PrintoutToNilDiscardsItsTextButEvaluatesIt) {
+  EXPECT_EQ(Eval("(printout nil \"lost\" (log text) crlf)"), FCNil);
+  EXPECT_EQ(Output, "");
+  EXPECT_EQ(Log, (Lines{"text"}));
+  Eval("(bind ?where nil)");
+  Eval("(printout ?where \"lost\")");
+  EXPECT_EQ(Output, "");
+  // Only the atom nil discards: the terminal's names still print, and without a handler nothing raises.
+  Eval("(printout t kept)");
+  EXPECT_EQ(Output, "kept");
+  Engine->OnPrintOut = nullptr;
+  EXPECT_EQ(Eval("(printout nil x)"), FCNil);
+}
+
 TEST_F(IOFunctions, FormatRewritesItsDirectivesAndPrintsOnly) {
   const std::vector<std::pair<std::string, std::string>> Cases = {
       {"(format t \"%d items%n\" 3)", "3 items\r\n"},
