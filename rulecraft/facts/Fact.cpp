@@ -148,6 +148,7 @@ void TFact::SetValue(const std::string& Name, const IIEValue& Value) {
   const bool Checking = TypeChecking();
   TEntry* Entry = Find(Name);
   const IIEValue& Stored = Value ? Value : FCNil;
+  ValuesChanged();
   if (Entry && !Checking) {
     Entry->Value = Stored;
     return;
@@ -179,6 +180,7 @@ void TFact::SetValue(const std::string& Name, const IIEValue& Value) {
 
 void TFact::SetTemplate(const IFactTemplate& Template) {
   if (Template == FTemplate) return;
+  ValuesChanged();
   if (!Template) {
     FValues.clear();
     FTemplate = Template;
@@ -230,6 +232,7 @@ void TFact::AssignValues(const TFact& Source) {
     throw EIEException(SFactTemplatesDifferent,
                        {FTemplate->GetTemplateName(), Source.FTemplate->GetTemplateName()});
   if (&Source == this) return;
+  ValuesChanged();
   std::vector<TEntry> Values;
   Values.reserve(Source.FValues.size());
   for (const TEntry& Entry : Source.FValues)
@@ -265,6 +268,7 @@ void TFact::Assign(const ICloneableRef& Source) {
   const auto* Fact = dynamic_cast<const TFact*>(Source.get());
   if (!Fact) throw EConvertError("Interface not supported");
   if (Fact == this) return;
+  ValuesChanged();
   if (!AssignAcrossEngines(*Fact)) {
     FTemplate = Fact->FTemplate;
     AssignValues(*Fact);
@@ -279,7 +283,9 @@ void TFact::Assign(const TPersistent* Source) {
     TPersistent::Assign(Source);
     return;
   }
-  if (Fact == this || AssignAcrossEngines(*Fact)) return;
+  if (Fact == this) return;
+  ValuesChanged();
+  if (AssignAcrossEngines(*Fact)) return;
   FTemplate = Fact->FTemplate;
   // The values are stored one by one through SetValue, so the slots' checks apply.
   const std::vector<TEntry> Values = Fact->FValues;
@@ -301,7 +307,13 @@ IFact TFact::Clone() const {
 bool TFact::Equals(const ICloneable* Other) const {
   if (Other == this) return true;
   const auto* Fact = dynamic_cast<const TFact*>(Other);
-  if (!Fact || Fact->FTemplate != FTemplate) return false;
+  return Fact && Equals(*Fact);
+}
+
+bool TFact::Equals(const TFact& Other) const {
+  if (&Other == this) return true;
+  const TFact* Fact = &Other;
+  if (Fact->FTemplate != FTemplate) return false;
   if (!FTemplate) return true;
   const auto& Slots = FTemplate->GetSlots();
   for (size_t I = 0; I < Slots.size(); ++I) {
@@ -314,12 +326,32 @@ bool TFact::Equals(const ICloneable* Other) const {
   return true;
 }
 
+void TFact::ComputeHashes() const {
+  uint32_t Hash = 0;
+  uint64_t Match = MixHash(reinterpret_cast<uintptr_t>(FTemplate.get()));
+  if (FTemplate) {
+    const auto& Slots = FTemplate->GetSlots();
+    for (size_t I = 0; I < Slots.size(); ++I) {
+      const IIEValue& Value = ValueOf(*Slots[I].Slot, Slots[I].Name, I);
+      HashValueText(Hash, Value);
+      Match = CombineHash(Match, Value ? Value->GetMatchHash() : 0);
+    }
+  }
+  FValuesHash = Hash;
+  FMatchHash = MixHash(Match);
+  FHashState = 1;
+}
+
 int32_t TFact::GetHashCode() const {
   if (!FTemplate) return 0;
-  uint32_t Hash = 0;
-  const auto& Slots = FTemplate->GetSlots();
-  for (size_t I = 0; I < Slots.size(); ++I) HashValueText(Hash, ValueOf(*Slots[I].Slot, Slots[I].Name, I));
-  return static_cast<int32_t>(static_cast<uint32_t>(FTemplate->GetHashCode()) * 31u + Hash);
+  if (!FHashState) ComputeHashes();
+  // The template's own hash is kept by the template, which knows when it changes.
+  return static_cast<int32_t>(static_cast<uint32_t>(FTemplate->GetHashCode()) * 31u + FValuesHash);
+}
+
+uint64_t TFact::GetMatchHash() const {
+  if (!FHashState) ComputeHashes();
+  return FMatchHash;
 }
 
 std::string TFact::GetToString() const {

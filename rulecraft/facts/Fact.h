@@ -31,7 +31,9 @@ class TFact final : public TFactBase {
   IFact Clone() const;
   /// Same template object and equal values in every slot that is not fuzzy; a fact equals itself.
   bool Equals(const ICloneable* Other) const override;
-  bool Equals(const IFact& Other) const { return Equals(static_cast<const ICloneable*>(Other.get())); }
+  bool Equals(const IFact& Other) const { return Other && Equals(*Other); }
+  /// Equals for a fact known to be one (no type test).
+  bool Equals(const TFact& Other) const;
   int32_t GetTag() const override { return FTag; }
   void SetTag(int32_t Value) override { FTag = Value; }
 
@@ -47,6 +49,12 @@ class TFact final : public TFactBase {
   const IIEValue* SlotValue(const std::string& Name, size_t& Hint, IFactSlot& Known);
   /// The template's hash combined with the hash of the values' texts in slot-name order.
   int32_t GetHashCode() const override;
+  /// The engine's own hash of the fact: the template's identity and every slot value's match hash in slot
+  /// order. Computed once and kept until a value of the fact is set (SetValue, AssignValues, SetTemplate,
+  /// Assign) or ValuesChanged is called.
+  uint64_t GetMatchHash() const override;
+  /// Drops the kept hashes; whoever changes a value object held by this fact in place calls it.
+  void ValuesChanged() const noexcept { FHashState = 0; }
   int32_t GetID() const noexcept { return FID; }
   void SetID(int32_t Value) noexcept { FID = Value; }
   const IFactTemplate& GetTemplate() const noexcept { return FTemplate; }
@@ -91,7 +99,12 @@ class TFact final : public TFactBase {
   void CheckTemplate() const;
   bool AssignAcrossEngines(const TFact& Source);
 
+  void ComputeHashes() const;
+
   mutable std::vector<TEntry> FValues;
+  mutable uint64_t FMatchHash = 0;
+  mutable uint32_t FValuesHash = 0;  // the value part of GetHashCode
+  mutable uint8_t FHashState = 0;    // 1 when both kept hashes are valid
   int32_t FID = -1;
   int32_t FTag = 0;
   IFactTemplate FTemplate;
