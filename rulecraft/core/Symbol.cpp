@@ -7,7 +7,7 @@
 
 namespace rulecraft {
 
-uint64_t TSymbol::HashText(std::string_view Text) noexcept {
+uint32_t TSymbol::HashText(std::string_view Text) noexcept {
   // Eight bytes at a time through a multiply-and-shift mix; the tail is packed into one more word. Every
   // byte changes the result, whatever the length.
   const auto* P = reinterpret_cast<const unsigned char*>(Text.data());
@@ -25,34 +25,36 @@ uint64_t TSymbol::HashText(std::string_view Text) noexcept {
     for (size_t I = 0; I < N; ++I) W |= static_cast<uint64_t>(P[I]) << (8 * I);
     H = CombineHash(H, W);
   }
-  return MixHash(H);
+  return static_cast<uint32_t>(FoldHash(MixHash(H)));
 }
 
-// The table: open addressing with linear probing over slots that hold each record's hash beside its
-// pointer, so a probe touches a record only when the hashes agree (a text not yet interned is found missing
-// without reading any record). Removal shifts the following slots back, so there are no tombstones. The
-// table grows past 70% load and shrinks below 1/8, so a program that once held many texts gives the room
-// back.
+// The table: open addressing with linear probing. Beside each slot's record pointer it keeps 16 bits of the
+// record's hash, so a probe reads a record only when those agree (a text not yet interned is mostly found
+// missing without reading any record). Removal shifts the following slots back, so there are no tombstones.
+// The table grows past 70% load and shrinks below 1/8, so a program that once held many texts gives the
+// room back.
 class TSymbolTable {
  public:
-  TSymbolTable() : FSlots(MinSlots) {}
+  TSymbolTable() : FSymbols(MinSlots, nullptr), FTags(MinSlots, 0) {}
 
   const TSymbol* Intern(std::string_view Text) {
-    const uint64_t Hash = TSymbol::HashText(Text);
+    const uint32_t Hash = TSymbol::HashText(Text);
+    const uint16_t Tag = TagOf(Hash);
     std::lock_guard<std::mutex> Guard(FLock);
-    const size_t Mask = FSlots.size() - 1;
+    const size_t Mask = FSymbols.size() - 1;
     size_t I = Hash & Mask;
-    for (; FSlots[I].Symbol; I = (I + 1) & Mask) {
-      TSymbol* S = FSlots[I].Symbol;
-      if (FSlots[I].Hash == Hash && S->FText == Text) {
+    for (; FSymbols[I]; I = (I + 1) & Mask) {
+      TSymbol* S = FSymbols[I];
+      if (FTags[I] == Tag && S->FHash == Hash && S->FText == Text) {
         S->FCount.fetch_add(1, std::memory_order_relaxed);
         return S;
       }
     }
-    auto* Made = new TSymbol(Text, Hash, ++FLastId);
+    auto* Made = new TSymbol(Text, Hash);
     Made->FCount.store(1, std::memory_order_relaxed);
-    FSlots[I] = TSlot{Hash, Made};
-    if (++FSize * 10 > FSlots.size() * 7) Resize(FSlots.size() * 2);
+    FSymbols[I] = Made;
+    FTags[I] = Tag;
+    if (++FSize * 10 > FSymbols.size() * 7) Resize(FSymbols.size() * 2);
     return Made;
   }
 
@@ -66,20 +68,21 @@ class TSymbolTable {
         return;
     std::lock_guard<std::mutex> Guard(FLock);
     if (Symbol->FCount.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-    const size_t Mask = FSlots.size() - 1;
+    const size_t Mask = FSymbols.size() - 1;
     size_t Hole = Symbol->FHash & Mask;
-    while (FSlots[Hole].Symbol != Symbol) Hole = (Hole + 1) & Mask;
+    while (FSymbols[Hole] != Symbol) Hole = (Hole + 1) & Mask;
     // Backward shift: move up every following record whose home lies at or before the hole.
-    for (size_t Next = (Hole + 1) & Mask; FSlots[Next].Symbol; Next = (Next + 1) & Mask) {
-      const size_t Home = FSlots[Next].Hash & Mask;
+    for (size_t Next = (Hole + 1) & Mask; FSymbols[Next]; Next = (Next + 1) & Mask) {
+      const size_t Home = FSymbols[Next]->FHash & Mask;
       if (((Next - Home) & Mask) >= ((Next - Hole) & Mask)) {
-        FSlots[Hole] = FSlots[Next];
+        FSymbols[Hole] = FSymbols[Next];
+        FTags[Hole] = FTags[Next];
         Hole = Next;
       }
     }
-    FSlots[Hole] = TSlot{};
+    FSymbols[Hole] = nullptr;
     delete Symbol;
-    if (--FSize * 8 < FSlots.size() && FSlots.size() > MinSlots) Resize(FSlots.size() / 2);
+    if (--FSize * 8 < FSymbols.size() && FSymbols.size() > MinSlots) Resize(FSymbols.size() / 2);
   }
 
   size_t Size() {
@@ -88,33 +91,34 @@ class TSymbolTable {
   }
 
  private:
-  struct TSlot {
-    uint64_t Hash = 0;
-    TSymbol* Symbol = nullptr;
-  };
   static constexpr size_t MinSlots = 1024;
+  static uint16_t TagOf(uint32_t Hash) noexcept { return static_cast<uint16_t>(Hash >> 16); }
 
   void Resize(size_t Count) noexcept {
-    std::vector<TSlot> Slots;
+    std::vector<TSymbol*> Symbols;
+    std::vector<uint16_t> Tags;
     try {
-      Slots.resize(Count);
+      Symbols.assign(Count, nullptr);
+      Tags.assign(Count, 0);
     } catch (...) {
       return;  // the table keeps its size; it stays correct while it has a free slot
     }
     const size_t Mask = Count - 1;
-    for (const TSlot& Slot : FSlots)
-      if (Slot.Symbol) {
-        size_t I = Slot.Hash & Mask;
-        while (Slots[I].Symbol) I = (I + 1) & Mask;
-        Slots[I] = Slot;
+    for (TSymbol* Symbol : FSymbols)
+      if (Symbol) {
+        size_t I = Symbol->FHash & Mask;
+        while (Symbols[I]) I = (I + 1) & Mask;
+        Symbols[I] = Symbol;
+        Tags[I] = TagOf(Symbol->FHash);
       }
-    FSlots.swap(Slots);
+    FSymbols.swap(Symbols);
+    FTags.swap(Tags);
   }
 
   std::mutex FLock;
-  std::vector<TSlot> FSlots;
+  std::vector<TSymbol*> FSymbols;
+  std::vector<uint16_t> FTags;
   size_t FSize = 0;
-  uint64_t FLastId = 0;
 };
 
 namespace {

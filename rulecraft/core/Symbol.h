@@ -1,7 +1,7 @@
 #pragma once
 // TSymbol: the one immutable record of a text that values of the text kinds (atoms, strings, variables,
 // slots) point at. Every text is interned in one process-wide table, so two values with equal texts hold the
-// same record and compare by pointer; the record carries the text, its 64-bit hash (every byte read, computed
+// same record and compare by pointer; the record carries the text, its hash (every byte read, computed
 // once) and an identifier. Records are counted: the last release takes the record out of the table, so
 // temporary texts do not accumulate. The table is shared by every engine of the process and is thread-safe:
 // interning and the release that frees a record both happen under its lock; other count changes are atomic.
@@ -31,27 +31,27 @@ class TSymbol final {
   static const TSymbol* Empty() noexcept;
   /// The number of records in the table (each distinct live text once).
   static size_t TableSize();
-  /// The hash of a text as a record keeps it: 64 bits, every byte read.
-  static uint64_t HashText(std::string_view Text) noexcept;
+  /// The hash of a text as a record keeps it: every byte read through a 64-bit mix, folded to 32 bits.
+  static uint32_t HashText(std::string_view Text) noexcept;
 
   const std::string& Text() const noexcept { return FText; }
   size_t Length() const noexcept { return FText.size(); }
-  uint64_t Hash() const noexcept { return FHash; }
-  /// A number unique among the records alive at the same time.
-  uint64_t Id() const noexcept { return FId; }
+  uint32_t Hash() const noexcept { return FHash; }
+  /// A number unique among the records alive at the same time (the record's address).
+  uintptr_t Id() const noexcept { return reinterpret_cast<uintptr_t>(this); }
 
   void _AddRef() const noexcept { FCount.fetch_add(1, std::memory_order_relaxed); }
   void _Release() const noexcept;
 
  private:
   friend class TSymbolTable;
-  TSymbol(std::string_view Text, uint64_t Hash, uint64_t Id) : FText(Text), FHash(Hash), FId(Id) {}
+  TSymbol(std::string_view Text, uint32_t Hash) : FText(Text), FHash(Hash) {}
   ~TSymbol() = default;
 
+  // Forty bytes: records are made for every distinct text.
   std::string FText;
-  uint64_t FHash;
-  uint64_t FId;
   mutable std::atomic<uint32_t> FCount{0};
+  uint32_t FHash;
 };
 
 /// Mixes a 64-bit hash into a running one (order matters), for hashes of lists and facts.

@@ -185,6 +185,42 @@ TEST(Fact, TheKeptMatchHashFollowsEveryChangeOfValues) {
   EXPECT_NE(XY->GetMatchHash(), YX->GetMatchHash());
 }
 
+TEST(Fact, ValuesFollowTheTemplatesSlotsByName) {
+  IFactTemplate T = MakeRef<TFactTemplate>(nullptr, "box");
+  T->AddSlot("b", Int(0));
+  T->AddSlot("d", Int(0));
+  IFact F = MakeRef<TFact>(T);
+  F->SetValue("d", Int(4));
+  size_t Hint = 0;
+  IFactSlot Known;
+  ASSERT_NE(F->SlotValue("d", Hint, Known), nullptr);
+  EXPECT_EQ(Hint, 1u);
+  EXPECT_EQ(F->ValueAt(1)->GetAsInteger(), 4);
+  EXPECT_EQ(F->ValueAt(0)->GetAsInteger(), 0);  // read, so filled with the default
+  // A slot added before "d" moves it; the value goes with its name, and a stale hint is corrected.
+  T->AddSlot("a", Int(7));
+  EXPECT_EQ(F->GetSlotNames(), (std::vector<std::string>{"b", "d"}));
+  EXPECT_EQ((*F->SlotValue("d", Hint, Known))->GetAsInteger(), 4);
+  EXPECT_EQ(Hint, 2u);
+  EXPECT_EQ(F->ValueAt(0)->GetAsInteger(), 7);
+  EXPECT_EQ(F->GetSlotNames(), (std::vector<std::string>{"a", "b", "d"}));
+  // A removed slot takes its value with it; a renamed slot is a new slot.
+  T->RemoveSlot("b");
+  EXPECT_EQ(F->GetSlotNames(), (std::vector<std::string>{"a", "d"}));
+  ExpectError([&] { F->GetValue("b"); }, "No such slot name: \"b\"");
+  T->GetSlot("d")->SetName("e");
+  EXPECT_EQ(F->GetSlotNames(), (std::vector<std::string>{"a"}));
+  EXPECT_EQ(F->GetValue("e")->GetAsInteger(), 0);
+  EXPECT_EQ(F->SlotValue("d", Hint, Known), nullptr);
+  // Two facts of the template agree whatever order their slots were set in.
+  IFact G = MakeRef<TFact>(T);
+  G->SetValue("e", Int(0));
+  G->SetValue("a", Int(7));
+  EXPECT_TRUE(F->Equals(G));
+  EXPECT_EQ(F->GetMatchHash(), G->GetMatchHash());
+  EXPECT_EQ(F->GetHashCode(), G->GetHashCode());
+}
+
 TEST(Fact, TemplateChangesKeepSharedSlots) {
   IFactTemplate T = PersonTemplate();
   IFact F = MakeRef<TFact>(T);
