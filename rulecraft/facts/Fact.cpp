@@ -62,7 +62,7 @@ std::unique_ptr<TFact::TEntry[]> TFact::NewEntries(size_t Count) {
   return Count ? std::make_unique<TEntry[]>(Count) : nullptr;
 }
 
-void TFact::Follow() const {
+void TFact::Relayout() const {
   if (!FTemplate) {
     FValues.reset();
     FLayout.reset();
@@ -85,19 +85,14 @@ void TFact::Follow() const {
   ValuesChanged();
 }
 
-TFact::TEntry& TFact::Filled(size_t Position) const {
+void TFact::FillDefault(size_t Position) const {
   TEntry& Entry = FValues[Position];
-  if (!Entry.Set) {
-    const IIEValue& Default = FTemplate->GetSlots()[Position].Slot->GetSlotDefault();
-    Entry.Value = Default ? Default->Clone() : IIEValue();
-    Entry.Set = true;
-  }
-  return Entry;
+  const IIEValue& Default = FTemplate->GetSlots()[Position].Slot->GetSlotDefault();
+  Entry.Value = Default ? Default->Clone() : IIEValue();
+  Entry.Set = true;
 }
 
-void TFact::CheckTemplate() const {
-  if (!FTemplate) throw EIEException(std::string(SNoTemplate));
-}
+void TFact::RaiseNoTemplate() { throw EIEException(std::string(SNoTemplate)); }
 
 bool TFact::TypeChecking() const noexcept {
   IFactEngine* Engine = FTemplate ? FTemplate->GetEngine() : nullptr;
@@ -130,7 +125,7 @@ const IIEValue* TFact::SlotValue(const std::string& Name, size_t& Hint, IFactSlo
   Follow();
   const auto& Slots = FTemplate->GetSlots();
   // Known is held, so the same object at that place is the same slot: no other slot can take its address.
-  if (Hint < Slots.size() && Known && Slots[Hint].Slot == Known) return &Filled(Hint).Value;
+  if (Hint < Slots.size() && Known && Slots[Hint].Slot.get() == Known.get()) return &Filled(Hint).Value;
   const int32_t At = FTemplate->IndexOfSlot(Name);
   if (At < 0) return nullptr;
   Hint = static_cast<size_t>(At);

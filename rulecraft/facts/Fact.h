@@ -97,11 +97,22 @@ class TFact final : public TFactBase {
   };
 
   /// Brings the array in line with the template's current slot layout.
-  void Follow() const;
+  void Follow() const {
+    if (!FTemplate || FLayout != FTemplate->GetLayout()) Relayout();
+  }
+  void Relayout() const;
   /// The entry at Position, filled with a clone of the slot's default when never set.
-  TEntry& Filled(size_t Position) const;
+  TEntry& Filled(size_t Position) const {
+    TEntry& Entry = FValues[Position];
+    if (!Entry.Set) FillDefault(Position);
+    return Entry;
+  }
+  void FillDefault(size_t Position) const;
   bool TypeChecking() const noexcept;
-  void CheckTemplate() const;
+  void CheckTemplate() const {
+    if (!FTemplate) RaiseNoTemplate();
+  }
+  [[noreturn]] static void RaiseNoTemplate();
   bool AssignAcrossEngines(const TFact& Source);
 
   void ComputeHashes() const;

@@ -79,10 +79,7 @@ int32_t TFactTemplate::IndexOfSlot(const std::string& Name) const noexcept {
   return It != FSlots.end() && It->Name == Name ? static_cast<int32_t>(It - FSlots.begin()) : -1;
 }
 
-const ISlotLayout& TFactTemplate::GetLayout() const {
-  if (!FLayout) FLayout = MakeRef<TSlotLayout>(GetSlotNames());
-  return FLayout;
-}
+void TFactTemplate::MakeLayout() const { FLayout = MakeRef<TSlotLayout>(GetSlotNames()); }
 
 const IFactSlot& TFactTemplate::GetSlot(const std::string& Name) const {
   const IFactSlot* Slot = FindSlot(Name);

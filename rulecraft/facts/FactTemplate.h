@@ -107,7 +107,10 @@ class TFactTemplate final : public ICloneable {
   /// The position of the slot of that name in GetSlots, or -1.
   int32_t IndexOfSlot(const std::string& Name) const noexcept;
   /// The current slot layout; a new object whenever slots are added, removed or renamed.
-  const ISlotLayout& GetLayout() const;
+  const ISlotLayout& GetLayout() const {
+    if (!FLayout) MakeLayout();
+    return FLayout;
+  }
 
  private:
   friend class TFactSlot;
@@ -117,6 +120,7 @@ class TFactTemplate final : public ICloneable {
   void NewSlotType(TFactSlot& Slot, TIETypes Types);
 
   void UpdateOrdered() noexcept;
+  void MakeLayout() const;
   void SetFactSlots(const std::vector<TSlotEntry>& Slots);
   std::vector<TSlotEntry>::iterator Position(const std::string& Name);
   std::vector<TSlotEntry>::const_iterator Position(const std::string& Name) const;
