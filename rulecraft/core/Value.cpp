@@ -56,10 +56,18 @@ int32_t HashPointer(const void* Pointer) noexcept { return FoldBits(reinterpret_
 
 TIEValue::TIEValue() noexcept { FData.Pointer = nullptr; }
 
-TIEValue::TIEValue(std::string Text, TIEType Kind) : TIEValue() {
+TIEValue::TIEValue(std::string_view Text, TIEType Kind) : TIEValue() {
   if (!IsTextKind(Kind)) throw EIEException(std::string(SInvalidValueType));
+  FData.Symbol = TSymbol::InternRaw(Text);
   FDType = Kind;
-  FText = std::move(Text);
+}
+
+TIEValue::TIEValue(const ISymbol& Symbol, TIEType Kind) : TIEValue() {
+  if (!IsTextKind(Kind)) throw EIEException(std::string(SInvalidValueType));
+  const TSymbol* Record = Symbol ? Symbol.get() : TSymbol::Empty();
+  Record->_AddRef();
+  FData.Symbol = Record;
+  FDType = Kind;
 }
 
 TIEValue::TIEValue(int32_t Value, TIEType Kind) : TIEValue() {
@@ -154,6 +162,11 @@ void TIEValue::Changing(TIEType NewKind) {
     FData.Pointer = nullptr;
     FDType = dtNone;
     if (Reference) Reference->_Release();
+  } else if (IsTextKind(FDType)) {
+    const TSymbol* Symbol = FData.Symbol;
+    FData.Pointer = nullptr;
+    FDType = dtNone;
+    Symbol->_Release();
   }
 }
 
@@ -173,16 +186,24 @@ void TIEValue::SetOnChange(TIEValueChangeEvent Handler) {
 void TIEValue::Reset() {
   Changing(dtNone);
   FData.Pointer = nullptr;
-  FText.clear();
   FDType = dtNone;
 }
 
 // ---- setters ---------------------------------------------------------------------------------------------
 
 void TIEValue::SetText(TIEType Kind, const std::string& Value) {
-  Changing(Kind);
+  TakeSymbol(Kind, TSymbol::InternRaw(Value));
+}
+
+void TIEValue::TakeSymbol(TIEType Kind, const TSymbol* Symbol) {
+  try {
+    Changing(Kind);
+  } catch (...) {
+    Symbol->_Release();
+    throw;
+  }
   FDType = Kind;
-  FText = Value;
+  FData.Symbol = Symbol;
   Changed();
 }
 
@@ -242,7 +263,7 @@ void TIEValue::RaiseNotA(const char* Word) const {
 }
 
 std::string TIEValue::GetAsString() const {
-  if (IsTextKind(FDType)) return FText;
+  if (IsTextKind(FDType)) return FData.Symbol->Text();
   switch (FDType) {
     case dtInteger:
       return std::to_string(FData.Integer);
@@ -260,9 +281,9 @@ int32_t TIEValue::GetAsInteger() const {
     case dtAtom:
     case dtString: {
       int32_t I = 0;
-      if (TryStrToInt(FText, I)) return I;
+      if (TryStrToInt(FData.Symbol->Text(), I)) return I;
       double F = 0;
-      if (TryStrToFloat(FText, F) && FloatToInt32(F, I)) return I;
+      if (TryStrToFloat(FData.Symbol->Text(), F) && FloatToInt32(F, I)) return I;
       break;
     }
     case dtInteger:
@@ -295,7 +316,7 @@ double TIEValue::GetAsNumeric() const {
     case dtString: {
       if (this == FCNil.get()) return 0.0;
       double F = 0;
-      if (TryStrToFloat(FText, F)) return F;
+      if (TryStrToFloat(FData.Symbol->Text(), F)) return F;
       break;
     }
     case dtInteger:
@@ -372,6 +393,7 @@ ISingletonsVector TIEValue::GetAsSingletons() const {
 thread_local bool TReadBackText::FActive = false;
 
 std::string TIEValue::GetToString() const {
+  const std::string& FText = Text();
   switch (FDType) {
     case dtNone:
       return std::string();
@@ -454,7 +476,30 @@ int32_t TIEValue::GetHashCode() const {
     case dtNone:
       return 0;
     default:
-      return IsTextKind(FDType) ? CalculateHash(FText) : 0;
+      return IsTextKind(FDType) ? CalculateHash(FData.Symbol->Text()) : 0;
+  }
+}
+
+uint64_t TIEValue::GetMatchHash() const {
+  switch (FDType) {
+    case dtList: {
+      // Elements in order: (a b) and (b a) hash apart.
+      uint64_t H = 0x4C697374ull;
+      if (const auto* List = static_cast<const TValueVector*>(FData.Reference)) {
+        for (int32_t I = 0; I < List->GetValueCount(); ++I) {
+          const IIEValue& Element = List->Get(I);
+          H = CombineHash(H, Element ? Element->GetMatchHash() : 0);
+        }
+      }
+      return MixHash(H);
+    }
+    case dtFact:
+      return FData.Reference ? static_cast<const TFactBase*>(FData.Reference)->GetMatchHash() : 0;
+    default:
+      if (IsTextKind(FDType)) return FData.Symbol->Hash();
+      // The published hash is exact for numbers (an integer and an equal float hash alike) and identities;
+      // mixing spreads it over 64 bits.
+      return MixHash(static_cast<uint32_t>(GetHashCode()));
   }
 }
 
@@ -478,9 +523,13 @@ bool TIEValue::Equals(const TIEValue* Other) const {
         return FData.Integer == Other->GetAsInteger();
       case dtFloat:
         return FData.Float == Other->FData.Float;
+      case dtList:
+        // Both hold multifields: compared without a type test.
+        return FData.Reference == Other->FData.Reference ||
+               (FData.Reference && static_cast<const TValueVector*>(FData.Reference)
+                                       ->Equals(static_cast<const TValueVector*>(Other->FData.Reference)));
       case dtFunCall:
       case dtFact:
-      case dtList:
       case dtSingletons:
         return FData.Reference == Other->FData.Reference ||
                (FData.Reference && FData.Reference->Equals(Other->FData.Reference));
@@ -497,7 +546,7 @@ bool TIEValue::Equals(const TIEValue* Other) const {
       case dtClass:
         return false;
       default:
-        return IsTextKind(FDType) && FText == Other->FText;
+        return IsTextKind(FDType) && FData.Symbol == Other->FData.Symbol;
     }
   }
   if (Other->FDType == dtFuzzy) return Other->Equals(this);
@@ -508,7 +557,9 @@ bool TIEValue::EqualsStar(const TIEValue* Other) const {
   if (!Other) return false;
   if (FDType == dtFunCall && Other->FDType != dtFunCall) return false;
   if (FDType != dtFuzzy && Other->FDType == dtFuzzy) return Other->EqualsStar(this);
-  if (IsTextKind(FDType)) return FText == Other->GetAsString();
+  if (IsTextKind(FDType))
+    return IsTextKind(Other->FDType) ? FData.Symbol == Other->FData.Symbol
+                                     : FData.Symbol->Text() == Other->GetAsString();
   switch (FDType) {
     case dtInteger:
     case dtFactId:
@@ -534,9 +585,9 @@ void TIEValue::CopyFrom(const TIEValue& Source, bool CloneList) {
     FData.Reference = Copy.Detach();
   } else {
     FDType = Source.FDType;
-    FText = Source.FText;
     FData = Source.FData;
     if (IsReferenceKind(FDType) && FData.Reference) FData.Reference->_AddRef();
+    if (IsTextKind(FDType)) FData.Symbol->_AddRef();
   }
 }
 
@@ -597,7 +648,8 @@ void TIEValue::AssignTo(const IIEValue& Dest) const {
     case dtMultiVariable:
     case dtSlot:
     case dtMultiSlot:
-      Dest->SetText(FDType, FText);
+      FData.Symbol->_AddRef();
+      Dest->TakeSymbol(FDType, FData.Symbol);
       break;
     case dtInteger:
     case dtFactId:
@@ -634,7 +686,7 @@ void TIEValue::AssignTo(const IIEValue& Dest) const {
 // ---- shared constants ------------------------------------------------------------------------------------
 
 namespace {
-IIEValue MakeAtom(const char* Text) { return MakeRef<TIEValue>(std::string(Text), dtAtom); }
+IIEValue MakeAtom(const char* Text) { return MakeRef<TIEValue>(std::string_view(Text), dtAtom); }
 }  // namespace
 
 const IIEValue FCTrue = MakeAtom("TRUE");
@@ -675,5 +727,5 @@ bool IsValueConstant(const IIEValue& Value) noexcept { return IsValueConstant(Va
 
 }  // namespace rulecraft
 
-// Values are created in great numbers: keep them at one text, one 8-byte union, kind, tag and one pointer.
-static_assert(sizeof(void*) != 8 || sizeof(rulecraft::TIEValue) <= 72, "TIEValue grew");
+// Values are created in great numbers: keep them at one 8-byte union, kind, tag and one pointer.
+static_assert(sizeof(void*) != 8 || sizeof(rulecraft::TIEValue) <= 40, "TIEValue grew");

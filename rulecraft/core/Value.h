@@ -1,8 +1,8 @@
 #pragma once
 // TIEValue: the tagged value every part of the engine handles, held through the counted handle IIEValue.
 //
-// A value is one kind (TIEType) and one payload: a text for the text kinds, or an 8-byte union holding a
-// 32-bit integer, a double, or one pointer (object, class, external address, or a counted reference to a
+// A value is one kind (TIEType) and one 8-byte payload: a 32-bit integer, a double, or one pointer (the
+// interned symbol of a text kind, an object, class, external address, or a counted reference to a
 // multifield, fact, function call, singleton vector or fuzzy set). The rarely used parts (change handler,
 // ownership of an object) live in a side record allocated only when used.
 #include <cstdint>
@@ -12,6 +12,7 @@
 
 #include "rulecraft/collections/Cloneable.h"
 #include "rulecraft/core/IETypes.h"
+#include "rulecraft/core/Symbol.h"
 #include "rulecraft/framework/Component.h"
 #include "rulecraft/framework/Object.h"
 #include "rulecraft/framework/Ref.h"
@@ -39,6 +40,8 @@ class TFactBase : public ICloneable {
  public:
   virtual std::string GetToString() const = 0;
   virtual int32_t GetHashCode() const = 0;
+  /// The hash TIEValue::GetMatchHash uses for the fact; consistent with Equals.
+  virtual uint64_t GetMatchHash() const { return MixHash(static_cast<uint32_t>(GetHashCode())); }
 };
 
 /// What a value needs of the function call it holds (dtFunCall); function calls implement it.
@@ -59,7 +62,11 @@ class TIEValue final : public ICloneable {
   // Construction never raises a change event.
   TIEValue() noexcept;
   /// A text kind: dtAtom, dtString, dtVariable, dtMultiVariable, dtSlot or dtMultiSlot.
-  TIEValue(std::string Text, TIEType Kind);
+  TIEValue(std::string_view Text, TIEType Kind);
+  TIEValue(const std::string& Text, TIEType Kind) : TIEValue(std::string_view(Text), Kind) {}
+  TIEValue(const char* Text, TIEType Kind) : TIEValue(std::string_view(Text), Kind) {}
+  /// A text kind holding Symbol.
+  TIEValue(const ISymbol& Symbol, TIEType Kind);
   /// An integer kind: dtInteger, dtFactId or dtDescriptor.
   TIEValue(int32_t Value, TIEType Kind);
   explicit TIEValue(double Value) noexcept;
@@ -123,8 +130,15 @@ class TIEValue final : public ICloneable {
   TRef<TFactBase> GetAsFactBase() const;
   TRef<TFunCallBase> GetAsFunCallBase() const;
 
-  /// The text of a text kind, without conversion; only meaningful when the kind is in IEStringTypes.
-  const std::string& Text() const noexcept { return FText; }
+  /// The text of a text kind, without conversion; the empty text for the other kinds.
+  const std::string& Text() const noexcept {
+    return IEStringTypes.Contains(FDType) ? FData.Symbol->Text() : TSymbol::Empty()->Text();
+  }
+  /// The interned record of a text kind's text; nullptr for the other kinds. Two values of one text kind
+  /// are equal exactly when they hold the same record.
+  const TSymbol* GetSymbol() const noexcept {
+    return IEStringTypes.Contains(FDType) ? FData.Symbol : nullptr;
+  }
 
   // Setters: release the previous payload, store kind and payload, raise the change event.
   void SetAsAtom(const std::string& Value) { SetText(dtAtom, Value); }
@@ -156,6 +170,10 @@ class TIEValue final : public ICloneable {
   bool EqualsStar(const IIEValue& Other) const { return EqualsStar(Other.get()); }
   bool EqualsStar(const TIEValue* Other) const;
   int32_t GetHashCode() const;
+  /// A 64-bit hash for the engine's own tables, consistent with Equals: texts by their symbol's hash (every
+  /// byte counts), lists by their elements in order, facts by their cached hash. Not part of any printed
+  /// or published result.
+  uint64_t GetMatchHash() const;
   std::string GetToString() const;
   std::string ToString() const override { return GetToString(); }
 
@@ -178,6 +196,8 @@ class TIEValue final : public ICloneable {
   void Changing(TIEType NewKind);
   void Changed();
   void SetText(TIEType Kind, const std::string& Value);
+  /// Stores Symbol, whose reference the value takes over.
+  void TakeSymbol(TIEType Kind, const TSymbol* Symbol);
   void SetInteger(TIEType Kind, int32_t Value);
   void SetReference(TIEType Kind, ICloneable* Reference);
   void CopyFrom(const TIEValue& Source, bool CloneList);
@@ -192,9 +212,9 @@ class TIEValue final : public ICloneable {
     TObject* Object;
     TClass Class;
     ICloneable* Reference;
+    const TSymbol* Symbol;  // one counted reference, for the text kinds
   };
 
-  std::string FText;
   TPayload FData;
   int32_t FTag = 0;
   TIEType FDType = dtNone;
@@ -243,12 +263,12 @@ bool IsValueConstant(const TIEValue* Value) noexcept;
 /// it). Every other value, also nil, 0 and the string "FALSE", counts as true. Conditions (if, while, and,
 /// not) and tests in patterns both read results this way.
 inline bool IsFalseAtom(const IIEValue& Value) noexcept {
-  return Value && Value->GetDType() == dtAtom && Value->Text() == FCFalse->Text();
+  return Value && Value->GetDType() == dtAtom && Value->GetSymbol() == FCFalse->GetSymbol();
 }
 /// The reading of "true" that `or` uses: Value is the atom TRUE; every other value counts as not true. So 0
 /// or nil is neither false nor true.
 inline bool IsTrueAtom(const IIEValue& Value) noexcept {
-  return Value && Value->GetDType() == dtAtom && Value->Text() == FCTrue->Text();
+  return Value && Value->GetDType() == dtAtom && Value->GetSymbol() == FCTrue->GetSymbol();
 }
 
 }  // namespace rulecraft

@@ -16,8 +16,8 @@ void TIEValue::Resolve(TResolveContext* Context, IIEValue& Result) {
     case dtVariable:
     case dtMultiVariable: {
       if (!Context) throw EIEException(SNoContext, {GetIETypeName(FDType)});
-      TBinding* Binding = Context->FindBinding(FText);
-      if (!Binding || !Binding->GetValue()) throw EIEException(SCorruptedVariable, {FText});
+      TBinding* Binding = Context->FindBinding(FData.Symbol->Text());
+      if (!Binding || !Binding->GetValue()) throw EIEException(SCorruptedVariable, {FData.Symbol->Text()});
       Result = Binding->GetValue();
       return;
     }

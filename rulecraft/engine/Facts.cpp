@@ -21,6 +21,9 @@ constexpr size_t LinearScanLimit = 5;
 
 bool IsFuzzyFact(const TFact& Fact) { return Fact.GetTemplate() && Fact.GetTemplate()->IsFuzzy(); }
 
+// The duplicate cache files a fact under its match hash, which the fact keeps until its values change.
+int32_t CacheKey(const TFact& Fact) { return FoldHash(Fact.GetMatchHash()); }
+
 }  // namespace
 
 TFacts::TFacts(TInferenceEngine* Engine) : FEngine(Engine) { SetCacheHashCodes(true); }
@@ -104,18 +107,18 @@ TFact* TFacts::FindEqual(const TFact& Fact) const {
   if (FCacheHashCodes) {
     if (IsFuzzyFact(Fact)) {
       for (TFact* Stored : FFuzzy)
-        if (Fact.Equals(Stored)) return Stored;
+        if (Fact.Equals(*Stored)) return Stored;
       return nullptr;
     }
-    auto It = FCache.find(Fact.GetHashCode());
+    auto It = FCache.find(CacheKey(Fact));
     if (It == FCache.end()) return nullptr;
     // Equal hash codes do not make equal facts: each candidate is confirmed.
     for (TFact* Stored : It->second)
-      if (Fact.Equals(Stored)) return Stored;
+      if (Fact.Equals(*Stored)) return Stored;
     return nullptr;
   }
   for (const TEntry& Entry : FEntries)
-    if (Entry.Fact && Fact.Equals(Entry.Fact.get())) return Entry.Fact.get();
+    if (Entry.Fact && Fact.Equals(*Entry.Fact)) return Entry.Fact.get();
   return nullptr;
 }
 
@@ -133,7 +136,7 @@ void TFacts::CacheAdd(TFact* Fact) {
   if (IsFuzzyFact(*Fact))
     FFuzzy.push_back(Fact);
   else
-    FCache[Fact->GetHashCode()].push_back(Fact);
+    FCache[CacheKey(*Fact)].push_back(Fact);
 }
 
 void TFacts::CacheRemove(TFact* Fact) {
@@ -145,7 +148,7 @@ void TFacts::CacheRemove(TFact* Fact) {
     return true;
   };
   if (Drop(FFuzzy)) return;
-  auto It = FCache.find(Fact->GetHashCode());
+  auto It = FCache.find(CacheKey(*Fact));
   if (It != FCache.end() && Drop(It->second)) {
     if (It->second.empty()) FCache.erase(It);
     return;

@@ -24,6 +24,8 @@ namespace rulecraft {
 int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) {
   (void)Unconditional;  // only fuzzy merging reads it
   if (!Fact || !Fact->GetTemplate()) throw EIEException(SNoTemplate);
+  // The values may have been changed in place since the fact's hash was last kept (a modify, a resolve).
+  Fact->ValuesChanged();
   if (Fact->GetTemplate()->IsFuzzy()) {
     // A fuzzy fact replaces an equal one; merging their fuzzy values belongs to fuzzy inference.
     if (TFact* Existing = FFacts->FindEqual(*Fact)) {

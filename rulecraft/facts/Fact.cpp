@@ -48,8 +48,6 @@ bool SameValue(const IIEValue& A, const IIEValue& B) {
   return A->Equals(B.get());
 }
 
-bool EntryLess(const std::string& A, const std::string& B) noexcept { return SlotNameLess(A, B); }
-
 }  // namespace
 
 TFact::TFact(const IFactTemplate& Template, const IFact& Source) : FTemplate(Template) {
@@ -60,166 +58,167 @@ TFact::~TFact() = default;
 
 // ---- the value table -------------------------------------------------------------------------------------
 
-TFact::TEntry* TFact::Find(const std::string& Name, size_t Hint) const noexcept {
-  if (Hint < FValues.size() && FValues[Hint].Name == Name) return &FValues[Hint];
-  if (FValues.size() <= 8) {  // small tables: exact comparisons beat the ordered search
-    for (TEntry& Entry : FValues)
-      if (Entry.Name == Name) return &Entry;
-    return nullptr;
-  }
-  auto It = std::lower_bound(FValues.begin(), FValues.end(), Name,
-                             [](const TEntry& E, const std::string& N) { return EntryLess(E.Name, N); });
-  return It != FValues.end() && It->Name == Name ? &*It : nullptr;
+std::unique_ptr<TFact::TEntry[]> TFact::NewEntries(size_t Count) {
+  return Count ? std::make_unique<TEntry[]>(Count) : nullptr;
 }
 
-TFact::TEntry& TFact::Insert(const std::string& Name, IIEValue Value) const {
-  // Slots are mostly filled in template (sorted) order: append without searching.
-  if (FValues.empty() || EntryLess(FValues.back().Name, Name)) {
-    FValues.push_back(TEntry{Name, std::move(Value), IFactSlot()});
-    return FValues.back();
+void TFact::Relayout() const {
+  if (!FTemplate) {
+    FValues.reset();
+    FLayout.reset();
+    return;
   }
-  auto It = std::lower_bound(FValues.begin(), FValues.end(), Name,
-                             [](const TEntry& E, const std::string& N) { return EntryLess(E.Name, N); });
-  return *FValues.insert(It, TEntry{Name, std::move(Value), IFactSlot()});
+  const ISlotLayout& Layout = FTemplate->GetLayout();
+  if (FLayout == Layout) return;
+  // The template's slots changed since the array was laid out: carry the values over by name.
+  std::unique_ptr<TEntry[]> Values = NewEntries(Layout->Names.size());
+  if (FLayout) {
+    const std::vector<std::string>& Old = FLayout->Names;
+    for (size_t I = 0; I < Old.size(); ++I) {
+      if (!FValues[I].Set) continue;
+      const int32_t At = FTemplate->IndexOfSlot(Old[I]);
+      if (At >= 0) Values[static_cast<size_t>(At)] = std::move(FValues[I]);
+    }
+  }
+  FValues = std::move(Values);
+  FLayout = Layout;
+  ValuesChanged();
 }
 
-void TFact::CheckTemplate() const {
-  if (!FTemplate) throw EIEException(std::string(SNoTemplate));
+void TFact::FillDefault(size_t Position) const {
+  TEntry& Entry = FValues[Position];
+  const IIEValue& Default = FTemplate->GetSlots()[Position].Slot->GetSlotDefault();
+  Entry.Value = Default ? Default->Clone() : IIEValue();
+  Entry.Set = true;
 }
+
+void TFact::RaiseNoTemplate() { throw EIEException(std::string(SNoTemplate)); }
 
 bool TFact::TypeChecking() const noexcept {
   IFactEngine* Engine = FTemplate ? FTemplate->GetEngine() : nullptr;
   return Engine && Engine->GetTypeChecks().Contains(tcDynamic);
 }
 
-namespace {
-bool SlotOfTemplate(const IFactSlot& Slot, const TFactTemplate& Template) {
-  return Slot && (Slot->GetTemplate() == &Template || Slot->GetTemplateName() == Template.GetTemplateName());
-}
-}  // namespace
-
-const IIEValue& TFact::ValueOf(const TFactSlot& Slot, const std::string& Name, size_t Hint) const {
-  if (TEntry* Entry = Find(Name, Hint)) return Entry->Value;
-  const IIEValue& Default = Slot.GetSlotDefault();
-  TEntry& Entry = Insert(Name, Default ? Default->Clone() : IIEValue());
-  Entry.Slot = IFactSlot(const_cast<TFactSlot*>(&Slot));
-  return Entry.Value;
+const IIEValue& TFact::ValueAt(size_t Position) const {
+  Follow();
+  return Filled(Position).Value;
 }
 
 IIEValue TFact::GetValue(const std::string& Name) {
   CheckTemplate();
-  if (TEntry* Entry = Find(Name)) return Entry->Value;
-  const IFactSlot* Slot = FTemplate->FindSlot(Name);
-  if (!Slot) throw EIEException(SNoSuchSlot, {Name});
-  return ValueOf(**Slot, Name, 0);
+  Follow();
+  const int32_t At = FTemplate->IndexOfSlot(Name);
+  if (At < 0) throw EIEException(SNoSuchSlot, {Name});
+  return Filled(static_cast<size_t>(At)).Value;
 }
 
 IIEValue TFact::ContainsKey(const std::string& Name) {
   CheckTemplate();
-  TEntry* Entry = Find(Name);
-  if (Entry && SlotOfTemplate(Entry->Slot, *FTemplate)) return Entry->Value;
-  const IFactSlot* Slot = FTemplate->FindSlot(Name);
-  if (!Slot) return IIEValue();
-  if (!Entry) {
-    const IIEValue& Default = (*Slot)->GetSlotDefault();
-    Entry = &Insert(Name, Default ? Default->Clone() : IIEValue());
-  }
-  Entry->Slot = *Slot;
-  return Entry->Value;
+  Follow();
+  const int32_t At = FTemplate->IndexOfSlot(Name);
+  if (At < 0) return IIEValue();
+  return Filled(static_cast<size_t>(At)).Value;
 }
 
 const IIEValue* TFact::SlotValue(const std::string& Name, size_t& Hint, IFactSlot& Known) {
-  if (Hint < FValues.size()) {
-    const TEntry& Entry = FValues[Hint];
-    // Known is held, so the same object is the same slot: no other slot can take its address.
-    if (Known && Entry.Slot == Known && Known->GetTemplate() == FTemplate.get()) return &Entry.Value;
-    if (Entry.Name == Name && FTemplate && SlotOfTemplate(Entry.Slot, *FTemplate)) return &Entry.Value;
-  }
-  if (!ContainsKey(Name)) return nullptr;
-  TEntry* Entry = Find(Name);
-  if (!Entry) return nullptr;
-  Hint = static_cast<size_t>(Entry - FValues.data());
-  if (Entry->Slot && Entry->Slot->GetTemplate() == FTemplate.get()) Known = Entry->Slot;
-  return &Entry->Value;
+  CheckTemplate();
+  Follow();
+  const auto& Slots = FTemplate->GetSlots();
+  // Known is held, so the same object at that place is the same slot: no other slot can take its address.
+  if (Hint < Slots.size() && Known && Slots[Hint].Slot.get() == Known.get()) return &Filled(Hint).Value;
+  const int32_t At = FTemplate->IndexOfSlot(Name);
+  if (At < 0) return nullptr;
+  Hint = static_cast<size_t>(At);
+  Known = Slots[Hint].Slot;
+  return &Filled(Hint).Value;
 }
 
 void TFact::SetValue(const std::string& Name, const IIEValue& Value) {
   CheckTemplate();
-  const bool Checking = TypeChecking();
-  TEntry* Entry = Find(Name);
+  Follow();
+  const int32_t At = FTemplate->IndexOfSlot(Name);
+  if (At < 0) throw EIEException(SNoSuchSlot, {Name});
   const IIEValue& Stored = Value ? Value : FCNil;
-  if (Entry && !Checking) {
-    Entry->Value = Stored;
-    return;
-  }
-  if (!(Entry && SlotOfTemplate(Entry->Slot, *FTemplate))) {
-    const IFactSlot* Slot = FTemplate->FindSlot(Name);
-    if (!Slot) throw EIEException(SNoSuchSlot, {Name});
-    if (!Entry) Entry = &Insert(Name, Stored);
-    Entry->Slot = *Slot;
-  }
+  TEntry& Entry = FValues[static_cast<size_t>(At)];
   IIEValue Accepted = Stored;
-  if (Checking && !Entry->Slot->IsValid(Accepted)) {
-    const TFactSlot& Slot = *Entry->Slot;
-    const TIEType Kind = Accepted->GetDType();
-    // A converted copy is stored: the given value object may be shared with a variable or another fact.
-    if (Kind == dtInteger && Slot.GetSlotType().Contains(dtFloat)) {
-      Accepted = MakeRef<TIEValue>(static_cast<double>(Accepted->GetAsInteger()));
-    } else if ((Kind == dtAtom || Kind == dtString) && Slot.IsFuzzy() && Slot.GetExtendedTypeInfo() &&
-               Slot.GetExtendedTypeInfo()->GetFuzzyType()) {
-      IFuzzySet Set = FTemplate->GetEngine()->EvalFuzzyExpression(
-          Slot.GetExtendedTypeInfo()->GetFuzzyType().get(), Accepted->GetAsString());
-      Accepted = MakeRef<TIEValue>(Set);
-    } else {
-      throw EIEException(Slot.GetInvalidValueString(Accepted));
+  if (TypeChecking()) {
+    const TFactSlot& Slot = *FTemplate->GetSlots()[static_cast<size_t>(At)].Slot;
+    if (!Slot.IsValid(Accepted)) {
+      const TIEType Kind = Accepted->GetDType();
+      // A converted copy is stored: the given value object may be shared with a variable or another fact.
+      if (Kind == dtInteger && Slot.GetSlotType().Contains(dtFloat)) {
+        Accepted = MakeRef<TIEValue>(static_cast<double>(Accepted->GetAsInteger()));
+      } else if ((Kind == dtAtom || Kind == dtString) && Slot.IsFuzzy() && Slot.GetExtendedTypeInfo() &&
+                 Slot.GetExtendedTypeInfo()->GetFuzzyType()) {
+        IFuzzySet Set = FTemplate->GetEngine()->EvalFuzzyExpression(
+            Slot.GetExtendedTypeInfo()->GetFuzzyType().get(), Accepted->GetAsString());
+        Accepted = MakeRef<TIEValue>(Set);
+      } else {
+        if (!Entry.Set) {
+          // A slot never set keeps the refused value, as a new entry always has.
+          ValuesChanged();
+          Entry.Value = Stored;
+          Entry.Set = true;
+        }
+        throw EIEException(Slot.GetInvalidValueString(Accepted));
+      }
     }
   }
-  Entry->Value = std::move(Accepted);
+  ValuesChanged();
+  Entry.Value = std::move(Accepted);
+  Entry.Set = true;
 }
 
 void TFact::SetTemplate(const IFactTemplate& Template) {
   if (Template == FTemplate) return;
+  ValuesChanged();
   if (!Template) {
-    FValues.clear();
+    FValues.reset();
+    FLayout.reset();
     FTemplate = Template;
     return;
   }
-  if (FTemplate) {
-    for (const auto& Slot : FTemplate->GetSlots()) {
-      const IFactSlot* NewSlot = Template->FindSlot(Slot.Name);
-      TEntry* Entry = Find(Slot.Name);
-      if (!Entry) continue;
-      if (NewSlot)
-        Entry->Slot = *NewSlot;
-      else
-        FValues.erase(FValues.begin() + (Entry - FValues.data()));
+  Follow();
+  // Values of slots both templates have stay; every other slot of the new template takes its default.
+  const ISlotLayout& Layout = Template->GetLayout();
+  const auto& Slots = Template->GetSlots();
+  std::unique_ptr<TEntry[]> Values = NewEntries(Slots.size());
+  for (size_t I = 0; I < Slots.size(); ++I) {
+    const int32_t Old = FTemplate ? FTemplate->IndexOfSlot(Slots[I].Name) : -1;
+    if (Old >= 0 && FValues[static_cast<size_t>(Old)].Set) {
+      Values[I] = std::move(FValues[static_cast<size_t>(Old)]);
+    } else {
+      const IIEValue& Default = Slots[I].Slot->GetSlotDefault();
+      Values[I] = TEntry{Default ? Default->Clone() : IIEValue(), true};
     }
   }
+  FValues = std::move(Values);
   FTemplate = Template;
-  for (const auto& Slot : FTemplate->GetSlots())
-    if (!Find(Slot.Name)) {
-      const IIEValue& Default = Slot.Slot->GetSlotDefault();
-      Insert(Slot.Name, Default ? Default->Clone() : IIEValue());
-    }
+  FLayout = Layout;
 }
 
 std::vector<std::string> TFact::GetSlotNames() const {
+  Follow();
   std::vector<std::string> Names;
-  Names.reserve(FValues.size());
-  for (const TEntry& Entry : FValues) Names.push_back(Entry.Name);
+  for (size_t I = 0; I < SlotCount(); ++I)
+    if (FValues[I].Set) Names.push_back(FLayout->Names[I]);
   return Names;
 }
 
 std::vector<IIEValue> TFact::GetSlotValues() const {
+  Follow();
   std::vector<IIEValue> Values;
-  Values.reserve(FValues.size());
-  for (const TEntry& Entry : FValues) Values.push_back(Entry.Value);
+  for (size_t I = 0; I < SlotCount(); ++I)
+    if (FValues[I].Set) Values.push_back(FValues[I].Value);
   return Values;
 }
 
-const IIEValue* TFact::PeekValue(const std::string& Name) const noexcept {
-  const TEntry* Entry = Find(Name);
-  return Entry ? &Entry->Value : nullptr;
+const IIEValue* TFact::PeekValue(const std::string& Name) const {
+  if (!FTemplate) return nullptr;
+  Follow();
+  const int32_t At = FTemplate->IndexOfSlot(Name);
+  if (At < 0 || !FValues[static_cast<size_t>(At)].Set) return nullptr;
+  return &FValues[static_cast<size_t>(At)].Value;
 }
 
 // ---- copying ---------------------------------------------------------------------------------------------
@@ -230,11 +229,16 @@ void TFact::AssignValues(const TFact& Source) {
     throw EIEException(SFactTemplatesDifferent,
                        {FTemplate->GetTemplateName(), Source.FTemplate->GetTemplateName()});
   if (&Source == this) return;
-  std::vector<TEntry> Values;
-  Values.reserve(Source.FValues.size());
-  for (const TEntry& Entry : Source.FValues)
-    Values.push_back(TEntry{Entry.Name, Entry.Value ? Entry.Value->Clone() : IIEValue(), IFactSlot()});
+  ValuesChanged();
+  Source.Follow();
+  std::unique_ptr<TEntry[]> Values = NewEntries(Source.SlotCount());
+  for (size_t I = 0; I < Source.SlotCount(); ++I)
+    if (Source.FValues[I].Set) {
+      const IIEValue& Value = Source.FValues[I].Value;
+      Values[I] = TEntry{Value ? Value->Clone() : IIEValue(), true};
+    }
   FValues = std::move(Values);
+  FLayout = Source.FLayout;
 }
 
 bool TFact::AssignAcrossEngines(const TFact& Source) {
@@ -265,6 +269,7 @@ void TFact::Assign(const ICloneableRef& Source) {
   const auto* Fact = dynamic_cast<const TFact*>(Source.get());
   if (!Fact) throw EConvertError("Interface not supported");
   if (Fact == this) return;
+  ValuesChanged();
   if (!AssignAcrossEngines(*Fact)) {
     FTemplate = Fact->FTemplate;
     AssignValues(*Fact);
@@ -279,13 +284,16 @@ void TFact::Assign(const TPersistent* Source) {
     TPersistent::Assign(Source);
     return;
   }
-  if (Fact == this || AssignAcrossEngines(*Fact)) return;
+  if (Fact == this) return;
+  ValuesChanged();
+  if (AssignAcrossEngines(*Fact)) return;
   FTemplate = Fact->FTemplate;
   // The values are stored one by one through SetValue, so the slots' checks apply.
-  const std::vector<TEntry> Values = Fact->FValues;
-  FValues.clear();
-  FValues.reserve(Values.size());
-  for (const TEntry& Entry : Values) SetValue(Entry.Name, Entry.Value ? Entry.Value->Clone() : IIEValue());
+  const std::vector<std::string> Names = Fact->GetSlotNames();
+  const std::vector<IIEValue> Values = Fact->GetSlotValues();
+  FValues.reset();
+  FLayout.reset();
+  for (size_t I = 0; I < Names.size(); ++I) SetValue(Names[I], Values[I] ? Values[I]->Clone() : IIEValue());
   FID = Fact->FID;
   FTag = Fact->FTag;
 }
@@ -301,25 +309,50 @@ IFact TFact::Clone() const {
 bool TFact::Equals(const ICloneable* Other) const {
   if (Other == this) return true;
   const auto* Fact = dynamic_cast<const TFact*>(Other);
-  if (!Fact || Fact->FTemplate != FTemplate) return false;
+  return Fact && Equals(*Fact);
+}
+
+bool TFact::Equals(const TFact& Other) const {
+  if (&Other == this) return true;
+  const TFact* Fact = &Other;
+  if (Fact->FTemplate != FTemplate) return false;
   if (!FTemplate) return true;
+  Follow();
+  Fact->Follow();
   const auto& Slots = FTemplate->GetSlots();
   for (size_t I = 0; I < Slots.size(); ++I) {
-    const TFactSlot& Slot = *Slots[I].Slot;
-    if (Slot.IsFuzzy()) continue;
-    const IIEValue& Mine = ValueOf(Slot, Slots[I].Name, I);
-    const IIEValue& Theirs = Fact->ValueOf(Slot, Slots[I].Name, I);
-    if (!SameValue(Mine, Theirs)) return false;
+    if (Slots[I].Slot->IsFuzzy()) continue;
+    if (!SameValue(Filled(I).Value, Fact->Filled(I).Value)) return false;
   }
   return true;
 }
 
+void TFact::ComputeHashes() const {
+  uint32_t Hash = 0;
+  uint64_t Match = MixHash(reinterpret_cast<uintptr_t>(FTemplate.get()));
+  if (FTemplate) {
+    Follow();
+    for (size_t I = 0; I < SlotCount(); ++I) {
+      const IIEValue& Value = Filled(I).Value;
+      HashValueText(Hash, Value);
+      Match = CombineHash(Match, Value ? Value->GetMatchHash() : 0);
+    }
+  }
+  FValuesHash = Hash;
+  Match = MixHash(Match);
+  FMatchHash = Match ? Match : 1;  // 0 marks the hashes as not computed
+}
+
 int32_t TFact::GetHashCode() const {
   if (!FTemplate) return 0;
-  uint32_t Hash = 0;
-  const auto& Slots = FTemplate->GetSlots();
-  for (size_t I = 0; I < Slots.size(); ++I) HashValueText(Hash, ValueOf(*Slots[I].Slot, Slots[I].Name, I));
-  return static_cast<int32_t>(static_cast<uint32_t>(FTemplate->GetHashCode()) * 31u + Hash);
+  if (!FMatchHash) ComputeHashes();
+  // The template's own hash is kept by the template, which knows when it changes.
+  return static_cast<int32_t>(static_cast<uint32_t>(FTemplate->GetHashCode()) * 31u + FValuesHash);
+}
+
+uint64_t TFact::GetMatchHash() const {
+  if (!FMatchHash) ComputeHashes();
+  return FMatchHash;
 }
 
 std::string TFact::GetToString() const {
@@ -335,3 +368,6 @@ std::string TFact::GetToIDString() const {
 }
 
 }  // namespace rulecraft
+
+// Facts are made in great numbers: the counted base, three 4-byte fields and four 8-byte ones.
+static_assert(sizeof(void*) != 8 || sizeof(rulecraft::TFact) <= 56, "TFact grew");

@@ -2,7 +2,12 @@
 // TFact: one record of the fact base: a template and one value per slot, plus the identifier the engine
 // gives it on assertion (-1 until then). An ordered fact is a fact of an ordered template: its content is
 // the list in the slot "__Data". Held through IFact.
+//
+// The values sit in an array in the template's slot order; the names come from the template. A slot never
+// set is empty until it is read, and is then filled with a clone of its default. The fact keeps the slot
+// layout its array follows and rearranges the array by name when the template's slots change.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,7 +36,9 @@ class TFact final : public TFactBase {
   IFact Clone() const;
   /// Same template object and equal values in every slot that is not fuzzy; a fact equals itself.
   bool Equals(const ICloneable* Other) const override;
-  bool Equals(const IFact& Other) const { return Equals(static_cast<const ICloneable*>(Other.get())); }
+  bool Equals(const IFact& Other) const { return Other && Equals(*Other); }
+  /// Equals for a fact known to be one (no type test).
+  bool Equals(const TFact& Other) const;
   int32_t GetTag() const override { return FTag; }
   void SetTag(int32_t Value) override { FTag = Value; }
 
@@ -45,8 +52,17 @@ class TFact final : public TFactBase {
   /// until the fact changes. Hint and Known are where and which slot was found last time (both updated):
   /// a fact of the same template holding that slot at that place is read without comparing names.
   const IIEValue* SlotValue(const std::string& Name, size_t& Hint, IFactSlot& Known);
+  /// The value at a position of the template's slot table (filled in as ContainsKey does). Position must be
+  /// below the template's slot count.
+  const IIEValue& ValueAt(size_t Position) const;
   /// The template's hash combined with the hash of the values' texts in slot-name order.
   int32_t GetHashCode() const override;
+  /// The engine's own hash of the fact: the template's identity and every slot value's match hash in slot
+  /// order. Computed once and kept until a value of the fact is set (SetValue, AssignValues, SetTemplate,
+  /// Assign) or ValuesChanged is called.
+  uint64_t GetMatchHash() const override;
+  /// Drops the kept hashes; whoever changes a value object held by this fact in place calls it.
+  void ValuesChanged() const noexcept { FMatchHash = 0; }
   int32_t GetID() const noexcept { return FID; }
   void SetID(int32_t Value) noexcept { FID = Value; }
   const IFactTemplate& GetTemplate() const noexcept { return FTemplate; }
@@ -69,32 +85,51 @@ class TFact final : public TFactBase {
   void SetValue(const std::string& Name, const IIEValue& Value);
 
   /// Room for Count slot values, so that filling a fact does not grow its table step by step.
-  void Reserve(size_t Count) { FValues.reserve(Count); }
+  void Reserve(size_t Count) { (void)Count; }
   bool IsOrdered() const noexcept { return FTemplate && FTemplate->IsOrdered(); }
-  /// The value stored for a slot, or nullptr when the table has no entry for it (nothing is filled in).
-  const IIEValue* PeekValue(const std::string& Name) const noexcept;
+  /// The value stored for a slot, or nullptr when the slot was never set (nothing is filled in).
+  const IIEValue* PeekValue(const std::string& Name) const;
 
  private:
   struct TEntry {
-    std::string Name;
     IIEValue Value;
-    IFactSlot Slot;  // the template slot the value was last checked against, or nil
+    bool Set = false;  // the slot holds a value (possibly the empty handle of a slot without default)
   };
 
-  TEntry* Find(const std::string& Name, size_t Hint = 0) const noexcept;
-  TEntry& Insert(const std::string& Name, IIEValue Value) const;
-  /// The entry of a slot the template has, created with a clone of the default when missing; nullptr when
-  /// the template has no such slot. Caches the slot.
-  TEntry* Resolve(const std::string& Name, size_t Hint) const;
-  const IIEValue& ValueOf(const TFactSlot& Slot, const std::string& Name, size_t Hint) const;
+  /// Brings the array in line with the template's current slot layout.
+  void Follow() const {
+    if (!FTemplate || FLayout != FTemplate->GetLayout()) Relayout();
+  }
+  void Relayout() const;
+  /// The entry at Position, filled with a clone of the slot's default when never set.
+  TEntry& Filled(size_t Position) const {
+    TEntry& Entry = FValues[Position];
+    if (!Entry.Set) FillDefault(Position);
+    return Entry;
+  }
+  void FillDefault(size_t Position) const;
   bool TypeChecking() const noexcept;
-  void CheckTemplate() const;
+  void CheckTemplate() const {
+    if (!FTemplate) RaiseNoTemplate();
+  }
+  [[noreturn]] static void RaiseNoTemplate();
   bool AssignAcrossEngines(const TFact& Source);
 
-  mutable std::vector<TEntry> FValues;
+  void ComputeHashes() const;
+
+  /// The number of entries in FValues: the slots of the layout it follows.
+  size_t SlotCount() const noexcept { return FLayout ? FLayout->Names.size() : 0; }
+  /// A new array of Count empty entries.
+  static std::unique_ptr<TEntry[]> NewEntries(size_t Count);
+
+  // The 4-byte members first, where they fill the counted base's padding: a fact is 56 bytes.
   int32_t FID = -1;
   int32_t FTag = 0;
+  mutable uint32_t FValuesHash = 0;  // the value part of GetHashCode, valid while FMatchHash is not 0
+  mutable std::unique_ptr<TEntry[]> FValues;  // by position in the template's slot table (SlotCount long)
+  mutable ISlotLayout FLayout;                // the layout FValues follows
   IFactTemplate FTemplate;
+  mutable uint64_t FMatchHash = 0;  // 0 until computed
 };
 
 inline IFact TIEValue::GetAsFact() const { return StaticRefCast<TFact>(GetAsFactBase()); }

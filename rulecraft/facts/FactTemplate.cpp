@@ -69,6 +69,18 @@ const IFactSlot* TFactTemplate::FindSlot(const std::string& Name) const noexcept
   return It != FSlots.end() && It->Name == Name ? &It->Slot : nullptr;
 }
 
+int32_t TFactTemplate::IndexOfSlot(const std::string& Name) const noexcept {
+  if (FSlots.size() <= 8) {
+    for (size_t I = 0; I < FSlots.size(); ++I)
+      if (FSlots[I].Name == Name) return static_cast<int32_t>(I);
+    return -1;
+  }
+  auto It = Position(Name);
+  return It != FSlots.end() && It->Name == Name ? static_cast<int32_t>(It - FSlots.begin()) : -1;
+}
+
+void TFactTemplate::MakeLayout() const { FLayout = MakeRef<TSlotLayout>(GetSlotNames()); }
+
 const IFactSlot& TFactTemplate::GetSlot(const std::string& Name) const {
   const IFactSlot* Slot = FindSlot(Name);
   if (!Slot) throw EIEException(SNoSuchSlot, {Name});
@@ -117,6 +129,7 @@ void TFactTemplate::NewSlotName(TFactSlot& Slot, const std::string& NewName) {
   } else {
     FSlots.insert(It, TSlotEntry{NewName, IFactSlot(&Slot)});
   }
+  FLayout.reset();
   FHashDirty = true;
   FFuzzyDirty = true;
   UpdateOrdered();
@@ -142,6 +155,7 @@ void TFactTemplate::SetSlot(const std::string& Name, const IFactSlot& Slot) {
     It->Slot = Slot;
   } else {
     FSlots.insert(It, TSlotEntry{Name, Slot});
+    FLayout.reset();
     FHashDirty = true;
   }
   FFuzzyDirty = true;
@@ -191,6 +205,7 @@ void TFactTemplate::RemoveSlot(const std::string& Name) {
   if (It == FSlots.end() || It->Name != Name) throw EIEException(SNoSuchSlot, {Name});
   DetachSlot(It->Slot);
   FSlots.erase(It);
+  FLayout.reset();
   FHashDirty = true;
   FFuzzyDirty = true;
 }
@@ -198,6 +213,7 @@ void TFactTemplate::RemoveSlot(const std::string& Name) {
 void TFactTemplate::ClearSlots() {
   for (TSlotEntry& Entry : FSlots) DetachSlot(Entry.Slot);
   FSlots.clear();
+  FLayout.reset();
   FHashDirty = true;
   FFuzzyDirty = true;
 }

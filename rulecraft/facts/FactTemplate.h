@@ -17,6 +17,15 @@ class IFactEngine;
 class TFactTemplate;
 using IFactTemplate = TRef<TFactTemplate>;
 
+/// The names of a template's slots in slot order, as they stood at one time: a fact keeps the layout its
+/// values follow and notices a new one when the template's slots change.
+class TSlotLayout final : public TInterfacedObject {
+ public:
+  explicit TSlotLayout(std::vector<std::string> Names) : Names(std::move(Names)) {}
+  const std::vector<std::string> Names;
+};
+using ISlotLayout = TRef<TSlotLayout>;
+
 class TFactTemplate final : public ICloneable {
   RC_CLASS(TFactTemplate, ICloneable)
  public:
@@ -95,6 +104,13 @@ class TFactTemplate final : public ICloneable {
 
   /// The slot of that name, or nullptr (no error, no copy of the handle).
   const IFactSlot* FindSlot(const std::string& Name) const noexcept;
+  /// The position of the slot of that name in GetSlots, or -1.
+  int32_t IndexOfSlot(const std::string& Name) const noexcept;
+  /// The current slot layout; a new object whenever slots are added, removed or renamed.
+  const ISlotLayout& GetLayout() const {
+    if (!FLayout) MakeLayout();
+    return FLayout;
+  }
 
  private:
   friend class TFactSlot;
@@ -104,6 +120,7 @@ class TFactTemplate final : public ICloneable {
   void NewSlotType(TFactSlot& Slot, TIETypes Types);
 
   void UpdateOrdered() noexcept;
+  void MakeLayout() const;
   void SetFactSlots(const std::vector<TSlotEntry>& Slots);
   std::vector<TSlotEntry>::iterator Position(const std::string& Name);
   std::vector<TSlotEntry>::const_iterator Position(const std::string& Name) const;
@@ -122,6 +139,7 @@ class TFactTemplate final : public ICloneable {
   mutable bool FFuzzy = false;
   mutable bool FHashDirty = true;
   mutable int32_t FHash = 0;
+  mutable ISlotLayout FLayout;  // made on demand, dropped when the slot names change
 };
 
 /// Slot names sort ignoring case first, then by their exact bytes, so names differing only in case are

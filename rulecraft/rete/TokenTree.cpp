@@ -14,8 +14,11 @@ namespace rulecraft {
 // the tokens of one key come in order of addition. Joins pass matches on in the order they meet them, and
 // that order becomes the order of activations on the agenda, so it is part of the engine's behaviour.
 //
-// Only the order is taken from the buckets; lookups never scan one. Entries live in one pool and are
-// threaded on three lists through indexes:
+// Only the order is taken from the buckets; lookups never scan one. A token has two keys: its key, the
+// match hash of its key value (every byte of a text counts, so long texts that differ anywhere key apart),
+// and its order key, the published hash (GetHashCode) of the same value, whose bucket the entry keeps, so
+// the order of a full walk is the one the published hash has always given. Entries live in one pool and
+// are threaded on three lists through indexes:
 //  - per exact 32-bit key (FKeys): GetTokens(key) answers this list. A bucket holds every key that maps to
 //    it, and a join with a short cut would compare its key value again on each of them (its equality test
 //    rejects the others), so handing it only the tokens of its exact key gives the same matches without
@@ -31,8 +34,8 @@ namespace rulecraft {
 //    different buckets would keep them apart.)
 // Every list is doubly linked where entries leave it from the middle, so adding and removing a token are
 // constant time (plus the equality checks among its candidates, normally none or one), and removal keeps
-// the order of the tokens that stay. A key is read from the facts on every Add and Remove: a fact changed in
-// place while its tokens are stored no longer finds them.
+// the order of the tokens that stay. A key is read from the facts on every Add and Remove; a fact keeps its
+// own hash until its values are set, so a whole-fact key costs one hash per change of the fact.
 
 TIETokenTree::TIETokenTree(int32_t BucketCount, int32_t TokenIdx, int32_t SubIndex, std::string SlotName,
                            bool UseSortCode, bool KeyByParent)
@@ -45,30 +48,55 @@ TIETokenTree::TIETokenTree(int32_t BucketCount, int32_t TokenIdx, int32_t SubInd
 
 TIETokenTree::~TIETokenTree() = default;
 
-int32_t TIETokenTree::KeyOfValue(const IIEValue& Value, int32_t SubIndex) {
-  if (!Value) return 0;
-  if (SubIndex == -1) return Value->GetHashCode();
-  if (Value->GetDType() != dtList || SubIndex < 0) return 0;
+namespace {
+
+// The value a key is read from: the value itself with SubIndex -1, else its list element at SubIndex.
+const TIEValue* KeyValue(const IIEValue& Value, int32_t SubIndex) {
+  if (!Value) return nullptr;
+  if (SubIndex == -1) return Value.get();
+  if (Value->GetDType() != dtList || SubIndex < 0) return nullptr;
   const IValueVector List = Value->GetAsList();
-  if (!List || SubIndex >= List->GetValueCount()) return 0;
-  const IIEValue& Element = List->Get(SubIndex);
-  return Element ? Element->GetHashCode() : 0;
+  if (!List || SubIndex >= List->GetValueCount()) return nullptr;
+  return List->Get(SubIndex).get();
+}
+
+}  // namespace
+
+int32_t TIETokenTree::KeyOfValue(const IIEValue& Value, int32_t SubIndex) {
+  const TIEValue* Key = KeyValue(Value, SubIndex);
+  return Key ? FoldHash(Key->GetMatchHash()) : 0;
+}
+
+int32_t TIETokenTree::OrderKeyOfValue(const IIEValue& Value, int32_t SubIndex) {
+  const TIEValue* Key = KeyValue(Value, SubIndex);
+  return Key ? Key->GetHashCode() : 0;
 }
 
 int32_t TIETokenTree::KeyOfFact(TFact* Fact, const std::string& SlotName, int32_t SubIndex) {
   if (!Fact) return 0;
-  if (SlotName.empty()) return Fact->GetHashCode();
+  if (SlotName.empty()) return FoldHash(Fact->GetMatchHash());
   if (!Fact->GetTemplate()) return 0;
   return KeyOfValue(Fact->ContainsKey(SlotName), SubIndex);
 }
 
-int32_t TIETokenTree::KeyOf(const TIEToken& Token) const {
-  if (FKeyByParent) return Token.GetParentObject() ? Token.GetParentObject()->GetSortCode() : 0;
-  if (FUseSortCode) return Token.GetSortCode();
-  TFact* Fact = Token.GetFacts(FTokenIdx).get();
-  if (!Fact || FSlotName.empty() || !Fact->GetTemplate()) return KeyOfFact(Fact, FSlotName, FSubIndex);
-  const IIEValue* Value = Fact->SlotValue(FSlotName, FSlotHint, FKnownSlot);
-  return Value ? KeyOfValue(*Value, FSubIndex) : 0;
+int32_t TIETokenTree::KeyOf(const TIEToken& Token, int32_t* Order) const {
+  int32_t Key = 0;
+  int32_t OrderKey = 0;
+  if (FUseSortCode) {
+    Key = OrderKey = FKeyByParent ? (Token.GetParentObject() ? Token.GetParentObject()->GetSortCode() : 0)
+                                  : Token.GetSortCode();
+  } else if (TFact* Fact = Token.GetFacts(FTokenIdx).get(); !Fact) {
+  } else if (FSlotName.empty()) {
+    Key = FoldHash(Fact->GetMatchHash());
+    if (Order) OrderKey = Fact->GetHashCode();
+  } else if (Fact->GetTemplate()) {
+    if (const IIEValue* Value = Fact->SlotValue(FSlotName, FSlotHint, FKnownSlot)) {
+      Key = KeyOfValue(*Value, FSubIndex);
+      if (Order) OrderKey = OrderKeyOfValue(*Value, FSubIndex);
+    }
+  }
+  if (Order) *Order = OrderKey;
+  return Key;
 }
 
 uint32_t TIETokenTree::FindTwin(int32_t Key, const TIEToken& Token, uint32_t& Last,
@@ -111,19 +139,21 @@ uint32_t TIETokenTree::NewEntry(IReteToken Token, int32_t Key) {
 bool TIETokenTree::Add(const IReteToken& Token) {
   if (!Token) return false;
   IReteToken Held = Token;  // Token may live in this memory's pool, which can move below
-  const int32_t Key = KeyOf(*Held);
+  int32_t Order = 0;
+  const int32_t Key = KeyOf(*Held, &Order);
   uint32_t Last, Previous;
   if (FindTwin(Key, *Held, Last, Previous) != None) return false;
 
   const uint32_t Index = NewEntry(std::move(Held), Key);
   TEntry& Entry = FEntries[Index];
+  Entry.Bucket = static_cast<uint32_t>(BucketOf(Order));
   TList& KeyList = FKeys[Key];
   Entry.KeyPrev = KeyList.Tail;
   (KeyList.Tail == None ? KeyList.Head : FEntries[KeyList.Tail].KeyNext) = Index;
   KeyList.Tail = Index;
   ++KeyList.Count;
 
-  TList& Bucket = FBuckets[static_cast<uint32_t>(BucketOf(Key))];
+  TList& Bucket = FBuckets[Entry.Bucket];
   Entry.BucketPrev = Bucket.Tail;
   (Bucket.Tail == None ? Bucket.Head : FEntries[Bucket.Tail].BucketNext) = Index;
   Bucket.Tail = Index;
@@ -175,7 +205,7 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token) {
   (Entry.KeyNext == None ? KeyList.Tail : FEntries[Entry.KeyNext].KeyPrev) = Entry.KeyPrev;
   if (--KeyList.Count == 0) FKeys.erase(KeyIt);
 
-  auto BucketIt = FBuckets.find(static_cast<uint32_t>(BucketOf(Key)));
+  auto BucketIt = FBuckets.find(Entry.Bucket);
   TList& Bucket = BucketIt->second;
   (Entry.BucketPrev == None ? Bucket.Head : FEntries[Entry.BucketPrev].BucketNext) = Entry.BucketNext;
   (Entry.BucketNext == None ? Bucket.Tail : FEntries[Entry.BucketNext].BucketPrev) = Entry.BucketPrev;

@@ -25,6 +25,7 @@ class TIETokenTree final : public TObject {
   struct TEntry {
     IReteToken Token;  // nil while the entry is free
     int32_t Key = 0;
+    uint32_t Bucket = 0;
     int32_t FactID = 0;  // of the token's own fact: equal tokens agree on it, so it screens candidates
     uint32_t KeyPrev = None, KeyNext = None;  // the tokens of one key, in order of addition (KeyNext also
                                               // links the free entries)
@@ -124,16 +125,20 @@ class TIETokenTree final : public TObject {
   /// True from creation or Clear until the next token is stored.
   bool GetEmpty() const noexcept { return FEmpty; }
 
-  /// The key of Token in this memory (see KeyOfFact for keys that cannot be read).
-  int32_t KeyOf(const TIEToken& Token) const;
-  /// The key that a fact gives with this slot and sub-index: the fact's hash when SlotName is empty,
+  /// The key of Token in this memory (see KeyOfFact for keys that cannot be read). With Order, also the
+  /// order key that places the token's bucket.
+  int32_t KeyOf(const TIEToken& Token, int32_t* Order = nullptr) const;
+  /// The key that a fact gives with this slot and sub-index: the fact's match hash when SlotName is empty,
   /// otherwise KeyOfValue of the slot's value. 0 without a fact, for a fact without template and for a
   /// slot the fact does not have.
   static int32_t KeyOfFact(TFact* Fact, const std::string& SlotName, int32_t SubIndex);
-  /// The value's hash with SubIndex -1, otherwise the hash of its list element at SubIndex; 0 for a missing
-  /// value, a value that is not a list and an index outside the list.
+  /// The value's match hash (folded to 32 bits) with SubIndex -1, otherwise the match hash of its list
+  /// element at SubIndex; 0 for a missing value, a value that is not a list and an index outside the list.
   static int32_t KeyOfValue(const IIEValue& Value, int32_t SubIndex);
-  /// The bucket of a key: uint32_t(Key) % BucketCount.
+  /// The order key of a value: as KeyOfValue, with the published hash (GetHashCode) in place of the match
+  /// hash. Buckets are placed by order keys, so the order of a full walk stays what it always was.
+  static int32_t OrderKeyOfValue(const IIEValue& Value, int32_t SubIndex);
+  /// The bucket of an order key: uint32_t(Key) % BucketCount.
   int32_t BucketOf(int32_t Key) const noexcept {
     return static_cast<int32_t>(static_cast<uint32_t>(Key) % static_cast<uint32_t>(FBucketCount));
   }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Symbol.h"
 #include "rulecraft/core/Value.h"
 #include "rulecraft/engine/InferenceEngine.h"
 #include "rulecraft/functions/FunctionCall.h"
@@ -42,6 +43,50 @@ TEST(EngineThreads, EnginesOnDifferentThreadsShareTheConstants) {
   EXPECT_EQ(FCTrue->GetAsString(), "TRUE");
   EXPECT_EQ(FCNilList->GetAsList()->GetValueCount(), 0);
   EXPECT_EQ(FCTrue->RefCount(), TInterfacedObject::ImmortalCount);
+}
+
+TEST(EngineThreads, EnginesShareInternedTextsAndGiveThemBack) {
+  const std::string Program =
+      "(deftemplate key (slot text) (slot n))"
+      "(defrule pair (key (text ?t) (n 1)) (key (text ?t) (n 2)) => (printout t ?t crlf))"
+      "(deffunction make (?n) (bind ?i 0)"
+      "  (while (< ?i ?n) do"
+      "    (assert (key (text (sym-cat shared-text- ?i)) (n 1)) (key (text (sym-cat shared-text- ?i)) (n 2)))"
+      "    (bind ?i (+ ?i 1))))";
+  {
+    // A first engine makes whatever the process keeps for good (the packages' own texts) before counting.
+    TInferenceEngine Warm;
+    Warm.Parse(Program + "(reset)(make 1)(run)", true);
+  }
+  const size_t Before = TSymbol::TableSize();
+  constexpr int Keys = 3000;
+  std::vector<const TSymbol*> Seen(2);
+  std::vector<std::string> Outputs(2);
+  std::atomic<int> Ready{0};
+  std::vector<std::thread> Threads;
+  for (size_t T = 0; T < 2; ++T)
+    Threads.emplace_back([&, T] {
+      TInferenceEngine Engine;
+      Engine.OnPrintOut = [&](TObject*, const std::string&, const std::string& Text) { Outputs[T] += Text; };
+      Engine.Parse(Program + "(reset)(make " + std::to_string(Keys) + ")(run)", true);
+      const IIEValue Found = Engine.ParseNExecuteFunCall("(sym-cat shared-text- 1234 x)");
+      Seen[T] = Found->GetSymbol();
+      // Both engines hold their facts until both have looked.
+      ++Ready;
+      while (Ready.load() < 2) std::this_thread::yield();
+      EXPECT_EQ(Seen[0], Seen[1]);
+    });
+  for (std::thread& Thread : Threads) Thread.join();
+  for (const std::string& Output : Outputs) {
+    size_t Count = 0;
+    for (size_t At = Output.find("shared-text-"); At != std::string::npos;
+         At = Output.find("shared-text-", At + 1))
+      ++Count;
+    EXPECT_EQ(Count, static_cast<size_t>(Keys));
+  }
+  ASSERT_NE(Seen[0], nullptr);
+  // With both engines gone, every text they made has left the table.
+  EXPECT_EQ(TSymbol::TableSize(), Before);
 }
 
 // The numbers (random 1000) gives Count times in a fresh engine after Prefix ran.

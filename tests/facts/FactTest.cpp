@@ -133,6 +133,94 @@ TEST(Fact, EqualityAndHashAgree) {
   EXPECT_EQ(N->GetHashCode(), static_cast<int32_t>(Expected));
 }
 
+TEST(Fact, TheKeptMatchHashFollowsEveryChangeOfValues) {
+  IFactTemplate T = PersonTemplate();
+  IFact A = MakeRef<TFact>(T);
+  A->SetValue("name", Atom("a0b0c0d0e0f0g0h0"));
+  IFact B = MakeRef<TFact>(T);
+  B->SetValue("name", Atom("a1b0c0d0e0f0g0h0"));
+  // Names differing only where the published value hash does not look: distinct kept fact hashes.
+  EXPECT_EQ(A->GetValue("name")->GetHashCode(), B->GetValue("name")->GetHashCode());
+  EXPECT_NE(A->GetMatchHash(), B->GetMatchHash());
+  const uint64_t First = A->GetMatchHash();
+  auto ExpectEqualFacts = [](const IFact& X, const IFact& Y, bool Equal) {
+    EXPECT_EQ(X->Equals(Y), Equal);
+    EXPECT_EQ(X->GetMatchHash() == Y->GetMatchHash(), Equal);
+    EXPECT_EQ(MakeRef<TIEValue>(TRef<TFactBase>(X))->GetMatchHash() == Y->GetMatchHash(), Equal);
+  };
+  // Each way of setting values drops the kept hash.
+  B->SetValue("name", Atom("a0b0c0d0e0f0g0h0"));
+  ExpectEqualFacts(A, B, true);
+  B->SetValue("age", Int(4));
+  ExpectEqualFacts(A, B, false);
+  B->AssignValues(*A);
+  ExpectEqualFacts(A, B, true);
+  B->Assign(MakeRef<TFact>(T));
+  ExpectEqualFacts(A, B, false);
+  B->Assign(static_cast<const TPersistent*>(A.get()));
+  ExpectEqualFacts(A, B, true);
+  EXPECT_EQ(A->GetMatchHash(), First);
+  // A value object changed in place is seen once the fact is told.
+  IIEValue Name = A->GetValue("name");
+  Name->SetAsAtom("other");
+  A->ValuesChanged();
+  ExpectEqualFacts(A, B, false);
+  Name->SetAsAtom("a0b0c0d0e0f0g0h0");
+  A->ValuesChanged();
+  ExpectEqualFacts(A, B, true);
+  // A new template changes the hash even where the values read the same.
+  IFactTemplate U = PersonTemplate();
+  B->SetTemplate(U);
+  EXPECT_NE(A->GetMatchHash(), B->GetMatchHash());
+  EXPECT_FALSE(A->Equals(B));
+  // Slot order matters: the same two texts in swapped slots hash apart.
+  IFactTemplate P = MakeRef<TFactTemplate>(nullptr, "pair");
+  P->AddSlot("x", Atom(""));
+  P->AddSlot("y", Atom(""));
+  IFact XY = MakeRef<TFact>(P), YX = MakeRef<TFact>(P);
+  XY->SetValue("x", Atom("p"));
+  XY->SetValue("y", Atom("q"));
+  YX->SetValue("x", Atom("q"));
+  YX->SetValue("y", Atom("p"));
+  EXPECT_NE(XY->GetMatchHash(), YX->GetMatchHash());
+}
+
+TEST(Fact, ValuesFollowTheTemplatesSlotsByName) {
+  IFactTemplate T = MakeRef<TFactTemplate>(nullptr, "box");
+  T->AddSlot("b", Int(0));
+  T->AddSlot("d", Int(0));
+  IFact F = MakeRef<TFact>(T);
+  F->SetValue("d", Int(4));
+  size_t Hint = 0;
+  IFactSlot Known;
+  ASSERT_NE(F->SlotValue("d", Hint, Known), nullptr);
+  EXPECT_EQ(Hint, 1u);
+  EXPECT_EQ(F->ValueAt(1)->GetAsInteger(), 4);
+  EXPECT_EQ(F->ValueAt(0)->GetAsInteger(), 0);  // read, so filled with the default
+  // A slot added before "d" moves it; the value goes with its name, and a stale hint is corrected.
+  T->AddSlot("a", Int(7));
+  EXPECT_EQ(F->GetSlotNames(), (std::vector<std::string>{"b", "d"}));
+  EXPECT_EQ((*F->SlotValue("d", Hint, Known))->GetAsInteger(), 4);
+  EXPECT_EQ(Hint, 2u);
+  EXPECT_EQ(F->ValueAt(0)->GetAsInteger(), 7);
+  EXPECT_EQ(F->GetSlotNames(), (std::vector<std::string>{"a", "b", "d"}));
+  // A removed slot takes its value with it; a renamed slot is a new slot.
+  T->RemoveSlot("b");
+  EXPECT_EQ(F->GetSlotNames(), (std::vector<std::string>{"a", "d"}));
+  ExpectError([&] { F->GetValue("b"); }, "No such slot name: \"b\"");
+  T->GetSlot("d")->SetName("e");
+  EXPECT_EQ(F->GetSlotNames(), (std::vector<std::string>{"a"}));
+  EXPECT_EQ(F->GetValue("e")->GetAsInteger(), 0);
+  EXPECT_EQ(F->SlotValue("d", Hint, Known), nullptr);
+  // Two facts of the template agree whatever order their slots were set in.
+  IFact G = MakeRef<TFact>(T);
+  G->SetValue("e", Int(0));
+  G->SetValue("a", Int(7));
+  EXPECT_TRUE(F->Equals(G));
+  EXPECT_EQ(F->GetMatchHash(), G->GetMatchHash());
+  EXPECT_EQ(F->GetHashCode(), G->GetHashCode());
+}
+
 TEST(Fact, TemplateChangesKeepSharedSlots) {
   IFactTemplate T = PersonTemplate();
   IFact F = MakeRef<TFact>(T);

@@ -273,12 +273,21 @@ TEST(TokenTree, KeysBySortCodeFactSlotAndListItem) {
   IFact F2 = Item(T, 2, 20, {Atom("y")});
   IReteToken Token = Extend(Root(F1), F2);
   EXPECT_EQ(TIETokenTree(101, 0, -1, "", true).KeyOf(*Token), Token->GetSortCode());
-  EXPECT_EQ(TIETokenTree(101, 0, -1, "", false).KeyOf(*Token), F1->GetHashCode());
-  EXPECT_EQ(TIETokenTree(101, 1, -1, "", false).KeyOf(*Token), F2->GetHashCode());
-  EXPECT_EQ(TIETokenTree(101, 1, -1, "group", false).KeyOf(*Token), Int(20)->GetHashCode());
-  EXPECT_EQ(TIETokenTree(101, 0, -1, "parts", false).KeyOf(*Token), F1->GetValue("parts")->GetHashCode());
-  EXPECT_EQ(TIETokenTree(101, 0, 1, "parts", false).KeyOf(*Token), Atom("y")->GetHashCode());
-  EXPECT_EQ(TIETokenTree(101, 1, 0, "parts", false).KeyOf(*Token), Atom("y")->GetHashCode());
+  // Keys are match hashes folded to 32 bits; order keys (the bucket's) are the published hashes.
+  EXPECT_EQ(TIETokenTree(101, 0, -1, "", false).KeyOf(*Token), FoldHash(F1->GetMatchHash()));
+  EXPECT_EQ(TIETokenTree(101, 1, -1, "", false).KeyOf(*Token), FoldHash(F2->GetMatchHash()));
+  int32_t Order = 0;
+  EXPECT_EQ(TIETokenTree(101, 1, -1, "group", false).KeyOf(*Token, &Order),
+            FoldHash(Int(20)->GetMatchHash()));
+  EXPECT_EQ(Order, 20);
+  EXPECT_EQ(TIETokenTree(101, 1, -1, "", false).KeyOf(*Token, &Order), FoldHash(F2->GetMatchHash()));
+  EXPECT_EQ(Order, F2->GetHashCode());
+  EXPECT_EQ(TIETokenTree(101, 0, -1, "parts", false).KeyOf(*Token),
+            FoldHash(F1->GetValue("parts")->GetMatchHash()));
+  EXPECT_EQ(TIETokenTree(101, 0, 1, "parts", false).KeyOf(*Token, &Order),
+            FoldHash(Atom("y")->GetMatchHash()));
+  EXPECT_EQ(Order, Atom("y")->GetHashCode());
+  EXPECT_EQ(TIETokenTree(101, 1, 0, "parts", false).KeyOf(*Token), FoldHash(Atom("y")->GetMatchHash()));
   EXPECT_EQ(TIETokenTree::KeyOfFact(F1.get(), "parts", 1), TIETokenTree::KeyOfValue(Atom("y"), -1));
 
   // Keys that cannot be read are 0: no fact at that position, a missing slot, an element outside the
@@ -301,11 +310,11 @@ TEST(TokenTree, KeysBySortCodeFactSlotAndListItem) {
   IFact G1 = Item(T, 3, 10), G2 = Item(T, 4, 20), G3 = Item(T, 5, 10);
   for (const IFact& F : {G1, G2, G3}) EXPECT_TRUE(Tree.Add(Root(F)));
   std::vector<TFact*> Tens;
-  for (const IReteToken& Stored : Tree.GetTokens(Int(10)->GetHashCode()))
+  for (const IReteToken& Stored : Tree.GetTokens(TIETokenTree::KeyOfValue(Int(10), -1)))
     Tens.push_back(Stored->GetFact().get());
   EXPECT_EQ(Tens, (std::vector<TFact*>{G1.get(), G3.get()}));
-  EXPECT_EQ(Tree.GetTokens(Int(20)->GetHashCode()).size(), 1u);
-  EXPECT_TRUE(Tree.GetTokens(Int(30)->GetHashCode()).empty());
+  EXPECT_EQ(Tree.GetTokens(TIETokenTree::KeyOfValue(Int(20), -1)).size(), 1u);
+  EXPECT_TRUE(Tree.GetTokens(TIETokenTree::KeyOfValue(Int(30), -1)).empty());
   EXPECT_EQ(Tree.GetBucketCount(), 1);
   EXPECT_EQ(TIETokenTree(0, 0, -1, "", true).GetBucketCount(), 1);  // at least one bucket
 }
@@ -342,7 +351,7 @@ TEST(TokenTree, IteratesBucketByBucketInOrderOfAddition) {
   ByGroup.Add(Root(Group[2]));
   ByGroup.Remove(Root(Group[0]));
   std::vector<int32_t> Order;
-  for (const IReteToken& Stored : ByGroup.GetTokens(Int(4)->GetHashCode()))
+  for (const IReteToken& Stored : ByGroup.GetTokens(TIETokenTree::KeyOfValue(Int(4), -1)))
     Order.push_back(Stored->GetSortCode());
   EXPECT_EQ(Order, (std::vector<int32_t>{2, 4, 5, 3}));
 
@@ -377,7 +386,7 @@ TEST(TokenTree, HoldsAndReleasesManyTokens) {
     for (const IReteToken& Stored : *Tree) Seen += Stored->GetCount() == 2;
     EXPECT_EQ(Seen, 200000u);
   }
-  EXPECT_EQ(BySlot.GetTokens(Int(17)->GetHashCode()).size(), 4000u);
+  EXPECT_EQ(BySlot.GetTokens(TIETokenTree::KeyOfValue(Int(17), -1)).size(), 4000u);
 
   // Retraction order differs from assertion order; fresh tokens over fresh roots find their twins.
   for (TIETokenTree* Tree : {&BySlot, &BySortCode}) {
@@ -386,6 +395,6 @@ TEST(TokenTree, HoldsAndReleasesManyTokens) {
     EXPECT_EQ(Tree->Count(), 0u);
     EXPECT_TRUE(Tree->begin() == Tree->end());
   }
-  EXPECT_TRUE(BySlot.GetTokens(Int(17)->GetHashCode()).empty());
+  EXPECT_TRUE(BySlot.GetTokens(TIETokenTree::KeyOfValue(Int(17), -1)).empty());
   EXPECT_EQ(Roots[0]->RefCount(), 1);
 }
