@@ -24,16 +24,13 @@ namespace {
 constexpr int MaxListNesting = 1000;
 /// Frames kept for reuse by one root context; a deeper recursion makes the rest fresh and frees them.
 constexpr size_t MaxPooledFrames = 256;
+/// How many of the most recently pooled frames a new frame looks at for one made for its layout.
+constexpr size_t FrameSearch = 16;
 /// Variables recorded per layout at most; a body with more finds the rest by name.
 constexpr size_t MaxRecordedVariables = 4096;
 
 /// Numbers layouts, so a pooled frame knows whether its slots were made for the layout it is given.
 std::atomic<uint64_t> LayoutSerials{0};
-
-size_t HashAddress(const void* Address, size_t Mask) noexcept {
-  return static_cast<size_t>((reinterpret_cast<uintptr_t>(Address) >> 4) * 0x9E3779B97F4A7C15ULL >> 17) &
-         Mask;
-}
 
 }  // namespace
 
@@ -41,6 +38,7 @@ size_t HashAddress(const void* Address, size_t Mask) noexcept {
 
 TFrameLayout::TFrameLayout(const std::vector<std::string>& Names)
     : FSerial(LayoutSerials.fetch_add(1, std::memory_order_relaxed) + 1) {
+  Grow();
   for (const std::string& Name : Names) Add(Name);
 }
 
@@ -64,11 +62,12 @@ void TFrameLayout::Grow() {
   std::vector<TEntry> Old;
   Old.swap(FTable);
   FTable.resize(Old.empty() ? 16 : Old.size() * 2);
-  const size_t Mask = FTable.size() - 1;
+  FMask = FTable.size() - 1;
+  FShift = Old.empty() ? 60 : FShift - 1;
   for (const TEntry& E : Old) {
     if (!E.Key) continue;
-    size_t I = HashAddress(E.Key, Mask);
-    while (FTable[I].Key) I = (I + 1) & Mask;
+    size_t I = Home(E.Key);
+    while (FTable[I].Key) I = (I + 1) & FMask;
     FTable[I] = E;
   }
 }
@@ -76,11 +75,10 @@ void TFrameLayout::Grow() {
 void TFrameLayout::Record(const IIEValue& Variable) {
   if (FHeld.size() >= MaxRecordedVariables) return;
   if ((FHeld.size() + 1) * 2 > FTable.size()) Grow();
-  const size_t Mask = FTable.size() - 1;
-  size_t I = HashAddress(Variable.get(), Mask);
+  size_t I = Home(Variable.get());
   while (FTable[I].Key) {
     if (FTable[I].Key == Variable.get()) return;
-    I = (I + 1) & Mask;
+    I = (I + 1) & FMask;
   }
   FTable[I] = TEntry{Variable.get(), IndexOf(Variable->Text())};
   FHeld.push_back(Variable);
@@ -113,15 +111,6 @@ void TFrameLayout::AddVariables(const IIEValue& Value, bool NewSlots) {
         break;
     }
   }
-}
-
-int32_t TFrameLayout::SlotOf(const TIEValue& Variable) const noexcept {
-  if (!FTable.empty()) {
-    const size_t Mask = FTable.size() - 1;
-    for (size_t I = HashAddress(&Variable, Mask); FTable[I].Key; I = (I + 1) & Mask)
-      if (FTable[I].Key == &Variable) return FTable[I].Slot;
-  }
-  return IndexOf(Variable.Text());
 }
 
 // ---- TBindings -------------------------------------------------------------------------------------------
@@ -209,10 +198,25 @@ std::unique_ptr<TIEContext> TIEContext::Push() {
 TFrame TIEContext::PushFrame(const IFrameLayout& Layout) {
   std::vector<std::unique_ptr<TIEContext>>& Pool = FRoot->FFreeFrames;
   TFrame Frame;
-  if (Pool.empty()) {
+  // Prefer a frame last made for this layout, among the most recently pooled ones: its slots already carry
+  // the layout's names. Without one, a new frame is made while the pool is small, so firings of a few rules
+  // in turn each find their own; otherwise the most recent frame takes this layout's names.
+  const size_t Count = Pool.size();
+  const size_t Stop = Count > FrameSearch ? Count - FrameSearch : 0;
+  size_t Found = Count;
+  for (size_t I = Count; I > Stop; --I) {
+    const TIEContext* C = Pool[I - 1].get();
+    if (C->FSlotsFor == Layout.get() && C->FSlotsSerial == Layout->GetSerial()) {
+      Found = I - 1;
+      break;
+    }
+  }
+  if (Found == Count && Count > 0 && Count >= FrameSearch) Found = Count - 1;
+  if (Found == Count) {
     Frame.reset(new TIEContext(this, FEngine));
   } else {
-    Frame.reset(Pool.back().release());
+    Frame.reset(Pool[Found].release());
+    if (Found != Count - 1) Pool[Found] = std::move(Pool.back());
     Pool.pop_back();
     Frame->FEngine = FEngine;
     Frame->FParent = this;
@@ -260,7 +264,7 @@ void TIEContext::Recycle() noexcept {
     }
   }
   FBound.clear();
-  if (FBindings.Count() > 0) FBindings.Clear();
+  if (!FBindings.Empty()) FBindings.Clear();
   FLayout = nullptr;
   FParent = nullptr;
 }
@@ -289,7 +293,7 @@ TIEContext* TIEContext::Pop() {
 TBinding* TIEContext::FindOwnBinding(const std::string& Name) const {
   if (FLayout)
     if (TBinding* B = BoundSlot(FLayout->IndexOf(Name))) return B;
-  return FBindings.Count() > 0 ? FBindings.Get(Name) : nullptr;
+  return !FBindings.Empty() ? FBindings.Get(Name) : nullptr;
 }
 
 TBinding* TIEContext::FindBinding(const std::string& Name) const {
@@ -300,9 +304,12 @@ TBinding* TIEContext::FindBinding(const std::string& Name) const {
 
 TBinding* TIEContext::FindVariable(const TIEValue& Variable) const {
   for (const TIEContext* C = this; C; C = C->FParent) {
-    if (C->FLayout)
-      if (TBinding* B = C->BoundSlot(C->FLayout->SlotOf(Variable))) return B;
-    if (C->FBindings.Count() > 0)
+    if (const TFrameLayout* Layout = C->FLayout.get()) {
+      const int32_t Slot = Layout->SlotOf(Variable);
+      if (Slot >= 0 && C->FBound[static_cast<size_t>(Slot)])
+        return C->FSlots[static_cast<size_t>(Slot)].get();
+    }
+    if (!C->FBindings.Empty())
       if (TBinding* B = C->FBindings.Get(Variable.Text())) return B;
   }
   return nullptr;
@@ -393,7 +400,7 @@ TBinding* TIEContext::AddBinding(const std::string& Name, int32_t FactIndex, con
 TBinding* TIEContext::AddLocalBinding(const std::string& Name, const IIEValue& Value) {
   const int32_t Slot = FLayout ? FLayout->IndexOf(Name) : -1;
   if (Slot < 0) return FBindings.Add(std::make_unique<TBinding>(Name, Value));
-  if (FBindings.Count() > 0) FBindings.Remove(Name);
+  if (!FBindings.Empty()) FBindings.Remove(Name);
   BindSlot(Slot, Value);
   return FSlots[static_cast<size_t>(Slot)].get();
 }

@@ -38,6 +38,7 @@ class TBindings {
   TBinding* GetItem(const std::string& Name) const noexcept { return Get(Name); }
   TBinding* GetItemByIndex(int32_t Index) const;
   int32_t Count() const noexcept { return static_cast<int32_t>(FItems.size()); }
+  bool Empty() const noexcept { return FItems.empty(); }
   /// Removes and frees the binding of that name (nothing when absent).
   void Remove(const std::string& Name);
   /// Stores Binding under Name; nullptr removes the entry.
@@ -80,7 +81,13 @@ class TFrameLayout final : public TInterfacedObject {
   void AddVariables(const IIEValue& Value, bool NewSlots);
   /// The slot of a variable (its name's slot, or -1), from the record when Variable is one of the recorded
   /// variables, otherwise by its name.
-  int32_t SlotOf(const TIEValue& Variable) const noexcept;
+  int32_t SlotOf(const TIEValue& Variable) const noexcept {
+    const TEntry* Table = FTable.data();
+    for (size_t I = Home(&Variable);; I = (I + 1) & FMask) {
+      if (Table[I].Key == &Variable) return Table[I].Slot;
+      if (!Table[I].Key) return IndexOf(Variable.Text());
+    }
+  }
   /// Tells layouts apart across reuse of their memory: no two layouts of the process share a serial.
   uint64_t GetSerial() const noexcept { return FSerial; }
 
@@ -91,11 +98,17 @@ class TFrameLayout final : public TInterfacedObject {
   };
   void Record(const IIEValue& Variable);
   void Grow();
+  /// Where the probe for Key starts: the top bits of a multiplicative hash of its address.
+  size_t Home(const void* Key) const noexcept {
+    return static_cast<size_t>((reinterpret_cast<uintptr_t>(Key) * 0x9E3779B97F4A7C15ULL) >> FShift);
+  }
 
   std::vector<std::string> FNames;
   /// Open addressing on the variable's address; the recorded variables are held, so an address is never
   /// taken over by another value while it is recorded here.
   std::vector<TEntry> FTable;
+  size_t FMask = 0;
+  unsigned FShift = 64;
   std::vector<IIEValue> FHeld;
   uint64_t FSerial;
 };

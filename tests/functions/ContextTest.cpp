@@ -357,9 +357,13 @@ TEST(Context, FramesFromThePool) {
   EXPECT_TRUE(Again->GetOwnBindings().empty());
   ExpectError([&] { A->Resolve(Again.get(), Result); }, "Corrupted Binding, variable not found: a");
   Again.reset();
-  // A frame made for another layout takes that layout's names.
+  // A frame of another layout has that layout's names, whether made or taken from the pool.
+  std::vector<TFrame> Others;
+  for (int I = 0; I < 40; ++I) Others.push_back(Root.PushFrame(AB));
+  Others.clear();
   TFrame Other = Root.PushFrame(MakeRef<TFrameLayout>(std::vector<std::string>{"z"}));
-  EXPECT_EQ(Other.get(), First);
+  EXPECT_EQ(Other->GetLayout()->Count(), 1);
+  ExpectError([&] { Other->BindSlot(1, Int(8)); }, "List index out of bounds (1)");
   Other->BindSlot(0, Int(8));
   EXPECT_EQ(Other->FindBinding("z")->GetValue()->GetAsInteger(), 8);
   EXPECT_EQ(Other->FindOwnBinding("a"), nullptr);
