@@ -256,12 +256,7 @@ void TIEContext::Recycle() noexcept {
     FBound[I] = 0;
     TBinding& Slot = *FSlots[I];
     Slot.SetValue(IIEValue());
-    if (Slot.GetFactIndex() != LocalBindingIndex) {
-      // A slot a pattern binding took over becomes a local again.
-      Slot.SetFactIndex(LocalBindingIndex);
-      Slot.SetSlotIndex(SLocalBinding);
-      Slot.SetSubIndex(NoSubIndex);
-    }
+    if (Slot.GetFactIndex() != LocalBindingIndex) MakeLocal(Slot);
   }
   FBound.clear();
   if (!FBindings.Empty()) FBindings.Clear();
@@ -340,18 +335,14 @@ bool TIEContext::RemoveOwnBinding(const std::string& Name) {
   return Removed;
 }
 
-void TIEContext::BindSlot(int32_t Slot, const IIEValue& Value) {
-  const auto I = static_cast<size_t>(Slot);
-  if (Slot < 0 || I >= FBound.size())
-    throw EListError("List index out of bounds (" + std::to_string(Slot) + ")");
-  TBinding& Binding = *FSlots[I];
-  if (Binding.GetFactIndex() != LocalBindingIndex) {
-    Binding.SetFactIndex(LocalBindingIndex);
-    Binding.SetSlotIndex(SLocalBinding);
-    Binding.SetSubIndex(NoSubIndex);
-  }
-  Binding.SetValue(Value);
-  FBound[I] = 1;
+void TIEContext::RaiseNoSlot(int32_t Slot) {
+  throw EListError("List index out of bounds (" + std::to_string(Slot) + ")");
+}
+
+void TIEContext::MakeLocal(TBinding& Binding) {
+  Binding.SetFactIndex(LocalBindingIndex);
+  Binding.SetSlotIndex(SLocalBinding);
+  Binding.SetSubIndex(NoSubIndex);
 }
 
 TBinding* TIEContext::FindGlobalBinding(const std::string& Name) const { return FRoot->FindOwnBinding(Name); }

@@ -156,7 +156,14 @@ class TIEContext final : public TResolveContext {
   void SetVariable(const TIEValue& Variable, const IIEValue& Value);
   /// Binds slot Slot of this frame's layout to Value, shadowing any outer binding of its name (a slot
   /// outside the layout raises "List index out of bounds (<n>)").
-  void BindSlot(int32_t Slot, const IIEValue& Value);
+  void BindSlot(int32_t Slot, const IIEValue& Value) {
+    const auto I = static_cast<size_t>(Slot);
+    if (Slot < 0 || I >= FBound.size()) RaiseNoSlot(Slot);
+    TBinding& Binding = *FSlots[I];
+    if (Binding.GetFactIndex() != LocalBindingIndex) MakeLocal(Binding);
+    Binding.SetValue(Value);
+    FBound[I] = 1;
+  }
   /// Replaces the value of the nearest binding of Name wherever it is, or creates a local one here.
   TBinding* AddBinding(const std::string& Name, const IIEValue& Value);
   /// A pattern binding in this context, replacing a binding of that name wherever it is.
@@ -211,6 +218,9 @@ class TIEContext final : public TResolveContext {
     const auto I = static_cast<size_t>(Slot);
     return Slot >= 0 && I < FBound.size() && FBound[I] ? FSlots[I].get() : nullptr;
   }
+  [[noreturn]] static void RaiseNoSlot(int32_t Slot);
+  /// Turns a slot a pattern binding took over back into a local binding.
+  static void MakeLocal(TBinding& Binding);
   /// Removes this context's own binding of Name; true when there was one.
   bool RemoveOwnBinding(const std::string& Name);
   /// Gives this context Layout's slots, all unbound.
