@@ -1,8 +1,13 @@
 #include "rulecraft/core/Binding.h"
 
+#include "rulecraft/core/ResolveContext.h"
 #include "rulecraft/core/Value.h"
 
 namespace rulecraft {
+
+TBinding* TResolveContext::FindVariable(const TIEValue& Variable) const {
+  return FindBinding(Variable.Text());
+}
 
 void TBindingInfo::Assign(const TPersistent* Source) {
   if (const auto* Record = dynamic_cast<const TBindingInfo*>(Source)) {

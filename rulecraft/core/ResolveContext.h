@@ -19,6 +19,9 @@ class TResolveContext : public TPersistent {
  public:
   /// The binding of Name in this scope or the nearest enclosing one; nullptr when no scope binds it.
   virtual TBinding* FindBinding(const std::string& Name) const = 0;
+  /// The binding a variable (a dtVariable or dtMultiVariable value) stands for: by default the one of its
+  /// name; a context that numbered the variable finds it by its slot.
+  virtual TBinding* FindVariable(const TIEValue& Variable) const;
   /// The value a binding record stands for in the partial match (and fact) being evaluated.
   virtual void ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Result) = 0;
   /// This context as the functions layer's evaluation context, or nullptr for any other kind (a cheap

@@ -16,7 +16,7 @@ void TIEValue::Resolve(TResolveContext* Context, IIEValue& Result) {
     case dtVariable:
     case dtMultiVariable: {
       if (!Context) throw EIEException(SNoContext, {GetIETypeName(FDType)});
-      TBinding* Binding = Context->FindBinding(FData.Symbol->Text());
+      TBinding* Binding = Context->FindVariable(*this);
       if (!Binding || !Binding->GetValue()) throw EIEException(SCorruptedVariable, {FData.Symbol->Text()});
       Result = Binding->GetValue();
       return;

@@ -1,6 +1,7 @@
 #include "rulecraft/functions/Context.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 #include "rulecraft/core/Constants.h"
@@ -10,6 +11,7 @@
 #include "rulecraft/facts/FactSlot.h"
 #include "rulecraft/facts/FactTemplate.h"
 #include "rulecraft/framework/Exception.h"
+#include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/functions/FunctionEngine.h"
 #include "rulecraft/fuzzyset/FuzzySet.h"
 #include "rulecraft/types/DefinedType.h"
@@ -20,9 +22,96 @@ namespace {
 
 /// Multifields nested deeper than this are refused by ExpandList and FlattenList (a list may hold itself).
 constexpr int MaxListNesting = 1000;
-/// A binding record whose element position lies outside the slot's multifield.
+/// Frames kept for reuse by one root context; a deeper recursion makes the rest fresh and frees them.
+constexpr size_t MaxPooledFrames = 256;
+/// How many of the most recently pooled frames a new frame looks at for one made for its layout.
+constexpr size_t FrameSearch = 16;
+/// Variables recorded per layout at most; a body with more finds the rest by name.
+constexpr size_t MaxRecordedVariables = 4096;
+
+/// Numbers layouts, so a pooled frame knows whether its slots were made for the layout it is given.
+std::atomic<uint64_t> LayoutSerials{0};
 
 }  // namespace
+
+// ---- TFrameLayout ----------------------------------------------------------------------------------------
+
+TFrameLayout::TFrameLayout(const std::vector<std::string>& Names)
+    : FSerial(LayoutSerials.fetch_add(1, std::memory_order_relaxed) + 1) {
+  Grow();
+  for (const std::string& Name : Names) Add(Name);
+}
+
+int32_t TFrameLayout::IndexOf(const std::string& Name) const noexcept {
+  for (size_t I = 0; I < FNames.size(); ++I)
+    if (FNames[I] == Name) return static_cast<int32_t>(I);
+  return -1;
+}
+
+int32_t TFrameLayout::Add(const std::string& Name) {
+  const int32_t Index = IndexOf(Name);
+  if (Index >= 0) return Index;
+  FNames.push_back(Name);
+  // Variables recorded before the name had a slot take it now.
+  for (TEntry& E : FTable)
+    if (E.Key && E.Slot < 0 && E.Key->Text() == Name) E.Slot = Count() - 1;
+  return Count() - 1;
+}
+
+void TFrameLayout::Grow() {
+  std::vector<TEntry> Old;
+  Old.swap(FTable);
+  FTable.resize(Old.empty() ? 16 : Old.size() * 2);
+  FMask = FTable.size() - 1;
+  FShift = Old.empty() ? 60 : FShift - 1;
+  for (const TEntry& E : Old) {
+    if (!E.Key) continue;
+    size_t I = Home(E.Key);
+    while (FTable[I].Key) I = (I + 1) & FMask;
+    FTable[I] = E;
+  }
+}
+
+void TFrameLayout::Record(const IIEValue& Variable) {
+  if (FHeld.size() >= MaxRecordedVariables) return;
+  if ((FHeld.size() + 1) * 2 > FTable.size()) Grow();
+  size_t I = Home(Variable.get());
+  while (FTable[I].Key) {
+    if (FTable[I].Key == Variable.get()) return;
+    I = (I + 1) & FMask;
+  }
+  FTable[I] = TEntry{Variable.get(), IndexOf(Variable->Text())};
+  FHeld.push_back(Variable);
+}
+
+void TFrameLayout::AddVariables(const IIEValue& Value, bool NewSlots) {
+  // Iterative: calls and lists nest as deeply as the input makes them.
+  std::vector<IIEValue> Pending{Value};
+  size_t Visited = 0;
+  while (!Pending.empty() && Visited < MaxRecordedVariables * 4) {
+    ++Visited;
+    const IIEValue Item = std::move(Pending.back());
+    Pending.pop_back();
+    if (!Item) continue;
+    switch (Item->GetDType()) {
+      case dtVariable:
+      case dtMultiVariable:
+        if (NewSlots) Add(Item->Text());
+        Record(Item);
+        break;
+      case dtFunCall:
+        if (const IFunCall Call = Item->GetAsFunCall())
+          for (const IIEValue& Argument : Call->GetArguments()) Pending.push_back(Argument);
+        break;
+      case dtList:
+        if (const IValueVector List = Item->GetAsList())
+          for (const IIEValue& Element : List->Values()) Pending.push_back(Element);
+        break;
+      default:
+        break;
+    }
+  }
+}
 
 // ---- TBindings -------------------------------------------------------------------------------------------
 
@@ -95,27 +184,98 @@ void TBindings::Clear() {
 // ---- TIEContext ------------------------------------------------------------------------------------------
 
 TIEContext::TIEContext(TIEContext* Parent, IFunctionEngine* Engine)
-    : FEngine(Engine), FBindings(this), FParent(Parent) {}
+    : FEngine(Engine), FBindings(this), FParent(Parent), FRoot(Parent ? Parent->FRoot : this) {}
 
 TIEContext::~TIEContext() = default;
-
-TIEContext* TIEContext::Root() noexcept {
-  TIEContext* C = this;
-  while (C->FParent) C = C->FParent;
-  return C;
-}
-
-const TIEContext* TIEContext::Root() const noexcept {
-  const TIEContext* C = this;
-  while (C->FParent) C = C->FParent;
-  return C;
-}
 
 std::unique_ptr<TIEContext> TIEContext::Push() {
   auto Child = std::make_unique<TIEContext>(this, FEngine);
   Child->FToken = FToken;
   Child->FFact = FFact;
   return Child;
+}
+
+TFrame TIEContext::PushFrame(const IFrameLayout& Layout) {
+  std::vector<std::unique_ptr<TIEContext>>& Pool = FRoot->FFreeFrames;
+  TFrame Frame;
+  // Prefer a frame last made for this layout, among the most recently pooled ones: its slots already carry
+  // the layout's names. Without one, a new frame is made while the pool is small, so firings of a few rules
+  // in turn each find their own; otherwise the most recent frame takes this layout's names.
+  const size_t Count = Pool.size();
+  const size_t Stop = Count > FrameSearch ? Count - FrameSearch : 0;
+  size_t Found = Count;
+  for (size_t I = Count; I > Stop; --I) {
+    const TIEContext* C = Pool[I - 1].get();
+    if (C->FSlotsFor == Layout.get() && C->FSlotsSerial == Layout->GetSerial()) {
+      Found = I - 1;
+      break;
+    }
+  }
+  if (Found == Count && Count > 0 && Count >= FrameSearch) Found = Count - 1;
+  if (Found == Count) {
+    Frame.reset(new TIEContext(this, FEngine));
+  } else {
+    Frame.reset(Pool[Found].release());
+    if (Found != Count - 1) Pool[Found] = std::move(Pool.back());
+    Pool.pop_back();
+    Frame->FEngine = FEngine;
+    Frame->FParent = this;
+    Frame->FRoot = FRoot;
+  }
+  Frame->FToken = FToken;
+  Frame->FFact = FFact;
+  Frame->TakeLayout(Layout);
+  return Frame;
+}
+
+void TIEContext::TakeLayout(const IFrameLayout& Layout) {
+  FLayout = Layout;
+  if (!Layout) return;
+  const size_t Count = static_cast<size_t>(Layout->Count());
+  if (FSlotsFor != Layout.get() || FSlotsSerial != Layout->GetSerial() || FSlots.size() < Count) {
+    // Slots made for another layout take this one's names; their objects are kept.
+    while (FSlots.size() < Count) FSlots.push_back(std::make_unique<TBinding>(std::string(), IIEValue()));
+    for (size_t I = 0; I < Count; ++I) {
+      TBinding& Slot = *FSlots[I];
+      if (Slot.GetName() != Layout->GetName(static_cast<int32_t>(I)))
+        Slot.SetName(Layout->GetName(static_cast<int32_t>(I)));
+    }
+    FSlotsFor = Layout.get();
+    FSlotsSerial = Layout->GetSerial();
+  }
+  FBound.assign(Count, 0);
+}
+
+void TIEContext::Recycle() noexcept {
+  FReturn = false;
+  FReturnValue = nullptr;
+  FToken = nullptr;
+  FFact = nullptr;
+  for (size_t I = 0; I < FBound.size(); ++I) {
+    if (!FBound[I]) continue;
+    FBound[I] = 0;
+    TBinding& Slot = *FSlots[I];
+    Slot.SetValue(IIEValue());
+    if (Slot.GetFactIndex() != LocalBindingIndex) MakeLocal(Slot);
+  }
+  FBound.clear();
+  if (!FBindings.Empty()) FBindings.Clear();
+  FLayout = nullptr;
+  FParent = nullptr;
+}
+
+void TFrameRelease::operator()(TIEContext* Frame) const noexcept {
+  TIEContext* Root = Frame->FRoot;
+  Frame->Recycle();
+  if (Root && Root != Frame && Root->FFreeFrames.size() < MaxPooledFrames) {
+    try {
+      Root->FFreeFrames.emplace_back(Frame);
+      return;
+    } catch (...) {
+      // No room to keep it: freed below.
+    }
+  }
+  delete Frame;
 }
 
 TIEContext* TIEContext::Pop() {
@@ -125,13 +285,67 @@ TIEContext* TIEContext::Pop() {
   return FParent;
 }
 
+TBinding* TIEContext::FindOwnBinding(const std::string& Name) const {
+  if (FLayout)
+    if (TBinding* B = BoundSlot(FLayout->IndexOf(Name))) return B;
+  return !FBindings.Empty() ? FBindings.Get(Name) : nullptr;
+}
+
 TBinding* TIEContext::FindBinding(const std::string& Name) const {
   for (const TIEContext* C = this; C; C = C->FParent)
-    if (TBinding* B = C->FBindings.Get(Name)) return B;
+    if (TBinding* B = C->FindOwnBinding(Name)) return B;
   return nullptr;
 }
 
-TBinding* TIEContext::FindGlobalBinding(const std::string& Name) const { return Root()->FBindings.Get(Name); }
+TBinding* TIEContext::FindVariable(const TIEValue& Variable) const {
+  for (const TIEContext* C = this; C; C = C->FParent) {
+    if (const TFrameLayout* Layout = C->FLayout.get()) {
+      const int32_t Slot = Layout->SlotOf(Variable);
+      if (Slot >= 0 && C->FBound[static_cast<size_t>(Slot)])
+        return C->FSlots[static_cast<size_t>(Slot)].get();
+    }
+    if (!C->FBindings.Empty())
+      if (TBinding* B = C->FBindings.Get(Variable.Text())) return B;
+  }
+  return nullptr;
+}
+
+std::vector<TBinding*> TIEContext::GetOwnBindings() const {
+  std::vector<TBinding*> Result;
+  for (size_t I = 0; I < FBound.size(); ++I)
+    if (FBound[I]) Result.push_back(FSlots[I].get());
+  for (int32_t I = 0; I < FBindings.Count(); ++I) Result.push_back(FBindings.GetItemByIndex(I));
+  return Result;
+}
+
+bool TIEContext::RemoveOwnBinding(const std::string& Name) {
+  bool Removed = false;
+  if (FLayout) {
+    const int32_t Slot = FLayout->IndexOf(Name);
+    if (BoundSlot(Slot)) {
+      FBound[static_cast<size_t>(Slot)] = 0;
+      FSlots[static_cast<size_t>(Slot)]->SetValue(IIEValue());
+      Removed = true;
+    }
+  }
+  if (FBindings.Count() > 0 && FBindings.Get(Name)) {
+    FBindings.Remove(Name);
+    Removed = true;
+  }
+  return Removed;
+}
+
+void TIEContext::RaiseNoSlot(int32_t Slot) {
+  throw EListError("List index out of bounds (" + std::to_string(Slot) + ")");
+}
+
+void TIEContext::MakeLocal(TBinding& Binding) {
+  Binding.SetFactIndex(LocalBindingIndex);
+  Binding.SetSlotIndex(SLocalBinding);
+  Binding.SetSubIndex(NoSubIndex);
+}
+
+TBinding* TIEContext::FindGlobalBinding(const std::string& Name) const { return FRoot->FindOwnBinding(Name); }
 
 IIEValue TIEContext::GetVariable(const std::string& Name) const {
   TBinding* B = FindBinding(Name);
@@ -140,10 +354,23 @@ IIEValue TIEContext::GetVariable(const std::string& Name) const {
 }
 
 void TIEContext::SetVariable(const std::string& Name, const IIEValue& Value) {
-  if (TBinding* B = FBindings.Get(Name))
+  if (TBinding* B = FindOwnBinding(Name))
     B->SetValue(Value);
   else
     AddBinding(Name, Value);
+}
+
+void TIEContext::SetVariable(const TIEValue& Variable, const IIEValue& Value) {
+  if (TBinding* B = FindVariable(Variable)) {
+    // The nearest binding: this context's own, or the outer one a new local would not shadow.
+    B->SetValue(Value);
+    return;
+  }
+  const int32_t Slot = FLayout ? FLayout->SlotOf(Variable) : -1;
+  if (Slot >= 0)
+    BindSlot(Slot, Value);
+  else
+    FBindings.Add(std::make_unique<TBinding>(Variable.Text(), Value));
 }
 
 TBinding* TIEContext::AddBinding(const std::string& Name, const IIEValue& Value) {
@@ -151,31 +378,31 @@ TBinding* TIEContext::AddBinding(const std::string& Name, const IIEValue& Value)
     B->SetValue(Value);
     return B;
   }
-  return FBindings.Add(std::make_unique<TBinding>(Name, Value));
+  return AddLocalBinding(Name, Value);
 }
 
 TBinding* TIEContext::AddBinding(const std::string& Name, int32_t FactIndex, const std::string& SlotIndex,
                                  int32_t SubIndex) {
-  for (TIEContext* C = this; C; C = C->FParent) {
-    if (C->FBindings.Get(Name)) {
-      C->FBindings.Remove(Name);
-      break;
-    }
-  }
+  for (TIEContext* C = this; C; C = C->FParent)
+    if (C->RemoveOwnBinding(Name)) break;
   return FBindings.Add(std::make_unique<TBinding>(Name, FactIndex, SlotIndex, SubIndex));
 }
 
 TBinding* TIEContext::AddLocalBinding(const std::string& Name, const IIEValue& Value) {
-  return FBindings.Add(std::make_unique<TBinding>(Name, Value));
+  const int32_t Slot = FLayout ? FLayout->IndexOf(Name) : -1;
+  if (Slot < 0) return FBindings.Add(std::make_unique<TBinding>(Name, Value));
+  if (!FBindings.Empty()) FBindings.Remove(Name);
+  BindSlot(Slot, Value);
+  return FSlots[static_cast<size_t>(Slot)].get();
 }
 
 TBinding* TIEContext::AddGlobalBinding(const std::string& Name, const IIEValue& Value) {
   TIEContext* R = Root();
-  if (TBinding* B = R->FBindings.Get(Name)) {
+  if (TBinding* B = R->FindOwnBinding(Name)) {
     B->SetValue(Value);
     return B;
   }
-  return R->FBindings.Add(std::make_unique<TBinding>(Name, Value));
+  return R->AddLocalBinding(Name, Value);
 }
 
 void TIEContext::SetReturnValue(const IIEValue& Value) {
@@ -188,7 +415,14 @@ void TIEContext::ClearReturnValue() noexcept {
   FReturnValue = nullptr;
 }
 
-void TIEContext::Clear() { FBindings.Clear(); }
+void TIEContext::Clear() {
+  for (size_t I = 0; I < FBound.size(); ++I)
+    if (FBound[I]) {
+      FBound[I] = 0;
+      FSlots[I]->SetValue(IIEValue());
+    }
+  FBindings.Clear();
+}
 
 void TIEContext::Notify(TBinding* Binding, TTableNotification Action) {
   (void)Binding;

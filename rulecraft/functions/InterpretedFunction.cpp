@@ -41,6 +41,7 @@ void TInterpretedFunction::AddArgument(const std::string& Name, TIEType Kind) {
         SInvalidArgType,
         {GetIETypeName(Kind), SetToString(TIETypes{dtAtom, dtVariable, dtMultiVariable}, ", ", false)});
   FArguments->Add(MakeRef<TIEValue>(Name, Kind));
+  FLayout = nullptr;
   UpdateArgumentCounts();
 }
 
@@ -53,9 +54,26 @@ void TInterpretedFunction::UpdateArgumentCounts() {
 
 void TInterpretedFunction::AddStatement(const IFunCall& FunCall) {
   FStatements->Add(MakeRef<TIEValue>(TRef<TFunCallBase>(FunCall)));
+  FLayout = nullptr;
 }
 
-void TInterpretedFunction::AddStatement(const IIEValue& Value) { FStatements->Add(Value); }
+void TInterpretedFunction::AddStatement(const IIEValue& Value) {
+  FStatements->Add(Value);
+  FLayout = nullptr;
+}
+
+const IFrameLayout& TInterpretedFunction::GetLayout() {
+  if (FLayout) return FLayout;
+  std::vector<std::string> Names;
+  for (int32_t I = 0; I < FArguments->GetValueCount(); ++I)
+    Names.push_back(FArguments->Get(I)->GetAsString());
+  IFrameLayout Layout = MakeRef<TFrameLayout>(Names);
+  // Parameter I has slot I unless a name repeats (the later one then binds the first one's slot).
+  FDistinctParameters = Layout->Count() == FArguments->GetValueCount();
+  for (int32_t I = 0; I < FStatements->GetValueCount(); ++I) Layout->AddVariables(FStatements->Get(I), true);
+  FLayout = std::move(Layout);
+  return FLayout;
+}
 
 void TInterpretedFunction::Call(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   // Extra arguments are allowed and never evaluated; too few are an error.
@@ -91,15 +109,20 @@ void TInterpretedFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context,
   // The statements and parameters are held for the call: a statement may redefine this function.
   const IValueVector Arguments = FArguments;
   const IValueVector Statements = FStatements;
-  std::unique_ptr<TIEContext> Local = Context->Push();
+  const IFrameLayout Layout = GetLayout();
+  const bool Distinct = FDistinctParameters;
+  TFrame Local = Context->PushFrame(Layout);
   const int32_t Count = Arguments->GetValueCount();
+  const auto SlotOf = [&](int32_t I) {
+    return Distinct ? I : Layout->IndexOf(Arguments->Get(I)->GetAsString());
+  };
   for (int32_t I = 0; I < Count; ++I) {
     const IIEValue& Parameter = Arguments->Get(I);
     switch (Parameter->GetDType()) {
       case dtVariable: {
         IIEValue Value;
         FunCall.GetArgument(I)->Resolve(Local.get(), Value);
-        Local->AddLocalBinding(Parameter->GetAsString(), Value ? Value : FCNil);
+        Local->BindSlot(SlotOf(I), Value ? Value : FCNil);
         break;
       }
       case dtMultiVariable: {
@@ -109,7 +132,7 @@ void TInterpretedFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context,
           FunCall.GetArgument(J)->Resolve(Local.get(), Value);
           Rest->Add(Value ? Value : FCNil);
         }
-        Local->AddLocalBinding(Parameter->GetAsString(), MakeRef<TIEValue>(Rest));
+        Local->BindSlot(SlotOf(I), MakeRef<TIEValue>(Rest));
         break;
       }
       default:

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "rulecraft/core/ValueVector.h"
+#include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/UserFunction.h"
 
 namespace rulecraft {
@@ -47,8 +48,13 @@ class TInterpretedFunction final : public TIEUserFunction {
 
  private:
   void UpdateArgumentCounts();
+  /// The frame layout of a call (parameters first, then every other variable of the body), made on the first
+  /// call after a change.
+  const IFrameLayout& GetLayout();
 
   IValueVector FArguments;
+  IFrameLayout FLayout;
+  bool FDistinctParameters = true;
   IValueVector FStatements;
   int32_t FOrder = 0;
 };

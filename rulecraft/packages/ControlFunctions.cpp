@@ -271,13 +271,12 @@ TBindFunction::TBindFunction()
 
 void TBindFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   // The variable is taken as written; only a variable names one.
-  const IIEValue& Variable = FunCall.GetArgument(0);
+  const IIEValue Variable = FunCall.GetArgument(0);  // held: evaluating the value may change the call
   if (!Variable || (Variable->GetDType() != dtVariable && Variable->GetDType() != dtMultiVariable))
     throw EIEException(SInvalidVariableName, {Variable ? Variable->GetToString() : std::string()});
   TIEContext& Scope = ContextFor(Context);
-  const std::string Name = Variable->Text();
   IIEValue Value = ResolveArgument(FunCall, 1, Context);
-  Scope.SetVariable(Name, Value);
+  Scope.SetVariable(*Variable, Value);
   Result = std::move(Value);
 }
 

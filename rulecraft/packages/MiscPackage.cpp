@@ -217,8 +217,7 @@ void TListVariablesFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Contex
     for (int32_t I = 0; I < Globals.Count(); ++I) Names.push_back(Globals.GetKeyByIndex(I));
   } else {
     for (const TIEContext* Scope = Context; Scope; Scope = Scope->GetParent()) {
-      const TBindings& Bindings = Scope->GetBindings();
-      for (int32_t I = 0; I < Bindings.Count(); ++I) Names.push_back(Bindings.GetItemByIndex(I)->GetName());
+      for (const TBinding* Binding : Scope->GetOwnBindings()) Names.push_back(Binding->GetName());
       if (Scope == Engine.GetContext()) break;
     }
   }

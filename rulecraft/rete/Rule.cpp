@@ -41,6 +41,21 @@ IFunCall DeepCopy(const TFunctionCall& Call) {
 
 }  // namespace
 
+/// What a firing of a rule needs, compiled from the rule: the frame layout (the rule's variables in binding
+/// order, the rule-name variable, then every other variable its actions name), the slot of each binding,
+/// and the actions as they were (an action may change the rule while it fires).
+class TFiringPlan final : public TInterfacedObject {
+ public:
+  /// How a binding takes its value: none (a local), the fact's identifier, a slot value or a field of one.
+  enum TTake : uint8_t { tkNone, tkFactId, tkSlot, tkField };
+  IFrameLayout Layout;
+  std::vector<int32_t> BindingSlots;
+  std::vector<TTake> Takes;
+  int32_t RuleSlot = -1;
+  IIEValue RuleName;
+  std::vector<IFunCall> Actions;
+};
+
 void SubstFunCall(TFunctionCall& Call, const std::vector<std::pair<std::string, std::string>>& Renames) {
   for (int32_t I = 0; I < Call.GetArgumentCount(); ++I) {
     const IIEValue& Argument = Call.GetArgument(I);
@@ -100,6 +115,7 @@ void TRule::SetRuleName(const TIEName& Value) {
   if (Value == FRuleName) return;
   if (FEngine && FEngine->IsRuleRegistered(this)) FEngine->RenameRule(FRuleName, Value);
   FRuleName = Value;
+  FPlan = nullptr;
 }
 
 void TRule::SetSalienceInteger(int32_t Value) {
@@ -146,6 +162,7 @@ void TRule::EndUpdate() {
 }
 
 void TRule::Change() {
+  FPlan = nullptr;
   if (FUpdateCount > 0 || IsDestroying()) return;
   if (FEngine) FEngine->RuleChange(this);
   if (OnChange) OnChange(this);
@@ -321,6 +338,7 @@ TBinding* TRule::AddBinding(const std::string& Name, int32_t FactIndex, const st
   auto Binding = std::make_unique<TBinding>(Name, FactIndex, SlotIndex, SubIndex);
   for (const auto& Existing : FBindings)
     if (Existing->Equals(Binding.get())) return Existing.get();
+  FPlan = nullptr;
   FBindings.push_back(std::move(Binding));
   return FBindings.back().get();
 }
@@ -343,17 +361,48 @@ TBinding* TRule::GetBindingByName(const std::string& Name) const noexcept {
 
 // ---- firing ----------------------------------------------------------------------------------------------
 
+const TRef<TFiringPlan>& TRule::GetFiringPlan() {
+  if (FPlan) return FPlan;
+  TRef<TFiringPlan> Plan = MakeRef<TFiringPlan>();
+  std::vector<std::string> Names;
+  Names.reserve(FBindings.size() + 1);
+  for (const auto& Binding : FBindings) Names.push_back(Binding->GetName());
+  Names.emplace_back(SRuleBinding);
+  Plan->Layout = MakeRef<TFrameLayout>(Names);
+  for (const auto& Binding : FBindings) {
+    Plan->BindingSlots.push_back(Plan->Layout->IndexOf(Binding->GetName()));
+    const std::string& Slot = Binding->GetSlotIndex();
+    Plan->Takes.push_back(Slot == SLocalBinding                  ? TFiringPlan::tkNone
+                          : Slot == SPatternBinding              ? TFiringPlan::tkFactId
+                          : Binding->GetSubIndex() == NoSubIndex ? TFiringPlan::tkSlot
+                                                                 : TFiringPlan::tkField);
+  }
+  Plan->RuleSlot = Plan->Layout->IndexOf(SRuleBinding);
+  Plan->RuleName = MakeRef<TIEValue>(FRuleName, dtString);
+  Plan->Actions = FActions;
+  // Every variable the actions name gets a slot too, so a new local needs no table entry; one that stays
+  // unbound in a firing is looked for outside, as before.
+  for (const IFunCall& Action : FActions)
+    if (Action) Plan->Layout->AddVariables(MakeRef<TIEValue>(TRef<TFunCallBase>(Action)), true);
+  FPlan = std::move(Plan);
+  return FPlan;
+}
+
 void TRule::Prepare(const IReteToken& Token, TIEContext& Context) {
   if (!FEngine) RaiseNoEngine();
+  const TRef<TFiringPlan> Plan = GetFiringPlan();
+  const bool Slots = Context.GetLayout() && Context.GetLayout() == Plan->Layout.get();
   const IFact& Null = FEngine->GetNullFact();
-  for (const auto& Binding : FBindings) {
-    if (Binding->GetSlotIndex() == SLocalBinding) continue;
+  for (size_t I = 0; I < FBindings.size(); ++I) {
+    const TFiringPlan::TTake Take = Plan->Takes[I];
+    if (Take == TFiringPlan::tkNone) continue;
+    TBinding* Binding = FBindings[I].get();
     const IFact& Fact = Token ? Token->GetFacts(Binding->GetFactIndex()) : IFact();
     if (!Fact || Fact == Null) continue;  // the placeholder of a not or test element binds nothing
     IIEValue Value;
-    if (Binding->GetSlotIndex() == SPatternBinding) {
+    if (Take == TFiringPlan::tkFactId) {
       Value = MakeRef<TIEValue>(Fact->GetID(), dtFactId);
-    } else if (Binding->GetSubIndex() == NoSubIndex) {
+    } else if (Take == TFiringPlan::tkSlot) {
       Value = Fact->GetValue(Binding->GetSlotIndex());
     } else {
       const IIEValue Slot = Fact->GetValue(Binding->GetSlotIndex());
@@ -363,22 +412,28 @@ void TRule::Prepare(const IReteToken& Token, TIEContext& Context) {
       Value = List->Get(Binding->GetSubIndex());
     }
     Binding->SetValue(Value);
-    Context.AddLocalBinding(Binding->GetName(), Value);
+    if (Slots)
+      Context.BindSlot(Plan->BindingSlots[I], Value);
+    else
+      Context.AddLocalBinding(Binding->GetName(), Value);
   }
-  Context.AddLocalBinding(SRuleBinding, MakeRef<TIEValue>(FRuleName, dtString));
+  if (Slots)
+    Context.BindSlot(Plan->RuleSlot, Plan->RuleName);
+  else
+    Context.AddLocalBinding(SRuleBinding, MakeRef<TIEValue>(FRuleName, dtString));
 }
 
 void TRule::Fire(const IReteToken& Token) {
   if (!FEngine) RaiseNoEngine();
-  std::unique_ptr<TIEContext> Child = FEngine->GetContext()->Push();
-  Child->ClearReturnValue();
+  // The plan is held for the firing: an action may change the rule, which drops the rule's plan.
+  const TRef<TFiringPlan> Plan = GetFiringPlan();
+  TFrame Child = FEngine->GetContext()->PushFrame(Plan->Layout);
   Child->SetToken(Token);
   Prepare(Token, *Child);
   FFired = true;
   if (OnFire) OnFire(this, Child.get());
   if (!Child->GetReturn()) {
-    const std::vector<IFunCall> Actions = FActions;  // an action may change the rule
-    for (const IFunCall& Action : Actions) {
+    for (const IFunCall& Action : Plan->Actions) {
       IIEValue Result;
       Action->Execute(Child.get(), Result);
       if (Child->GetReturn()) break;

@@ -11,6 +11,7 @@
 #include "rulecraft/core/Binding.h"
 #include "rulecraft/core/Value.h"
 #include "rulecraft/framework/Component.h"
+#include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/rete/Pattern.h"
 #include "rulecraft/rete/Token.h"
@@ -20,6 +21,7 @@ namespace rulecraft {
 class IRuleEngine;
 class TIEContext;
 class TRule;
+class TFiringPlan;
 
 using TRuleFireEvent = std::function<void(TRule* Rule, TIEContext* Context)>;
 
@@ -96,9 +98,10 @@ class TRule : public TComponent {
   /// Outside updates: tells the engine (which recompiles a registered rule) and raises OnChange.
   virtual void Change();
 
-  /// Binds the rule's variables from Token into Context (a fresh child of the engine's context).
+  /// Binds the rule's variables from Token into Context (a fresh child of the engine's context; a frame of
+  /// the rule's layout has its slots bound, any other context gets local bindings by name).
   virtual void Prepare(const IReteToken& Token, TIEContext& Context);
-  /// Runs the actions in a context bound from Token; sets the fired flag.
+  /// Runs the actions in a frame bound from Token (taken from the engine's pool); sets the fired flag.
   virtual void Fire(const IReteToken& Token);
   /// Clears the fired flag.
   virtual void Reset() noexcept { FFired = false; }
@@ -121,6 +124,8 @@ class TRule : public TComponent {
 
  private:
   void InsertPattern(int32_t Index, std::unique_ptr<TIEPattern> Pattern);
+  /// The plan of a firing, made when the rule first fires after a change.
+  const TRef<TFiringPlan>& GetFiringPlan();
 
   int32_t FRuleId = 0;
   int32_t FSalience = 0;
@@ -131,6 +136,8 @@ class TRule : public TComponent {
   std::vector<std::unique_ptr<TIEPattern>> FPatterns;
   std::vector<std::unique_ptr<TBinding>> FBindings;
   IRuleEngine* FEngine = nullptr;
+  /// Dropped by every change of patterns, bindings, actions or name.
+  TRef<TFiringPlan> FPlan;
   int32_t FUpdateCount = 0;
   bool FOneShot = false;
   bool FFired = false;

@@ -305,3 +305,68 @@ TEST(Context, BindingRecordsReadThePartialMatch) {
   C.SetFact(IFact());
   ExpectError([&] { Read(0, "color", NoSubIndex); }, "Corrupted Token, no fact at position 0");
 }
+
+TEST(Context, FramesFromThePool) {
+  TFakeFunctionEngine Engine;
+  TIEContext& Root = Engine.Root;
+  Root.AddGlobalBinding("*g*", Int(1));
+  IFrameLayout AB = MakeRef<TFrameLayout>(std::vector<std::string>{"a", "b", "a"});
+  EXPECT_EQ(AB->Count(), 2);  // a repeated name keeps its first slot
+  const IIEValue A = Var("a");
+  const IIEValue G = Var("*g*");
+  AB->AddVariables(List({A, G}), false);
+  EXPECT_EQ(AB->SlotOf(*A), 0);
+  EXPECT_EQ(AB->SlotOf(*G), -1);
+  EXPECT_EQ(AB->SlotOf(*Var("b")), 1);  // not recorded: found by its name
+  const IIEValue C = Var("c");
+  AB->AddVariables(C, false);
+  EXPECT_EQ(AB->Add("c"), 2);
+  EXPECT_EQ(AB->SlotOf(*C), 2);  // recorded before the name had a slot
+
+  const TIEContext* First = nullptr;
+  IIEValue Result;
+  {
+    TFrame Frame = Root.PushFrame(AB);
+    First = Frame.get();
+    EXPECT_EQ(Frame->GetParent(), &Root);
+    Frame->BindSlot(0, Int(2));
+    // A new local takes its slot, a name without one goes to the table, and a global stays global.
+    Frame->SetVariable(*Var("b"), Int(3));
+    Frame->SetVariable(*Var("d"), Int(4));
+    Frame->SetVariable(*G, Int(5));
+    std::vector<std::string> Names;
+    for (const TBinding* B : Frame->GetOwnBindings()) Names.push_back(B->GetName());
+    EXPECT_EQ(Names, (std::vector<std::string>{"a", "b", "d"}));
+    EXPECT_EQ(Root.GetVariable("*g*")->GetAsInteger(), 5);
+    // A frame of the same layout inside it: its own slots are unbound, so reads and binds reach outside.
+    TFrame Inner = Frame->PushFrame(AB);
+    A->Resolve(Inner.get(), Result);
+    EXPECT_EQ(Result->GetAsInteger(), 2);
+    Inner->SetVariable(*A, Int(6));
+    EXPECT_TRUE(Inner->GetOwnBindings().empty());
+    EXPECT_EQ(Frame->GetVariable("a")->GetAsInteger(), 6);
+    Inner->AddLocalBinding("a", Int(7));
+    A->Resolve(Inner.get(), Result);
+    EXPECT_EQ(Result->GetAsInteger(), 7);
+    A->Resolve(Frame.get(), Result);
+    EXPECT_EQ(Result->GetAsInteger(), 6);
+  }
+  // Both frames went back to the pool; the next one is reused with every slot unbound.
+  TFrame Again = Root.PushFrame(AB);
+  EXPECT_EQ(Again.get(), First);
+  EXPECT_TRUE(Again->GetOwnBindings().empty());
+  ExpectError([&] { A->Resolve(Again.get(), Result); }, "Corrupted Binding, variable not found: a");
+  Again.reset();
+  // A frame of another layout has that layout's names, whether made or taken from the pool.
+  std::vector<TFrame> Others;
+  for (int I = 0; I < 40; ++I) Others.push_back(Root.PushFrame(AB));
+  Others.clear();
+  TFrame Other = Root.PushFrame(MakeRef<TFrameLayout>(std::vector<std::string>{"z"}));
+  EXPECT_EQ(Other->GetLayout()->Count(), 1);
+  ExpectError([&] { Other->BindSlot(1, Int(8)); }, "List index out of bounds (1)");
+  Other->BindSlot(0, Int(8));
+  EXPECT_EQ(Other->FindBinding("z")->GetValue()->GetAsInteger(), 8);
+  EXPECT_EQ(Other->FindOwnBinding("a"), nullptr);
+  Other->Clear();
+  EXPECT_EQ(Other->FindOwnBinding("z"), nullptr);
+}
