@@ -23,7 +23,8 @@ namespace rulecraft {
 //    it, and a join with a short cut would compare its key value again on each of them (its equality test
 //    rejects the others), so handing it only the tokens of its exact key gives the same matches without
 //    walking the rest of a bucket that may hold a hundred thousand tokens;
-//  - per bucket (FBuckets, only used buckets): the order of full iteration;
+//  - per bucket (FBuckets, only used buckets, whose numbers FUsedBuckets keeps sorted): the order of full
+//    iteration. The sorted set changes only when a bucket gains its first token or loses its last;
 //  - per key and sort code (FTwins): the candidates for equality. Equal tokens have equal sort codes and,
 //    level by level, facts that are the same object or Equals, whose hashes and slot values are equal, so
 //    they have equal keys: a stored twin of a token always sits in this chain, and checking it is the same
@@ -32,10 +33,12 @@ namespace rulecraft {
 //    token. (Fuzzy slots are the one exception: fact equality leaves them out but the fact's hash does
 //    not, so two facts differing only there are Equals yet key apart; their tokens are kept apart here, as
 //    different buckets would keep them apart.)
-// Every list is doubly linked where entries leave it from the middle, so adding and removing a token are
-// constant time (plus the equality checks among its candidates, normally none or one), and removal keeps
-// the order of the tokens that stay. A key is read from the facts on every Add and Remove; a fact keeps its
-// own hash until its values are set, so a whole-fact key costs one hash per change of the fact.
+// The heads of these lists are found through flat open-addressing tables (TFlatTable), one probe into one
+// array rather than a walk through heap nodes. Every list is doubly linked where entries leave it from the
+// middle, so adding and removing a token are constant time (plus the equality checks among its candidates,
+// normally none or one), and removal keeps the order of the tokens that stay. A key is read from the facts on
+// every Add and Remove; a fact keeps its own hash until its values are set, so a whole-fact key costs one
+// hash per change of the fact.
 
 TIETokenTree::TIETokenTree(int32_t BucketCount, int32_t TokenIdx, int32_t SubIndex, std::string SlotName,
                            bool UseSortCode, bool KeyByParent)
@@ -104,11 +107,9 @@ uint32_t TIETokenTree::FindTwin(int32_t Key, const TIEToken& Token, uint32_t& La
   Last = Previous = None;
   uint32_t Index = None;
   if (FUseSortCode) {
-    auto It = FKeys.find(Key);
-    if (It != FKeys.end()) Index = It->second.Head;
+    if (const TList* List = FKeys.Find(Key)) Index = List->Head;
   } else {
-    auto It = FTwins.find(TwinKey(Key, Token.GetSortCode()));
-    if (It != FTwins.end()) Index = It->second;
+    if (const uint32_t* Head = FTwins.Find(TwinKey(Key, Token.GetSortCode()))) Index = *Head;
   }
   const int32_t FactID = OwnFactID(Token);
   while (Index != None) {
@@ -153,7 +154,9 @@ bool TIETokenTree::Add(const IReteToken& Token) {
   KeyList.Tail = Index;
   ++KeyList.Count;
 
-  TList& Bucket = FBuckets[Entry.Bucket];
+  const uint32_t BucketNo = Entry.Bucket;
+  TList& Bucket = FBuckets[BucketNo];
+  if (Bucket.Count == 0) FUsedBuckets.insert(BucketNo);
   Entry.BucketPrev = Bucket.Tail;
   (Bucket.Tail == None ? Bucket.Head : FEntries[Bucket.Tail].BucketNext) = Index;
   Bucket.Tail = Index;
@@ -161,7 +164,7 @@ bool TIETokenTree::Add(const IReteToken& Token) {
 
   if (!FUseSortCode) {
     if (Last == None)
-      FTwins.emplace(TwinKey(Key, Entry.Token->GetSortCode()), Index);
+      FTwins[TwinKey(Key, Entry.Token->GetSortCode())] = Index;
     else
       FEntries[Last].TwinNext = Index;
   }
@@ -191,25 +194,27 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token) {
     if (Previous != None) {
       FEntries[Previous].TwinNext = Entry.TwinNext;
     } else {
-      auto It = FTwins.find(TwinKey(Key, Entry.Token->GetSortCode()));
+      const uint64_t Twin = TwinKey(Key, Entry.Token->GetSortCode());
       if (Entry.TwinNext == None)
-        FTwins.erase(It);
+        FTwins.Erase(Twin);
       else
-        It->second = Entry.TwinNext;
+        *FTwins.Find(Twin) = Entry.TwinNext;
     }
   }
 
-  auto KeyIt = FKeys.find(Key);
-  TList& KeyList = KeyIt->second;
+  TList& KeyList = *FKeys.Find(Key);
   (Entry.KeyPrev == None ? KeyList.Head : FEntries[Entry.KeyPrev].KeyNext) = Entry.KeyNext;
   (Entry.KeyNext == None ? KeyList.Tail : FEntries[Entry.KeyNext].KeyPrev) = Entry.KeyPrev;
-  if (--KeyList.Count == 0) FKeys.erase(KeyIt);
+  if (--KeyList.Count == 0) FKeys.Erase(Key);
 
-  auto BucketIt = FBuckets.find(Entry.Bucket);
-  TList& Bucket = BucketIt->second;
+  const uint32_t BucketNo = Entry.Bucket;
+  TList& Bucket = *FBuckets.Find(BucketNo);
   (Entry.BucketPrev == None ? Bucket.Head : FEntries[Entry.BucketPrev].BucketNext) = Entry.BucketNext;
   (Entry.BucketNext == None ? Bucket.Tail : FEntries[Entry.BucketNext].BucketPrev) = Entry.BucketPrev;
-  if (--Bucket.Count == 0) FBuckets.erase(BucketIt);
+  if (--Bucket.Count == 0) {
+    FBuckets.Erase(BucketNo);
+    FUsedBuckets.erase(BucketNo);
+  }
 
   // Token may be this entry's own handle: it is not used after the release.
   IReteToken Released = std::move(Entry.Token);
@@ -226,31 +231,32 @@ void TIETokenTree::Clear() {
   // Detach everything before releasing the tokens, so the memory is consistent whatever their release does.
   std::vector<TEntry> Entries = std::move(FEntries);
   FEntries.clear();
-  FKeys.clear();
-  FBuckets.clear();
-  FTwins.clear();
+  FKeys.Clear();
+  FBuckets.Clear();
+  FUsedBuckets.clear();
+  FTwins.Clear();
   FFree = None;
   FCount = 0;
   FEmpty = true;
 }
 
 TIETokenTree::TKeyRange TIETokenTree::GetTokens(int32_t Key) const {
-  auto It = FKeys.find(Key);
-  if (It == FKeys.end()) return TKeyRange(TKeyIterator(), 0);
-  return TKeyRange(TKeyIterator(this, It->second.Head), It->second.Count);
+  const TList* List = FKeys.Find(Key);
+  if (!List) return TKeyRange(TKeyIterator(), 0);
+  return TKeyRange(TKeyIterator(this, List->Head), List->Count);
 }
 
 TIETokenTree::TAllIterator TIETokenTree::begin() const {
-  if (FBuckets.empty()) return end();
-  return TAllIterator(this, FBuckets.begin()->second.Head, FBuckets.begin());
+  if (FUsedBuckets.empty()) return end();
+  return TAllIterator(this, FBuckets.Find(*FUsedBuckets.begin())->Head, FUsedBuckets.begin());
 }
 
 std::string TIETokenTree::GetToString() const {
   std::string Text;
-  for (const auto& [Bucket, List] : FBuckets) {
+  for (uint32_t Bucket : FUsedBuckets) {
     if (!Text.empty()) Text += NewLineString;
     Text += "[" + std::to_string(Bucket) + "]";
-    for (uint32_t Index = List.Head; Index != None; Index = FEntries[Index].BucketNext)
+    for (uint32_t Index = FBuckets.Find(Bucket)->Head; Index != None; Index = FEntries[Index].BucketNext)
       Text += NewLineString + FEntries[Index].Token->GetToString();
   }
   return Text;
@@ -258,10 +264,10 @@ std::string TIETokenTree::GetToString() const {
 
 std::string TIETokenTree::GetToFactsString() const {
   std::string Text;
-  for (const auto& [Bucket, List] : FBuckets) {
+  for (uint32_t Bucket : FUsedBuckets) {
     if (!Text.empty()) Text += NewLineString;
     Text += "[" + std::to_string(Bucket) + "]";
-    for (uint32_t Index = List.Head; Index != None; Index = FEntries[Index].BucketNext)
+    for (uint32_t Index = FBuckets.Find(Bucket)->Head; Index != None; Index = FEntries[Index].BucketNext)
       Text += " (" + FEntries[Index].Token->GetToFactsString() + ")";
   }
   return Text;

@@ -6,14 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
-#include <map>
+#include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "rulecraft/core/Value.h"
 #include "rulecraft/facts/Fact.h"
 #include "rulecraft/framework/Object.h"
+#include "rulecraft/rete/FlatTable.h"
 #include "rulecraft/rete/Token.h"
 
 namespace rulecraft {
@@ -77,7 +77,8 @@ class TIETokenTree final : public TObject {
         FIndex = Entry.KeyNext;
       } else {
         FIndex = Entry.BucketNext;
-        if (FIndex == None && ++FBucket != FTree->FBuckets.end()) FIndex = FBucket->second.Head;
+        if (FIndex == None && ++FBucket != FTree->FUsedBuckets.end())
+          FIndex = FTree->FBuckets.Find(*FBucket)->Head;
       }
       return *this;
     }
@@ -90,7 +91,7 @@ class TIETokenTree final : public TObject {
 
    private:
     friend class TIETokenTree;
-    using TBucketIt = std::map<uint32_t, TList>::const_iterator;
+    using TBucketIt = std::set<uint32_t>::const_iterator;
     TIterator(const TIETokenTree* Tree, uint32_t Index, TBucketIt Bucket = TBucketIt())
         : FTree(Tree), FIndex(Index), FBucket(Bucket) {}
     const TIETokenTree* FTree = nullptr;
@@ -182,11 +183,12 @@ class TIETokenTree final : public TObject {
 
   std::vector<TEntry> FEntries;
   uint32_t FFree = None;
-  std::unordered_map<int32_t, TList> FKeys;
-  std::map<uint32_t, TList> FBuckets;  // only buckets holding tokens
-  // The chains of equality candidates, keyed by key and sort code. A memory keyed by sort code needs none:
-  // there a key's list is the candidate chain.
-  std::unordered_map<uint64_t, uint32_t> FTwins;
+  TFlatTable<int32_t, TList> FKeys;
+  TFlatTable<uint32_t, TList> FBuckets;  // only buckets holding tokens
+  std::set<uint32_t> FUsedBuckets;       // their numbers in ascending order, for iteration
+  // The heads of the chains of equality candidates, keyed by key and sort code. A memory keyed by sort code
+  // needs none: there a key's list is the candidate chain.
+  TFlatTable<uint64_t, uint32_t> FTwins;
 };
 
 }  // namespace rulecraft
