@@ -263,3 +263,49 @@ TEST_F(TConstructTest, NegatedElementsKeepTheirOwnVariables) {
   // A negated element's call cannot read a later element's local variable either.
   EXPECT_EQ(ErrorOf("(defrule e5 (n (v ?v)) (not (n (v ?q&:(> ?q ?p)))) (not (m (v ?p))) =>)"), Outside);
 }
+
+TEST_F(TConstructTest, RequiredAndDerivedSlotDefaults) {
+  Engine->Parse(
+      "(deftemplate m (slot at (default ?NONE)) (slot n (type INTEGER) (default ?DERIVE))\n"
+      "  (slot k (type INTEGER)) (multislot tools (default ?NONE)) (slot d (default-dynamic ?*g*)))\n"
+      "(defglobal ?*g* = 5)",
+      true);
+  IFactTemplate M = Engine->FindFactTemplate("m");
+  ASSERT_TRUE(M);
+  EXPECT_TRUE(M->GetSlot("at")->IsRequired());
+  EXPECT_EQ(M->GetSlot("n")->GetDefaultKind(), sdkDerive);
+  EXPECT_EQ(M->GetSlot("k")->GetDefaultKind(), sdkValue);
+  EXPECT_EQ(M->GetSlot("d")->GetDefaultKind(), sdkValue);  // only (default ...) takes the keywords
+  // ?DERIVE gives what an omitted default gives.
+  EXPECT_TRUE(M->GetSlot("n")->GetSlotDefault()->Equals(M->GetSlot("k")->GetSlotDefault()));
+  // Both print as written and read back as an equal template.
+  const std::string Text = M->GetToString();
+  EXPECT_NE(Text.find("(slot at (default ?NONE))"), std::string::npos) << Text;
+  EXPECT_NE(Text.find("(slot n (type INTEGER) (default ?DERIVE))"), std::string::npos) << Text;
+  EXPECT_NE(Text.find("(multislot tools (default ?NONE))"), std::string::npos) << Text;
+  std::string Again = Text;
+  Again.replace(Again.find("(deftemplate m"), 14, "(deftemplate m2");
+  Engine->Parse(Again, true);
+  std::string Printed = Engine->FindFactTemplate("m2")->GetToString();
+  Printed.replace(Printed.find("(deftemplate m2"), 15, "(deftemplate m");
+  EXPECT_EQ(Printed, Text);
+  EXPECT_FALSE(M->GetSlot("at")->Equals(Engine->FindFactTemplate("m2")->GetSlot("k").get()));
+  IFactSlot Copy = M->GetSlot("at")->Clone();
+  EXPECT_TRUE(Copy->IsRequired());
+
+  // A fact that gives every required slot is fine; one that misses one is an error naming the slot,
+  // whether asserted, listed in a fact set or written in a rule's actions.
+  Engine->Reset();
+  EXPECT_GE(Engine->Assert("(m (at door) (tools))"), 0);
+  EXPECT_EQ(Facts().back(), "f-1 (m (at door) (d 5) (k 0) (n 0) (tools))");
+  const std::string Missing = "Slot \"at\" of template m is required and has no value";
+  for (const char* Bad : {"(assert (m (tools a)))", "(deffacts f (m (tools a)))",
+                          "(defrule r (a) => (assert (m (tools) (n 1))))"}) {
+    const std::string Error = ErrorOf(Bad);
+    EXPECT_NE(Error.find(Missing), std::string::npos) << Error;
+  }
+  EXPECT_NE(ErrorOf("(assert (m (at x)))").find("Slot \"tools\" of template m is required"),
+            std::string::npos);
+  EXPECT_FALSE(RuleNamed("r"));
+  EXPECT_EQ(Engine->GetFacts().Count(), 2);
+}
