@@ -47,6 +47,7 @@ constexpr TMessageEntry Catalogue[] = {
     {"SExpectedChar", SExpectedChar},
     {"SExpectedKeyword", SExpectedKeyword},
     {"SNotMultiSlot", SNotMultiSlot},
+    {"SRequiredSlot", SRequiredSlot},
     {"SInvalidLowHiLimits", SInvalidLowHiLimits},  // wording ours
     {"SExpectedAssignment", SExpectedAssignment},
     {"SExpectedIntVarFun", SExpectedIntVarFun},

@@ -59,6 +59,8 @@ inline constexpr const char* SExpectedValue = "Expected value missing";
 inline constexpr const char* SExpectedChar = "Expected \"%s\"";
 inline constexpr const char* SExpectedKeyword = "Missing keyword.  Expected \"%s\"";
 inline constexpr const char* SNotMultiSlot = "Slot \"%s\" is not a multislot";
+/// A fact of a template whose slot has (default ?NONE) and that does not give that slot a value.
+inline constexpr const char* SRequiredSlot = "Slot \"%s\" of template %s is required and has no value";
 inline constexpr const char* SInvalidLowHiLimits =
     "Invalid limits, the low limit %s is greater than the high limit %s";
 /// A pattern-binding variable not followed by the binding arrow.

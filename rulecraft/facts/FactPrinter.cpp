@@ -72,7 +72,11 @@ std::string PrettyPrintTemplateSlot(const TFactSlot& Slot) {
     }
   }
   const IIEValue& Default = Slot.GetSlotDefault();
-  if (DefaultIsWritten(Default))
+  if (Slot.GetDefaultKind() == sdkNone)
+    Out += " (default ?NONE)";
+  else if (Slot.GetDefaultKind() == sdkDerive)
+    Out += " (default ?DERIVE)";
+  else if (DefaultIsWritten(Default))
     Out += (Slot.GetDefaultDynamic() ? " (default-dynamic " : " (default ") + FactValueText(Default) + ")";
   return Out + ")";
 }

@@ -173,6 +173,7 @@ void TFactSlot::Assign(const ICloneableRef& Source) {
   if (Slot == this) return;
   SetName(Slot->FName);
   FDefaultDynamic = Slot->FDefaultDynamic;
+  FDefaultKind = Slot->FDefaultKind;
   FTag = Slot->FTag;
   IFactEngine* Engine = FTemplate ? FTemplate->GetEngine() : nullptr;
   IIEDefinedType EngineType;
@@ -212,7 +213,8 @@ IFactSlot TFactSlot::Clone() const {
 bool TFactSlot::Equals(const ICloneable* Other) const {
   if (Other == this) return true;
   const auto* Slot = dynamic_cast<const TFactSlot*>(Other);
-  if (!Slot || Slot->FName != FName || Slot->FSlotType != FSlotType) return false;
+  if (!Slot || Slot->FName != FName || Slot->FSlotType != FSlotType || Slot->FDefaultKind != FDefaultKind)
+    return false;
   if (FExtendedTypeInfo != Slot->FExtendedTypeInfo &&
       !(FExtendedTypeInfo && FExtendedTypeInfo->Equals(Slot->FExtendedTypeInfo.get())))
     return false;

@@ -17,6 +17,11 @@ class TFactTemplate;
 class TFactSlot;
 using IFactSlot = TRef<TFactSlot>;
 
+/// How a slot's default was declared: a value (or none, which derives one), "?DERIVE" (derived from the
+/// slot's kinds and constraints, as when omitted) or "?NONE" (the slot is required: a fact read from text
+/// must give it a value).
+enum TSlotDefaultKind : uint8_t { sdkValue, sdkDerive, sdkNone };
+
 class TFactSlot final : public ICloneable {
   RC_CLASS(TFactSlot, ICloneable)
  public:
@@ -39,6 +44,10 @@ class TFactSlot final : public ICloneable {
   void SetTag(int32_t Value) override { FTag = Value; }
 
   bool GetDefaultDynamic() const noexcept { return FDefaultDynamic; }
+  TSlotDefaultKind GetDefaultKind() const noexcept { return FDefaultKind; }
+  void SetDefaultKind(TSlotDefaultKind Value) noexcept { FDefaultKind = Value; }
+  /// Declared with (default ?NONE): a fact read from text must give this slot a value.
+  bool IsRequired() const noexcept { return FDefaultKind == sdkNone; }
   void SetDefaultDynamic(bool Value) noexcept { FDefaultDynamic = Value; }
   const IIEDefinedType& GetExtendedTypeInfo() const noexcept { return FExtendedTypeInfo; }
   void SetExtendedTypeInfo(const IIEDefinedType& Value);
@@ -83,6 +92,7 @@ class TFactSlot final : public ICloneable {
   int32_t FTag = 0;
   IIEDefinedType FExtendedTypeInfo;
   bool FDefaultDynamic = false;
+  TSlotDefaultKind FDefaultKind = sdkValue;
 };
 
 }  // namespace rulecraft

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/core/Helpers.h"
@@ -462,16 +464,23 @@ IFact TIEClipsParser::ParseFact() {
   if (!Name->Is(dtAtom)) ParseError("ParseFact", SExpectedAtom);
   IFactTemplate Template = FEngine->CreateFactTemplate(Name->GetText());
   IFact Fact = MakeRef<TFact>(Template);
+  std::vector<std::string> Given;
   for (;;) {
     IStreamToken Token = Next();
     if (Token->Is(tkCloseParen)) break;
     if (Token->IsEOF()) ParseError("ParseFact", SMissingCloseParens);
     PutBack(Token);
-    ParseFactSlot(*Fact);
+    Given.push_back(ParseFactSlot(*Fact));
     if (Fact->IsOrdered()) {
       if (!Next()->Is(tkCloseParen)) ParseError("ParseFact", SMissingCloseParens);
       break;
     }
+  }
+  // A slot declared with (default ?NONE) has no default to fall back on.
+  for (const auto& Entry : Template->GetSlots()) {
+    const TFactSlot& Slot = *Entry.Slot;
+    if (Slot.IsRequired() && std::find(Given.begin(), Given.end(), Slot.GetName()) == Given.end())
+      ParseError("ParseFact", SRequiredSlot, {Slot.GetName(), Template->GetTemplateName()});
   }
   if (OnParseFact) OnParseFact(this, Fact);
   return Fact;

@@ -110,6 +110,7 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot() {
   IIEDefinedType DefinedType;
   IIEValue Default;
   bool Dynamic = false;
+  TSlotDefaultKind DefaultKind = sdkValue;
   // A slot's own type: a new implicit one, or an implicit copy of a named one (which stays unchanged).
   auto OwnType = [&]() -> const IIEDefinedType& {
     if (Types.Contains(dtFuzzy)) ParseError("ParseFactTemplateSlot", SFuzzyDefinitionError);
@@ -131,7 +132,16 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot() {
     IStreamToken Word = Next();
     if (!Word->Is(dtAtom)) ParseError("ParseFactTemplateSlot", SInvalidSlotQualifier, {Word->GetToString()});
     const std::string Qualifier = LowerCase(Word->GetText());
-    if (Qualifier == "default" || Qualifier == "default-dynamic") {
+    IStreamToken First = Qualifier == "default" ? Next() : IStreamToken();
+    if (First) PutBack(First);
+    if (First && First->Is(dtVariable) && (First->GetText() == "NONE" || First->GetText() == "DERIVE")) {
+      // (default ?NONE) or (default ?DERIVE): the derived default, as when the qualifier is omitted.
+      Next();
+      DefaultKind = First->GetText() == "NONE" ? sdkNone : sdkDerive;
+      Default = IIEValue();
+      Dynamic = false;
+    } else if (Qualifier == "default" || Qualifier == "default-dynamic") {
+      DefaultKind = sdkValue;
       IIEValue Value = Multi ? MakeRef<TIEValue>(ParseList()) : ParseValue(Types, DefinedType);
       Dynamic = Qualifier == "default-dynamic";
       if (!Dynamic && Value) {
@@ -167,6 +177,7 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot() {
   Slot->SetSlotType(Types);
   if (DefinedType) Slot->SetExtendedTypeInfo(DefinedType);
   Slot->SetDefaultDynamic(Dynamic);
+  Slot->SetDefaultKind(DefaultKind);
   if (Default && Types.Contains(dtFuzzy) &&
       (Default->GetDType() == dtAtom || Default->GetDType() == dtString) && DefinedType &&
       DefinedType->GetFuzzyType()) {

@@ -226,7 +226,26 @@ void TRule::AddPattern(TIEPattern& Pattern) {
       const IIEValue& Value = Test->GetSlotValue();
       if (!Value || (Value->GetDType() != dtVariable && Value->GetDType() != dtMultiVariable)) continue;
       std::string Name = Value->Text();
-      if (IndexOfBinding(Name) >= 0) continue;
+      if (auto Renamed =
+              std::find_if(Renames.begin(), Renames.end(), [&](const auto& R) { return R.first == Name; });
+          Renamed != Renames.end()) {
+        Test->SetSlotValue(MakeRef<TIEValue>(Renamed->second, Value->GetDType()));
+        continue;
+      }
+      if (const TBinding* Outer = GetBindingByName(Name)) {
+        // A variable first used inside a negated element belongs to that element: another negated element
+        // using the same name has a variable of its own, renamed here so the two never join.
+        const int32_t At = Outer->GetFactIndex();
+        if (Pattern.GetNegatedCount() == 0 || At == Position || At < 0 || At >= GetPatternCount() ||
+            GetPattern(At)->GetNegatedCount() == 0)
+          continue;
+        std::string NewName = "_" + std::to_string(Position) + "_" + Name;
+        while (IndexOfBinding(NewName) >= 0) NewName = "_" + NewName;
+        Renames.emplace_back(Name, NewName);
+        Test->SetSlotValue(MakeRef<TIEValue>(NewName, Value->GetDType()));
+        AddBinding(NewName, Position, Pattern.GetSlotName(S), Test->GetMultiSlotSubIndex());
+        continue;
+      }
       if (Pattern.IsNegated()) {
         if (StartsWith(Name, SBlankPrefix)) {
           // Placeholders of different negated patterns must not join each other: give them names of their

@@ -3,6 +3,7 @@
 // resets and runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "../engine/EngineFixture.h"
@@ -202,4 +203,109 @@ TEST_F(TConstructTest, TheEnginesTextEntryPointsReadOnePieceEach) {
   Engine->LoadFromStream(Stream);
   EXPECT_EQ(Engine->Run(), 1);
   EXPECT_EQ(Log, (Lines{"7", "done"}));
+}
+
+TEST_F(TConstructTest, NegatedElementsKeepTheirOwnVariables) {
+  Engine->Parse(
+      "(deftemplate n (slot v))\n(deftemplate m (slot v))\n"
+      "(defrule top (n (v ?v)) (not (n (v ?p&:(> ?p ?v)))) (not (m (v ?p&:(> ?p ?v)))) => (log top ?v))\n"
+      "(defrule some (n (v ?v)) (exists (m (v ?p&:(< ?p ?v)))) (not (exists (n (v ?p&:(> ?p 100)))))\n"
+      "  => (log some ?v))\n"
+      "(defrule same (n (v ?p)) (m (v ?q)) (not (m (v ?r&~?q&:(< ?r ?p)))) (not (n (v ?r&:(< ?r 0)))) =>"
+      " (log same ?p ?q))",
+      true);
+  Engine->Reset();
+  const int32_t N3 = Engine->Assert("(n (v 3))");
+  Engine->Assert("(n (v 7))");
+  const int32_t M5 = Engine->Assert("(m (v 5))");
+  // top: 7 is the highest n and no m is above it; some: n 7 has an m below it; same: each n with the one m.
+  EXPECT_EQ(Engine->Run(), 4);
+  std::sort(Log.begin(), Log.end());
+  EXPECT_EQ(Log, (Lines{"same 3 5", "same 7 5", "some 7", "top 7"}));
+  // An m above 7 blocks top through the second element alone and leaves some without an m below.
+  Log.clear();
+  const int32_t M9 = Engine->Assert("(m (v 9))");
+  Engine->Retract(M5);
+  EXPECT_EQ(Engine->Run(), 2);
+  std::sort(Log.begin(), Log.end());
+  EXPECT_EQ(Log, (Lines{"same 3 9", "same 7 9"}));
+  Log.clear();
+  Engine->Retract(M9);
+  Engine->Assert("(m (v 2))");
+  Engine->Retract(N3);
+  EXPECT_EQ(Engine->Run(), 3);
+  std::sort(Log.begin(), Log.end());
+  EXPECT_EQ(Log, (Lines{"same 7 2", "some 7", "top 7"}));
+  // A large n blocks every level of some.
+  Log.clear();
+  Engine->Retract("(m (v 2))");
+  Engine->Assert("(m (v 1))");
+  Engine->Assert("(n (v 200))");
+  Engine->Run();
+  EXPECT_TRUE(std::none_of(Log.begin(), Log.end(), [](const std::string& L) {
+    return L.rfind("some", 0) == 0;
+  })) << ::testing::PrintToString(Log);
+  EXPECT_NE(std::find(Log.begin(), Log.end(), "top 200"), Log.end()) << ::testing::PrintToString(Log);
+  // Each element's variable is its own: the second is renamed, the first keeps the name.
+  TRule* Top = RuleNamed("top");
+  EXPECT_EQ(Top->GetBindingByName("p")->GetFactIndex(), 1);
+  EXPECT_EQ(Top->GetBindingByName("_2_p")->GetFactIndex(), 2);
+
+  // Used outside every negated element that binds it, the name is an error wherever it appears.
+  const std::string Outside =
+      "Variable ?p is bound only inside a negated pattern and cannot be used outside it";
+  for (const char* Rule : {"(defrule e1 (n (v ?v)) (not (n (v ?p))) (not (m (v ?p))) (m (v ?p)) =>)",
+                           "(defrule e2 (n (v ?v)) (exists (n (v ?p))) (test (> ?p 1)) =>)",
+                           "(defrule e3 (n (v ?v)) (not (n (v ?p))) (not (m (v ?p))) => (log ?p))",
+                           "(defrule e4 (n (v ?v)) (not (exists (n (v ?p)))) (m (v ?q&:(> ?q ?p))) =>)"})
+    EXPECT_EQ(ErrorOf(Rule), Outside) << Rule;
+  EXPECT_FALSE(RuleNamed("e1"));
+  // A negated element's call cannot read a later element's local variable either.
+  EXPECT_EQ(ErrorOf("(defrule e5 (n (v ?v)) (not (n (v ?q&:(> ?q ?p)))) (not (m (v ?p))) =>)"), Outside);
+}
+
+TEST_F(TConstructTest, RequiredAndDerivedSlotDefaults) {
+  Engine->Parse(
+      "(deftemplate m (slot at (default ?NONE)) (slot n (type INTEGER) (default ?DERIVE))\n"
+      "  (slot k (type INTEGER)) (multislot tools (default ?NONE)) (slot d (default-dynamic ?*g*)))\n"
+      "(defglobal ?*g* = 5)",
+      true);
+  IFactTemplate M = Engine->FindFactTemplate("m");
+  ASSERT_TRUE(M);
+  EXPECT_TRUE(M->GetSlot("at")->IsRequired());
+  EXPECT_EQ(M->GetSlot("n")->GetDefaultKind(), sdkDerive);
+  EXPECT_EQ(M->GetSlot("k")->GetDefaultKind(), sdkValue);
+  EXPECT_EQ(M->GetSlot("d")->GetDefaultKind(), sdkValue);  // only (default ...) takes the keywords
+  // ?DERIVE gives what an omitted default gives.
+  EXPECT_TRUE(M->GetSlot("n")->GetSlotDefault()->Equals(M->GetSlot("k")->GetSlotDefault()));
+  // Both print as written and read back as an equal template.
+  const std::string Text = M->GetToString();
+  EXPECT_NE(Text.find("(slot at (default ?NONE))"), std::string::npos) << Text;
+  EXPECT_NE(Text.find("(slot n (type INTEGER) (default ?DERIVE))"), std::string::npos) << Text;
+  EXPECT_NE(Text.find("(multislot tools (default ?NONE))"), std::string::npos) << Text;
+  std::string Again = Text;
+  Again.replace(Again.find("(deftemplate m"), 14, "(deftemplate m2");
+  Engine->Parse(Again, true);
+  std::string Printed = Engine->FindFactTemplate("m2")->GetToString();
+  Printed.replace(Printed.find("(deftemplate m2"), 15, "(deftemplate m");
+  EXPECT_EQ(Printed, Text);
+  EXPECT_FALSE(M->GetSlot("at")->Equals(Engine->FindFactTemplate("m2")->GetSlot("k").get()));
+  IFactSlot Copy = M->GetSlot("at")->Clone();
+  EXPECT_TRUE(Copy->IsRequired());
+
+  // A fact that gives every required slot is fine; one that misses one is an error naming the slot,
+  // whether asserted, listed in a fact set or written in a rule's actions.
+  Engine->Reset();
+  EXPECT_GE(Engine->Assert("(m (at door) (tools))"), 0);
+  EXPECT_EQ(Facts().back(), "f-1 (m (at door) (d 5) (k 0) (n 0) (tools))");
+  const std::string Missing = "Slot \"at\" of template m is required and has no value";
+  for (const char* Bad : {"(assert (m (tools a)))", "(deffacts f (m (tools a)))",
+                          "(defrule r (a) => (assert (m (tools) (n 1))))"}) {
+    const std::string Error = ErrorOf(Bad);
+    EXPECT_NE(Error.find(Missing), std::string::npos) << Error;
+  }
+  EXPECT_NE(ErrorOf("(assert (m (at x)))").find("Slot \"tools\" of template m is required"),
+            std::string::npos);
+  EXPECT_FALSE(RuleNamed("r"));
+  EXPECT_EQ(Engine->GetFacts().Count(), 2);
 }
