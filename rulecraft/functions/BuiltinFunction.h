@@ -3,6 +3,7 @@
 // context, and the help-text format. The function packages and the standard package build on it.
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "rulecraft/core/Value.h"
 #include "rulecraft/functions/UserFunction.h"
@@ -20,22 +21,38 @@
                   ::rulecraft::IIEValue& Result) override;                               \
   }
 
-/// Declares a built-in function class Cls whose result is always a number: as RC_BUILTIN_FUNCTION, plus the
-/// number form EvaluateNumber; the constructor calls SetNumberForm and Evaluate answers the number's value.
+/// Declares a built-in function class Cls whose result is always a number: its constructor passes
+/// TNumberFunction the same texts and counts as RC_BUILTIN_FUNCTION's, and EvaluateNumber does the work.
 #define RC_NUMBER_FUNCTION(Cls)                                                                \
-  class Cls final : public ::rulecraft::TIEUserFunction {                                      \
-    RC_CLASS(Cls, ::rulecraft::TIEUserFunction)                                                \
+  class Cls final : public ::rulecraft::TNumberFunction {                                      \
+    RC_CLASS(Cls, ::rulecraft::TNumberFunction)                                                \
    public:                                                                                     \
     Cls();                                                                                     \
                                                                                                \
    protected:                                                                                  \
-    void Evaluate(::rulecraft::TFunctionCall& FunCall, ::rulecraft::TIEContext* Context,       \
-                  ::rulecraft::IIEValue& Result) override;                                     \
     void EvaluateNumber(::rulecraft::TFunctionCall& FunCall, ::rulecraft::TIEContext* Context, \
                         ::rulecraft::TNumber& Result) override;                                \
   }
 
 namespace rulecraft {
+
+/// A built-in function whose result is always a number: it has a number form (EvaluateNumber), and its
+/// value form answers the number's value.
+class TNumberFunction : public TIEUserFunction {
+  RC_CLASS(TNumberFunction, TIEUserFunction)
+ protected:
+  TNumberFunction(std::string Name, int32_t MinArguments, int32_t MaxArguments, std::string Comment,
+                  std::string ArgumentString)
+      : TIEUserFunction(std::move(Name), MinArguments, MaxArguments, std::move(Comment),
+                        std::move(ArgumentString)) {
+    SetNumberForm();
+  }
+  void Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) final {
+    TNumber Number;
+    EvaluateNumber(FunCall, Context, Number);
+    Result = Number.ToValue();
+  }
+};
 
 /// Argument Index of Call resolved in Context. A missing argument, or a call that left its result empty,
 /// reads as nil (FCNil).

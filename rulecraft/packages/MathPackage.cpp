@@ -159,19 +159,11 @@ void TAbsFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValu
 }
 
 TIntegerDivideFunction::TIntegerDivideFunction()
-    : TIEUserFunction(
+    : TNumberFunction(
           "div", 1, Unbounded,
           FunctionComment("Returns the value of the first argument integer divided (i.e., fractions are "
                           "dropped) by each of the subsequent arguments (arg0 div arg1 div arg2...)"),
-          " <integer-expression>+") {
-  SetNumberForm();
-}
-
-void TIntegerDivideFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TNumber Number;
-  EvaluateNumber(FunCall, Context, Number);
-  Result = Number.ToValue();
-}
+          " <integer-expression>+") {}
 
 void TIntegerDivideFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   // 64 bits hold every quotient of 32-bit integers (-2147483648 div -1 included).
@@ -185,19 +177,11 @@ void TIntegerDivideFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* 
 }
 
 TDivideFunction::TDivideFunction()
-    : TIEUserFunction(
+    : TNumberFunction(
           "/", 1, Unbounded,
           FunctionComment("Returns the value of the first argument divided by each of the subsequent "
                           "arguments (arg0 / arg1 / arg2...)"),
-          SNumericArguments) {
-  SetNumberForm();
-}
-
-void TDivideFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TNumber Number;
-  EvaluateNumber(FunCall, Context, Number);
-  Result = Number.ToValue();
-}
+          SNumericArguments) {}
 
 void TDivideFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   long double Quotient = Numeric(FunCall, 0, Context);
@@ -207,35 +191,19 @@ void TDivideFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context
 }
 
 TMinusFunction::TMinusFunction()
-    : TIEUserFunction("-", 1, Unbounded,
+    : TNumberFunction("-", 1, Unbounded,
                       FunctionComment("Returns the value of the first argument minus each of the subsequent "
                                       "arguments (arg0 - arg1 - arg2...)"),
-                      SNumericArguments) {
-  SetNumberForm();
-}
-
-void TMinusFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TNumber Number;
-  EvaluateNumber(FunCall, Context, Number);
-  Result = Number.ToValue();
-}
+                      SNumericArguments) {}
 
 void TMinusFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Accumulate(FunCall, Context, acDifference);
 }
 
 TModFunction::TModFunction()
-    : TIEUserFunction("mod", 2, 2,
+    : TNumberFunction("mod", 2, 2,
                       FunctionComment("Returns the value of the first argument MOD the second argument"),
-                      " <integer-expression> <integer-expression>") {
-  SetNumberForm();
-}
-
-void TModFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TNumber Number;
-  EvaluateNumber(FunCall, Context, Number);
-  Result = Number.ToValue();
-}
+                      " <integer-expression> <integer-expression>") {}
 
 void TModFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   const int64_t Dividend = Integer(FunCall, 0, Context);
@@ -246,68 +214,36 @@ void TModFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, T
 }
 
 TPlusFunction::TPlusFunction()
-    : TIEUserFunction("+", 0, Unbounded,
+    : TNumberFunction("+", 0, Unbounded,
                       FunctionComment("Returns a value that is the sum of all the arguments"),
-                      SNumericArguments) {
-  SetNumberForm();
-}
-
-void TPlusFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TNumber Number;
-  EvaluateNumber(FunCall, Context, Number);
-  Result = Number.ToValue();
-}
+                      SNumericArguments) {}
 
 void TPlusFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Accumulate(FunCall, Context, acSum);
 }
 
 TTimesFunction::TTimesFunction()
-    : TIEUserFunction("*", 0, Unbounded,
+    : TNumberFunction("*", 0, Unbounded,
                       FunctionComment("Returns a value that is the product of all the arguments"),
-                      SNumericArguments) {
-  SetNumberForm();
-}
-
-void TTimesFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TNumber Number;
-  EvaluateNumber(FunCall, Context, Number);
-  Result = Number.ToValue();
-}
+                      SNumericArguments) {}
 
 void TTimesFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Accumulate(FunCall, Context, acProduct);
 }
 
 TMaxFunction::TMaxFunction()
-    : TIEUserFunction("max", 1, Unbounded,
+    : TNumberFunction("max", 1, Unbounded,
                       FunctionComment("Returns the value of the maximum or largest argument"),
-                      SNumericArguments) {
-  SetNumberForm();
-}
-
-void TMaxFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TNumber Number;
-  EvaluateNumber(FunCall, Context, Number);
-  Result = Number.ToValue();
-}
+                      SNumericArguments) {}
 
 void TMaxFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Extreme(FunCall, Context, [](long double X, long double Best) { return X > Best; });
 }
 
 TMinFunction::TMinFunction()
-    : TIEUserFunction("min", 1, Unbounded,
+    : TNumberFunction("min", 1, Unbounded,
                       FunctionComment("Returns the value of the minimum or smallest argument"),
-                      SNumericArguments) {
-  SetNumberForm();
-}
-
-void TMinFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  TNumber Number;
-  EvaluateNumber(FunCall, Context, Number);
-  Result = Number.ToValue();
-}
+                      SNumericArguments) {}
 
 void TMinFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Extreme(FunCall, Context, [](long double X, long double Best) { return X < Best; });
