@@ -54,7 +54,18 @@ void TJoinNode::PrepareShortCut(const std::function<bool(const TIEJoinTest&)>& M
     FRightSlot = Key.GetRightSlot();
     FLeftSubIndex = Key.GetJoinType() == tstMultiSlot ? Key.GetLeftSubIndex() : NoSubIndex;
     FRightSubIndex = Key.GetJoinType() == tstMultiSlot ? Key.GetRightSubIndex() : NoSubIndex;
+    FMoreKeys.clear();
+    for (size_t I = 1; I < FTests.size(); ++I) {
+      const auto* Join = dynamic_cast<const TIEJoinTest*>(FTests[I].get());
+      if (!Join || Join->GetTestType() != sttEquals || (MayKey && !MayKey(*Join))) continue;
+      const bool Multi = Join->GetJoinType() == tstMultiSlot;
+      if (!Multi && Join->GetJoinType() != tstSlot) continue;
+      FMoreKeys.push_back(TKeyTest{Join->GetTokenIdx(), Join->GetLeftSlot(), Join->GetRightSlot(),
+                                   Multi ? Join->GetLeftSubIndex() : NoSubIndex,
+                                   Multi ? Join->GetRightSubIndex() : NoSubIndex});
+    }
   } else {
+    FMoreKeys.clear();
     FTokenIdx = FLeftSubIndex = FRightSubIndex = -1;
     FLeftSlot.clear();
     FRightSlot.clear();
@@ -83,6 +94,7 @@ void TJoinNode::ClearMemory() {
     FLeft->Clear();
   } else if (FUseShortCut) {
     FLeft = std::make_unique<TIETokenTree>(FBucketCount, FTokenIdx, FLeftSubIndex, FLeftSlot, false);
+    for (const TKeyTest& Part : FMoreKeys) FLeft->AddKeyPart(Part.TokenIdx, Part.LeftSlot, Part.LeftSubIndex);
   } else {
     FLeft = std::make_unique<TIETokenTree>(FBucketCount, 0, NoSubIndex, std::string(), true);
   }
@@ -90,6 +102,7 @@ void TJoinNode::ClearMemory() {
     FRight->Clear();
   } else if (FUseShortCut) {
     FRight = std::make_unique<TIETokenTree>(FBucketCount, 0, FRightSubIndex, FRightSlot, false);
+    for (const TKeyTest& Part : FMoreKeys) FRight->AddKeyPart(0, Part.RightSlot, Part.RightSubIndex);
   } else {
     FRight = std::make_unique<TIETokenTree>(FBucketCount, 0, NoSubIndex, std::string(), false);
   }

@@ -48,8 +48,9 @@ class TJoinNode : public TTestNode {
   int32_t GetShortCutRightSubIndex() const noexcept { return FRightSubIndex; }
   /// Chooses the key of both memories: the first join test that is tstSlot and sttEquals, else the first
   /// tstMultiSlot sttEquals one, moves to the front of the tests and its token index, slots and fields become
-  /// the key. MayKey, when given, refuses tests that must not key a memory (fuzzy slots hash differently from
-  /// the values they match). The memories start anew.
+  /// the key; every other tstSlot or tstMultiSlot sttEquals test joins the key too, so that a token meets
+  /// only the tokens that agree on all of them. MayKey, when given, refuses tests that must not key a memory
+  /// (fuzzy slots hash differently from the values they match). The memories start anew.
   void PrepareShortCut(const std::function<bool(const TIEJoinTest&)>& MayKey = nullptr);
 
   /// The memories, or nullptr before the first token.
@@ -107,6 +108,13 @@ class TJoinNode : public TTestNode {
   int32_t FLeftSubIndex = -1;
   std::string FLeftSlot;
   std::string FRightSlot;
+  // The other equality tests that join the memories' keys (see TIETokenTree::AddKeyPart).
+  struct TKeyTest {
+    int32_t TokenIdx;
+    std::string LeftSlot, RightSlot;
+    int32_t LeftSubIndex, RightSubIndex;
+  };
+  std::vector<TKeyTest> FMoreKeys;
 };
 
 }  // namespace rulecraft

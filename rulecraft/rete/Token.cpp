@@ -10,7 +10,7 @@
 namespace rulecraft {
 
 TIEToken::TIEToken(TTokenAction Action, const IFact& Fact)
-    : FSortCode(Fact ? Fact->GetID() : 0), FTag(Action) {
+    : FSortCode(Fact ? Fact->GetID() : 0), FMatchKey(MixMatchKey(0, Fact)), FTag(Action) {
   FCount = 1;
   FFact = Fact;
 }
@@ -18,6 +18,7 @@ TIEToken::TIEToken(TTokenAction Action, const IFact& Fact)
 TIEToken::TIEToken(const IReteToken& Parent, const IFact& Fact) {
   FFact = Fact;
   const uint32_t Own = Fact ? static_cast<uint32_t>(Fact->GetID()) : 0u;
+  FMatchKey = MixMatchKey(Parent ? Parent->FMatchKey : 0u, Fact);
   if (!Parent) {
     FCount = 1;
     FSortCode = static_cast<int32_t>(Own);
@@ -58,6 +59,7 @@ void TIEToken::Assign(const TPersistent* Source) {
   FNegatedCount = Token->FNegatedCount;
   FStrength = Token->FStrength;
   FSortCode = Token->FSortCode;
+  FMatchKey = Token->FMatchKey;
   FTag = Token->FTag;
 }
 

@@ -45,6 +45,10 @@ class TIEToken final : public TTokenBase {
   /// The parent without taking a reference.
   TIEToken* GetParentObject() const noexcept { return static_cast<TIEToken*>(FParent.get()); }
   int32_t GetSortCode() const noexcept { return FSortCode; }
+  /// A hash of the facts' IDs level by level, for memories to find equal tokens by: equal tokens have equal
+  /// match keys (as they have equal sort codes), but unlike the sort code every level's ID is mixed in
+  /// fully, so chains that differ anywhere rarely collide.
+  int32_t GetMatchKey() const noexcept { return static_cast<int32_t>(FMatchKey); }
   TTokenAction GetTag() const noexcept { return FTag; }
   /// Any action but taClear needs a fact: raises EIEException "Invalid Token Action" on a token without.
   void SetTag(TTokenAction Action);
@@ -64,7 +68,16 @@ class TIEToken final : public TTokenBase {
   int32_t FNegatedCount = 0;
   float FStrength = 1.0f;
   int32_t FSortCode = 0;
+  uint32_t FMatchKey = 0;
   TTokenAction FTag = taClear;
+
+  static uint32_t MixMatchKey(uint32_t Parent, const IFact& Fact) noexcept {
+    uint32_t H = (Parent ^ 0x9E3779B9u) + (Fact ? static_cast<uint32_t>(Fact->GetID()) : 0u);
+    H *= 0x85EBCA6Bu;
+    H ^= H >> 13;
+    H *= 0xC2B2AE35u;
+    return H ^ (H >> 16);
+  }
 };
 
 }  // namespace rulecraft

@@ -86,8 +86,11 @@ int32_t TIETokenTree::KeyOf(const TIEToken& Token, int32_t* Order) const {
   int32_t Key = 0;
   int32_t OrderKey = 0;
   if (FUseSortCode) {
-    Key = OrderKey = FKeyByParent ? (Token.GetParentObject() ? Token.GetParentObject()->GetSortCode() : 0)
-                                  : Token.GetSortCode();
+    const TIEToken* Source = FKeyByParent ? Token.GetParentObject() : &Token;
+    if (Source) {
+      Key = Source->GetMatchKey();
+      OrderKey = Source->GetSortCode();
+    }
   } else if (TFact* Fact = Token.GetFacts(FTokenIdx).get(); !Fact) {
   } else if (FSlotName.empty()) {
     Key = FoldHash(Fact->GetMatchHash());
@@ -97,9 +100,21 @@ int32_t TIETokenTree::KeyOf(const TIEToken& Token, int32_t* Order) const {
       Key = KeyOfValue(*Value, FSubIndex);
       if (Order) OrderKey = OrderKeyOfValue(*Value, FSubIndex);
     }
+    for (const TKeyPart& Part : FMoreParts) {
+      int32_t PartKey = 0;
+      TFact* PartFact = Token.GetFacts(Part.TokenIdx).get();
+      if (PartFact && PartFact->GetTemplate())
+        if (const IIEValue* Value = PartFact->SlotValue(Part.SlotName, Part.Hint, Part.Known))
+          PartKey = KeyOfValue(*Value, Part.SubIndex);
+      Key = CombineKeys(Key, PartKey);
+    }
   }
   if (Order) *Order = OrderKey;
   return Key;
+}
+
+void TIETokenTree::AddKeyPart(int32_t TokenIdx, std::string SlotName, int32_t SubIndex) {
+  FMoreParts.push_back(TKeyPart{TokenIdx, std::move(SlotName), SubIndex, 0, IFactSlot()});
 }
 
 uint32_t TIETokenTree::FindTwin(int32_t Key, const TIEToken& Token, uint32_t& Last,
@@ -109,7 +124,7 @@ uint32_t TIETokenTree::FindTwin(int32_t Key, const TIEToken& Token, uint32_t& La
   if (FUseSortCode) {
     if (const TList* List = FKeys.Find(Key)) Index = List->Head;
   } else {
-    if (const uint32_t* Head = FTwins.Find(TwinKey(Key, Token.GetSortCode()))) Index = *Head;
+    if (const uint32_t* Head = FTwins.Find(TwinKey(Key, Token.GetMatchKey()))) Index = *Head;
   }
   const int32_t FactID = OwnFactID(Token);
   while (Index != None) {
@@ -164,7 +179,7 @@ bool TIETokenTree::Add(const IReteToken& Token) {
 
   if (!FUseSortCode) {
     if (Last == None)
-      FTwins[TwinKey(Key, Entry.Token->GetSortCode())] = Index;
+      FTwins[TwinKey(Key, Entry.Token->GetMatchKey())] = Index;
     else
       FEntries[Last].TwinNext = Index;
   }
@@ -194,7 +209,7 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token) {
     if (Previous != None) {
       FEntries[Previous].TwinNext = Entry.TwinNext;
     } else {
-      const uint64_t Twin = TwinKey(Key, Entry.Token->GetSortCode());
+      const uint64_t Twin = TwinKey(Key, Entry.Token->GetMatchKey());
       if (Entry.TwinNext == None)
         FTwins.Erase(Twin);
       else

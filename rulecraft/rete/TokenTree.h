@@ -56,6 +56,12 @@ class TIETokenTree final : public TObject {
   bool Holds(const TIEToken& Token) const;
   /// Removes every token and sets Empty.
   void Clear();
+  /// Adds a part to a slot key (a memory keyed by a slot of one fact): the value of SlotName (narrowed to its
+  /// element at SubIndex) of the fact at TokenIdx. The key then combines the match hashes of every part in
+  /// the order they were added; the order key (and so the order of a full walk) stays the first part's. A
+  /// join whose equality tests name several variables thus meets only the tokens that agree on all of them.
+  /// Only while the memory is empty.
+  void AddKeyPart(int32_t TokenIdx, std::string SlotName, int32_t SubIndex);
 
   /// Forward iteration over stored tokens, yielding const IReteToken&. Iterators and ranges stay valid until
   /// the next Add, Remove or Clear; a stored token's negated count and strength may be changed meanwhile.
@@ -158,8 +164,8 @@ class TIETokenTree final : public TObject {
   std::string ToString() const override { return GetToString(); }
 
  private:
-  static uint64_t TwinKey(int32_t Key, int32_t SortCode) noexcept {
-    return static_cast<uint64_t>(static_cast<uint32_t>(Key)) << 32 | static_cast<uint32_t>(SortCode);
+  static uint64_t TwinKey(int32_t Key, int32_t MatchKey) noexcept {
+    return static_cast<uint64_t>(static_cast<uint32_t>(Key)) << 32 | static_cast<uint32_t>(MatchKey);
   }
   /// The first stored token of Key equal to Token, or None; Last receives the last entry of the candidate
   /// chain and Previous the candidate before the match (None when there is none).
@@ -169,8 +175,23 @@ class TIETokenTree final : public TObject {
   }
   uint32_t NewEntry(IReteToken Token, int32_t Key);
 
+  struct TKeyPart {
+    int32_t TokenIdx;
+    std::string SlotName;
+    int32_t SubIndex;
+    mutable size_t Hint = 0;  // see FSlotHint
+    mutable IFactSlot Known;
+  };
+  /// Combines the key read so far with one more part's key.
+  static int32_t CombineKeys(int32_t Key, int32_t Part) noexcept {
+    uint32_t H = static_cast<uint32_t>(Key) * 0x9E3779B1u;
+    H ^= static_cast<uint32_t>(Part) + 0x7F4A7C15u + (H << 6) + (H >> 2);
+    return static_cast<int32_t>(H);
+  }
+
   bool FUseSortCode;
   bool FKeyByParent;
+  std::vector<TKeyPart> FMoreParts;  // the parts of a slot key after the first
   // Where the key slot was found in the last fact read (see TFact::SlotValue).
   mutable size_t FSlotHint = 0;
   mutable IFactSlot FKnownSlot;

@@ -6,6 +6,7 @@
 #include "../TestValues.h"
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "rulecraft/core/IEException.h"
@@ -272,11 +273,13 @@ TEST(TokenTree, KeysBySortCodeFactSlotAndListItem) {
   IFact F1 = Item(T, 1, 10, {Atom("x"), Atom("y")});
   IFact F2 = Item(T, 2, 20, {Atom("y")});
   IReteToken Token = Extend(Root(F1), F2);
-  EXPECT_EQ(TIETokenTree(101, 0, -1, "", true).KeyOf(*Token), Token->GetSortCode());
+  // By sort code: the lookup key is the token's match key, the order key its sort code.
+  int32_t Order = 0;
+  EXPECT_EQ(TIETokenTree(101, 0, -1, "", true).KeyOf(*Token, &Order), Token->GetMatchKey());
+  EXPECT_EQ(Order, Token->GetSortCode());
   // Keys are match hashes folded to 32 bits; order keys (the bucket's) are the published hashes.
   EXPECT_EQ(TIETokenTree(101, 0, -1, "", false).KeyOf(*Token), FoldHash(F1->GetMatchHash()));
   EXPECT_EQ(TIETokenTree(101, 1, -1, "", false).KeyOf(*Token), FoldHash(F2->GetMatchHash()));
-  int32_t Order = 0;
   EXPECT_EQ(TIETokenTree(101, 1, -1, "group", false).KeyOf(*Token, &Order),
             FoldHash(Int(20)->GetMatchHash()));
   EXPECT_EQ(Order, 20);
@@ -397,4 +400,57 @@ TEST(TokenTree, HoldsAndReleasesManyTokens) {
   }
   EXPECT_TRUE(BySlot.GetTokens(TIETokenTree::KeyOfValue(Int(17), -1)).empty());
   EXPECT_EQ(Roots[0]->RefCount(), 1);
+}
+
+// Chains whose sort codes collide (1*8+9 = 2*8+1) are different matches: they keep apart by match key, yet a
+// memory keyed by sort code still walks them in sort-code order and finds each one's twin.
+TEST(TokenTree, CollidingSortCodesKeyApart) {
+  IFactTemplate T = ItemTemplate();
+  IReteToken A = Extend(Root(Item(T, 1)), Item(T, 9));
+  IReteToken B = Extend(Root(Item(T, 2)), Item(T, 1));
+  ASSERT_EQ(A->GetSortCode(), B->GetSortCode());
+  EXPECT_NE(A->GetMatchKey(), B->GetMatchKey());
+  EXPECT_FALSE(A->Equals(B));
+  IReteToken ACopy = Extend(Root(Item(T, 1)), Item(T, 9));
+  EXPECT_EQ(ACopy->GetMatchKey(), A->GetMatchKey());
+  EXPECT_EQ(MakeRef<TIEToken>(A)->GetMatchKey(), A->GetMatchKey());
+
+  TIETokenTree Tree(101, 0, -1, "", true);
+  EXPECT_TRUE(Tree.Add(A));
+  EXPECT_TRUE(Tree.Add(B));
+  EXPECT_FALSE(Tree.Add(ACopy));
+  EXPECT_EQ(Tree.GetTokens(Tree.KeyOf(*A)).size(), 1u);
+  EXPECT_EQ(Tree.Extract(ACopy).get(), A.get());
+  EXPECT_EQ(Tree.Count(), 1u);
+  EXPECT_TRUE(Tree.Holds(*B));
+}
+
+// A key of several parts: tokens meet only those agreeing on every part, and a full walk keeps the order the
+// first part gives.
+TEST(TokenTree, KeyOfSeveralParts) {
+  IFactTemplate T = ItemTemplate();
+  auto Memory = [] {
+    auto Tree = std::make_unique<TIETokenTree>(7, 0, -1, "group", false);
+    Tree->AddKeyPart(0, "parts", 0);
+    return Tree;
+  };
+  auto Left = Memory();
+  IReteToken X1 = Root(Item(T, 1, 5, {Atom("x")}));
+  IReteToken Y1 = Root(Item(T, 2, 5, {Atom("y")}));
+  IReteToken X2 = Root(Item(T, 3, 6, {Atom("x")}));
+  IReteToken Y1b = Root(Item(T, 4, 5, {Atom("y"), Atom("z")}));
+  for (const IReteToken& Token : {X1, Y1, X2, Y1b}) EXPECT_TRUE(Left->Add(Token));
+  const int32_t Key = Left->KeyOf(*Y1);
+  EXPECT_NE(Key, Left->KeyOf(*X1));
+  EXPECT_NE(Key, Left->KeyOf(*X2));
+  std::vector<int32_t> Same;
+  for (const IReteToken& Token : Left->GetTokens(Key)) Same.push_back(Token->GetSortCode());
+  EXPECT_EQ(Same, (std::vector<int32_t>{2, 4}));
+  // Buckets by the group alone (5 and 6 of 7 buckets), in order of addition within one.
+  EXPECT_EQ(SortCodes(*Left), (std::vector<int32_t>{1, 2, 4, 3}));
+  // A missing part still keys (as 0), the same way on every token.
+  IReteToken Empty = Root(Item(T, 5, 5, {}));
+  EXPECT_TRUE(Left->Add(Empty));
+  EXPECT_EQ(Left->GetTokens(Left->KeyOf(*Empty)).size(), 1u);
+  EXPECT_TRUE(Left->Remove(Empty));
 }
