@@ -136,20 +136,24 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
       RunTestsVaryLeft(Token, Token->GetTag());
     }
   } else if (Removing) {
+    // What goes on extends the stored token, the very object the tokens passed on earlier extend, so the
+    // memories below find their stored twins at the first level rather than comparing the whole chain.
     if (IReteToken Stored = FLeft->Extract(Token)) {
       if (!FNegated) {
-        RunTestsVaryRight(Token);
+        RunTestsVaryRight(Stored, taRemove);
       } else if (Stored->GetNegatedCount() == 0) {
         // It passed when nothing blocked it: withdraw that.
         ++FPassCount;
-        CallChildren(MakeRef<TIEToken>(Token, NullFact()));
+        IReteToken Withdrawn = MakeRef<TIEToken>(Stored, NullFact());
+        Withdrawn->SetTag(taRemove);
+        CallChildren(Withdrawn);
       }
     }
   } else {
     IReteToken Stored = FNegated ? MakeRef<TIEToken>(Token) : Token;
     if (FLeft->Add(Stored)) {
       // A stored left token always counts the right tokens currently blocking it.
-      const int32_t Blocking = RunTestsVaryRight(Stored);
+      const int32_t Blocking = RunTestsVaryRight(Stored, Token->GetTag());
       if (FNegated) Stored->SetNegatedCount(Blocking);
       AskForBackChain(Token);
     }
@@ -241,8 +245,8 @@ void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag) {
 
 // A left token arrives (the stored copy) or, in a positive join, leaves: compare it with the stored right
 // tokens (those of its key when keyed).
-int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left) {
-  const bool Removing = Left->GetTag() == taRemove;
+int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag) {
+  const bool Removing = Tag == taRemove;
   int32_t Blocking = 0;
   if (FRight->Count() > 0) {
     auto Visit = [&](const IReteToken& Right) -> bool {  // false: stop the scan
@@ -253,6 +257,7 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left) {
         return true;
       }
       IReteToken Joined = MakeRef<TIEToken>(Left, Right->GetFact());
+      if (Joined->GetTag() != Tag) Joined->SetTag(Tag);
       Joined->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
       if (!Removing) ++FPassCount;
       CallChildren(Joined);

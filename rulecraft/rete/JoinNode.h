@@ -75,8 +75,10 @@ class TJoinNode : public TTestNode {
   /// A right token arrives (Tag taAdd or taUpdate) or leaves (taRemove): its pairs with the stored left
   /// tokens go on, block or unblock. The stored right token is passed, so that blocking records find it.
   void RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag);
-  /// Returns the number of right tokens that passed the tests (what blocks the token in a negated join).
-  int32_t RunTestsVaryRight(const IReteToken& Left);
+  /// A left token arrives (Tag taAdd or taUpdate) or leaves (taRemove; the stored token is passed): its
+  /// pairs with the stored right tokens go on with Tag. Returns the number of right tokens that passed the
+  /// tests (what blocks the token in a negated join).
+  int32_t RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag);
   void AskForBackChain(const IReteToken& Left);
   /// Whether the pair passes: the join tests (calls left out for a removing token), or for a negation level
   /// whether Right extends Left.

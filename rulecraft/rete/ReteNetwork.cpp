@@ -212,6 +212,7 @@ void TReteNetwork::NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallT
 }
 
 void TReteNetwork::DestroyNode(TReteNode* Node) {
+  if (!FQueued.empty()) DropQueued(Node);
   auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node);
   if (Terminal) Terminal->StandDown();
   for (const TReteEdge& Edge : Node->FEdges) {
@@ -305,8 +306,82 @@ void TReteNetwork::RuleFired(TActivation* Activation) {
 // ---- token flow
 // --------------------------------------------------------------------------------------------
 
+// Deliveries beyond the depth limit.
+//
+// A node hands a token to its children one after the other, and each child passes it on before the next
+// child gets it: depth first, in edge order. That order makes the order of activations, so it must stay the
+// same when the calls stop nesting. At the limit, the delivery there (the "anchor") runs its node with the
+// depth at the limit, so every delivery the node makes is queued instead of called; when the node returns,
+// the anchor runs the queue: it reverses the deliveries one call queued (so the first is at the back), takes
+// the last one, runs it (its own deliveries queue behind the mark taken before it) and reverses those in
+// turn. The back of the queue is always the delivery the nested calls would make next.
+void TReteNetwork::Deliver(TReteNode* Target, const IReteToken& Token, TCallType CallType) {
+  if (FCallDepth >= MaxCallDepth) {
+    FQueued.push_back(TDelivery{Target, Token, CallType});
+    return;
+  }
+  struct TDepth {
+    int32_t& Depth;
+    explicit TDepth(int32_t& D) : Depth(D) { ++Depth; }
+    ~TDepth() { --Depth; }
+  } Depth(FCallDepth);
+  if (FCallDepth < MaxCallDepth) {
+    Target->CallNode(Token, CallType);
+    return;
+  }
+  const size_t Base = FQueued.size();
+  try {
+    Target->CallNode(Token, CallType);
+    RunQueued(Base);
+  } catch (...) {
+    // The nested calls would have stopped where the error arose: so do the queued ones.
+    if (FQueued.size() > Base) FQueued.resize(Base);
+    throw;
+  }
+}
+
+void TReteNetwork::RunQueued(size_t Base) {
+  if (FQueued.size() <= Base) return;
+  std::reverse(FQueued.begin() + static_cast<std::ptrdiff_t>(Base), FQueued.end());
+  while (FQueued.size() > Base) {
+    TDelivery Next = std::move(FQueued.back());
+    FQueued.pop_back();
+    const size_t Mark = FQueued.size();
+    if (Next.Target) Next.Target->CallNode(Next.Token, Next.CallType);
+    std::reverse(FQueued.begin() + static_cast<std::ptrdiff_t>(Mark), FQueued.end());
+  }
+}
+
+bool TReteNetwork::CallRoot(TReteNode* Root, const IReteToken& Token, TCallType CallType) {
+  const size_t Base = FQueued.size();
+  try {
+    const bool Passed = Root->CallNode(Token, CallType);
+    RunQueued(Base);
+    return Passed;
+  } catch (...) {
+    if (FQueued.size() > Base) FQueued.resize(Base);
+    throw;
+  }
+}
+
+void TReteNetwork::PassStored(TReteNode* Node) {
+  const size_t Base = FQueued.size();
+  try {
+    Node->PassStoredMatches();
+    RunQueued(Base);
+  } catch (...) {
+    if (FQueued.size() > Base) FQueued.resize(Base);
+    throw;
+  }
+}
+
+void TReteNetwork::DropQueued(const TReteNode* Node) {
+  for (TDelivery& Delivery : FQueued)
+    if (Delivery.Target == Node) Delivery.Target = nullptr;
+}
+
 bool TReteNetwork::ProcessTokenOneNode(TReteNode* Node, const IReteToken& Token) {
-  return Node && Token && Node->CallNode(Token, ctSingle);
+  return Node && Token && CallRoot(Node, Token, ctSingle);
 }
 
 template <class F>
@@ -366,7 +441,7 @@ bool TReteNetwork::ProcessToken(const IReteToken& Token) {
   const IFact& Fact = Token->GetFact();
   if (!Fact || !Fact->GetTemplate()) return false;
   ForEachRootOf(*Fact, [&](TReteNode* Root) {
-    if (Root->CallNode(Token, ctSingle)) Passed = true;
+    if (CallRoot(Root, Token, ctSingle)) Passed = true;
   });
   return Passed;
 }
@@ -412,18 +487,19 @@ void TReteNetwork::UpdateNodes(const std::vector<TReteNode*>& Nodes) {
       if (!Fact->GetTemplate()) continue;
       const IReteToken Add = MakeRef<TIEToken>(taAdd, Fact);
       ForEachRootOf(*Fact, [&](TReteNode* Root) {
-        if (Root->FPrimeTarget) Root->CallNode(Add, ctSingle);
+        if (Root->FPrimeTarget) CallRoot(Root, Add, ctSingle);
       });
     }
   }
   // ... then the partial matches the outside joins hold meet them.
-  for (TReteNode* Holder : Holders) Holder->PassStoredMatches();
+  for (TReteNode* Holder : Holders) PassStored(Holder);
 }
 
 // ---- clearing and removing
 // ---------------------------------------------------------------------------------
 
 void TReteNetwork::Clear() {
+  for (TDelivery& Delivery : FQueued) Delivery.Target = nullptr;
   ReleaseRetired();
   for (auto& Node : FNodes) {
     auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node.get());

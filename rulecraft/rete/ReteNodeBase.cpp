@@ -176,7 +176,7 @@ void TReteNode::CallIndexedChildren(const IReteToken& Token, const TEdgeIndex& I
     if (FEdgeGeneration != Generation) return false;
     Done = I + 1;
     const TReteEdge Edge = FEdges[I];
-    if (!Priming || Edge.Target->FPrimeTarget) Edge.Target->CallNode(Token, Edge.CallType);
+    if (!Priming || Edge.Target->FPrimeTarget) Pass(Edge, Token);
     return true;
   };
   bool Intact = true;
@@ -189,8 +189,15 @@ void TReteNode::CallIndexedChildren(const IReteToken& Token, const TEdgeIndex& I
   if (Intact && FEdgeGeneration == Generation) return;
   for (size_t I = Done; I < FEdges.size(); ++I) {
     const TReteEdge Edge = FEdges[I];
-    if (!Priming || Edge.Target->FPrimeTarget) Edge.Target->CallNode(Token, Edge.CallType);
+    if (!Priming || Edge.Target->FPrimeTarget) Pass(Edge, Token);
   }
+}
+
+void TReteNode::Pass(const TReteEdge& Edge, const IReteToken& Token) {
+  if (FNetwork)
+    FNetwork->Deliver(Edge.Target, Token, Edge.CallType);
+  else
+    Edge.Target->CallNode(Token, Edge.CallType);
 }
 
 void TReteNode::CallChildren(const IReteToken& Token) {
@@ -204,7 +211,7 @@ void TReteNode::CallChildren(const IReteToken& Token) {
   for (size_t I = 0; I < FEdges.size(); ++I) {
     const TReteEdge Edge = FEdges[I];
     if (Priming && !Edge.Target->FPrimeTarget) continue;
-    Edge.Target->CallNode(Token, Edge.CallType);
+    Pass(Edge, Token);
   }
 }
 

@@ -95,6 +95,8 @@ class TReteNode : public TObject {
   /// CallChildren through the edge index: the edges outside it in order, and among the hashed ones only
   /// those whose constant equals the fact's slot value, each at its place in edge order.
   void CallIndexedChildren(const IReteToken& Token, const TEdgeIndex& Index, bool Priming);
+  /// Hands Token on along Edge: through the network (TReteNetwork::Deliver), directly without one.
+  void Pass(const TReteEdge& Edge, const IReteToken& Token);
 
   TReteNetwork* FNetwork;
   TIEContext* FContext;

@@ -176,7 +176,8 @@ TIEPattern* TRule::GetPattern(int32_t Index) const {
 }
 
 int32_t TRule::IndexOfPattern(const TIEPattern* Pattern) const noexcept {
-  for (size_t I = 0; I < FPatterns.size(); ++I)
+  // From the back: the pattern asked for is nearly always the one just added.
+  for (size_t I = FPatterns.size(); I-- > 0;)
     if (FPatterns[I].get() == Pattern) return static_cast<int32_t>(I);
   return -1;
 }

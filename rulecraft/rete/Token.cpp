@@ -24,8 +24,7 @@ TIEToken::TIEToken(const IReteToken& Parent, const IFact& Fact) {
     FSortCode = static_cast<int32_t>(Own);
     return;
   }
-  FCount = Parent->FCount + 1;
-  FParent = Parent;
+  SetParentLink(Parent);
   FTag = Parent->FTag;
   FStrength = Parent->FStrength;
   FSortCode = static_cast<int32_t>(static_cast<uint32_t>(Parent->FSortCode) * 8u + Own);
@@ -56,6 +55,7 @@ void TIEToken::Assign(const TPersistent* Source) {
   FCount = Token->FCount;
   FFact = Token->FFact;
   FParent = Token->FParent;
+  FJump = Token->FJump;
   FNegatedCount = Token->FNegatedCount;
   FStrength = Token->FStrength;
   FSortCode = Token->FSortCode;
