@@ -41,8 +41,8 @@ namespace rulecraft {
 // hash per change of the fact.
 
 TIETokenTree::TIETokenTree(int32_t BucketCount, int32_t TokenIdx, int32_t SubIndex, std::string SlotName,
-                           bool UseSortCode, bool KeyByParent)
-    : FUseSortCode(UseSortCode || KeyByParent),
+                           bool UseSortCode, int32_t KeyByParent)
+    : FUseSortCode(UseSortCode || KeyByParent > 0),
       FKeyByParent(KeyByParent),
       FSlotName(std::move(SlotName)),
       FSubIndex(SubIndex),
@@ -86,8 +86,13 @@ int32_t TIETokenTree::KeyOf(const TIEToken& Token, int32_t* Order) const {
   int32_t Key = 0;
   int32_t OrderKey = 0;
   if (FUseSortCode) {
-    Key = OrderKey = FKeyByParent ? (Token.GetParentObject() ? Token.GetParentObject()->GetSortCode() : 0)
-                                  : Token.GetSortCode();
+    if (FKeyByParent > 0) {
+      const TIEToken* Ancestor = &Token;
+      for (int32_t I = 0; I < FKeyByParent && Ancestor; ++I) Ancestor = Ancestor->GetParentObject();
+      Key = OrderKey = Ancestor ? Ancestor->GetSortCode() : 0;
+    } else {
+      Key = OrderKey = Token.GetSortCode();
+    }
   } else if (TFact* Fact = Token.GetFacts(FTokenIdx).get(); !Fact) {
   } else if (FSlotName.empty()) {
     Key = FoldHash(Fact->GetMatchHash());
