@@ -104,6 +104,7 @@ void TRule::SetEngine(IRuleEngine* Engine) {
       Old->RemoveFreeNotification(this);
   }
   FEngine = Engine;
+  for (const auto& Alternative : FAlternatives) Alternative->FEngine = Engine;
   if (!FEngine) return;
   if (auto* New = dynamic_cast<TComponent*>(FEngine); New && New != GetOwner()) New->FreeNotification(this);
   FRuleId = FEngine->NewRuleId();
@@ -548,7 +549,10 @@ void TRule::Fire(const IReteToken& Token) {
   TFrame Child = FEngine->GetContext()->PushFrame(Plan->Layout);
   Child->SetToken(Token);
   Prepare(Token, *Child);
-  FFired = true;
+  // The rule and its alternatives have fired (a one-shot rule fires once, whichever alternative matched).
+  TRule& Head = FPrimary ? *FPrimary : *this;
+  Head.FFired = true;
+  for (const auto& Alternative : Head.FAlternatives) Alternative->FFired = true;
   if (OnFire) OnFire(this, Child.get());
   if (!Child->GetReturn()) {
     for (const IFunCall& Action : Plan->Actions) {

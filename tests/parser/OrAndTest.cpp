@@ -74,6 +74,16 @@ TEST_F(TOrAndTest, AnOrFiresOncePerMatchingAlternativeUnderTheRulesNameAndSalien
   for (int32_t I = 0; I < Engine->GetAgendaCount(); ++I)
     EXPECT_EQ(Engine->GetActivation(I)->GetSalience(), -3);
   EXPECT_EQ(RunLog(), (Lines{"r 1", "r 1", "r 2"}));
+  // Once a one-shot rule has fired, no alternative makes new activations until a reset.
+  Engine->Reset();
+  Engine->Parse("(defrule once (declare (oneshot TRUE)) (or (a (x ?x)) (c (x ?x))) => (log once ?x))", true);
+  Engine->Assert("(a (x 7))");
+  EXPECT_EQ(RunLog(), (Lines{"once 7"}));
+  Engine->Assert("(c (x 8))");
+  EXPECT_EQ(Agenda(), (Lines{"low: f-2", "r: f-2"}));
+  Engine->Reset();
+  Engine->Assert("(c (x 9))");
+  EXPECT_EQ(Agenda(), (Lines{"once: f-1", "low: f-1", "r: f-1"}));
 }
 
 TEST_F(TOrAndTest, NotAndExistsOverSeveralElements) {
