@@ -226,6 +226,9 @@ void TRule::AddPattern(TIEPattern& Pattern) {
     if (const TIEPattern* Initial = FEngine->GetInitialFactPattern()) InsertPattern(0, Initial->Clone(this));
   }
   const bool Goal = StartsWith(Pattern.GetName(), SBackChainPrefix);
+  // A goal's companion would split the conjunction's run of patterns.
+  if (Goal && Pattern.GetGroupSize() > 0)
+    throw EIEException(SUnsupportedConstruct, {"goal pattern in a negated and element"});
   if (Goal && Pattern.GetBoundName().empty()) Pattern.SetBoundName(FEngine->GenerateSymbol(SFactPrefix));
   const int32_t Position = IndexOfPattern(&Pattern);
   int32_t OwnFirst = 0;

@@ -155,6 +155,8 @@ TEST_F(TOrAndTest, VariablesAndErrors) {
       "no error");
   EXPECT_EQ(ErrorOf("(defrule nest (a (x ?x)) (not (and (b (x ?x)) (not (and (c (x ?x)) (d (x ?x)))))) =>)"),
             "A negated and element cannot hold another negated and element");
+  EXPECT_EQ(ErrorOf("(defrule goal (a (x ?x)) (not (and (need-b ?x) (c (x ?x)))) =>)"),
+            "Unsupported construct: goal pattern in a negated and element");
   std::string Big = "(defrule big";
   for (int I = 0; I < 10; ++I) Big += " (or (a (x " + std::to_string(I) + ")) (b (x 1)))";
   EXPECT_EQ(ErrorOf(Big + " =>)"), "Rule big has more than 1000 alternatives");
