@@ -168,6 +168,17 @@ inline constexpr const char* SNegatedBindingUsedOutside =
 /// A call in a not or exists pattern that reads a variable bound by a later pattern (wording ours).
 inline constexpr const char* SUsedBeforeBoundInNot =
     "Variable %s is used in a negated pattern before the pattern that binds it";
+/// An action using a variable that one alternative of an or element binds and another does not (wording
+/// ours).
+inline constexpr const char* SUnboundInAlternative =
+    "Variable %s is not bound in every alternative of rule %s";
+/// A left-hand side whose or elements expand to too many alternatives (wording ours).
+inline constexpr const char* STooManyAlternatives = "Rule %s has more than %d alternatives";
+/// A negated and element inside another one (wording ours).
+inline constexpr const char* SNestedNegatedAnd =
+    "A negated and element cannot hold another negated and element";
+/// An and or or element without elements (wording ours).
+inline constexpr const char* SEmptyConditionalElement = "Empty %s conditional element";
 /// The message, the parser operation, the line number and the consumed text.
 inline constexpr const char* SParseError = "Parsing Error, %s in %s at line %s: %s";
 inline constexpr const char* SNoParser = "No parser assigned to the inference engine";

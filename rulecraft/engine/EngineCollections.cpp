@@ -52,8 +52,11 @@ void TRules::Put(TRule* Rule) {
     FEngine->GetNetwork().AddRule(Rule);
   }
   FTable.Put(Name, Rule);
-  if (FEngine->Watching(cwCompilation))
+  if (FEngine->Watching(cwCompilation)) {
     FEngine->PrintOut(FEngine->GetNetwork().GetRuleTrace(Rule) + NewLineString);
+    for (int32_t I = 0; I < Rule->GetAlternativeCount(); ++I)
+      FEngine->PrintOut(FEngine->GetNetwork().GetRuleTrace(Rule->GetAlternative(I)) + NewLineString);
+  }
   if (FEngine->OnAddRule) FEngine->OnAddRule(FEngine, Rule);
 }
 

@@ -371,9 +371,13 @@ void TInferenceEngine::RemoveDependencies(const IFactTemplate& Template) {
   FPendingRetractions.erase(std::remove_if(FPendingRetractions.begin(), FPendingRetractions.end(), Uses),
                             FPendingRetractions.end());
   for (TRule* Rule : FRules->Items()) {
+    // A rule written with an or element uses what any of its alternatives uses.
     bool Using = false;
-    for (int32_t I = 0; I < Rule->GetPatternCount() && !Using; ++I)
-      Using = Rule->GetPattern(I)->GetFactTemplate() == Template;
+    for (int32_t A = -1; A < Rule->GetAlternativeCount() && !Using; ++A) {
+      const TRule* Alternative = A < 0 ? Rule : Rule->GetAlternative(A);
+      for (int32_t I = 0; I < Alternative->GetPatternCount() && !Using; ++I)
+        Using = Alternative->GetPattern(I)->GetFactTemplate() == Template;
+    }
     if (Using) FRules->Remove(Rule->GetRuleName(), Rule);
   }
   for (const IFact& Fact : FFacts->Items())

@@ -20,6 +20,7 @@ namespace rulecraft {
 
 class TInferenceEngine;
 class TFactSet;
+class TCondition;
 class TIEPattern;
 class TRule;
 
@@ -145,6 +146,9 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   void ParseRulePatterns(TRule& Rule);
   /// One conditional element at negation Level; the pattern is owned by the caller.
   std::unique_ptr<TIEPattern> ParsePattern(int32_t Level);
+  /// One conditional element that may be or hold `and` and `or` elements, at negation Level: a pattern
+  /// (read by ParsePattern) or a tree of elements.
+  std::unique_ptr<TCondition> ParseCondition(int32_t Level);
   void ParseRuleActions(TRule& Rule);
   /// A deftype, not registered. A fuzzy deftype is not read yet (a clear error).
   IIEDefinedType ParseDefinedType();

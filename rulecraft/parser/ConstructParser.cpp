@@ -15,6 +15,7 @@
 #include "rulecraft/parser/ClipsParser.h"
 
 #include "rulecraft/functions/InterpretedFunction.h"
+#include "rulecraft/rete/Conditions.h"
 #include "rulecraft/rete/Pattern.h"
 #include "rulecraft/rete/Rule.h"
 
@@ -460,6 +461,10 @@ std::unique_ptr<TRule> TIEClipsParser::ParseRule() {
 }
 
 void TIEClipsParser::ParseRulePatterns(TRule& Rule) {
+  // Patterns go into the rule as they are read. The elements are kept too (as copies taken before the rule
+  // changes its patterns): once an and or or element turns up, the rule takes them all as its conditions.
+  TConditions Elements;
+  bool Groups = false;
   for (;;) {
     IStreamToken Token = Next();
     std::string Bound;
@@ -472,14 +477,66 @@ void TIEClipsParser::ParseRulePatterns(TRule& Rule) {
       PutBack(Token);
     } else {
       PutBack(Token);
-      return;
+      break;
     }
-    std::unique_ptr<TIEPattern> Pattern = ParsePattern(0);
-    if (!Bound.empty() && (Pattern->GetNegatedCount() != 0 || Pattern->GetName() == STestCE))
+    std::unique_ptr<TCondition> Element = ParseCondition(0);
+    TIEPattern* Pattern = Element->GetPattern();
+    if (!Bound.empty() && (!Pattern || Pattern->GetNegatedCount() != 0 || Pattern->GetName() == STestCE))
       ParseError("ParseRulePatterns", SInvalidTestBinding);
     if (!Bound.empty()) Pattern->SetBoundName(Bound);
-    Rule.AppendPattern(std::move(Pattern));
+    if (Pattern && !Groups) {
+      auto Copy = std::make_unique<TCondition>(Pattern->Clone(nullptr));
+      Rule.AppendPattern(Element->TakePattern());
+      Element = std::move(Copy);
+    } else {
+      Groups = true;
+    }
+    Elements.push_back(std::move(Element));
   }
+  if (Groups) Rule.SetConditions(std::move(Elements));
+}
+
+std::unique_ptr<TCondition> TIEClipsParser::ParseCondition(int32_t Level) {
+  IStreamToken Open = Next();
+  IStreamToken Word = Open->Is(tkOpenParen) ? Next() : IStreamToken();
+  const std::string Name = Word && Word->Is(dtAtom) ? Word->GetText() : std::string();
+  if (Name == "and" || Name == "or") {
+    TNesting Guard(*this, "ParseCondition");
+    auto Group = std::make_unique<TCondition>(Name == "and" ? ckAnd : ckOr);
+    for (;;) {
+      IStreamToken Token = Next();
+      if (Token->Is(tkCloseParen)) break;
+      std::string Bound;
+      if (Token->Is(dtVariable)) {
+        Bound = Token->GetText();
+        IStreamToken Arrow = Next();
+        if (!Arrow->Is(dtAtom) || Arrow->GetText() != "<-")
+          ParseError("ParseRulePatterns", SExpectedAssignment);
+      } else {
+        PutBack(Token);
+      }
+      std::unique_ptr<TCondition> Child = ParseCondition(0);
+      if (!Bound.empty()) {
+        TIEPattern* Pattern = Child->GetPattern();
+        if (!Pattern || Pattern->GetNegatedCount() != 0 || Pattern->GetName() == STestCE)
+          ParseError("ParseRulePatterns", SInvalidTestBinding);
+        Pattern->SetBoundName(Bound);
+      }
+      Group->Add(std::move(Child));
+    }
+    if (Group->GetCount() == 0) ParseError("ParseCondition", SEmptyConditionalElement, {Name});
+    return NegateCondition(std::move(Group), Level);
+  }
+  if (Name == "not" || Name == "exists") {
+    TNesting Guard(*this, "ParsePattern");
+    std::unique_ptr<TCondition> Inner = ParseCondition(Name == "not" ? Level + 1 : Level + 2);
+    if (!Next()->Is(tkCloseParen)) ParseError("ParsePattern", SMissingCloseParens);
+    return Inner;
+  }
+  // A pattern (or what ParsePattern reports as not one).
+  if (Word) PutBack(Word);
+  PutBack(Open);
+  return std::make_unique<TCondition>(ParsePattern(Level));
 }
 
 std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Level) {

@@ -19,10 +19,18 @@ TJoinNode::TJoinNode(TReteNetwork* Network, bool Negated, bool Unique, int32_t B
 
 TJoinNode::~TJoinNode() = default;
 
-std::unique_ptr<TJoinNode> TJoinNode::NegationLevel(TReteNetwork* Network, int32_t BucketCount) {
+std::unique_ptr<TJoinNode> TJoinNode::NegationLevel(TReteNetwork* Network, int32_t BucketCount,
+                                                    int32_t Depth) {
   auto Node = std::make_unique<TJoinNode>(Network, true, false, BucketCount);
-  Node->FMatchesParent = true;
+  Node->FMatchDepth = Depth < 1 ? 1 : Depth;
   return Node;
+}
+
+IReteToken TJoinNode::Padded(const IReteToken& Left) const {
+  const IFact& Null = NullFact();
+  IReteToken Out = MakeRef<TIEToken>(Left, Null);
+  for (int32_t I = 1; I < FMatchDepth; ++I) Out = MakeRef<TIEToken>(Out, Null);
+  return Out;
 }
 
 void TJoinNode::SetPattern(TIEPattern* Pattern, TRule* Rule) {
@@ -77,9 +85,9 @@ void TJoinNode::PrepareShortCut(const std::function<bool(const TIEJoinTest&)>& M
 
 void TJoinNode::ClearMemory() {
   FBlocked.clear();
-  if (FMatchesParent) {
-    // Left tokens by their sort code, right tokens by their parent's: a right token meets only the left
-    // token it extends (and the rare ones whose codes collide, which the parent check rejects).
+  if (FMatchDepth > 0) {
+    // Left tokens by their sort code, right tokens by their ancestor's: a right token meets only the left
+    // token it extends (and the rare ones whose codes collide, which the ancestor check rejects).
     if (FLeft)
       FLeft->Clear();
     else
@@ -87,7 +95,7 @@ void TJoinNode::ClearMemory() {
     if (FRight)
       FRight->Clear();
     else
-      FRight = std::make_unique<TIETokenTree>(FBucketCount, 0, NoSubIndex, std::string(), true, true);
+      FRight = std::make_unique<TIETokenTree>(FBucketCount, 0, NoSubIndex, std::string(), true, FMatchDepth);
     return;
   }
   if (FLeft) {
@@ -144,7 +152,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
       } else if (Stored->GetNegatedCount() == 0) {
         // It passed when nothing blocked it: withdraw that.
         ++FPassCount;
-        IReteToken Withdrawn = MakeRef<TIEToken>(Stored, NullFact());
+        IReteToken Withdrawn = Padded(Stored);
         Withdrawn->SetTag(taRemove);
         CallChildren(Withdrawn);
       }
@@ -162,9 +170,10 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
 }
 
 bool TJoinNode::PairPasses(const TIEToken& Left, const TIEToken& Right, bool Removing) {
-  if (FMatchesParent) {
-    const TIEToken* Parent = Right.GetParentObject();
-    return Parent && Parent->Equals(&Left);
+  if (FMatchDepth > 0) {
+    const TIEToken* Ancestor = &Right;
+    for (int32_t I = 0; I < FMatchDepth && Ancestor; ++I) Ancestor = Ancestor->GetParentObject();
+    return Ancestor && Ancestor->Equals(&Left);
   }
   if (FCallTests == 0) return RunJoinTests(Left, Right.GetFact().get());
   const TPairContext Pair(GetContext(), ITokenBase(const_cast<TIEToken*>(&Left)), Right.GetFact());
@@ -180,7 +189,7 @@ void TJoinNode::Unblock(const IReteToken& Left) {
   Left->SetNegatedCount(Left->GetNegatedCount() - 1);
   if (Left->GetNegatedCount() == 0) {
     ++FPassCount;
-    CallChildren(MakeRef<TIEToken>(Left, NullFact()));
+    CallChildren(Padded(Left));
   }
 }
 
@@ -213,7 +222,6 @@ void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag) {
     return;
   }
   const IFact& RightFact = Right->GetFact();
-  const IFact& Null = NullFact();
 
   auto Visit = [&](const IReteToken& Left) {
     if (!PairPasses(*Left, *Right, !Adding)) return;
@@ -228,7 +236,7 @@ void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag) {
       if (Left->GetNegatedCount() == 1) {
         // Newly blocked: withdraw what the left token produced. The placeholder token carries the left
         // token's strength, as when it was passed on, so that the withdrawal finds it.
-        IReteToken Withdrawn = MakeRef<TIEToken>(Left, Null);
+        IReteToken Withdrawn = Padded(Left);
         Withdrawn->SetTag(taRemove);
         CallChildren(Withdrawn);
       }
@@ -267,7 +275,7 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag) {
   }
   if (FNegated && Blocking == 0) {
     ++FPassCount;
-    CallChildren(MakeRef<TIEToken>(Left, NullFact()));
+    CallChildren(Padded(Left));
   }
   return Blocking;
 }
@@ -275,11 +283,10 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag) {
 void TJoinNode::PassStoredMatches() {
   if (!FLeft || !FRight) return;
   TIEContext* Context = GetContext();
-  const IFact& Null = NullFact();
   for (const IReteToken& Left : *FLeft) {
     if (FNegated) {
       if (Left->GetNegatedCount() != 0) continue;
-      IReteToken Passed = MakeRef<TIEToken>(Left, Null);
+      IReteToken Passed = Padded(Left);
       Passed->SetTag(taAdd);
       CallChildren(Passed);
       continue;

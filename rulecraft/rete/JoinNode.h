@@ -24,12 +24,18 @@ class TJoinNode : public TTestNode {
   /// One more level of a doubled negation (exists): a negated join whose right tokens are the left tokens
   /// of the level below extended by the placeholder; a right token blocks only the left token it was derived
   /// from (its parent equals the left token). Both memories are keyed by that partial match's sort code.
-  static std::unique_ptr<TJoinNode> NegationLevel(TReteNetwork* Network, int32_t BucketCount);
+  /// With Depth above 1 the node negates a conjunction of Depth elements: a right token extends the left
+  /// token by Depth facts (its ancestor Depth levels up equals the left token), and what the node passes on
+  /// is the left token extended by Depth placeholders, so later patterns keep their positions.
+  static std::unique_ptr<TJoinNode> NegationLevel(TReteNetwork* Network, int32_t BucketCount,
+                                                  int32_t Depth = 1);
   ~TJoinNode() override;
 
   bool GetNegated() const noexcept { return FNegated; }
   /// True for the extra levels of a doubled negation (see NegationLevel).
-  bool GetMatchesParent() const noexcept { return FMatchesParent; }
+  bool GetMatchesParent() const noexcept { return FMatchDepth > 0; }
+  /// How many levels up a right token's ancestor equals its left token (0 for an ordinary join).
+  int32_t GetMatchDepth() const noexcept { return FMatchDepth; }
   bool GetUnique() const noexcept { return FUnique; }
   int32_t GetBucketCount() const noexcept { return FBucketCount; }
   int32_t GetPassCount() const noexcept { return FPassCount; }
@@ -90,12 +96,14 @@ class TJoinNode : public TTestNode {
   template <class F>
   void ScanRight(const TIEToken& Left, F&& Visit);
   /// Whether a scan reads only the tokens of the arriving token's key.
-  bool Keyed() const noexcept { return FUseShortCut || FMatchesParent; }
+  bool Keyed() const noexcept { return FUseShortCut || FMatchDepth > 0; }
+  /// Left extended by the placeholders a negated join passes on (one, or Depth for a conjunction).
+  IReteToken Padded(const IReteToken& Left) const;
   void RecordBlocking(const IReteToken& Right, const IReteToken& Left);
   void Unblock(const IReteToken& Left);
 
   bool FNegated;
-  bool FMatchesParent = false;
+  int32_t FMatchDepth = 0;
   std::unordered_map<const TIEToken*, std::vector<IReteToken>> FBlocked;
   std::unique_ptr<TIETokenTree> FRight;
   std::unique_ptr<TIETokenTree> FLeft;

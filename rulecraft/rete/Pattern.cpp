@@ -94,6 +94,12 @@ std::unique_ptr<TIEPattern> TIEPattern::Clone(TComponent* Owner) const {
   return std::make_unique<TIEPattern>(Owner, *this);
 }
 
+void TIEPattern::SetGroup(int32_t Index, int32_t Size, int32_t Negation) noexcept {
+  FGroupIndex = Index;
+  FGroupSize = Size;
+  FGroupNegation = Negation;
+}
+
 void TIEPattern::Assign(const TPersistent* Source) {
   const auto* Pattern = dynamic_cast<const TIEPattern*>(Source);
   if (!Pattern) {
@@ -110,6 +116,9 @@ void TIEPattern::Assign(const TPersistent* Source) {
     FName = Pattern->FName;
     FFactTemplate = Pattern->FFactTemplate;
     FNegatedCount = Pattern->FNegatedCount;
+    FGroupIndex = Pattern->FGroupIndex;
+    FGroupSize = Pattern->FGroupSize;
+    FGroupNegation = Pattern->FGroupNegation;
     SetTests(*Pattern);
   } catch (...) {
     --FUpdateCount;

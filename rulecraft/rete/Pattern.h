@@ -190,6 +190,14 @@ class TIEPattern : public TPersistent {
   void SetNegatedCount(int32_t Value);
   /// True when the negated count is odd.
   bool IsNegated() const noexcept { return (FNegatedCount & 1) != 0; }
+  /// A pattern that is a member of a negated conjunction (a `not` or `exists` of several elements) knows
+  /// its place in it: GroupSize members (0 outside a conjunction), this one at GroupIndex, the whole
+  /// conjunction negated GroupNegation times (1 for not, 2 for exists). Its own negated count is its
+  /// negation inside the conjunction.
+  int32_t GetGroupIndex() const noexcept { return FGroupIndex; }
+  int32_t GetGroupSize() const noexcept { return FGroupSize; }
+  int32_t GetGroupNegation() const noexcept { return FGroupNegation; }
+  void SetGroup(int32_t Index, int32_t Size, int32_t Negation) noexcept;
   const TIEName& GetBoundName() const noexcept { return FBoundName; }
   /// Raises "Cannot bind a negated pattern to a variable" for a negated test element.
   void SetBoundName(const TIEName& Value);
@@ -259,6 +267,9 @@ class TIEPattern : public TPersistent {
   bool FExplicit = false;
   IFactTemplate FFactTemplate;
   int32_t FNegatedCount = 0;
+  int32_t FGroupIndex = 0;
+  int32_t FGroupSize = 0;
+  int32_t FGroupNegation = 0;
   TIEName FBoundName;
   TIEName FName;
   std::vector<TPatternSlot> FSlots;  // sorted by name like template slots

@@ -136,7 +136,10 @@ void CheckNegatedBindings(const TRule& Rule) {
     const TBinding* Binding = Rule.GetBindingByName(Variable->Text());
     if (!Binding) return;
     const int32_t At = Binding->GetFactIndex();
-    if (At == Position || At < 0 || At >= Count || Rule.GetPattern(At)->GetNegatedCount() == 0) return;
+    int32_t First = 0;
+    int32_t Last = 0;
+    if (At == Position || At < 0 || At >= Count || !Rule.GetNegatedElement(At, First, Last)) return;
+    if (Position >= First && Position <= Last) return;  // within the negated element (its conjunction)
     throw EIEException(SNegatedBindingUsedOutside, {Variable->GetToString()});
   };
   for (int32_t I = 0; I < Count; ++I)
@@ -150,6 +153,33 @@ void CheckNegatedBindings(const TRule& Rule) {
   for (int32_t I = 0; I < Rule.GetActionCount(); ++I)
     if (const IFunCall& Action = Rule.GetAction(I))
       ForEachVariable(*Action, [&](const IIEValue& Variable) { Check(Variable, -1); });
+}
+
+// Whether Rule binds Name outside every negated element.
+bool BindsPositively(const TRule& Rule, const std::string& Name) {
+  for (int32_t I = 0; I < Rule.GetBindingCount(); ++I) {
+    const TBinding* Binding = Rule.GetBinding(I);
+    if (Binding->GetName() != Name) continue;
+    int32_t First = 0;
+    int32_t Last = 0;
+    if (!Rule.GetNegatedElement(Binding->GetFactIndex(), First, Last)) return true;
+  }
+  return false;
+}
+
+// A rule written with an or element runs as one internal rule per alternative: a variable its actions
+// use must be bound in every alternative, or the actions would read it in some firings only.
+void CheckAlternativeBindings(const TRule& Rule) {
+  std::vector<const TRule*> All{&Rule};
+  for (int32_t I = 0; I < Rule.GetAlternativeCount(); ++I) All.push_back(Rule.GetAlternative(I));
+  for (int32_t I = 0; I < Rule.GetActionCount(); ++I)
+    if (const IFunCall& Action = Rule.GetAction(I))
+      ForEachVariable(*Action, [&](const IIEValue& Variable) {
+        int32_t Bound = 0;
+        for (const TRule* Alternative : All) Bound += BindsPositively(*Alternative, Variable->Text()) ? 1 : 0;
+        if (Bound > 0 && Bound < static_cast<int32_t>(All.size()))
+          throw EIEException(SUnboundInAlternative, {Variable->GetToString(), Rule.GetRuleName()});
+      });
 }
 
 }  // namespace
@@ -521,7 +551,12 @@ void TReteNetwork::Clear() {
   FRules.clear();
 }
 
-void TReteNetwork::RemoveRule(TRule* Rule) { RemoveRuleNodes(Rule, false); }
+void TReteNetwork::RemoveRule(TRule* Rule) {
+  if (!Rule) return;
+  for (int32_t I = Rule->GetAlternativeCount() - 1; I >= 0; --I)
+    RemoveRuleNodes(Rule->GetAlternative(I), false);
+  RemoveRuleNodes(Rule, false);
+}
 
 void TReteNetwork::RemoveRuleNodes(const TRule* Rule, bool Destroying) {
   auto It = FRules.find(Rule);
@@ -629,12 +664,17 @@ void TReteNetwork::AddRule(TRule* Rule) {
     if (IsCompiled(Rule)) return;
   }
   if (IsCompiled(Rule)) RemoveRule(Rule);
-  TRuleEntry& Entry = FRules[Rule];
-  Entry.Trace = Rule->GetRuleName() + ": ";
-  Entry.Component = Rule;
-  Rule->FreeNotification(this);
+  if (Rule->GetAlternativeCount() > 0) CheckAlternativeBindings(*Rule);
+  // The rule, then the internal rule of each further alternative of its or elements.
   try {
-    Compile(*Rule, Entry);
+    for (int32_t I = -1; I < Rule->GetAlternativeCount(); ++I) {
+      TRule* Compiled = I < 0 ? Rule : Rule->GetAlternative(I);
+      TRuleEntry& Entry = FRules[Compiled];
+      Entry.Trace = Compiled->GetRuleName() + ": ";
+      Entry.Component = Compiled;
+      Compiled->FreeNotification(this);
+      Compile(*Compiled, Entry);
+    }
   } catch (...) {
     RemoveRule(Rule);
     throw;
@@ -724,12 +764,14 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
       IFunCall Prepared = Evaluate(*Value->GetAsFunCall(), &Rule);
       if (!TestElement && !HasMorePatterns(*Prepared, I)) return;  // a node test, made in the first pass
       const int32_t Latest = std::max(I, LatestPosition(*Prepared));
-      if (Latest > I && Pattern.GetNegatedCount() > 0) {
-        // A negated pattern's condition cannot wait for a later pattern.
+      int32_t First = 0;
+      int32_t Last = 0;
+      if (Rule.GetNegatedElement(I, First, Last) && Latest > Last) {
+        // A negated element's condition cannot wait for a pattern after the element.
         std::string Name;
         ForEachVariable(*Value->GetAsFunCall(), [&](const IIEValue& Variable) {
           const TBinding* Binding = Rule.GetBindingByName(Variable->Text());
-          if (Name.empty() && Binding && Binding->GetFactIndex() > I) Name = Variable->GetToString();
+          if (Name.empty() && Binding && Binding->GetFactIndex() > Last) Name = Variable->GetToString();
         });
         throw EIEException(SUsedBeforeBoundInNot, {Name});
       }
@@ -738,13 +780,18 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     });
   }
 
-  // Third pass: a join (or a test node) for every pattern after the first.
+  // Third pass: a join (or a test node) for every pattern after the first. The members of a negated
+  // conjunction join in a chain of their own from the partial match before the conjunction; a negated
+  // join then compares the chain's matches with that partial match.
+  TReteNode* GroupLeft = nullptr;
   for (int32_t I = 1; I < Count; ++I) {
     TIEPattern& Pattern = *Rule.GetPattern(I);
     const bool TestElement = Pattern.GetName() == STestCE;
     TReteNode* Previous = Ends[static_cast<size_t>(I - 1)];
     TReteNode* Own = Ends[static_cast<size_t>(I)];
     const int32_t Negated = Pattern.GetNegatedCount();
+    const int32_t GroupSize = Pattern.GetGroupSize();
+    if (GroupSize > 0 && Pattern.GetGroupIndex() == 0) GroupLeft = Previous;
     std::unique_ptr<TTestNode> Made;
     if (TestElement)
       Made = std::make_unique<TTestNode>(this);
@@ -811,6 +858,17 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
         NewEdge(End, Extra, ctRight);
         End = Extra;
       }
+    }
+    if (GroupSize > 0 && Pattern.GetGroupIndex() == GroupSize - 1 && GroupLeft) {
+      for (int32_t Level = 0; Level < Pattern.GetGroupNegation(); ++Level) {
+        TJoinNode* Extra = AddNode(TJoinNode::NegationLevel(this, FHashKey, GroupSize));
+        Entry.Nodes.push_back(Extra);
+        NewEdge(GroupLeft, Extra, ctLeft);
+        NewEdge(End, Extra, ctRight);
+        Entry.Trace += "+2";
+        End = Extra;
+      }
+      GroupLeft = nullptr;
     }
     Ends[static_cast<size_t>(I)] = End;
   }

@@ -86,6 +86,8 @@ TRule::~TRule() {
   OnFire = nullptr;
   OnChange = nullptr;
   FUpdateCount = 1;  // no change notices while the parts go
+  FAlternatives.clear();
+  FConditions.clear();
   FPatterns.clear();
 }
 
@@ -102,6 +104,7 @@ void TRule::SetEngine(IRuleEngine* Engine) {
       Old->RemoveFreeNotification(this);
   }
   FEngine = Engine;
+  for (const auto& Alternative : FAlternatives) Alternative->FEngine = Engine;
   if (!FEngine) return;
   if (auto* New = dynamic_cast<TComponent*>(FEngine); New && New != GetOwner()) New->FreeNotification(this);
   FRuleId = FEngine->NewRuleId();
@@ -116,6 +119,10 @@ void TRule::SetRuleName(const TIEName& Value) {
   if (FEngine && FEngine->IsRuleRegistered(this)) FEngine->RenameRule(FRuleName, Value);
   FRuleName = Value;
   FPlan = nullptr;
+  for (const auto& Alternative : FAlternatives) {
+    Alternative->FRuleName = Value;
+    Alternative->FPlan = nullptr;
+  }
 }
 
 void TRule::SetSalienceInteger(int32_t Value) {
@@ -128,6 +135,10 @@ void TRule::SetSalienceInteger(int32_t Value) {
 void TRule::SetSalience(const IIEValue& Value) {
   FSalienceValue = Value ? Value : MakeRef<TIEValue>(0, dtInteger);
   EvaluateSalience();
+  for (const auto& Alternative : FAlternatives) {
+    Alternative->FSalienceValue = FSalienceValue;
+    Alternative->FSalience = FSalience;
+  }
 }
 
 int32_t TRule::EvaluateSalience() {
@@ -164,6 +175,7 @@ void TRule::EndUpdate() {
 void TRule::Change() {
   FPlan = nullptr;
   if (FUpdateCount > 0 || IsDestroying()) return;
+  SyncAlternatives();
   if (FEngine) FEngine->RuleChange(this);
   if (OnChange) OnChange(this);
 }
@@ -207,16 +219,22 @@ int32_t TRule::AppendPattern(std::unique_ptr<TIEPattern> Pattern) {
 void TRule::AddPattern(TIEPattern& Pattern) {
   if (!FEngine) RaiseNoEngine();
   Pattern.SetOwner(this);
-  // A rule that starts with a negated pattern, a test or a backward-chaining template starts from the
-  // initial fact.
+  // A rule that starts with a negated pattern or conjunction, a test or a backward-chaining template starts
+  // from the initial fact.
   if (GetPatternCount() == 1 &&
-      (Pattern.GetNegatedCount() > 0 || Pattern.GetName() == STestCE ||
+      (Pattern.GetNegatedCount() > 0 || Pattern.GetGroupNegation() > 0 || Pattern.GetName() == STestCE ||
        (Pattern.GetFactTemplate() && Pattern.GetFactTemplate()->IsBackwardChaining()))) {
     if (const TIEPattern* Initial = FEngine->GetInitialFactPattern()) InsertPattern(0, Initial->Clone(this));
   }
   const bool Goal = StartsWith(Pattern.GetName(), SBackChainPrefix);
+  // A goal's companion would split the conjunction's run of patterns.
+  if (Goal && Pattern.GetGroupSize() > 0)
+    throw EIEException(SUnsupportedConstruct, {"goal pattern in a negated and element"});
   if (Goal && Pattern.GetBoundName().empty()) Pattern.SetBoundName(FEngine->GenerateSymbol(SFactPrefix));
   const int32_t Position = IndexOfPattern(&Pattern);
+  int32_t OwnFirst = 0;
+  int32_t OwnLast = 0;
+  const bool InNegated = GetNegatedElement(Position, OwnFirst, OwnLast);
   if (!Pattern.GetBoundName().empty())
     AddBinding(Pattern.GetBoundName(), Position, SPatternBinding, NoSubIndex);
 
@@ -235,10 +253,13 @@ void TRule::AddPattern(TIEPattern& Pattern) {
       }
       if (const TBinding* Outer = GetBindingByName(Name)) {
         // A variable first used inside a negated element belongs to that element: another negated element
-        // using the same name has a variable of its own, renamed here so the two never join.
+        // using the same name has a variable of its own, renamed here so the two never join. Members of one
+        // negated conjunction share its variables.
         const int32_t At = Outer->GetFactIndex();
-        if (Pattern.GetNegatedCount() == 0 || At == Position || At < 0 || At >= GetPatternCount() ||
-            GetPattern(At)->GetNegatedCount() == 0)
+        int32_t First = 0;
+        int32_t Last = 0;
+        if (!InNegated || At == Position || At < 0 || At >= GetPatternCount() ||
+            !GetNegatedElement(At, First, Last) || (Position >= First && Position <= Last))
           continue;
         std::string NewName = "_" + std::to_string(Position) + "_" + Name;
         while (IndexOfBinding(NewName) >= 0) NewName = "_" + NewName;
@@ -247,7 +268,7 @@ void TRule::AddPattern(TIEPattern& Pattern) {
         AddBinding(NewName, Position, Pattern.GetSlotName(S), Test->GetMultiSlotSubIndex());
         continue;
       }
-      if (Pattern.IsNegated()) {
+      if (Pattern.IsNegated() || Pattern.GetGroupNegation() > 0) {
         if (StartsWith(Name, SBlankPrefix)) {
           // Placeholders of different negated patterns must not join each other: give them names of their
           // own.
@@ -288,13 +309,95 @@ void TRule::AddPattern(TIEPattern& Pattern) {
   Change();
 }
 
+bool TRule::GetNegatedElement(int32_t Position, int32_t& First, int32_t& Last) const {
+  if (Position < 0 || Position >= GetPatternCount()) return false;
+  const TIEPattern& Pattern = *FPatterns[static_cast<size_t>(Position)];
+  if (Pattern.GetNegatedCount() > 0) {
+    First = Last = Position;
+    return true;
+  }
+  if (Pattern.GetGroupSize() > 0 && Pattern.GetGroupNegation() > 0) {
+    First = Position - Pattern.GetGroupIndex();
+    Last = First + Pattern.GetGroupSize() - 1;
+    return true;
+  }
+  return false;
+}
+
+// ---- conditions with and/or elements --------------------------------------------------------------------
+
+void TRule::SetConditions(TConditions Elements) {
+  if (!FEngine) RaiseNoEngine();
+  std::vector<TAlternative> Alternatives = ExpandConditions(Elements, FRuleName);
+  BeginUpdate();
+  try {
+    FAlternatives.clear();
+    FBindings.clear();
+    FPatterns.clear();
+    FConditions = std::move(Elements);
+    for (const auto& Element : FConditions) Element->SetOwner(this);
+    for (size_t A = 0; A < Alternatives.size(); ++A) {
+      TRule* Target = this;
+      if (A > 0) {
+        auto Alternative = std::make_unique<TRule>(nullptr);
+        Alternative->FEngine = FEngine;
+        Alternative->FRuleId = FRuleId;
+        Alternative->FRuleName = FRuleName;
+        Alternative->FPrimary = this;
+        if (auto* Engine = dynamic_cast<TComponent*>(FEngine)) Engine->FreeNotification(Alternative.get());
+        Target = Alternative.get();
+        FAlternatives.push_back(std::move(Alternative));
+      }
+      for (auto& Pattern : Alternatives[A]) {
+        Pattern->SetOwner(Target);
+        Target->AppendPattern(std::move(Pattern));
+      }
+    }
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
+TRule* TRule::GetAlternative(int32_t Index) const {
+  if (Index < 0 || Index >= GetAlternativeCount()) IndexError(Index);
+  return FAlternatives[static_cast<size_t>(Index)].get();
+}
+
+void TRule::SyncAlternatives() {
+  for (const auto& Alternative : FAlternatives) {
+    TRule& Target = *Alternative;
+    Target.FRuleName = FRuleName;
+    Target.FComment = FComment;
+    Target.FSalienceValue = FSalienceValue;
+    Target.FSalience = FSalience;
+    Target.FOneShot = FOneShot;
+    Target.FEnabled = FEnabled;
+    Target.OnFire = OnFire;
+    Target.FActions.clear();
+    for (const IFunCall& Action : FActions) Target.FActions.push_back(Action ? Action->Clone() : IFunCall());
+    Target.FPlan = nullptr;
+  }
+}
+
+void TRule::Reset() noexcept {
+  FFired = false;
+  for (const auto& Alternative : FAlternatives) Alternative->FFired = false;
+}
+
 void TRule::DeletePattern(int32_t Index) {
   if (Index < 0 || Index >= GetPatternCount()) IndexError(Index);
+  // Changed by hand, the rule is its own patterns only.
+  FAlternatives.clear();
+  FConditions.clear();
   FPatterns.erase(FPatterns.begin() + Index);
   Change();
 }
 
 void TRule::ClearPatterns() {
+  FAlternatives.clear();
+  FConditions.clear();
   FPatterns.clear();
   Change();
 }
@@ -450,7 +553,10 @@ void TRule::Fire(const IReteToken& Token) {
   TFrame Child = FEngine->GetContext()->PushFrame(Plan->Layout);
   Child->SetToken(Token);
   Prepare(Token, *Child);
-  FFired = true;
+  // The rule and its alternatives have fired (a one-shot rule fires once, whichever alternative matched).
+  TRule& Head = FPrimary ? *FPrimary : *this;
+  Head.FFired = true;
+  for (const auto& Alternative : Head.FAlternatives) Alternative->FFired = true;
   if (OnFire) OnFire(this, Child.get());
   if (!Child->GetReturn()) {
     for (const IFunCall& Action : Plan->Actions) {
@@ -483,7 +589,15 @@ void TRule::Assign(const TPersistent* Source) {
       FEnabled = Rule->FEnabled;
       FComment = Rule->FComment;
       FOneShot = Rule->FOneShot;
-      SetPatterns(*Rule);
+      if (Rule->FConditions.empty()) {
+        FAlternatives.clear();
+        FConditions.clear();
+        SetPatterns(*Rule);
+      } else {
+        TConditions Copy;
+        for (const auto& Element : Rule->FConditions) Copy.push_back(Element->Clone(this));
+        SetConditions(std::move(Copy));
+      }
       FActions.clear();
       for (const IFunCall& Action : Rule->FActions) FActions.push_back(Action ? Action->Clone() : IFunCall());
       FSalienceValue = Rule->FSalienceValue;
@@ -506,6 +620,14 @@ namespace {
 
 std::string PatternsText(const TRule& Rule) {
   std::string Out;
+  if (!Rule.GetConditions().empty()) {
+    // Written with and/or elements: the elements as written.
+    for (const auto& Element : Rule.GetConditions()) {
+      if (!Out.empty()) Out += NewLineString;
+      Out += IndentString + IndentText(Element->GetToString());
+    }
+    return Out;
+  }
   bool AfterGoal = false;
   for (int32_t I = 0; I < Rule.GetPatternCount(); ++I) {
     const TIEPattern* Pattern = Rule.GetPattern(I);

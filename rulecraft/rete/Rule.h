@@ -13,6 +13,7 @@
 #include "rulecraft/framework/Component.h"
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionCall.h"
+#include "rulecraft/rete/Conditions.h"
 #include "rulecraft/rete/Pattern.h"
 #include "rulecraft/rete/Token.h"
 
@@ -75,6 +76,24 @@ class TRule : public TComponent {
   /// which are made again).
   void SetPatterns(const TRule& Source);
 
+  // Conditions written with and/or elements. The rule's own patterns are the first alternative of their
+  // expansion; every further alternative is an internal rule the rule owns, sharing its name, properties
+  // and actions (copied to it whenever the rule changes), compiled and removed with it by the network.
+  /// Takes the elements as the left-hand side: expands them (ExpandConditions), appends the first
+  /// alternative's patterns and makes one internal rule per further alternative. Raises what the expansion
+  /// and AppendPattern raise.
+  void SetConditions(TConditions Elements);
+  /// The elements as written; empty for a rule written without and/or elements.
+  const TConditions& GetConditions() const noexcept { return FConditions; }
+  /// The internal rules of the alternatives after the first.
+  int32_t GetAlternativeCount() const noexcept { return static_cast<int32_t>(FAlternatives.size()); }
+  TRule* GetAlternative(int32_t Index) const;
+  /// The rule an internal rule belongs to; nullptr for a rule of its own.
+  TRule* GetPrimary() const noexcept { return FPrimary; }
+  /// The innermost negated element holding the pattern at Position (the pattern itself when it is negated,
+  /// else the negated conjunction it belongs to) as First..Last; false when the pattern is positive.
+  bool GetNegatedElement(int32_t Position, int32_t& First, int32_t& Last) const;
+
   // Actions (calls, in order).
   int32_t GetActionCount() const noexcept { return static_cast<int32_t>(FActions.size()); }
   const IFunCall& GetAction(int32_t Index) const;
@@ -104,7 +123,7 @@ class TRule : public TComponent {
   /// Runs the actions in a frame bound from Token (taken from the engine's pool); sets the fired flag.
   virtual void Fire(const IReteToken& Token);
   /// Clears the fired flag.
-  virtual void Reset() noexcept { FFired = false; }
+  virtual void Reset() noexcept;
 
   /// The rule's text, through the engine's printer when there is one.
   std::string GetToString() const;
@@ -124,6 +143,8 @@ class TRule : public TComponent {
 
  private:
   void InsertPattern(int32_t Index, std::unique_ptr<TIEPattern> Pattern);
+  /// Copies name, comment, salience, flags, handlers and actions to the internal rules.
+  void SyncAlternatives();
   /// The plan of a firing, made when the rule first fires after a change.
   const TRef<TFiringPlan>& GetFiringPlan();
 
@@ -136,6 +157,9 @@ class TRule : public TComponent {
   std::vector<std::unique_ptr<TIEPattern>> FPatterns;
   std::vector<std::unique_ptr<TBinding>> FBindings;
   IRuleEngine* FEngine = nullptr;
+  TConditions FConditions;
+  std::vector<std::unique_ptr<TRule>> FAlternatives;
+  TRule* FPrimary = nullptr;
   /// Dropped by every change of patterns, bindings, actions or name.
   TRef<TFiringPlan> FPlan;
   int32_t FUpdateCount = 0;

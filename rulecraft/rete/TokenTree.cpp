@@ -41,8 +41,8 @@ namespace rulecraft {
 // hash per change of the fact.
 
 TIETokenTree::TIETokenTree(int32_t BucketCount, int32_t TokenIdx, int32_t SubIndex, std::string SlotName,
-                           bool UseSortCode, bool KeyByParent)
-    : FUseSortCode(UseSortCode || KeyByParent),
+                           bool UseSortCode, int32_t KeyByParent)
+    : FUseSortCode(UseSortCode || KeyByParent > 0),
       FKeyByParent(KeyByParent),
       FSlotName(std::move(SlotName)),
       FSubIndex(SubIndex),
@@ -86,7 +86,8 @@ int32_t TIETokenTree::KeyOf(const TIEToken& Token, int32_t* Order) const {
   int32_t Key = 0;
   int32_t OrderKey = 0;
   if (FUseSortCode) {
-    const TIEToken* Source = FKeyByParent ? Token.GetParentObject() : &Token;
+    const TIEToken* Source = &Token;
+    for (int32_t I = 0; I < FKeyByParent && Source; ++I) Source = Source->GetParentObject();
     if (Source) {
       Key = Source->GetMatchKey();
       OrderKey = Source->GetSortCode();

@@ -40,10 +40,11 @@ class TIETokenTree final : public TObject {
  public:
   /// A memory of BucketCount buckets (at least 1) keyed by the sort code (UseSortCode) or by the fact at
   /// position TokenIdx of each token: its hash with an empty SlotName, otherwise the hash of that slot's
-  /// value (SubIndex -1) or of its element at SubIndex. KeyByParent keys each token by its parent's sort
-  /// code instead (a token and the partial match it extends then share a key across two memories).
+  /// value (SubIndex -1) or of its element at SubIndex. KeyByParent (a number of levels) keys each token by
+  /// the sort code of its ancestor that many levels up instead (a token and the partial match it extends
+  /// then share a key across two memories).
   TIETokenTree(int32_t BucketCount, int32_t TokenIdx, int32_t SubIndex, std::string SlotName,
-               bool UseSortCode, bool KeyByParent = false);
+               bool UseSortCode, int32_t KeyByParent = 0);
   ~TIETokenTree() override;
 
   /// Stores Token unless an equal token is stored already; True when it was stored.
@@ -190,7 +191,7 @@ class TIETokenTree final : public TObject {
   }
 
   bool FUseSortCode;
-  bool FKeyByParent;
+  int32_t FKeyByParent;
   std::vector<TKeyPart> FMoreParts;  // the parts of a slot key after the first
   // Where the key slot was found in the last fact read (see TFact::SlotValue).
   mutable size_t FSlotHint = 0;
