@@ -549,8 +549,11 @@ std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Level) {
         else
           Kind = Known->second;
         if (Token->Is(dtMultiVariable) && !Multi && !Fuzzy) {
-          const std::string Message = Format(SMultifieldVariableInSlot,
-                                             {Token->GetToString(), SlotName, Template->GetTemplateName()});
+          // An anonymous "$?" is named as written, not by the name the lexer made for it.
+          const bool Anonymous = VarName.rfind(SBlankMulti, 0) == 0;
+          const std::string Message = Format(
+              SMultifieldVariableInSlot,
+              {Anonymous ? std::string("$?") : Token->GetToString(), SlotName, Template->GetTemplateName()});
           if (std::find(FRuleWarnings.begin(), FRuleWarnings.end(), Message) == FRuleWarnings.end())
             FRuleWarnings.push_back(Message);
         }

@@ -101,6 +101,9 @@ TEST_F(TRuleWarningsTest, AMultifieldVariableWhereASingleValueMustStandWarns) {
           "defrule sums 2: Multifield variable $?k is an argument of mod" + Argument,
           "defrule sums 2: Multifield variable $?k is the value of the single-field slot name of person",
           "defrule rename 7: Multifield variable $?k is the value of the single-field slot name of person"}));
+  EXPECT_EQ(WarningsOf("(defrule anonymous (person (name $?)) =>)"),
+            std::vector<std::string>{"defrule anonymous 1: Multifield variable $? is the value of the "
+                                     "single-field slot name of person"});
   // Lists are welcome in multislots, ordered facts and functions that take them.
   EXPECT_EQ(
       WarningsOf("(defrule lists\n"
