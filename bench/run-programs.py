@@ -64,6 +64,19 @@ def long_keys(facts):
             f"result: long-keys {facts} facts per side, {facts // 2} matches")
 
 
+CUBES_PER_SECTION = 8
+
+
+def line_labelling(sections):
+    """The line-labelling program on a drawing of SECTIONS rows of cubes; a cube has seven junctions and
+    nine lines, six of them on its outline and three convex edges inside it."""
+    cubes = CUBES_PER_SECTION * sections
+    return (f"labelling-{sections}",
+            sized("line-labelling.clp", "size", sections, ["(make-drawing ?*size*)"]),
+            f"result: line-labelling {sections} sections, {7 * cubes} junctions, {9 * cubes} lines: "
+            f"{6 * cubes} boundary, {3 * cubes} convex, 0 concave, 0 unlabelled")
+
+
 ORDERS_PER_RULE = 20
 REGIONS = 5
 
@@ -155,6 +168,8 @@ def benchmarks(directory):
          "result: strings 778000 letters, index sum 977970, last window w888-w895-W902-w909-w916-W923-"
          "w930-w937-W944-w951-w958-W965-w972-w979-W986-w993-"),
         ("send-more-money", ["send-more-money.clp"], "result: send-more-money 9567 + 1085 = 10652"),
+        line_labelling(12),
+        line_labelling(50),
         long_keys(2000),
         long_keys(8000),
         long_keys(32000),

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "rulecraft/core/IEException.h"
+#include "rulecraft/core/Messages.h"
 #include "rulecraft/framework/Exception.h"
+#include "rulecraft/framework/Format.h"
 
 #include <dlfcn.h>
 
@@ -126,7 +128,9 @@ std::string UsageText() {
          "  --version      show the version and exit\n"
          "\n"
          "output: the logical names t, stdout and wdisplay write to the standard output, werror and\n"
-         "wwarning to the standard error; what is written to nil is discarded.\n"
+         "wwarning to the standard error; what is written to nil is discarded. A rule defined with a\n"
+         "likely mistake (a variable nothing binds, a multifield variable where a single value must stand)\n"
+         "is defined all the same, with a warning on the standard error naming the rule and its line.\n"
          "\n"
          "exit status: 0 on success or the status given to (exit), 1 after an error, 2 for bad usage.\n";
 }
@@ -274,6 +278,10 @@ TCliSession::TCliSession(std::istream& In, std::ostream& Out, std::ostream& Err)
   FEngine.OnReadToken = FEngine.OnReadLine;
   FEngine.OnDialog = [this](TObject*, const TDialogRequest& Request, std::string& Answer) {
     return AnswerDialog(Request, Answer);
+  };
+  // A construct defined with a warning: the construct, its line and the message, on the standard error.
+  FEngine.OnWarning = [this](TObject*, const TIEWarning& Warning) {
+    ReportError(Format(SConstructWarning, {Warning.Construct, Warning.Name, Warning.Line, Warning.Message}));
   };
 }
 

@@ -125,6 +125,10 @@ constexpr TMessageEntry Catalogue[] = {
     {"SNegatedVariable", SNegatedVariable},
     {"SNegatedBindingUsedOutside", SNegatedBindingUsedOutside},
     {"SUsedBeforeBoundInNot", SUsedBeforeBoundInNot},
+    {"SUnboundActionVariable", SUnboundActionVariable},            // wording ours
+    {"SMultifieldVariableArgument", SMultifieldVariableArgument},  // wording ours
+    {"SMultifieldVariableInSlot", SMultifieldVariableInSlot},      // wording ours
+    {"SConstructWarning", SConstructWarning},                      // wording ours
     {"SParseError", SParseError},
     {"SNoParser", SNoParser},  // wording ours
     {"SMultipleParseError", SMultipleParseError},

@@ -179,6 +179,18 @@ inline constexpr const char* SNestedNegatedAnd =
     "A negated and element cannot hold another negated and element";
 /// An and or or element without elements (wording ours).
 inline constexpr const char* SEmptyConditionalElement = "Empty %s conditional element";
+/// Warnings about a rule that is defined as written (wording ours). A variable an action reads that no
+/// pattern binds and no earlier action assigns.
+inline constexpr const char* SUnboundActionVariable =
+    "Variable %s is used in the actions but no pattern binds it and no earlier bind assigns it";
+/// A multifield variable given to a function whose arguments are single numbers.
+inline constexpr const char* SMultifieldVariableArgument =
+    "Multifield variable %s is an argument of %s, which takes single values";
+/// A multifield variable as the value of a single-field slot (in a pattern or in a fact an action writes).
+inline constexpr const char* SMultifieldVariableInSlot =
+    "Multifield variable %s is the value of the single-field slot %s of %s";
+/// How a host shows a warning: the construct's kind, its name, its line and the message.
+inline constexpr const char* SConstructWarning = "Warning in %s %s at line %d: %s";
 /// The message, the parser operation, the line number and the consumed text.
 inline constexpr const char* SParseError = "Parsing Error, %s in %s at line %s: %s";
 inline constexpr const char* SNoParser = "No parser assigned to the inference engine";

@@ -91,6 +91,7 @@ TInferenceEngine::~TInferenceEngine() {
   OnPrintOut = nullptr;
   OnReadLine = nullptr;
   OnReadToken = nullptr;
+  OnWarning = nullptr;
   FNetwork->OnActivation = FNetwork->OnDeactivation = FNetwork->OnRuleFired = nullptr;
   try {
     Clear();
@@ -219,6 +220,10 @@ void TInferenceEngine::UnregisterRule(TRule* Rule) {
   FRules->Remove(Rule->GetRuleName(), Rule);
   if (OnRemoveRule) OnRemoveRule(this, Rule);
   FNetwork->RemoveRule(Rule);
+}
+
+void TInferenceEngine::Warning(const TIEWarning& Warning) {
+  if (OnWarning) OnWarning(this, Warning);
 }
 
 bool TInferenceEngine::IsRuleRegistered(const TRule* Rule) const {

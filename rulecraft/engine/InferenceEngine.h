@@ -61,6 +61,17 @@ using TFactTemplateEvent = std::function<void(TObject* Sender, const IFactTempla
 using TIEDefinedTypeEvent = std::function<void(TObject* Sender, const IIEDefinedType& DefType)>;
 using TUserFunctionEvent = std::function<void(TObject* Sender, const IUserFunction& Function)>;
 
+/// A warning about a construct that was accepted as written but probably does not do what its author meant:
+/// the construct's kind and name ("defrule", "check-order"), the line of the text where the construct
+/// starts (0 when it was not read from text) and the message.
+struct TIEWarning {
+  std::string Construct;
+  std::string Name;
+  int32_t Line = 0;
+  std::string Message;
+};
+using TWarningEvent = std::function<void(TObject* Sender, const TIEWarning& Warning)>;
+
 /// The dialogs the rule language's dialog functions ask a host to show.
 enum TDialogKind : uint8_t { dkShowMessage, dkInputBox, dkInputQuery, dkMessageDlg };
 /// What a dialog shows. Caption and Default serve input-box and input-query; Text is their prompt or the
@@ -321,6 +332,9 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::vector<IUserFunction> GetUserFunctions() override { return FUserFunctions->Items(); }
   void SetUserFunction(const std::string& Name, const IUserFunction& Function) override;
 
+  /// Raises OnWarning; nothing without a handler (the construct is defined all the same).
+  void Warning(const TIEWarning& Warning);
+
   /// Installs a package of each kind in Packages, in the fixed order, then the extension packages, then
   /// raises OnAddDefaultPackages.
   virtual void AddDefaultPackages();
@@ -402,6 +416,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// Shows the dialogs of show-message, input-box, input-query and message-dlg; without a handler they
   /// raise "No dialog handler assigned for %s".
   TDialogEvent OnDialog;
+  /// Warnings about constructs that were defined as written (see TIEWarning and Warning).
+  TWarningEvent OnWarning;
 
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;

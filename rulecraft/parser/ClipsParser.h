@@ -150,6 +150,9 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   /// (read by ParsePattern) or a tree of elements.
   std::unique_ptr<TCondition> ParseCondition(int32_t Level);
   void ParseRuleActions(TRule& Rule);
+  /// Raises the engine's warnings about the rule just read, which starts at Line (RuleWarnings.cpp): those
+  /// its patterns left in FRuleWarnings, then those of its actions.
+  void WarnAboutRule(const TRule& Rule, int32_t Line);
   /// A deftype, not registered. A fuzzy deftype is not read yet (a clear error).
   IIEDefinedType ParseDefinedType();
   IIEDefinedType ParseDefinedType(const std::string& Text);
@@ -214,6 +217,8 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   int32_t FDepth = 0;
   // The variables of the rule being read, with the kind of their first occurrence.
   std::vector<std::pair<std::string, TIEType>> FRuleVariables;
+  // The warnings the patterns of the rule being read gave.
+  std::vector<std::string> FRuleWarnings;
 };
 
 }  // namespace rulecraft

@@ -11,6 +11,7 @@
 #include "rulecraft/engine/FactSet.h"
 #include "rulecraft/engine/InferenceEngine.h"
 #include "rulecraft/framework/Convert.h"
+#include "rulecraft/framework/Format.h"
 #include "rulecraft/functions/InterpretedFunction.h"
 #include "rulecraft/parser/ClipsParser.h"
 
@@ -396,12 +397,14 @@ std::unique_ptr<TRule> TIEClipsParser::ParseRule() {
   std::string Name;
   std::string Comment;
   IStreamToken Token;
+  const int32_t Line = FStream ? FStream->GetCurrentToken()->GetLineNumber() : 0;
   ParseHeader(Name, Comment, Token, SExpectedDefRule, "ParseRule", "defrule", true);
   auto Rule = std::make_unique<TRule>(FEngine);
   Rule->BeginUpdate();
   Rule->SetRuleName(Name);
   Rule->SetComment(Comment);
   FRuleVariables.clear();
+  FRuleWarnings.clear();
   // The declaration.
   if (Token->Is(tkOpenParen)) {
     IStreamToken Word = Next();
@@ -457,6 +460,7 @@ std::unique_ptr<TRule> TIEClipsParser::ParseRule() {
   if (!Next()->Is(tkCloseParen)) ParseError("ParseRule", SMissingCloseParens);
   if (OnParseRule) OnParseRule(this, Rule.get());
   Rule->EndUpdate();
+  WarnAboutRule(*Rule, Line);
   return Rule;
 }
 
@@ -601,6 +605,15 @@ std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Level) {
           FRuleVariables.emplace_back(VarName, Kind);
         else
           Kind = Known->second;
+        if (Token->Is(dtMultiVariable) && !Multi && !Fuzzy) {
+          // An anonymous "$?" is named as written, not by the name the lexer made for it.
+          const bool Anonymous = VarName.rfind(SBlankMulti, 0) == 0;
+          const std::string Message = Format(
+              SMultifieldVariableInSlot,
+              {Anonymous ? std::string("$?") : Token->GetToString(), SlotName, Template->GetTemplateName()});
+          if (std::find(FRuleWarnings.begin(), FRuleWarnings.end(), Message) == FRuleWarnings.end())
+            FRuleWarnings.push_back(Message);
+        }
         Pattern->AddTest(SlotName, MakeRef<TIEValue>(VarName, Kind), SubIndex, Negated, Conjunction);
       } else if (Token->Is(dtAtom) && Token->GetText() == ":") {
         Pattern->AddTest(SlotName, FunCallValue(ParseFunCall()), SubIndex, Negated, Conjunction);
