@@ -609,15 +609,20 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     Ends[static_cast<size_t>(I)] = Node;
   }
 
-  // Second pass: a variable in two slots of one pattern compares the slots.
+  // Second pass: a variable written twice in one pattern compares the two places: its first appearance
+  // against every later test of the pattern, in a later slot or later in the same slot (another field of an
+  // ordered fact or a multislot, or a further test of the same field).
   for (int32_t I = 0; I < Count; ++I) {
     const TIEPattern& Pattern = *Rule.GetPattern(I);
     if (Pattern.GetName() == STestCE) continue;
     TReteNode* Node = Ends[static_cast<size_t>(I)];
     ForEachFirstVariable(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
       const IIEValue& Value = Test.GetSlotValue();
-      for (int32_t Later = S + 1; Later < Pattern.GetSlotCount(); ++Later)
-        for (int32_t T = 0; T < Pattern.GetSlotTestCount(Later); ++T) {
+      int32_t First = 0;  // the first test after Test in its own slot
+      while (First < Pattern.GetSlotTestCount(S) && Pattern.GetSlotTest(S, First) != &Test) ++First;
+      ++First;
+      for (int32_t Later = S; Later < Pattern.GetSlotCount(); ++Later)
+        for (int32_t T = Later == S ? First : 0; T < Pattern.GetSlotTestCount(Later); ++T) {
           const TIEPatternMatchTest& Other = *Pattern.GetSlotTest(Later, T);
           if (!Other.GetSlotValue() || !Other.GetSlotValue()->Equals(Value)) continue;
           if (Test.IsNegated() && Other.IsNegated()) continue;
