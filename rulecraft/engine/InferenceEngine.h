@@ -284,6 +284,10 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// A line from a named stream ("" at its end), else from the batch input (echoed), else from OnReadLine;
   /// with none of them the "not implemented" error naming "readline".
   virtual std::string ReadLine(const std::string& InID);
+  /// Reads a line as ReadLine does and answers whether there was one: a named stream answers false only at
+  /// its end (an empty line before it is a line); the terminal answers false for an empty line, since a
+  /// host's reader cannot tell it from the end of its input.
+  bool ReadLine(const std::string& InID, std::string& Line);
   /// One token's value: the first token of the next line of a named stream that holds one (the rest of
   /// that line is dropped), else of the next line of the batch input (echoed), else of the line OnReadToken
   /// supplies; the shared end-of-file value at the end of the input. Without any, the "not implemented"

@@ -135,9 +135,10 @@ TReadLineFunction::TReadLineFunction()
 
 void TReadLineFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string Line = Engine.ReadLine(LogicalName(FunCall, Context));
-  // An empty line cannot be told from the end of the input.
-  Result = Line.empty() ? FCEOF : MakeRef<TIEValue>(Line, dtString);
+  // A named stream reads an empty line as the empty string and answers EOF only at its end; from the
+  // terminal an empty line cannot be told from the end of the input and reads as EOF.
+  std::string Line;
+  Result = Engine.ReadLine(LogicalName(FunCall, Context), Line) ? MakeRef<TIEValue>(Line, dtString) : FCEOF;
 }
 
 // ---- named streams ---------------------------------------------------------------------------------------
