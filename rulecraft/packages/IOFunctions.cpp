@@ -163,7 +163,8 @@ void TOpenFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEVal
       throw EIEException(SInvalidFileAccess, {Mode});
   }
   // The name is read once, so a call that computes it runs once.
-  std::unique_ptr<TGTextStream> Stream = OpenStream(ArgumentText(FunCall, 0, Context), Mode);
+  std::unique_ptr<TGTextStream> Stream =
+      OpenStream(Engine.CheckFileAccess(GetFunctionName(), ArgumentText(FunCall, 0, Context)), Mode);
   const IIEValue Name = ResolveArgument(FunCall, 1, Context);
   Engine.GetIOStreams().Add(Name->GetAsString(), std::move(Stream));
   Result = Name->Clone();
@@ -193,7 +194,7 @@ TDribbleOnFunction::TDribbleOnFunction()
 
 void TDribbleOnFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string FileName = ArgumentText(FunCall, 0, Context);
+  const std::string FileName = Engine.CheckFileAccess(GetFunctionName(), ArgumentText(FunCall, 0, Context));
   bool Started = false;
   try {
     Started = Engine.StartCapture(FileName);
@@ -228,7 +229,9 @@ TRemoveFunction::TRemoveFunction()
                       " [<file-name>]") {}
 
 void TRemoveFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const std::filesystem::path File = ArgumentText(FunCall, 0, Context);
+  const std::string Name = ArgumentText(FunCall, 0, Context);
+  const std::filesystem::path File =
+      Name.empty() ? Name : EngineOf(Context).CheckFileAccess(GetFunctionName(), Name);
   std::error_code Error;
   // Files only: a folder is not deleted, even an empty one.
   const bool Removed = !File.empty() &&
@@ -246,8 +249,13 @@ TRenameFunction::TRenameFunction()
                       " [<old-file-name> <new-file-name>]") {}
 
 void TRenameFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const std::filesystem::path NewName = ArgumentText(FunCall, 1, Context);
-  const std::filesystem::path OldName = ArgumentText(FunCall, 0, Context);
+  TInferenceEngine& Engine = EngineOf(Context);
+  const std::string NewText = ArgumentText(FunCall, 1, Context);
+  const std::string OldText = ArgumentText(FunCall, 0, Context);
+  const std::filesystem::path OldName =
+      OldText.empty() ? OldText : Engine.CheckFileAccess(GetFunctionName(), OldText);
+  const std::filesystem::path NewName =
+      NewText.empty() ? NewText : Engine.CheckFileAccess(GetFunctionName(), NewText);
   std::error_code Error;
   // An existing file under the new name is never replaced.
   bool Renamed = !OldName.empty() && !NewName.empty() &&
