@@ -1,6 +1,7 @@
 #include "rulecraft/packages/IOFunctions.h"
 #include "rulecraft/packages/StandardPackage.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -109,6 +110,10 @@ void TFormatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEV
   Values->Reserve(FunCall.GetArgumentCount() - 2);
   for (int32_t I = 2; I < FunCall.GetArgumentCount(); ++I) Values->Add(ResolveArgument(FunCall, I, Context));
   const std::string Output = CLIPSFormat(ArgumentText(FunCall, 1, Context), Values);
+  // The text is built here rather than answered, so the engine's limit on built texts is checked here.
+  const int32_t Most = Engine.GetMaxStringLength();
+  if (Most > 0 && Output.size() > static_cast<size_t>(Most))
+    throw EIEException(SStringTooLong, {GetFunctionName(), static_cast<int64_t>(Output.size()), Most});
   Engine.PrintOut(LogicalName(FunCall, Context), Output);
   Result = FCNil;
 }

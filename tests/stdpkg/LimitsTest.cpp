@@ -92,6 +92,12 @@ TEST_F(Limits, FunctionsBuildTextsAndMultifieldsUpToTheLimit) {
               "create$ built a multifield of 4 fields; at most 3 are allowed");
   ExpectError([&] { Eval("(explode$ \"a b c d\")"); },
               "explode$ built a multifield of 4 fields; at most 3 are allowed");
+  // format builds its text before it writes it: nothing is written past the limit.
+  Output.clear();
+  Eval("(format t \"%10s\" x)");
+  ExpectError([&] { Eval("(format t \"%11s\" x)"); },
+              "format built a text of 11 characters; at most 10 are allowed");
+  EXPECT_EQ(Output, "         x");
   // A loop doubling a text stops at the first result past the limit, and the engine goes on.
   Engine->Parse("(deffunction double (?s) (while TRUE do (bind ?s (str-cat ?s ?s))))", true);
   ExpectError([&] { Eval("(double \"ab\")"); },
