@@ -156,8 +156,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// SFiringLimitReached (the agenda keeps the rest).
   int32_t GetMaxFirings() const noexcept { return FMaxFirings; }
   void SetMaxFirings(int32_t Value) noexcept { FMaxFirings = Value > 0 ? Value : 0; }
-  /// The longest text (characters) and multifield (fields) a function may answer; a longer result raises
-  /// SStringTooLong or SMultifieldTooLong.
+  /// The longest text (characters) and multifield (fields) a function may answer (or, for format, write);
+  /// a longer result raises SStringTooLong or SMultifieldTooLong.
   int32_t GetMaxStringLength() const noexcept { return FEvaluationState.MaxStringLength; }
   void SetMaxStringLength(int32_t Value) noexcept {
     FEvaluationState.MaxStringLength = Value > 0 ? Value : 0;
@@ -166,7 +166,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   void SetMaxMultifieldLength(int32_t Value) noexcept {
     FEvaluationState.MaxMultifieldLength = Value > 0 ? Value : 0;
   }
-  /// Which files the file functions may touch (faAll by default). faConfined needs a sandbox directory.
+  /// Which files the file functions may touch (faAll by default). faConfined without a sandbox directory
+  /// refuses every file as faNone does.
   TFileAccess GetFileAccess() const noexcept { return FFileAccess; }
   void SetFileAccess(TFileAccess Value) noexcept { FFileAccess = Value; }
   /// Confines the file functions to Directory (which must exist: SSandboxNotDirectory otherwise): the
