@@ -127,6 +127,10 @@ TEST_F(Limits, FileFunctionsAreRefusedWhenFilesAreSwitchedOff) {
   EXPECT_TRUE(std::filesystem::exists(Dir / "in.clp"));
   EXPECT_FALSE(std::filesystem::exists(Dir / "out.clp"));
   EXPECT_EQ(Engine->GetFacts().GetToString().find("loaded"), std::string::npos);
+  // Confined without a directory to be confined to, nothing is allowed either.
+  Engine->SetFileAccess(faConfined);
+  ExpectError([&] { Eval("(load " + Quoted("in.clp") + ")"); },
+              "load: file access is switched off (" + Path("in.clp") + ")");
   Engine->SetFileAccess(faAll);
   EXPECT_EQ(Show("(load " + Quoted("in.clp") + ")"), "TRUE");
 }
