@@ -1,8 +1,9 @@
-# Thin wrapper around CMake. Build folders: build/ (release), build-sanitize/ (ASan + UBSan), build-clang/
-# (release with clang++). `run`, `test`, `test-clang`, `bench` and `format-check` first install the Debian
+# Thin wrapper around CMake. Build folders: build/ (release), build-sanitize/ (ASan + UBSan), build-tsan/
+# (ThreadSanitizer, the thread tests only), build-clang/ (release with clang++). `run`, `test`, `test-clang`, `bench` and `format-check` first install the Debian
 # packages they need through tools/install-deps (or print the apt-get command and stop).
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
+TSAN_DIR     ?= build-tsan
 CLANG_DIR    ?= build-clang
 WERROR       ?= OFF
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
@@ -10,7 +11,7 @@ CMAKE_FLAGS  ?=
 INSTALL_DEPS ?= tools/install-deps
 FORMAT_DIRS  := rulecraft cli tests bench examples
 
-.PHONY: all build configure test test-clang run sanitize bench format format-check clean
+.PHONY: all build configure test test-clang run sanitize tsan bench format format-check clean
 
 all: build
 
@@ -46,6 +47,16 @@ sanitize:
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
+# The thread tests (engines loading, running, saving and clearing on several threads at once) under
+# ThreadSanitizer: only the library and the engine's test program are built.
+tsan:
+	@$(INSTALL_DEPS) test
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRULECRAFT_TSAN=ON \
+	  -DRULECRAFT_BENCH=OFF -DRULECRAFT_LAYER_CHECK=OFF -DRULECRAFT_WERROR=$(WERROR) $(CMAKE_FLAGS)
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target rulecraft_engine_tests
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  $(TSAN_DIR)/tests/rulecraft_engine_tests --gtest_filter='EngineThreads.*'
+
 bench:
 	@$(INSTALL_DEPS) bench
 	@$(MAKE) --no-print-directory build
@@ -64,4 +75,4 @@ format-check:
 	  xargs -0 -r clang-format --dry-run --Werror || { echo "format-check: 'make format' fixes the files above"; exit 1; }
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(CLANG_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(CLANG_DIR)

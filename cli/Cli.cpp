@@ -30,8 +30,42 @@ namespace rulecraft::cli {
 namespace {
 
 constexpr std::string_view ShortUsage =
-    "usage: rulecraft [-e TEXT]... [--watch NAMES] [--strategy NAME] [-q] [-i] [FILE...]\n"
+    "usage: rulecraft [-e TEXT]... [--watch NAMES] [--strategy NAME] [--max-facts N] [--max-firings N]\n"
+    "                 [--no-files | --sandbox DIR] [-q] [-i] [FILE...]\n"
     "Try 'rulecraft --help' for more information.\n";
+
+// The value of an option given as "--name VALUE" or "--name=VALUE" (Name without its dashes); false with
+// Error set when the value is missing.
+bool OptionValue(const std::vector<std::string>& Args, size_t& I, std::string_view Name,
+                 std::string_view What, std::string& Value, std::string& Error) {
+  const std::string& Arg = Args[I];
+  if (Arg.size() > Name.size() + 2) {
+    Value = Arg.substr(Name.size() + 3);
+    return true;
+  }
+  if (I + 1 == Args.size()) {
+    Error = "option '--" + std::string(Name) + "' needs " + std::string(What);
+    return false;
+  }
+  Value = Args[++I];
+  return true;
+}
+
+// A count from 1 to 2147483647, written in decimal digits only.
+bool ReadCount(const std::string& Text, int32_t& Count) {
+  if (Text.empty() || Text.size() > 10 ||
+      !std::all_of(Text.begin(), Text.end(), [](char C) { return C >= '0' && C <= '9'; }))
+    return false;
+  const long long Value = std::stoll(Text);
+  if (Value < 1 || Value > 2147483647) return false;
+  Count = static_cast<int32_t>(Value);
+  return true;
+}
+
+bool IsOption(const std::string& Arg, std::string_view Name) {
+  return Arg.size() >= Name.size() + 2 && Arg.compare(2, Name.size(), Name) == 0 && Arg.starts_with("--") &&
+         (Arg.size() == Name.size() + 2 || Arg[Name.size() + 2] == '=');
+}
 
 }  // namespace
 
@@ -99,10 +133,25 @@ std::string ParseArguments(const std::vector<std::string>& Args, TCliOptions& Op
         return "unknown strategy '" + std::string(Name) +
                "' (known: depth, breadth, newest, oldest, lex, mea, simplicity, complexity, random)";
       }
+    } else if (IsOption(Arg, "max-facts") || IsOption(Arg, "max-firings")) {
+      const bool Facts = IsOption(Arg, "max-facts");
+      std::string Value, Error;
+      if (!OptionValue(Args, I, Facts ? "max-facts" : "max-firings", "a count", Value, Error)) return Error;
+      if (!ReadCount(Value, Facts ? Options.MaxFacts : Options.MaxFirings))
+        return "option '--" + std::string(Facts ? "max-facts" : "max-firings") +
+               "' needs a count from 1 to 2147483647, not '" + Value + "'";
+    } else if (Arg == "--no-files") {
+      Options.NoFiles = true;
+    } else if (IsOption(Arg, "sandbox")) {
+      std::string Error;
+      if (!OptionValue(Args, I, "sandbox", "a directory", Options.Sandbox, Error)) return Error;
+      if (Options.Sandbox.empty()) return "option '--sandbox' needs a directory";
     } else {
       return "unknown option '" + Arg + "'";
     }
   }
+  if (Options.NoFiles && !Options.Sandbox.empty())
+    return "options '--no-files' and '--sandbox' exclude each other";
   if (Options.Files.empty() && Options.Evals.empty()) Options.Interactive = true;
   return std::string();
 }
@@ -123,6 +172,13 @@ std::string UsageText() {
          "                 facts, rules, activations, compilations, statistics, all\n"
          "  --strategy NAME  order activations of equal salience by NAME: depth (the default),\n"
          "                 breadth, newest, oldest, lex, mea, simplicity, complexity, random\n"
+         "  --max-facts N  let the fact base hold at most N facts; an assert beyond is an error\n"
+         "  --max-firings N  fire at most N rules in one run; a run that would fire more stops\n"
+         "                 with an error, the rest left on the agenda\n"
+         "  --no-files     refuse the file functions (open, load, save, batch, dribble-on, remove,\n"
+         "                 rename, ...); the FILE arguments are still read\n"
+         "  --sandbox DIR  let the file functions touch only files inside DIR; relative names are\n"
+         "                 taken inside DIR, and names leading out of it (\"..\", links) are refused\n"
          "  --             take every further argument as a file name\n"
          "  -h, --help     show this help and exit\n"
          "  --version      show the version and exit\n"
@@ -416,7 +472,11 @@ int TCliSession::Run(const TCliOptions& Options, const TLineReader& Terminal) {
   FEngine.SetWatch(FEngine.GetWatch() + Options.Watches);
   FEngine.SetStrategy(Options.Strategy);
   FEngine.SetEchoResults(!Options.Quiet);
+  FEngine.SetMaxFacts(Options.MaxFacts);
+  FEngine.SetMaxFirings(Options.MaxFirings);
+  if (Options.NoFiles) FEngine.SetFileAccess(faNone);
   try {
+    if (!Options.Sandbox.empty()) FEngine.SetSandbox(Options.Sandbox);
     for (const std::string& File : Options.Files) Evaluate(ReadProgram(File));
     for (const std::string& Text : Options.Evals) Evaluate(Text);
   } catch (const EIEExit& E) {

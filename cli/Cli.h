@@ -2,6 +2,7 @@
 // The rulecraft command-line program: loads rule-language files into one engine, evaluates -e texts and
 // offers an interactive read-eval-print loop. Everything but main lives here so that tests can drive it
 // through streams.
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -29,6 +30,10 @@ struct TCliOptions {
   std::vector<std::string> Evals;  // -e texts, evaluated after the files in order
   TConstructWatches Watches;
   TSearchStrategy Strategy = ssDepthFirst;  // --strategy
+  int32_t MaxFacts = 0;                     // --max-facts N (0: no limit)
+  int32_t MaxFirings = 0;                   // --max-firings N, per run (0: no limit)
+  bool NoFiles = false;                     // --no-files: the file functions are refused
+  std::string Sandbox;                      // --sandbox DIR: the file functions stay inside DIR
   bool Interactive = false;                 // -i, or neither files nor -e given
   bool Quiet = false;                       // -q: files and -e texts run without echoing their results
   bool Help = false;

@@ -174,6 +174,13 @@ constexpr TMessageEntry Catalogue[] = {
     {"SNoEngineParser", SNoEngineParser},
     {"SNestingTooDeep", SNestingTooDeep},
     {"SParseNestingTooDeep", SParseNestingTooDeep},
+    {"SFactLimitReached", SFactLimitReached},        // wording ours
+    {"SFiringLimitReached", SFiringLimitReached},    // wording ours
+    {"SStringTooLong", SStringTooLong},              // wording ours
+    {"SMultifieldTooLong", SMultifieldTooLong},      // wording ours
+    {"SFileAccessDenied", SFileAccessDenied},        // wording ours
+    {"SFileOutsideSandbox", SFileOutsideSandbox},    // wording ours
+    {"SSandboxNotDirectory", SSandboxNotDirectory},  // wording ours
     {"SUnsupportedConstruct", SUnsupportedConstruct},
     {"SCorruptedSubIndex", SCorruptedSubIndex},
     {"SImpliedTemplateComment", SImpliedTemplateComment},

@@ -265,6 +265,21 @@ inline constexpr const char* SNoEngineParser =
 /// name of what nested), and a text being parsed (the limit).
 inline constexpr const char* SNestingTooDeep = "Maximum nesting depth of %d exceeded in %s";
 inline constexpr const char* SParseNestingTooDeep = "Maximum nesting depth of %d exceeded";
+/// The limits a host sets for rules it does not trust: the fact base is full (the most facts), a run fired
+/// the most rules allowed with activations left (the most), a function built a text or multifield longer than
+/// allowed (the function, the length, the most), a file function while files are switched off (the function,
+/// the file name) or a name leading outside the confining directory (the function, the name, the directory),
+/// and a confining directory that is not one (the name).
+inline constexpr const char* SFactLimitReached =
+    "Cannot assert a fact: the fact base holds the most facts allowed (%d)";
+inline constexpr const char* SFiringLimitReached =
+    "Run stopped after %d rule firings, the most allowed per run";
+inline constexpr const char* SStringTooLong = "%s built a text of %d characters; at most %d are allowed";
+inline constexpr const char* SMultifieldTooLong =
+    "%s built a multifield of %d fields; at most %d are allowed";
+inline constexpr const char* SFileAccessDenied = "%s: file access is switched off (%s)";
+inline constexpr const char* SFileOutsideSandbox = "%s: %s lies outside the directory %s";
+inline constexpr const char* SSandboxNotDirectory = "Not a directory: %s";
 /// A construct keyword the parser knows but does not read (the keyword).
 inline constexpr const char* SUnsupportedConstruct = "Unsupported construct: %s";
 /// A multifield slot binding whose list has no element at the binding's position (the position, the slot).
@@ -320,7 +335,7 @@ struct TMessageEntry {
   const char* Text;
 };
 
-/// The 189 shared messages in catalogue order (for listings and tests).
+/// The 196 shared messages in catalogue order (for listings and tests).
 const TMessageEntry* MessageCatalogue(int& Count);
 
 }  // namespace rulecraft

@@ -59,6 +59,20 @@ std::string TInferenceEngine::ReadLine(const std::string& InID) {
   return Line;
 }
 
+bool TInferenceEngine::ReadLine(const std::string& InID, std::string& Line) {
+  if (!InID.empty() && InID != "t") {
+    if (TGTextStream* Stream = FIOStreams->Get(InID)) {
+      try {
+        return Stream->ReadLine(Line);
+      } catch (const EStreamError& E) {
+        throw EIEException(SStreamReadFailed, {InID, Stream->GetFileName(), E.Message()});
+      }
+    }
+  }
+  Line = ReadLine(InID);
+  return !Line.empty();
+}
+
 IIEValue TInferenceEngine::ReadToken(const std::string& InID) {
   std::string Line;
   if (!InID.empty() && InID != "t") {

@@ -34,6 +34,7 @@ int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) {
   } else if (!FFactDuplication && FFacts->FindEqual(*Fact)) {
     return -1;
   }
+  if (FMaxFacts > 0 && FFacts->Count() >= FMaxFacts) throw EIEException(SFactLimitReached, {FMaxFacts});
   const int32_t ID = NewFactId();
   Fact->SetID(ID);
   {
@@ -307,8 +308,12 @@ int32_t TInferenceEngine::Run(int32_t Limit) {
       FAgendaSizeMax = std::max(FAgendaSizeMax, Activations);
     }
     ++FRulesFired;
+    if (FMaxFirings > 0 && FRulesFired >= FMaxFirings) break;
   }
   EndInference();
+  // The host's limit, unlike the caller's, is an error when rules were left to fire; they stay on the agenda.
+  if (FMaxFirings > 0 && FRulesFired >= FMaxFirings && FRulesFired < Limit && !FHalt && !FAgenda->Empty())
+    throw EIEException(SFiringLimitReached, {FMaxFirings});
   return FRulesFired;
 }
 

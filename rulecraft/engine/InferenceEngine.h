@@ -72,6 +72,10 @@ struct TIEWarning {
 };
 using TWarningEvent = std::function<void(TObject* Sender, const TIEWarning& Warning)>;
 
+/// Which files the rule language's file functions (open, load, save, batch, dribble-on, remove, rename, ...)
+/// may touch: any, none, or only those inside one directory (TInferenceEngine::SetSandbox).
+enum TFileAccess : uint8_t { faAll, faNone, faConfined };
+
 /// The dialogs the rule language's dialog functions ask a host to show.
 enum TDialogKind : uint8_t { dkShowMessage, dkInputBox, dkInputQuery, dkMessageDlg };
 /// What a dialog shows. Caption and Default serve input-box and input-query; Text is their prompt or the
@@ -154,6 +158,39 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// host switches it off, as the program's quiet mode does. What a program prints is not affected.
   bool GetEchoResults() const noexcept { return FEchoResults; }
   void SetEchoResults(bool Value) noexcept { FEchoResults = Value; }
+
+  // ---- limits for rules the host does not trust (0: no limit, the default)
+  /// The most facts the fact base holds: an assert beyond it raises SFactLimitReached and changes nothing.
+  int32_t GetMaxFacts() const noexcept { return FMaxFacts; }
+  void SetMaxFacts(int32_t Value) noexcept { FMaxFacts = Value > 0 ? Value : 0; }
+  /// The most rules one Run fires: a run that fired that many with activations left stops and raises
+  /// SFiringLimitReached (the agenda keeps the rest).
+  int32_t GetMaxFirings() const noexcept { return FMaxFirings; }
+  void SetMaxFirings(int32_t Value) noexcept { FMaxFirings = Value > 0 ? Value : 0; }
+  /// The longest text (characters) and multifield (fields) a function may answer (or, for format, write);
+  /// a longer result raises SStringTooLong or SMultifieldTooLong.
+  int32_t GetMaxStringLength() const noexcept { return FEvaluationState.MaxStringLength; }
+  void SetMaxStringLength(int32_t Value) noexcept {
+    FEvaluationState.MaxStringLength = Value > 0 ? Value : 0;
+  }
+  int32_t GetMaxMultifieldLength() const noexcept { return FEvaluationState.MaxMultifieldLength; }
+  void SetMaxMultifieldLength(int32_t Value) noexcept {
+    FEvaluationState.MaxMultifieldLength = Value > 0 ? Value : 0;
+  }
+  /// Which files the file functions may touch (faAll by default). faConfined without a sandbox directory
+  /// refuses every file as faNone does.
+  TFileAccess GetFileAccess() const noexcept { return FFileAccess; }
+  void SetFileAccess(TFileAccess Value) noexcept { FFileAccess = Value; }
+  /// Confines the file functions to Directory (which must exist: SSandboxNotDirectory otherwise): the
+  /// access becomes faConfined, relative names are taken inside it, and a name leading outside it (through
+  /// ".." or a symbolic link) is refused.
+  void SetSandbox(const std::string& Directory);
+  /// The directory (resolved) the file functions are confined to; empty when none was set.
+  const std::string& GetSandbox() const noexcept { return FSandbox; }
+  /// The path the file function Function uses for FileName: FileName itself with faAll; with faNone
+  /// SFileAccessDenied; with faConfined the resolved path inside the sandbox, or SFileOutsideSandbox.
+  std::string CheckFileAccess(const std::string& Function, const std::string& FileName) const;
+
   /// The version written into saved expert systems.
   float GetVersion() const noexcept { return 2.1f; }
 
@@ -295,6 +332,10 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// A line from a named stream ("" at its end), else from the batch input (echoed), else from OnReadLine;
   /// with none of them the "not implemented" error naming "readline".
   virtual std::string ReadLine(const std::string& InID);
+  /// Reads a line as ReadLine does and answers whether there was one: a named stream answers false only at
+  /// its end (an empty line before it is a line); the terminal answers false for an empty line, since a
+  /// host's reader cannot tell it from the end of its input.
+  bool ReadLine(const std::string& InID, std::string& Line);
   /// One token's value: the first token of the next line of a named stream that holds one (the rest of
   /// that line is dropped), else of the next line of the batch input (echoed), else of the line OnReadToken
   /// supplies; the shared end-of-file value at the end of the input. Without any, the "not implemented"
@@ -463,6 +504,10 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::string FDateFormat = "yyyy-mm-dd";
   std::string FTimeFormat = "hh:nn:ss";
   bool FEchoResults = true;
+  int32_t FMaxFacts = 0;
+  int32_t FMaxFirings = 0;
+  TFileAccess FFileAccess = faAll;
+  std::string FSandbox;
 
   int32_t FNextFactId = 0;
   int32_t FNextRuleId = 0;

@@ -1,7 +1,8 @@
 #pragma once
-// TEvaluationState: what evaluation keeps for one engine: how deep calls and loaded files nest at this moment
-// and the engine's random sequence. Each engine owns one, so engines never see each other's counters or
-// draws; evaluation outside any engine (a call or context made without one) uses one for its thread.
+// TEvaluationState: what evaluation keeps for one engine: how deep calls and loaded files nest at this
+// moment, the size limits of what a function may build, and the engine's random sequence. Each engine owns
+// one, so engines never see each other's counters or draws; evaluation outside any engine (a call or context
+// made without one) uses one for its thread.
 #include <cstdint>
 #include <random>
 
@@ -14,6 +15,10 @@ struct TEvaluationState {
   int32_t WalkDepth = 0;
   /// Files being loaded or batched now, one inside another.
   int32_t FileDepth = 0;
+  /// The longest text (characters) and multifield (fields) a function may answer; 0 for no limit. The
+  /// engine's host sets them (TInferenceEngine::SetMaxStringLength, SetMaxMultifieldLength).
+  int32_t MaxStringLength = 0;
+  int32_t MaxMultifieldLength = 0;
   /// The sequence random draws from and seed and randomize set (the generator's own default seed at first).
   std::mt19937 Random;
 };

@@ -210,11 +210,37 @@ void TFunctionCall::Bind() {
 }
 
 void TFunctionCall::Execute(TIEContext* Context, IIEValue& Result) {
-  TNestingGuard Guard(StateOf(FReasoner).CallDepth, FName);
+  TEvaluationState& State = StateOf(FReasoner);
+  TNestingGuard Guard(State.CallDepth, FName);
   Bind();
   // Held for the call: the function may be unbound or unregistered while it runs.
   const IUserFunction Function = FFunction;
   Function->Call(*this, Context, Result);
+  if ((State.MaxStringLength > 0 || State.MaxMultifieldLength > 0) && Result) CheckBuilt(State, *Result);
+}
+
+// A result past the host's size limits is refused, so a loop that doubles a text or a multifield stops at
+// the first result beyond the limit rather than when memory runs out.
+void TFunctionCall::CheckBuilt(const TEvaluationState& State, const TIEValue& Result) const {
+  switch (Result.GetDType()) {
+    case dtString:
+    case dtAtom: {
+      const size_t Length = Result.Text().size();
+      if (State.MaxStringLength > 0 && Length > static_cast<size_t>(State.MaxStringLength))
+        throw EIEException(SStringTooLong, {FName, static_cast<int64_t>(Length), State.MaxStringLength});
+      break;
+    }
+    case dtList:
+      if (State.MaxMultifieldLength > 0) {
+        const IValueVector List = Result.GetAsList();
+        const int32_t Count = List ? List->GetValueCount() : 0;
+        if (Count > State.MaxMultifieldLength)
+          throw EIEException(SMultifieldTooLong, {FName, Count, State.MaxMultifieldLength});
+      }
+      break;
+    default:
+      break;
+  }
 }
 
 bool TFunctionCall::ExecuteNumber(TIEContext* Context, TNumber& Result) {

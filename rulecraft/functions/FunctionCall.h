@@ -14,6 +14,7 @@ namespace rulecraft {
 class IFunctionEngine;
 class TIEContext;
 class TIEUserFunction;
+struct TEvaluationState;
 struct TNumber;
 using IUserFunction = TRef<TIEUserFunction>;
 
@@ -66,7 +67,8 @@ class TFunctionCall final : public TFunCallBase {
   void SetComment(const std::string& Value) { FComment = Value; }
 
   /// Binds the function on first use ("Function is unimplemented or unassigned: %s" when the engine does not
-  /// know the name) and calls it with this call, Context and Result.
+  /// know the name) and calls it with this call, Context and Result. A text or multifield result longer
+  /// than the engine allows (TEvaluationState) raises SStringTooLong or SMultifieldTooLong.
   void Execute(TResolveContext* Context, IIEValue& Result) override;
   void Execute(TIEContext* Context, IIEValue& Result);
   /// As Execute, for a caller that wants a number: when the function has a number form it answers its result
@@ -85,6 +87,8 @@ class TFunctionCall final : public TFunCallBase {
  private:
   /// Binds the function of the call's name on first use ("Function is unimplemented or unassigned: %s").
   void Bind();
+  /// Raises when Result is a text or multifield longer than State allows.
+  void CheckBuilt(const TEvaluationState& State, const TIEValue& Result) const;
 
   IFunctionEngine* FReasoner;
   std::vector<IIEValue> FArguments;

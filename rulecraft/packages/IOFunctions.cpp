@@ -1,6 +1,7 @@
 #include "rulecraft/packages/IOFunctions.h"
 #include "rulecraft/packages/StandardPackage.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -109,6 +110,10 @@ void TFormatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEV
   Values->Reserve(FunCall.GetArgumentCount() - 2);
   for (int32_t I = 2; I < FunCall.GetArgumentCount(); ++I) Values->Add(ResolveArgument(FunCall, I, Context));
   const std::string Output = CLIPSFormat(ArgumentText(FunCall, 1, Context), Values);
+  // The text is built here rather than answered, so the engine's limit on built texts is checked here.
+  const int32_t Most = Engine.GetMaxStringLength();
+  if (Most > 0 && Output.size() > static_cast<size_t>(Most))
+    throw EIEException(SStringTooLong, {GetFunctionName(), static_cast<int64_t>(Output.size()), Most});
   Engine.PrintOut(LogicalName(FunCall, Context), Output);
   Result = FCNil;
 }
@@ -135,9 +140,10 @@ TReadLineFunction::TReadLineFunction()
 
 void TReadLineFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string Line = Engine.ReadLine(LogicalName(FunCall, Context));
-  // An empty line cannot be told from the end of the input.
-  Result = Line.empty() ? FCEOF : MakeRef<TIEValue>(Line, dtString);
+  // A named stream reads an empty line as the empty string and answers EOF only at its end; from the
+  // terminal an empty line cannot be told from the end of the input and reads as EOF.
+  std::string Line;
+  Result = Engine.ReadLine(LogicalName(FunCall, Context), Line) ? MakeRef<TIEValue>(Line, dtString) : FCEOF;
 }
 
 // ---- named streams ---------------------------------------------------------------------------------------
@@ -162,7 +168,8 @@ void TOpenFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEVal
       throw EIEException(SInvalidFileAccess, {Mode});
   }
   // The name is read once, so a call that computes it runs once.
-  std::unique_ptr<TGTextStream> Stream = OpenStream(ArgumentText(FunCall, 0, Context), Mode);
+  std::unique_ptr<TGTextStream> Stream =
+      OpenStream(Engine.CheckFileAccess(GetFunctionName(), ArgumentText(FunCall, 0, Context)), Mode);
   const IIEValue Name = ResolveArgument(FunCall, 1, Context);
   Engine.GetIOStreams().Add(Name->GetAsString(), std::move(Stream));
   Result = Name->Clone();
@@ -192,7 +199,7 @@ TDribbleOnFunction::TDribbleOnFunction()
 
 void TDribbleOnFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string FileName = ArgumentText(FunCall, 0, Context);
+  const std::string FileName = Engine.CheckFileAccess(GetFunctionName(), ArgumentText(FunCall, 0, Context));
   bool Started = false;
   try {
     Started = Engine.StartCapture(FileName);
@@ -227,7 +234,9 @@ TRemoveFunction::TRemoveFunction()
                       " [<file-name>]") {}
 
 void TRemoveFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const std::filesystem::path File = ArgumentText(FunCall, 0, Context);
+  const std::string Name = ArgumentText(FunCall, 0, Context);
+  const std::filesystem::path File =
+      Name.empty() ? Name : EngineOf(Context).CheckFileAccess(GetFunctionName(), Name);
   std::error_code Error;
   // Files only: a folder is not deleted, even an empty one.
   const bool Removed = !File.empty() &&
@@ -245,8 +254,13 @@ TRenameFunction::TRenameFunction()
                       " [<old-file-name> <new-file-name>]") {}
 
 void TRenameFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const std::filesystem::path NewName = ArgumentText(FunCall, 1, Context);
-  const std::filesystem::path OldName = ArgumentText(FunCall, 0, Context);
+  TInferenceEngine& Engine = EngineOf(Context);
+  const std::string NewText = ArgumentText(FunCall, 1, Context);
+  const std::string OldText = ArgumentText(FunCall, 0, Context);
+  const std::filesystem::path OldName =
+      OldText.empty() ? OldText : Engine.CheckFileAccess(GetFunctionName(), OldText);
+  const std::filesystem::path NewName =
+      NewText.empty() ? NewText : Engine.CheckFileAccess(GetFunctionName(), NewText);
   std::error_code Error;
   // An existing file under the new name is never replaced.
   bool Renamed = !OldName.empty() && !NewName.empty() &&

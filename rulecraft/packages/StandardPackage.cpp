@@ -466,7 +466,7 @@ TLoadFunction::TLoadFunction()
 
 void TLoadFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string FileName = ArgumentText(FunCall, 0, Context);
+  const std::string FileName = Engine.CheckFileAccess(GetFunctionName(), ArgumentText(FunCall, 0, Context));
   TFileNesting Nesting(Engine, "load");
   Engine.LoadFromFile(FileName);
   Result = FCTrue;
@@ -479,7 +479,8 @@ TLoadFactsFunction::TLoadFactsFunction()
           SFileNameArgument) {}
 
 void TLoadFactsFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  EngineOf(Context).LoadFactsFromFile(ArgumentText(FunCall, 0, Context));
+  TInferenceEngine& Engine = EngineOf(Context);
+  Engine.LoadFactsFromFile(Engine.CheckFileAccess(GetFunctionName(), ArgumentText(FunCall, 0, Context)));
   Result = FCTrue;
 }
 
@@ -493,7 +494,7 @@ TBatchFunction::TBatchFunction()
 
 void TBatchFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string FileName = ArgumentText(FunCall, 0, Context);
+  const std::string FileName = Engine.CheckFileAccess(GetFunctionName(), ArgumentText(FunCall, 0, Context));
   TFileNesting Nesting(Engine, "batch");
   Result = Engine.Batch(FileName) ? FCTrue : FCFalse;
 }
@@ -506,7 +507,8 @@ TSaveFunction::TSaveFunction()
           SFileNameArgument) {}
 
 void TSaveFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  EngineOf(Context).SaveToFile(ArgumentText(FunCall, 0, Context));
+  TInferenceEngine& Engine = EngineOf(Context);
+  Engine.SaveToFile(Engine.CheckFileAccess(GetFunctionName(), ArgumentText(FunCall, 0, Context)));
   Result = FCTrue;
 }
 
@@ -520,7 +522,7 @@ TSaveFactsFunction::TSaveFactsFunction()
 
 void TSaveFactsFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const std::string FileName = ArgumentText(FunCall, 0, Context);
+  const std::string FileName = Engine.CheckFileAccess(GetFunctionName(), ArgumentText(FunCall, 0, Context));
   if (FunCall.GetArgumentCount() == 1) {
     Engine.SaveFactsToFile(FileName);
   } else {

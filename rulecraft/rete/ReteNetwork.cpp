@@ -1,7 +1,10 @@
 #include "rulecraft/rete/ReteNetwork.h"
 
 #include <algorithm>
+#include <map>
+#include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "rulecraft/core/Binding.h"
 #include "rulecraft/core/Constants.h"
@@ -88,14 +91,33 @@ void ForEachTest(const TIEPattern& Pattern, F Body) {
 /// Body(slot, test) for each test whose value is a variable, at the variable's first appearance in Pattern.
 template <class F>
 void ForEachFirstVariable(const TIEPattern& Pattern, F Body) {
-  std::vector<std::string> Seen;
+  std::unordered_set<std::string> Seen;
   ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
     const IIEValue& Value = Test.GetSlotValue();
-    if (!IsVariable(Value)) return;
-    if (std::find(Seen.begin(), Seen.end(), Value->Text()) != Seen.end()) return;
-    Seen.push_back(Value->Text());
+    if (!IsVariable(Value) || !Seen.insert(Value->Text()).second) return;
     Body(S, Test);
   });
+}
+
+/// A place a variable is written in a pattern: its slot and its test.
+struct TVariablePlace {
+  int32_t Slot;
+  const TIEPatternMatchTest* Test;
+};
+
+/// A variable's key: its name's symbol and whether it is a multifield variable.
+using TVariableKey = std::pair<const TSymbol*, bool>;
+
+/// Every place each variable is written in Pattern, in test order, so a variable's later places are found
+/// without a walk over every test.
+std::map<TVariableKey, std::vector<TVariablePlace>> VariablePlaces(const TIEPattern& Pattern) {
+  std::map<TVariableKey, std::vector<TVariablePlace>> Places;
+  ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+    const IIEValue& Value = Test.GetSlotValue();
+    if (IsVariable(Value))
+      Places[{Value->GetSymbol(), Value->GetDType() == dtMultiVariable}].push_back({S, &Test});
+  });
+  return Places;
 }
 
 bool IsBackwardChaining(const TIEPattern& Pattern) {
@@ -725,24 +747,28 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     Ends[static_cast<size_t>(I)] = Node;
   }
 
-  // Second pass: a variable in two slots of one pattern compares the slots.
+  // Second pass: a variable written twice in one pattern compares the two places: its first appearance
+  // against every later test of the pattern, in a later slot or later in the same slot (another field of an
+  // ordered fact or a multislot, or a further test of the same field).
   for (int32_t I = 0; I < Count; ++I) {
     const TIEPattern& Pattern = *Rule.GetPattern(I);
     if (Pattern.GetName() == STestCE) continue;
     TReteNode* Node = Ends[static_cast<size_t>(I)];
+    const auto Places = VariablePlaces(Pattern);
     ForEachFirstVariable(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
       const IIEValue& Value = Test.GetSlotValue();
-      for (int32_t Later = S + 1; Later < Pattern.GetSlotCount(); ++Later)
-        for (int32_t T = 0; T < Pattern.GetSlotTestCount(Later); ++T) {
-          const TIEPatternMatchTest& Other = *Pattern.GetSlotTest(Later, T);
-          if (!Other.GetSlotValue() || !Other.GetSlotValue()->Equals(Value)) continue;
-          if (Test.IsNegated() && Other.IsNegated()) continue;
-          const TPatternMatchTest Kind =
-              Test.IsNegated() || Other.IsNegated() ? pmtTestSlotValueNotEqual : pmtTestSlotValueEqual;
-          Node = CreateSuccessor(Node, Kind, &Rule,
-                                 {Pattern.GetSlotName(S), Pattern.GetSlotName(Later),
-                                  Test.GetMultiSlotSubIndex(), Other.GetMultiSlotSubIndex()});
-        }
+      const std::vector<TVariablePlace>& Written =
+          Places.at({Value->GetSymbol(), Value->GetDType() == dtMultiVariable});
+      // Written[0] is this first appearance.
+      for (size_t K = 1; K < Written.size(); ++K) {
+        const TIEPatternMatchTest& Other = *Written[K].Test;
+        if (Test.IsNegated() && Other.IsNegated()) continue;
+        const TPatternMatchTest Kind =
+            Test.IsNegated() || Other.IsNegated() ? pmtTestSlotValueNotEqual : pmtTestSlotValueEqual;
+        Node = CreateSuccessor(Node, Kind, &Rule,
+                               {Pattern.GetSlotName(S), Pattern.GetSlotName(Written[K].Slot),
+                                Test.GetMultiSlotSubIndex(), Other.GetMultiSlotSubIndex()});
+      }
     });
     Ends[static_cast<size_t>(I)] = Node;
   }

@@ -62,6 +62,36 @@ TEST(Arguments, WatchNames) {
   EXPECT_EQ(Watches, TConstructWatches({cwRule}));
 }
 
+TEST(Arguments, LimitsForRulesFromStrangers) {
+  TCliOptions O = Parsed({"--max-facts", "5", "--max-firings=2147483647", "--no-files", "x.clp"});
+  EXPECT_EQ(O.MaxFacts, 5);
+  EXPECT_EQ(O.MaxFirings, 2147483647);
+  EXPECT_TRUE(O.NoFiles);
+  EXPECT_EQ(O.Files, (std::vector<std::string>{"x.clp"}));
+  O = Parsed({"--sandbox", "box", "--max-facts=1"});
+  EXPECT_EQ(O.Sandbox, "box");
+  EXPECT_EQ(O.MaxFacts, 1);
+  EXPECT_EQ(O.MaxFirings, 0);
+  EXPECT_FALSE(O.NoFiles);
+  EXPECT_EQ(Parsed({"--sandbox=/tmp/a b"}).Sandbox, "/tmp/a b");
+
+  const std::string Count = "' needs a count from 1 to 2147483647, not '";
+  EXPECT_EQ(Refused({"--max-facts", "0"}), "option '--max-facts" + Count + "0'");
+  EXPECT_EQ(Refused({"--max-facts", "-3"}), "option '--max-facts" + Count + "-3'");
+  EXPECT_EQ(Refused({"--max-firings=2147483648"}), "option '--max-firings" + Count + "2147483648'");
+  EXPECT_EQ(Refused({"--max-firings", "1e3"}), "option '--max-firings" + Count + "1e3'");
+  EXPECT_EQ(Refused({"--max-firings="}), "option '--max-firings" + Count + "'");
+  EXPECT_EQ(Refused({"--max-facts"}), "option '--max-facts' needs a count");
+  EXPECT_EQ(Refused({"--sandbox"}), "option '--sandbox' needs a directory");
+  EXPECT_EQ(Refused({"--sandbox="}), "option '--sandbox' needs a directory");
+  EXPECT_EQ(Refused({"--max-factsx", "3"}), "unknown option '--max-factsx'");
+  EXPECT_EQ(Refused({"--no-files", "--sandbox", "box"}),
+            "options '--no-files' and '--sandbox' exclude each other");
+  // The help names every option.
+  for (const char* Option : {"--max-facts N", "--max-firings N", "--no-files", "--sandbox DIR"})
+    EXPECT_NE(UsageText().find(Option), std::string::npos) << Option;
+}
+
 TEST(InputScanner, ParenthesesCountOutsideStringsAndComments) {
   EXPECT_FALSE(ScanInput("").HasCode);
   EXPECT_FALSE(ScanInput("  ; (a \"b\n\t\n").HasCode);

@@ -1,10 +1,14 @@
 // Engines on different threads run side by side: the values every engine shares (TRUE, FALSE, nil, the
 // empty list) are never freed or corrupted by the handles both threads take, and what an engine keeps for
-// itself (its random sequence, its nesting counters, its critical section) no other engine touches.
+// itself (its random sequence, its nesting counters, its critical section) no other engine touches. These
+// tests also run under ThreadSanitizer (`make tsan`).
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,6 +91,62 @@ TEST(EngineThreads, EnginesShareInternedTextsAndGiveThemBack) {
   ASSERT_NE(Seen[0], nullptr);
   // With both engines gone, every text they made has left the table.
   EXPECT_EQ(TSymbol::TableSize(), Before);
+}
+
+// Every engine loads a program from a file, runs it, saves the whole system and its facts, clears, loads what
+// it saved and runs again, round after round, while the others do the same: each ends with exactly what one
+// engine alone prints and writes.
+TEST(EngineThreads, EnginesLoadRunSaveAndClearAtOnce) {
+  const std::filesystem::path Dir = std::filesystem::temp_directory_path() / "rulecraft-engine-threads";
+  std::filesystem::remove_all(Dir);
+  std::filesystem::create_directories(Dir);
+  const std::string Program =
+      "(deftemplate order (slot id) (slot total) (multislot lines))\n"
+      "(defglobal ?*seen* = 0)\n"
+      "(deffunction sum (?n) (bind ?t 0) (foreach x ?n (bind ?t (+ ?t ?x))) ?t)\n"
+      "(deffacts start (order (id 1) (lines 3 4 5)) (order (id 2) (lines 10 20)))\n"
+      "(defrule total ?o <- (order (id ?i) (total nil) (lines $?l)) =>\n"
+      "  (modify ?o (total (sum $?l))) (bind ?*seen* (+ ?*seen* 1)))\n"
+      "(defrule report (order (id ?i) (total ?t&~nil)) =>\n"
+      "  (printout t (sym-cat order- ?i) \" \" ?t \" \" (str-cat \"seen-\" ?*seen*) crlf))\n";
+  { std::ofstream(Dir / "program.clp", std::ios::binary) << Program; }
+  constexpr int Rounds = 5;
+  auto Work = [&](const std::string& Tag, std::string& Output, std::string& Error) {
+    try {
+      TInferenceEngine Engine;
+      Engine.SetEchoResults(false);
+      Engine.OnPrintOut = [&](TObject*, const std::string&, const std::string& Text) { Output += Text; };
+      const std::string Own = (Dir / ("engine-" + Tag)).string();
+      Engine.LoadFromFile((Dir / "program.clp").string());
+      for (int Round = 0; Round < Rounds; ++Round) {
+        Engine.Parse("(reset)(run)", true);
+        Engine.Parse("(save \"" + Own + ".clp\")(save-facts \"" + Own + ".facts\")", true);
+        Engine.Clear();
+        Engine.LoadFromFile(Own + ".clp");
+        Engine.Parse("(reset)(load-facts \"" + Own + ".facts\")(assert (order (id 3) (lines 1)))(run)", true);
+        Output += "|";
+      }
+    } catch (const Exception& E) {
+      Error = E.Message();
+    }
+  };
+  std::string Expected, ExpectedError;
+  Work("alone", Expected, ExpectedError);
+  ASSERT_EQ(ExpectedError, "");
+  ASSERT_NE(Expected.find("order-2 30 seen-"), std::string::npos) << Expected;
+  ASSERT_NE(Expected.find("order-3 1"), std::string::npos) << Expected;
+
+  constexpr int Engines = 4;
+  std::vector<std::string> Outputs(Engines), Errors(Engines);
+  std::vector<std::thread> Threads;
+  for (int I = 0; I < Engines; ++I)
+    Threads.emplace_back([&, I] { Work(std::to_string(I), Outputs[I], Errors[I]); });
+  for (std::thread& Thread : Threads) Thread.join();
+  std::filesystem::remove_all(Dir);
+  for (int I = 0; I < Engines; ++I) {
+    EXPECT_EQ(Errors[I], "") << "engine " << I;
+    EXPECT_EQ(Outputs[I], Expected) << "engine " << I;
+  }
 }
 
 // The numbers (random 1000) gives Count times in a fresh engine after Prefix ran.

@@ -4,7 +4,7 @@
 (printout out "first line" crlf 42 " rest of the line" crlf crlf "  x y" crlf)
 (format out "%d-%s%n" 7 "q")
 (close out)
-; Lines: an empty one reads as EOF, and so does the end.
+; Lines: an empty one reads as the empty string; only the end reads as EOF.
 (open "file-io.tmp" in)
 (readline in)
 (readline in)

@@ -367,6 +367,51 @@ TEST_F(TReteNetworkTest, AVariableInTwoSlotsOfOnePatternIsTestedWithoutAJoin) {
   EXPECT_EQ(Agenda(), (Lines{"same: f-2", "differ: f-1"}));
 }
 
+// A variable written twice in one multislot compares the two fields: single fields, a further test of the
+// same field, one side negated, and multifield variables, whose runs must be equal lists.
+TEST_F(TReteNetworkTest, AVariableRepeatedInOneMultislotComparesItsFields) {
+  auto Items = [&](std::vector<IIEValue> Values) { return Make(Bag, {{"items", List(std::move(Values))}}); };
+  // The rule of one pattern on the bag; Fields fixes the number of fields the slot holds after the splits.
+  auto Fired = [&](const std::string& Name, std::vector<TTest> Tests, std::vector<IFact> Facts,
+                   int Fields = -1) {
+    Engine.Facts.clear();
+    Engine.Activations.clear();
+    auto Pattern = P(Bag, std::move(Tests));
+    if (Fields >= 0) Pattern->SetSlotLength(Pattern->IndexOfSlotName("items"), Fields);
+    TRule* Rule = AddRule(Name, Ps(std::move(Pattern)));
+    for (const IFact& Fact : Facts) Assert(Fact);
+    std::vector<std::string> Seen;
+    for (const auto& Activation : Engine.Activations)
+      Seen.push_back(Shape(Activation->GetToken()->GetFact()->GetValue("items")));
+    Net->RemoveRule(Rule);
+    return Seen;
+  };
+  const IFact Two = Items({Int(1), Int(2)});
+  const IFact Same = Items({Int(3), Int(3)});
+  // (?x ?x): the second field is compared with the first, in the pattern's own chain.
+  EXPECT_EQ(Fired("pair", {{"items", Var("x"), 0}, {"items", Var("x"), 1}}, {Two, Same}), (Lines{"(3 3)"}));
+  TRule* Pair = AddRule("pair", Ps(P(Bag, {{"items", Var("x"), 0}, {"items", Var("x"), 1}})));
+  const auto Nodes = NodesOf<TPatternMatchNode>(Pair);
+  ASSERT_EQ(Nodes.size(), 2u);
+  EXPECT_EQ(Nodes[1]->GetPatternMatchTest(), pmtTestSlotValueEqual);
+  EXPECT_EQ(Nodes[1]->GetArgs(), (TNodeArgs{"items", "items", 0, 1}));
+  Net->RemoveRule(Pair);
+  // (?x ?y&?x): the second test of the second field.
+  EXPECT_EQ(
+      Fired("and", {{"items", Var("x"), 0}, {"items", Var("y"), 1}, {"items", Var("x"), 1}}, {Two, Same}),
+      (Lines{"(3 3)"}));
+  // (?x ~?x): the fields must differ.
+  EXPECT_EQ(Fired("differ", {{"items", Var("x"), 0}, {"items", Var("x"), 1, true}}, {Two, Same}),
+            (Lines{"(1 2)"}));
+  // ($?x $?x) against (1 2 1 2): of the five splits only the one into equal halves.
+  EXPECT_EQ(Fired("halves", {{"items", MultiVar("x"), 0}, {"items", MultiVar("x"), 1}},
+                  {Items({Int(1), Int(2), Int(1), Int(2)})}, 2),
+            (Lines{"((1 2) (1 2))"}));
+  EXPECT_EQ(Fired("halves", {{"items", MultiVar("x"), 0}, {"items", MultiVar("x"), 1}},
+                  {Items({Int(1), Int(2), Int(1)}), Items({})}, 2),
+            (Lines{"(() ())"}));
+}
+
 TEST_F(TReteNetworkTest, ADisabledNetworkBuildsNothingAndIgnoresAdditions) {
   TRule* Rule = AddRule("r", Ps(P(Order, {})));
   Assert(Order, {{"id", Int(1)}});

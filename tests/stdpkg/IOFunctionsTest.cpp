@@ -160,10 +160,10 @@ TEST_F(IOFunctions, FilesRoundTripThroughOpenPrintoutReadAndClose) {
   EXPECT_EQ(Show("(close out)"), "TRUE");
   EXPECT_EQ(ReadFile("data.txt"), "first line\r\n42 rest of line\r\n\r\n  x y\r\n7-\"q\"\r\n");
 
-  // Lines, the empty one read as the end; past the end, always EOF.
+  // Lines, the empty one as the empty string; past the end, always EOF.
   Eval("(open " + Quoted("data.txt") + " in)");
   for (const char* Expected :
-       {"\"first line\"", "\"42 rest of line\"", "EOF", "\"  x y\"", "\"7-\\\"q\\\"\"", "EOF", "EOF"})
+       {"\"first line\"", "\"42 rest of line\"", "\"\"", "\"  x y\"", "\"7-\\\"q\\\"\"", "EOF", "EOF"})
     EXPECT_EQ(Show("(readline in)"), Expected);
   Eval("(close in)");
   // Tokens: the first of each line holding one; lines without a token are passed over.
@@ -193,6 +193,34 @@ TEST_F(IOFunctions, FilesRoundTripThroughOpenPrintoutReadAndClose) {
   // A closed name is no stream any more: its text goes to the handler with the name.
   Eval("(printout out z)");
   EXPECT_EQ(Output, "[out]z");
+}
+
+// A named stream tells an empty line from its end, whatever line breaks the file uses; the terminal cannot,
+// so an empty line typed there still reads as EOF.
+TEST_F(IOFunctions, BlankLinesOfANamedStreamReadAsEmptyStrings) {
+  WriteFile("blank.txt", "\nfirst\n\n\r\n\rsecond\r\n\n");
+  Eval("(open " + Quoted("blank.txt") + " in)");
+  for (const char* Expected :
+       {"\"\"", "\"first\"", "\"\"", "\"\"", "\"\"", "\"second\"", "\"\"", "EOF", "EOF"})
+    EXPECT_EQ(Show("(readline in)"), Expected);
+  Eval("(close in)");
+  // A last line without a line break is a line; a file holding nothing reads as EOF at once.
+  WriteFile("tail.txt", "x\n\ny");
+  WriteFile("empty.txt", "");
+  Eval("(open " + Quoted("tail.txt") + " tail)");
+  Eval("(open " + Quoted("empty.txt") + " empty)");
+  for (const char* Expected : {"\"x\"", "\"\"", "\"y\"", "EOF"}) EXPECT_EQ(Show("(readline tail)"), Expected);
+  EXPECT_EQ(Eval("(readline empty)"), FCEOF);
+  // A loop reading to EOF sees every line of the file, blank ones included.
+  Engine->Parse(
+      "(deffunction count-lines (?name) (bind ?n 0)"
+      "  (while (neq (readline ?name) EOF) do (bind ?n (+ ?n 1))) ?n)",
+      true);
+  Eval("(open " + Quoted("blank.txt") + " again)");
+  EXPECT_EQ(Show("(count-lines again)"), "7");
+  TerminalInput({"typed", ""});
+  EXPECT_EQ(Show("(readline)"), "\"typed\"");
+  EXPECT_EQ(Eval("(readline t)"), FCEOF);
 }
 
 TEST_F(IOFunctions, AppendWritesAfterTheContentAndCreatesMissingFiles) {
