@@ -149,6 +149,11 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   /// One conditional element that may be or hold `and` and `or` elements, at negation Level: a pattern
   /// (read by ParsePattern) or a tree of elements.
   std::unique_ptr<TCondition> ParseCondition(int32_t Level);
+  /// After Token, a pattern's "?f <-" gives the variable's name; any other token goes back and gives "".
+  std::string ReadPatternBinding(const IStreamToken& Token);
+  /// Names the pattern of Element after Bound (nothing when empty); "?f <-" before anything but a plain
+  /// pattern is an error.
+  void BindPattern(TCondition& Element, const std::string& Bound);
   void ParseRuleActions(TRule& Rule);
   /// Raises the engine's warnings about the rule just read, which starts at Line (RuleWarnings.cpp): those
   /// its patterns left in FRuleWarnings, then those of its actions.

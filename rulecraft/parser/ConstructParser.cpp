@@ -471,23 +471,14 @@ void TIEClipsParser::ParseRulePatterns(TRule& Rule) {
   bool Groups = false;
   for (;;) {
     IStreamToken Token = Next();
-    std::string Bound;
-    if (Token->Is(dtVariable)) {
-      Bound = Token->GetText();
-      IStreamToken Arrow = Next();
-      if (!Arrow->Is(dtAtom) || Arrow->GetText() != "<-")
-        ParseError("ParseRulePatterns", SExpectedAssignment);
-    } else if (Token->Is(tkOpenParen)) {
-      PutBack(Token);
-    } else {
+    if (!Token->Is(dtVariable) && !Token->Is(tkOpenParen)) {
       PutBack(Token);
       break;
     }
+    const std::string Bound = ReadPatternBinding(Token);
     std::unique_ptr<TCondition> Element = ParseCondition(0);
+    BindPattern(*Element, Bound);
     TIEPattern* Pattern = Element->GetPattern();
-    if (!Bound.empty() && (!Pattern || Pattern->GetNegatedCount() != 0 || Pattern->GetName() == STestCE))
-      ParseError("ParseRulePatterns", SInvalidTestBinding);
-    if (!Bound.empty()) Pattern->SetBoundName(Bound);
     if (Pattern && !Groups) {
       auto Copy = std::make_unique<TCondition>(Pattern->Clone(nullptr));
       Rule.AppendPattern(Element->TakePattern());
@@ -500,6 +491,24 @@ void TIEClipsParser::ParseRulePatterns(TRule& Rule) {
   if (Groups) Rule.SetConditions(std::move(Elements));
 }
 
+std::string TIEClipsParser::ReadPatternBinding(const IStreamToken& Token) {
+  if (!Token->Is(dtVariable)) {
+    PutBack(Token);
+    return std::string();
+  }
+  IStreamToken Arrow = Next();
+  if (!Arrow->Is(dtAtom) || Arrow->GetText() != "<-") ParseError("ParseRulePatterns", SExpectedAssignment);
+  return Token->GetText();
+}
+
+void TIEClipsParser::BindPattern(TCondition& Element, const std::string& Bound) {
+  if (Bound.empty()) return;
+  TIEPattern* Pattern = Element.GetPattern();
+  if (!Pattern || Pattern->GetNegatedCount() != 0 || Pattern->GetName() == STestCE)
+    ParseError("ParseRulePatterns", SInvalidTestBinding);
+  Pattern->SetBoundName(Bound);
+}
+
 std::unique_ptr<TCondition> TIEClipsParser::ParseCondition(int32_t Level) {
   IStreamToken Open = Next();
   IStreamToken Word = Open->Is(tkOpenParen) ? Next() : IStreamToken();
@@ -510,22 +519,9 @@ std::unique_ptr<TCondition> TIEClipsParser::ParseCondition(int32_t Level) {
     for (;;) {
       IStreamToken Token = Next();
       if (Token->Is(tkCloseParen)) break;
-      std::string Bound;
-      if (Token->Is(dtVariable)) {
-        Bound = Token->GetText();
-        IStreamToken Arrow = Next();
-        if (!Arrow->Is(dtAtom) || Arrow->GetText() != "<-")
-          ParseError("ParseRulePatterns", SExpectedAssignment);
-      } else {
-        PutBack(Token);
-      }
+      const std::string Bound = ReadPatternBinding(Token);
       std::unique_ptr<TCondition> Child = ParseCondition(0);
-      if (!Bound.empty()) {
-        TIEPattern* Pattern = Child->GetPattern();
-        if (!Pattern || Pattern->GetNegatedCount() != 0 || Pattern->GetName() == STestCE)
-          ParseError("ParseRulePatterns", SInvalidTestBinding);
-        Pattern->SetBoundName(Bound);
-      }
+      BindPattern(*Child, Bound);
       Group->Add(std::move(Child));
     }
     if (Group->GetCount() == 0) ParseError("ParseCondition", SEmptyConditionalElement, {Name});

@@ -139,6 +139,17 @@ class TEngineTest : public ::testing::Test {
     return Result;
   }
 
+  /// The message of the error that parsing Text raises, or "no error" (needs the engine's parser).
+  std::string ErrorOf(const std::string& Text) {
+    try {
+      Engine->Parse(Text, true);
+    } catch (const Exception& E) {
+      return E.Message();
+    }
+    return "no error";
+  }
+  TRule* RuleNamed(const std::string& Name) { return Engine->GetRules().Get(Name); }
+
   /// "rule: f-1,f-2" per activation in agenda order.
   std::vector<std::string> Agenda() const {
     std::vector<std::string> Lines;

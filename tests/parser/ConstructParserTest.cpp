@@ -15,18 +15,7 @@ using namespace rulecraft::testing;
 
 namespace {
 
-class TConstructTest : public TEngineTest {
- protected:
-  std::string ErrorOf(const std::string& Text) {
-    try {
-      Engine->Parse(Text, true);
-    } catch (const Exception& E) {
-      return E.Message();
-    }
-    return "no error";
-  }
-  TRule* RuleNamed(const std::string& Name) { return Engine->GetRules().Get(Name); }
-};
+using TConstructTest = TEngineTest;
 
 }  // namespace
 

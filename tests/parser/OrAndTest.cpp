@@ -23,15 +23,6 @@ class TOrAndTest : public TEngineTest {
         "(deftemplate d (slot x))",
         true);
   }
-  std::string ErrorOf(const std::string& Text) {
-    try {
-      Engine->Parse(Text, true);
-    } catch (const Exception& E) {
-      return E.Message();
-    }
-    return "no error";
-  }
-  TRule* RuleNamed(const std::string& Name) { return Engine->GetRules().Get(Name); }
   Lines SortedAgenda() const {
     Lines Out = Agenda();
     std::sort(Out.begin(), Out.end());

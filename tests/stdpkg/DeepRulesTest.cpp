@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "StdPkgTest.h"
-#include "rulecraft/rete/Activation.h"
 #include "rulecraft/rete/ReteNetwork.h"
-#include "rulecraft/rete/Rule.h"
 
 using namespace rulecraft;
 using namespace rulecraft::testing;
@@ -25,18 +23,7 @@ std::string Repeat(const std::string& Text, int Count, const std::string& Separa
   return Result;
 }
 
-class TDeepRulesTest : public TStdPkgTest {
- protected:
-  std::vector<std::string> AgendaText() {
-    std::vector<std::string> Lines;
-    for (int32_t I = 0; I < Engine->GetAgendaCount(); ++I) {
-      TActivation* Activation = Engine->GetActivation(I);
-      Lines.push_back(Activation->GetRule()->GetRuleName() + ": " +
-                      Activation->GetToken()->GetToFactsString());
-    }
-    return Lines;
-  }
-};
+using TDeepRulesTest = TStdPkgTest;
 
 }  // namespace
 
@@ -84,7 +71,7 @@ TEST_F(TDeepRulesTest, QueuedDeliveriesKeepTheOrderOfActivations) {
     Engine->Parse("(clear)");
     Engine->Parse(Text);
     Engine->Reset();
-    return AgendaText();
+    return Agenda();
   };
   const std::vector<std::string> Short = AgendaOf(Program(1));
   ASSERT_EQ(Short.size(), 18u);
