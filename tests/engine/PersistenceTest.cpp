@@ -86,6 +86,7 @@ void LoadText(const std::string& Text, FLoad Load) {
 std::string SkipReason(const std::filesystem::path& File) {
   static const std::map<std::string, std::string> Named = {
       {"save-load", "saves to and loads from a file of its own"},
+      {"saved-global", "saves to and loads from a file of its own"},
       {"manners-16", "loads a benchmark program by a path relative to the program's folder"},
   };
   const auto Found = Named.find(File.stem().string());
