@@ -398,8 +398,11 @@ TEST(Persistence, FactKeptByTheHostOutlivesItsEngine) {
   IFactTemplate Made;
   {
     TQuietEngine Gone;
-    Gone.Engine.Parse("(deftemplate point (slot x) (slot y (default 0))) (reset) (assert (point (x 1)))",
-                      true);
+    Gone.Engine.Parse(
+        "(deftype digit extends (type INTEGER) (range 0 9))"
+        "(deftemplate point (slot x) (slot y (type digit) (default 0)) (slot z (type INTEGER) (range 0 5)))"
+        "(reset) (assert (point (x 1)))",
+        true);
     Kept = Gone.Engine.GetFacts().GetFactByID(1);
     Twin = Kept->GetTemplate()->NewFact();
     Twin->SetValue("x", Int(1));
@@ -409,7 +412,9 @@ TEST(Persistence, FactKeptByTheHostOutlivesItsEngine) {
   EXPECT_EQ(Kept->GetTemplate()->GetEngine(), nullptr);
   EXPECT_EQ(Made->GetEngine(), nullptr);
   EXPECT_EQ(Made->GetOwner(), nullptr);
-  EXPECT_EQ(Kept->GetToString(), "(point (x 1) (y 0))");
+  EXPECT_EQ(Kept->GetToString(), "(point (x 1) (y 0) (z 0))");
+  EXPECT_NE(Kept->GetTemplate()->GetToString().find("(slot z (type INTEGER) (range 0 5)"), std::string::npos)
+      << Kept->GetTemplate()->GetToString();
   EXPECT_TRUE(Kept->Equals(Twin.get()));
   EXPECT_EQ(Kept->GetHashCode(), Twin->GetHashCode());
   EXPECT_NE(Made->GetToString().find("loose"), std::string::npos);
