@@ -154,15 +154,21 @@ bool TInferenceEngine::Batch(const std::string& FileName) {
 
 bool TInferenceEngine::LoadFromFile(const std::string& FileName) {
   TGTextStream File(FileName, fmOpenRead);
-  std::string Text;
-  std::string Buffer(65536, '\0');  // on the heap: a loaded file may load another
-  while (const size_t Count = File.Read(Buffer.data(), Buffer.size())) Text.append(Buffer, 0, Count);
-  return Parse(Text, true);
+  return Parse(ReadAll(File), true);
 }
 
 bool TInferenceEngine::LoadFromStream(std::istream& Stream) {
   std::string Text((std::istreambuf_iterator<char>(Stream)), std::istreambuf_iterator<char>());
   return Parse(Text, true);
+}
+
+bool TInferenceEngine::LoadFromStream(TGTextStream& Stream) { return Parse(ReadAll(Stream), true); }
+
+std::string TInferenceEngine::ReadAll(TGTextStream& Stream) {
+  std::string Text;
+  std::string Buffer(65536, '\0');  // on the heap: a loaded file may load another
+  while (const size_t Count = Stream.Read(Buffer.data(), Buffer.size())) Text.append(Buffer, 0, Count);
+  return Text;
 }
 
 }  // namespace rulecraft

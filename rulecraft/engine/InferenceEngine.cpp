@@ -106,6 +106,16 @@ TInferenceEngine::~TInferenceEngine() {
   FInstalledPackages.clear();
   FreeComponent(FNetwork);
   FNetwork = nullptr;
+  // Templates (and so facts) a host still holds print and compare without this engine from now on.
+  const std::unordered_set<TFactTemplate*> Templates = std::move(FOwnedTemplates);
+  FOwnedTemplates.clear();
+  for (TFactTemplate* Template : Templates) Template->ForgetEngine();
+}
+
+void TInferenceEngine::TemplateCreated(TFactTemplate& Template) { FOwnedTemplates.insert(&Template); }
+
+void TInferenceEngine::TemplateDestroyed(TFactTemplate& Template) noexcept {
+  FOwnedTemplates.erase(&Template);
 }
 
 void TInferenceEngine::MakeInitialObjects() {

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "rulecraft/core/Enums.h"
@@ -300,8 +301,10 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::string ParseFactSlot(TFact& Fact, const std::string& Text) {
     return FParser->ParseFactSlot(Fact, Text);
   }
-  /// Reads all of Stream and parses it in execute mode.
+  /// Reads all of Stream and parses it in execute mode; what the engine holds stays (nothing is cleared,
+  /// no reset runs).
   bool LoadFromStream(std::istream& Stream);
+  virtual bool LoadFromStream(TGTextStream& Stream);
   TEngineParser& GetParser() noexcept { return *FParser; }
 
   // ---- saving (Persistence.cpp)
@@ -310,6 +313,12 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// rules, fact sets, facts). "Fact templates inheritance structure corrupted" (or the defined types' twin)
   /// when parents form a cycle.
   virtual std::string GetExpertSystem();
+  /// Replaces the whole system by the one Text holds: clears the engine, parses Text in execute mode and
+  /// resets. The facts the text asserted are asserted again after the reset unless the reset brought an
+  /// equal fact back, so the initial fact, the fact sets' facts and the saved facts are each there once.
+  virtual void SetExpertSystem(const std::string& Text);
+  /// Writes GetExpertSystem to Stream.
+  virtual void SaveToStream(TGTextStream& Stream);
   /// Writes GetExpertSystem to a file created anew; the text is complete before the file is touched.
   bool SaveToFile(const std::string& FileName);
   /// Every fact's text on a line of its own, in fact-base order.
@@ -320,6 +329,27 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   bool SaveFactsToFile(const std::string& FileName);
   /// Reads facts from the file and asserts each; the fact base is not cleared first.
   bool LoadFactsFromFile(const std::string& FileName);
+  /// Reads facts from Stream until its end and asserts each; the fact base is not cleared first.
+  virtual bool LoadFacts(TGTextStream& Stream);
+  /// Every rule's text on a line of its own, in table order.
+  virtual void SaveRules(TGTextStream& Stream);
+  bool SaveRulesToFile(const std::string& FileName);
+  /// Removes every rule, then parses Stream in execute mode.
+  virtual bool LoadRules(TGTextStream& Stream);
+  /// Opens the file (raising before anything changes when it cannot be read), then LoadRules.
+  bool LoadRulesFromFile(const std::string& FileName);
+  /// Every template's text on a line of its own, in table order.
+  virtual void SaveFactTemplates(TGTextStream& Stream);
+  bool SaveFactTemplatesToFile(const std::string& FileName);
+  /// Removes every template with what depends on the templates (facts, rules), then parses Stream.
+  virtual bool LoadFactTemplates(TGTextStream& Stream);
+  bool LoadFactTemplatesFromFile(const std::string& FileName);
+  /// Every defined type's text on a line of its own, in table order.
+  virtual void SaveDefinedTypes(TGTextStream& Stream);
+  bool SaveDefinedTypesToFile(const std::string& FileName);
+  /// Removes every defined type with every template and rule, then parses Stream.
+  virtual bool LoadDefinedTypes(TGTextStream& Stream);
+  bool LoadDefinedTypesFromFile(const std::string& FileName);
 
   // ---- output
   /// Text for the terminal ("t").
@@ -401,6 +431,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   IFact ParseFact(const std::string& Text) override;
   TResolveContext* GetRootContext() override { return FContext.get(); }
   IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text) override;
+  void TemplateCreated(TFactTemplate& Template) override;
+  void TemplateDestroyed(TFactTemplate& Template) noexcept override;
   IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const IIEValue& Value,
                                 TIEContext* Context) override;
 
@@ -481,6 +513,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   void MakeInitialObjects();
   /// Asserts (Initial-Fact).
   void AssertInitialFact();
+  /// The rest of Stream's text.
+  static std::string ReadAll(TGTextStream& Stream);
   /// Frees what firing kept alive once no firing runs.
   void ReleaseDoomed();
   /// Clears the agenda; the activation being fired is taken off and kept for Run.
@@ -511,6 +545,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
 
   int32_t FNextFactId = 0;
   int32_t FNextRuleId = 0;
+  std::unordered_set<TFactTemplate*> FOwnedTemplates;  // every live template made with this engine as owner
   std::unique_ptr<TIEContext> FContext;
   std::unique_ptr<TUserFunctions> FUserFunctions;
   std::unique_ptr<TGlobalVariables> FGlobalVariables;

@@ -1,5 +1,5 @@
-// Saving an engine as rule-language text: the whole expert system, or its facts alone, and reading facts
-// back from a file.
+// Saving an engine as rule-language text and reading it back: the whole expert system, or one kind of
+// construct at a time (facts, rules, templates, defined types).
 #include <algorithm>
 #include <ctime>
 #include <sstream>
@@ -74,6 +74,19 @@ void WriteFile(const std::string& FileName, const std::string& Text) {
   File.Flush();
 }
 
+/// The text Save writes, written into a file created anew once it is complete.
+template <class FSave>
+bool SaveToNewFile(const std::string& FileName, FSave Save) {
+  std::ostringstream Text;
+  {
+    TGTextStream Stream(static_cast<std::ostream&>(Text));
+    Save(Stream);
+    Stream.Flush();
+  }
+  WriteFile(FileName, Text.str());
+  return true;
+}
+
 }  // namespace
 
 std::string TInferenceEngine::GetExpertSystem() {
@@ -97,6 +110,13 @@ std::string TInferenceEngine::GetExpertSystem() {
     if (EmptyLineAfter) Text += NL;
   };
 
+  if (FUserFunctions->Count() > 0) {
+    // Written whenever a function is known; only functions written in the rule language have a body. The
+    // functions come first, so that a global whose initial value calls one of them reads back.
+    Section("; Deffunctions ", false);
+    for (const IUserFunction& Function : FUserFunctions->Items())
+      if (Function->ClassName() == "TInterpretedFunction") Text += NL + Function->GetToString(this);
+  }
   if (FGlobalVariables->Count() > 0) {
     Section("; Global Variables ", true);
     Text += "(defglobal";
@@ -122,12 +142,6 @@ std::string TInferenceEngine::GetExpertSystem() {
         SFactTemplateInheritanceCorrupt);
     for (const IFactTemplate& Template : Templates) Text += Template->GetToString() + NL;
   }
-  if (FUserFunctions->Count() > 0) {
-    // Written whenever a function is known; only functions written in the rule language have a body.
-    Section("; Deffunctions ", false);
-    for (const IUserFunction& Function : FUserFunctions->Items())
-      if (Function->ClassName() == "TInterpretedFunction") Text += NL + Function->GetToString(this);
-  }
   if (FRules->Count() > 0) {
     Section("; Rules ", true);
     std::vector<std::string> Rules;
@@ -150,6 +164,28 @@ std::string TInferenceEngine::GetExpertSystem() {
   return Text;
 }
 
+void TInferenceEngine::SetExpertSystem(const std::string& Text) {
+  Clear();
+  Parse(Text, true);
+  // The facts the text asserted, which the reset is about to drop.
+  std::vector<IFact> Asserted;
+  Asserted.reserve(static_cast<size_t>(FFacts->Count()));
+  FFacts->ForEach([&Asserted](const IFact& Fact) { Asserted.push_back(Fact); });
+  Reset();
+  // Each fact the reset brought back (the initial fact, the fact sets' facts) stands for one saved fact.
+  std::unordered_set<const TFact*> Matched;
+  for (const IFact& Fact : Asserted) {
+    const TFact* Equal = FFacts->FindEqual(*Fact);
+    if (Equal && Matched.insert(Equal).second) continue;
+    Assert(Fact);
+  }
+}
+
+void TInferenceEngine::SaveToStream(TGTextStream& Stream) {
+  Stream.Write(GetExpertSystem());
+  Stream.Flush();
+}
+
 bool TInferenceEngine::SaveToFile(const std::string& FileName) {
   WriteFile(FileName, GetExpertSystem());
   return true;
@@ -169,21 +205,77 @@ void TInferenceEngine::SaveFacts(TGTextStream& Stream, const std::string& Templa
 }
 
 bool TInferenceEngine::SaveFactsToFile(const std::string& FileName) {
-  std::ostringstream Text;
-  {
-    TGTextStream Stream(static_cast<std::ostream&>(Text));
-    SaveFacts(Stream);
-  }
-  WriteFile(FileName, Text.str());
-  return true;
+  return SaveToNewFile(FileName, [this](TGTextStream& Stream) { SaveFacts(Stream); });
 }
 
 bool TInferenceEngine::LoadFactsFromFile(const std::string& FileName) {
   TGTextStream File(FileName, fmOpenRead);
-  std::string Text;
-  std::string Buffer(65536, '\0');
-  while (const size_t Count = File.Read(Buffer.data(), Buffer.size())) Text.append(Buffer, 0, Count);
-  return LoadFacts(Text);
+  return LoadFacts(File);
+}
+
+bool TInferenceEngine::LoadFacts(TGTextStream& Stream) { return LoadFacts(ReadAll(Stream)); }
+
+void TInferenceEngine::SaveRules(TGTextStream& Stream) {
+  const TReadBackText ReadBack;
+  for (TRule* Rule : FRules->Items()) Stream.WriteLine(Rule->GetToString());
+  Stream.Flush();
+}
+
+bool TInferenceEngine::SaveRulesToFile(const std::string& FileName) {
+  return SaveToNewFile(FileName, [this](TGTextStream& Stream) { SaveRules(Stream); });
+}
+
+bool TInferenceEngine::LoadRules(TGTextStream& Stream) {
+  const std::string Text = ReadAll(Stream);
+  FRules->Clear();
+  return Parse(Text, true);
+}
+
+bool TInferenceEngine::LoadRulesFromFile(const std::string& FileName) {
+  TGTextStream File(FileName, fmOpenRead);
+  return LoadRules(File);
+}
+
+void TInferenceEngine::SaveFactTemplates(TGTextStream& Stream) {
+  const TReadBackText ReadBack;
+  for (const IFactTemplate& Template : FFactTemplates->Items()) Stream.WriteLine(Template->GetToString());
+  Stream.Flush();
+}
+
+bool TInferenceEngine::SaveFactTemplatesToFile(const std::string& FileName) {
+  return SaveToNewFile(FileName, [this](TGTextStream& Stream) { SaveFactTemplates(Stream); });
+}
+
+bool TInferenceEngine::LoadFactTemplates(TGTextStream& Stream) {
+  const std::string Text = ReadAll(Stream);
+  FFactTemplates->Clear();
+  return Parse(Text, true);
+}
+
+bool TInferenceEngine::LoadFactTemplatesFromFile(const std::string& FileName) {
+  TGTextStream File(FileName, fmOpenRead);
+  return LoadFactTemplates(File);
+}
+
+void TInferenceEngine::SaveDefinedTypes(TGTextStream& Stream) {
+  const TReadBackText ReadBack;
+  for (const IIEDefinedType& Type : FDefinedTypes->Items()) Stream.WriteLine(Type->GetToString());
+  Stream.Flush();
+}
+
+bool TInferenceEngine::SaveDefinedTypesToFile(const std::string& FileName) {
+  return SaveToNewFile(FileName, [this](TGTextStream& Stream) { SaveDefinedTypes(Stream); });
+}
+
+bool TInferenceEngine::LoadDefinedTypes(TGTextStream& Stream) {
+  const std::string Text = ReadAll(Stream);
+  FDefinedTypes->Clear();
+  return Parse(Text, true);
+}
+
+bool TInferenceEngine::LoadDefinedTypesFromFile(const std::string& FileName) {
+  TGTextStream File(FileName, fmOpenRead);
+  return LoadDefinedTypes(File);
 }
 
 }  // namespace rulecraft

@@ -47,6 +47,10 @@ class IFactEngine : public IReasoner {
   virtual int32_t GetNextFactId() const = 0;
   /// The fuzzy value a term or expression text stands for in Variable.
   virtual IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text) = 0;
+  /// Told when a template naming this engine as its owner is made and when it goes, so that an engine going
+  /// first can make the templates still held elsewhere forget it (TFactTemplate::ForgetEngine).
+  virtual void TemplateCreated(TFactTemplate& Template) { (void)Template; }
+  virtual void TemplateDestroyed(TFactTemplate& Template) noexcept { (void)Template; }
 
  protected:
   ~IFactEngine() = default;

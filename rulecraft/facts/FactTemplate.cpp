@@ -19,7 +19,9 @@ bool SlotNameLess(const std::string& A, const std::string& B) noexcept {
   return Order != 0 ? Order < 0 : A < B;
 }
 
-TFactTemplate::TFactTemplate(TComponent* Owner) : FOwner(Owner), FEngine(dynamic_cast<IFactEngine*>(Owner)) {}
+TFactTemplate::TFactTemplate(TComponent* Owner) : FOwner(Owner), FEngine(dynamic_cast<IFactEngine*>(Owner)) {
+  if (FEngine) FEngine->TemplateCreated(*this);
+}
 
 TFactTemplate::TFactTemplate(TComponent* Owner, const std::string& Name) : TFactTemplate(Owner) {
   FTemplateName = Name;
@@ -43,6 +45,7 @@ TFactTemplate::TFactTemplate(TComponent* Owner, const std::string& Name, const s
 }
 
 TFactTemplate::~TFactTemplate() {
+  if (FEngine) FEngine->TemplateDestroyed(*this);
   for (TSlotEntry& Entry : FSlots) DetachSlot(Entry.Slot);
 }
 

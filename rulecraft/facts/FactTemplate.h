@@ -74,8 +74,14 @@ class TFactTemplate final : public ICloneable {
   std::string GetToString() const;
   std::string ToString() const override { return GetToString(); }
   TComponent* GetOwner() const noexcept { return FOwner; }
-  /// The owner as an engine, or nullptr.
+  /// The owner as an engine, or nullptr (also once that engine is gone).
   IFactEngine* GetEngine() const noexcept { return FEngine; }
+  /// Called by the owning engine as it goes: the template, and the facts of it a host still holds, print
+  /// and compare on their own from now on.
+  void ForgetEngine() noexcept {
+    FEngine = nullptr;
+    FOwner = nullptr;
+  }
   const IFactTemplate& GetParent() const noexcept { return FParent; }
   void SetParent(const IFactTemplate& Value) { FParent = Value; }
   int32_t GetSlotCount() const noexcept { return static_cast<int32_t>(FSlots.size()); }

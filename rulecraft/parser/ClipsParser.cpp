@@ -570,13 +570,8 @@ IIEValue TIEClipsParser::CheckSlotValue(const IIEValue& Value, TIETypes Types,
     return MakeRef<TIEValue>(Value->GetAsInteger(), dtInteger);
   if (Kind == dtInteger && Types.Contains(dtFloat))
     return MakeRef<TIEValue>(static_cast<double>(Value->GetAsInteger()));
-  std::string Allowed;
-  for (int Member = 0; Member < IETypeCount; ++Member) {
-    const auto Type = static_cast<TIEType>(Member);
-    if (!Types.Contains(Type)) continue;
-    if (!Allowed.empty()) Allowed += ", ";
-    Allowed += UpperCase(GetIETypeName(Type));
-  }
+  // The allowed kinds read as the slot's own type error does: names without their prefix, upper-cased.
+  const std::string Allowed = UpperCase(SetToString(Types, ", ", false));
   ParseError("ParseValue(SlotTypes)", SNotCorrectSlotType,
              {Format(SNotCorrectType, {Allowed, Value->GetToString(), GetIETypeName(Kind)}), "ParseValue"});
 }

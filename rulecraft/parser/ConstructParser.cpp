@@ -113,7 +113,8 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot() {
   IIEValue Default;
   bool Dynamic = false;
   TSlotDefaultKind DefaultKind = sdkValue;
-  // A slot's own type: a new implicit one, or an implicit copy of a named one (which stays unchanged).
+  // A slot's own type: a new implicit one, or an implicit copy of a named one (which stays unchanged). The
+  // copy has no name: a slot copied into its template would otherwise take the named type back by name.
   auto OwnType = [&]() -> const IIEDefinedType& {
     if (Types.Contains(dtFuzzy)) ParseError("ParseFactTemplateSlot", SFuzzyDefinitionError);
     if (!DefinedType) {
@@ -123,6 +124,7 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot() {
     } else if (!DefinedType->GetImplicit()) {
       IIEDefinedType Copy = DefinedType->Clone();
       Copy->SetImplicit(true);
+      Copy->SetName(std::string());
       DefinedType = Copy;
     }
     return DefinedType;

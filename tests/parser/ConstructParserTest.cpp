@@ -51,8 +51,46 @@ TEST_F(TConstructTest, TemplatesWithTypesDefaultsAndConstraints) {
             std::string::npos);
   // A default the slot refuses is an error.
   EXPECT_NE(ErrorOf("(deftemplate q (slot x (type INTEGER) (default abc)))")
-                .find("Not a DTINTEGER type.  Value (abc) is a dtAtom type for ParseValue slot"),
+                .find("Not a INTEGER type.  Value (abc) is a dtAtom type for ParseValue slot"),
             std::string::npos);
+}
+
+// A value of the wrong kind names the slot's kinds as the rule language writes them, upper-cased.
+TEST_F(TConstructTest, WrongKindOfValueNamesTheAllowedKinds) {
+  EXPECT_EQ(ErrorOf("(deftemplate v (slot x (type INTEGER) (default old)))"),
+            "Parsing Error, Not a INTEGER type.  Value (old) is a dtAtom type for ParseValue slot in "
+            "ParseValue(SlotTypes) at line 1: ( deftemplate v ( slot x ( type INTEGER ) ( default old ");
+  EXPECT_NE(ErrorOf("(deftemplate w (slot x (type STRING FLOAT) (default old)))")
+                .find("Not a STRING, FLOAT type.  Value (old) is a dtAtom type"),
+            std::string::npos)
+      << ErrorOf("(deftemplate w (slot x (type STRING FLOAT) (default old)))");
+}
+
+// A slot narrowing a named type gets a copy of it with its own limits; the named type and the other slots
+// using it keep theirs, also in copies of the template and in its text read back.
+TEST_F(TConstructTest, SlotNarrowingANamedTypeGetsItsOwnCopy) {
+  Engine->Parse(
+      "(deftype percent extends (type INTEGER) (range 0 100))"
+      "(deftemplate t (slot q (type percent) (range 0 50)) (slot p (type percent)))",
+      true);
+  const IIEDefinedType Percent = Engine->FindDefinedType("percent");
+  ASSERT_TRUE(Percent);
+  EXPECT_EQ(Percent->GetMaxRange(), 100);
+  const IFactTemplate T = Engine->FindFactTemplate("t");
+  EXPECT_NE(T->GetSlot("q")->GetExtendedTypeInfo(), Percent);
+  EXPECT_EQ(T->GetSlot("p")->GetExtendedTypeInfo(), Percent);
+  EXPECT_EQ(ErrorOf("(assert (t (q 60)))"),
+            "Parsing Error, Value \"60\" is not valid, Range must be between 0.0000 and 50.0000 in "
+            "ParseValue(SlotTypes) at line 1: ( assert ( t ( q 60 ");
+  EXPECT_EQ(ErrorOf("(assert (t (q 50) (p 60)))"), "no error");
+  EXPECT_NE(ErrorOf("(assert (t (p 101)))"), "no error");
+  // The template's text keeps the narrowed limits, and reads back to a template that refuses 60 too.
+  const std::string Text = T->GetToString();
+  EXPECT_NE(Text.find("(slot q (type INTEGER) (range 0 50)"), std::string::npos) << Text;
+  Engine->Parse("(undeftemplate t)", true);
+  Engine->Parse(Text, true);
+  EXPECT_NE(ErrorOf("(assert (t (q 60)))"), "no error");
+  EXPECT_EQ(Engine->FindDefinedType("percent")->GetMaxRange(), 100);
 }
 
 TEST_F(TConstructTest, FactSetsAndGlobals) {

@@ -67,10 +67,11 @@ TEST_F(Files, SaveWritesTheWholeExpertSystem) {
       "; Number of Global Variables: 1" + NL + "; Number of Defined Types:    0" + NL +
       "; Number of Fact Templates:   4" + NL + "; Number of Rules:            2" + NL +
       "; Number of Fact Sets:        1" + NL + "; Number of Facts:            2" + NL +
-      "(set-fact-duplication FALSE)" + NL +                                                  //
+      "(set-fact-duplication FALSE)" + NL +
+      // The functions come before the globals, whose initial values may call them.
+      NL + Stars + NL + "; Deffunctions " + NL +                                             //
       NL + Stars + NL + "; Global Variables " + NL + NL + "(defglobal ?*limit* = 3)" + NL +  //
       NL + Stars + NL + "; Fact Templates " + NL + NL + Templates +                          //
-      NL + Stars + NL + "; Deffunctions " + NL +                                             //
       NL + Stars + NL + "; Rules " + NL + NL + First->GetToString() + NL + NL + Second->GetToString() + NL +
       NL +                                                                    //
       NL + Stars + NL + "; Fact Sets " + NL + NL + Set->GetToString() + NL +  //
