@@ -2,6 +2,7 @@
 // commands in batch mode, and loading rule-language text from a file or a stream.
 #include <iterator>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -152,17 +153,21 @@ bool TInferenceEngine::Batch(const std::string& FileName) {
 // ---- loading
 // -----------------------------------------------------------------------------------------------
 
-bool TInferenceEngine::LoadFromFile(const std::string& FileName) {
+bool TInferenceEngine::LoadFromFile(const std::string& FileName) try {
   TGTextStream File(FileName, fmOpenRead);
   std::string Text;
   std::string Buffer(65536, '\0');  // on the heap: a loaded file may load another
   while (const size_t Count = File.Read(Buffer.data(), Buffer.size())) Text.append(Buffer, 0, Count);
   return Parse(Text, true);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadFromStream(std::istream& Stream) {
+bool TInferenceEngine::LoadFromStream(std::istream& Stream) try {
   std::string Text((std::istreambuf_iterator<char>(Stream)), std::istreambuf_iterator<char>());
   return Parse(Text, true);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
 }  // namespace rulecraft

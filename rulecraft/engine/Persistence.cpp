@@ -2,6 +2,7 @@
 // back from a file.
 #include <algorithm>
 #include <ctime>
+#include <new>
 #include <sstream>
 #include <unordered_set>
 
@@ -76,7 +77,7 @@ void WriteFile(const std::string& FileName, const std::string& Text) {
 
 }  // namespace
 
-std::string TInferenceEngine::GetExpertSystem() {
+std::string TInferenceEngine::GetExpertSystem() try {
   const TReadBackText ReadBack;
   const std::string NL = NewLineString;
   std::string Text;
@@ -148,27 +149,35 @@ std::string TInferenceEngine::GetExpertSystem() {
     Text += ")" + NL;
   }
   return Text;
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::SaveToFile(const std::string& FileName) {
+bool TInferenceEngine::SaveToFile(const std::string& FileName) try {
   WriteFile(FileName, GetExpertSystem());
   return true;
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::SaveFacts(TGTextStream& Stream) {
+void TInferenceEngine::SaveFacts(TGTextStream& Stream) try {
   const TReadBackText ReadBack;
   FFacts->ForEach([&Stream](const IFact& Fact) { Stream.WriteLine(Fact->GetToString()); });
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::SaveFacts(TGTextStream& Stream, const std::string& TemplateName) {
+void TInferenceEngine::SaveFacts(TGTextStream& Stream, const std::string& TemplateName) try {
   const TReadBackText ReadBack;
   FFacts->ForEach([&Stream, &TemplateName](const IFact& Fact) {
     if (Fact->GetTemplate() && Fact->GetTemplate()->GetTemplateName() == TemplateName)
       Stream.WriteLine(Fact->GetToString());
   });
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::SaveFactsToFile(const std::string& FileName) {
+bool TInferenceEngine::SaveFactsToFile(const std::string& FileName) try {
   std::ostringstream Text;
   {
     TGTextStream Stream(static_cast<std::ostream&>(Text));
@@ -176,14 +185,18 @@ bool TInferenceEngine::SaveFactsToFile(const std::string& FileName) {
   }
   WriteFile(FileName, Text.str());
   return true;
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadFactsFromFile(const std::string& FileName) {
+bool TInferenceEngine::LoadFactsFromFile(const std::string& FileName) try {
   TGTextStream File(FileName, fmOpenRead);
   std::string Text;
   std::string Buffer(65536, '\0');
   while (const size_t Count = File.Read(Buffer.data(), Buffer.size())) Text.append(Buffer, 0, Count);
   return LoadFacts(Text);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
 }  // namespace rulecraft
