@@ -31,9 +31,6 @@ bool GFailed = false;
 // Blocks allocated and not yet freed: an engine made and destroyed around a failure must give back every
 // block it took (LeakSanitizer says the same under the sanitizer build; this count says it in every build).
 long GLive = 0;
-// The failure hit a nothrow form: its caller got a null pointer, which it may get around (the standard
-// sorts then work in place), so nothing need be reported.
-bool GFailedQuietly = false;
 // Set from RULECRAFT_ALLOC_TRAP=N: the N-th allocation of the sweep raises SIGTRAP before it fails, so
 // that a debugger shows where a failure the sweep reports comes from.
 bool GTrap = false;
@@ -64,7 +61,6 @@ void* AllocateNoThrow(std::size_t Size, std::size_t Alignment) noexcept {
   try {
     return Allocate(Size, Alignment);
   } catch (const std::bad_alloc&) {
-    GFailedQuietly = true;
     return nullptr;
   }
 }
@@ -145,7 +141,29 @@ constexpr const char* Program =
     "  (not (stock (item ?i)))\n"
     "  =>\n"
     "  (assert (backorder ?id ?i))\n"
-    "  (printout t \"unknown \" ?id crlf))\n";
+    "  (printout t \"unknown \" ?id crlf))\n"
+    "(deffunction label ($?words)\n"
+    "  (bind ?text \"\")\n"
+    "  (bind ?n 0)\n"
+    "  (while (< ?n (length$ ?words))\n"
+    "    (bind ?n (+ ?n 1))\n"
+    "    (bind ?text (str-cat ?text (if (> ?n 1) then \"-\" else \"\") (nth$ (- ?n 1) ?words))))\n"
+    "  ?text)\n"
+    "(defrule tagged\n"
+    "  (backorder ?id ?i)\n"
+    "  (or (order (id ?id) (tags $? rush $?))\n"
+    "      (and (order (id ?id) (item ?i)) (exists (stock (left ?l&:(> ?l 5))))))\n"
+    "  =>\n"
+    "  (printout t (label backorder ?id ?i) crlf))\n"
+    "(defrule pairs\n"
+    "  (tags $?before ?x $?after&:(> (length$ ?after) 0))\n"
+    "  =>\n"
+    "  (printout t ?x \" \" (length$ ?before) \" \" (length$ ?after) crlf))\n";
+
+// What the session prints when nothing fails.
+constexpr const char* SessionOutput =
+    "unknown 3\r\nbackorder-3-gizmo\r\nshort 2\r\nship 1 6 2\r\nbackorder-3-gizmo\r\nshort 4\r\n"
+    "<Fact-9>\r\nship 4 4 0\r\nred 0 2\r\ngreen 1 1\r\nship 3 2 0\r\n";
 
 // What a correct engine prints for the small program run after a failure.
 constexpr const char* Small =
@@ -160,6 +178,7 @@ struct TSession {
   const std::string Order = "(order (id 4) (item widget) (qty 20))";
   const std::string Stray = "(order (id 5) (item gizmo))";
   const std::string Restock = "(stock (item gizmo) (left 1))";
+  const std::string Tags = "(tags red green blue) (tags one)";
   std::string Modify;
   std::string Saved;
   std::ostringstream Facts;
@@ -180,6 +199,7 @@ struct TSession {
     Engine.Retract(Engine.Assert(Stray));
     Engine.Run();
     Engine.Assert(Restock);
+    Engine.LoadFacts(Tags);
     Engine.Run();
     Saved = Engine.GetExpertSystem();
     Engine.SaveFacts(FactStream);
@@ -191,8 +211,8 @@ bool FailAt(long N, std::string& Output) {
   TInferenceEngine Engine;
   Engine.OnPrintOut = [&Output](TObject*, const std::string&, const std::string& Text) { Output += Text; };
   TSession Session;
+  Output.clear();
   GFailed = false;
-  GFailedQuietly = false;
   const char* Trap = std::getenv("RULECRAFT_ALLOC_TRAP");
   GTrap = Trap && std::atol(Trap) == N;
   GCountdown = N;
@@ -216,8 +236,11 @@ bool FailAt(long N, std::string& Output) {
     return false;
   }
   // The engine reports the failure in its own words (a failure inside a load is reported as the load's
-  // error on that construct, which names it).
-  if (!GFailedQuietly || !Escaped.empty()) {
+  // error on that construct, which names it), or it got around the failure without a trace: a nothrow
+  // allocation its caller can do without (a sort's buffer), or a destructor's queue replaced by recursion.
+  if (Escaped.empty()) {
+    EXPECT_EQ(Output, SessionOutput) << "allocation " << N << " was absorbed but changed the session";
+  } else {
     EXPECT_NE(Escaped.find(SOutOfMemory), std::string::npos) << "allocation " << N << ": " << Escaped;
   }
   // The same engine recovers completely.
@@ -245,16 +268,11 @@ TEST(AllocationFailure, TheSessionRunsWhenNothingFails) {
   GCountdown = 0;
   std::printf("the session makes %ld allocations\n", GArmedAllocations);
   EXPECT_GT(GArmedAllocations, 1000);
-  EXPECT_EQ(Output,
-            "unknown 3\r\nshort 2\r\nship 1 6 2\r\nshort 4\r\n<Fact-9>\r\nship 4 4 0\r\nship 3 2 0\r\n");
+  EXPECT_EQ(Output, SessionOutput);
 }
 
-// Every allocation of the session fails once in turn: the first few thousand one by one, the rest with a
-// stride that keeps the sweep to seconds (RULECRAFT_ALLOC_STRIDE=1 sweeps every one).
+// Every allocation of the session fails once in turn (a few thousand: every one is swept).
 TEST(AllocationFailure, EveryFailureIsReportedAndTheEngineRecovers) {
-  long Stride = 7;
-  if (const char* Text = std::getenv("RULECRAFT_ALLOC_STRIDE")) Stride = std::max(1L, std::atol(Text));
-  constexpr long Dense = 3000;
   long Swept = 0;
   std::string Output;
   Output.reserve(4096);
@@ -264,18 +282,27 @@ TEST(AllocationFailure, EveryFailureIsReportedAndTheEngineRecovers) {
     TSession Session;
     Session.Run(Engine);
   }
-  for (long N = 1;; N += (N < Dense ? 1 : Stride)) {
+  // RULECRAFT_ALLOC_FROM=N starts the sweep at N, to look at one failure again (with RULECRAFT_ALLOC_TRAP=N
+  // under a debugger); RULECRAFT_ALLOC_ALL=1 goes on past the first allocation whose failure is mishandled.
+  long First = 1;
+  if (const char* Text = std::getenv("RULECRAFT_ALLOC_FROM")) First = std::max(1L, std::atol(Text));
+  for (long N = First;; ++N) {
     const long Live = GLive;
     const bool Failed = FailAt(N, Output);
-    EXPECT_EQ(GLive, Live) << "blocks lost when allocation " << N << " failed";
+    // (A reported test failure keeps its message: the count is compared only while none was reported.)
+    if (!::testing::Test::HasFailure()) {
+      EXPECT_EQ(GLive, Live) << "blocks lost when allocation " << N << " failed";
+    }
     if (!Failed) break;
     ++Swept;
     if (::testing::Test::HasFailure()) {
-      std::fprintf(stderr, "first failing allocation: %ld\n", N);
-      break;
+      std::fprintf(stderr, "first mishandled allocation failure: %ld\n", N);
+      if (!std::getenv("RULECRAFT_ALLOC_ALL")) break;
     }
   }
-  EXPECT_GT(Swept, 1000);
+  if (First == 1) {
+    EXPECT_GT(Swept, 1000);
+  }
 }
 
 }  // namespace
