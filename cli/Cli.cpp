@@ -569,7 +569,7 @@ int TCliSession::Interact(const TLineReader& Terminal) {
 // ------------------------------------------------------------------------------------------------
 
 int RunCli(int argc, char** argv, std::istream& In, std::ostream& Out, std::ostream& Err,
-           const TLineReader& Terminal) {
+           const TLineReader& Terminal) try {
   std::vector<std::string> Args;
   for (int I = 1; I < argc; ++I) Args.emplace_back(argv[I]);
   TCliOptions Options;
@@ -591,7 +591,7 @@ int RunCli(int argc, char** argv, std::istream& In, std::ostream& Out, std::ostr
       Status = Session.Run(Options, Terminal);
     } catch (const std::bad_alloc&) {
       Out.flush();
-      Err << ErrorLine(SOutOfMemory) << '\n';
+      Err << SOutOfMemory << '\n';
       Status = ExitError;
     } catch (const std::exception& E) {
       Out.flush();
@@ -606,6 +606,13 @@ int RunCli(int argc, char** argv, std::istream& In, std::ostream& Out, std::ostr
   }
   Err.flush();
   return Status;
+} catch (const std::bad_alloc&) {
+  // The program's own work (reading its arguments, its session) ran out of memory; the engine's calls
+  // report it as an engine error themselves.
+  Out.flush();
+  Err << SOutOfMemory << '\n';
+  Err.flush();
+  return ExitError;
 }
 
 }  // namespace rulecraft::cli

@@ -54,7 +54,7 @@ void TInferenceEngine::SetDefaultFactories(TEngineParserFactory Parser, TFunctio
   DefaultExtensionFactory = Extensions;
 }
 
-TInferenceEngine::TInferenceEngine(TComponent* AOwner) : TComponent(AOwner) {
+TInferenceEngine::TInferenceEngine(TComponent* AOwner) try : TComponent(AOwner) {
   if (!DefaultParserFactory) throw EIEException(SNoEngineParser);
   FParser = DefaultParserFactory(this);
   FContext = std::make_unique<TIEContext>(nullptr, this);
@@ -74,6 +74,8 @@ TInferenceEngine::TInferenceEngine(TComponent* AOwner) : TComponent(AOwner) {
   SetTypeChecks(TTypeChecks{tcStatic});
   AddDefaultPackages();
   AssertInitialFact();
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
 TInferenceEngine::~TInferenceEngine() {
@@ -102,7 +104,7 @@ TInferenceEngine::~TInferenceEngine() {
   FCurrentTaken.reset();
   ReleaseDoomed();
   // The packages and functions forget this engine before it goes; the network goes before the rules.
-  for (const IUserFunction& Function : FUserFunctions->Items()) Function->ForgetReasoner(this);
+  FUserFunctions->ForEach([this](const IUserFunction& Function) { Function->ForgetReasoner(this); });
   for (TUserPackage* Package : FInstalledPackages) Package->RemoveReasoner(this);
   FInstalledPackages.clear();
   FreeComponent(FNetwork);

@@ -13,10 +13,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <sstream>
+#include <streambuf>
 #include <string>
+#include <vector>
 
+#include "cli/Cli.h"
 #include "rulecraft/collections/TextStream.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
@@ -309,6 +313,115 @@ TEST(AllocationFailure, EveryFailureIsReportedAndTheEngineRecovers) {
   if (First == 1) {
     EXPECT_GT(Swept, 1000);
   }
+}
+
+// Making an engine fails with the engine's message and gives back what it took; destroying one whose
+// clearing fails on the way still frees everything.
+TEST(AllocationFailure, MakingAndDestroyingAnEngine) {
+  {
+    TInferenceEngine Warm;  // what the process keeps is made first
+    TSession Session;
+    Session.Run(Warm);
+  }
+  // The first allocation is the engine object itself, which the host's new expression raises.
+  long N = 2;
+  for (;; ++N) {
+    const long Live = GLive;
+    GFailed = false;
+    const char* Trap = std::getenv("RULECRAFT_ALLOC_TRAP");
+    GTrap = Trap && std::atol(Trap) == N;
+    GCountdown = N;
+    std::string Escaped;
+    std::unique_ptr<TInferenceEngine> Engine;
+    try {
+      Engine = std::make_unique<TInferenceEngine>();
+    } catch (const EIEException& E) {
+      Escaped = E.Message();
+    } catch (const std::exception& E) {
+      Escaped = std::string("another exception: ") + E.what();
+    }
+    GCountdown = 0;
+    Engine.reset();
+    if (!GFailed) break;
+    EXPECT_EQ(Escaped, SOutOfMemory) << "allocation " << N;
+    if (!::testing::Test::HasFailure()) {
+      EXPECT_EQ(GLive, Live) << "blocks lost when allocation " << N << " failed";
+    }
+    if (::testing::Test::HasFailure()) break;
+  }
+  EXPECT_GT(N, 100);
+  for (N = 1;; ++N) {
+    const long Live = GLive;
+    auto Engine = std::make_unique<TInferenceEngine>();
+    Engine->OnPrintOut = [](TObject*, const std::string&, const std::string&) {};
+    {
+      TSession Session;
+      Session.Run(*Engine);
+      Engine->Parse(Session.Load);  // rules, templates and facts for the destructor to take apart
+      Engine->Reset();
+    }
+    GFailed = false;
+    const char* Trap = std::getenv("RULECRAFT_ALLOC_TRAP_DESTROY");
+    GTrap = Trap && std::atol(Trap) == N;
+    GCountdown = N;
+    Engine.reset();
+    GCountdown = 0;
+    if (!GFailed) break;
+    EXPECT_EQ(GLive, Live) << "blocks lost when allocation " << N << " of the destructor failed";
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
+// A stream buffer over a fixed array: what the program writes costs no allocation, so the sweep below fails
+// only the program's own allocations.
+class TFixedBuffer : public std::streambuf {
+ public:
+  TFixedBuffer() { setp(FData, FData + sizeof(FData)); }
+  std::string Text() const { return std::string(pbase(), pptr()); }
+  void Rewind() { setp(FData, FData + sizeof(FData)); }
+
+ private:
+  char FData[8192];
+};
+
+// The program, with each of its allocations failing in turn while it loads and runs a program given with
+// -e: it reports "Out of memory" (never "std::bad_alloc") and ends with the error status, or it got around
+// the failure and printed what it prints when nothing fails.
+TEST(AllocationFailure, TheProgramReportsOutOfMemory) {
+  const std::vector<const char*> Args = {"rulecraft", "-e", Small, "-e", "(reset)", "-e", "(run)"};
+  TFixedBuffer OutBuffer;
+  TFixedBuffer ErrBuffer;
+  std::ostream Out(&OutBuffer);
+  std::ostream Err(&ErrBuffer);
+  std::istringstream In;
+  ASSERT_EQ(cli::RunCli(static_cast<int>(Args.size()), const_cast<char**>(Args.data()), In, Out, Err), 0);
+  const std::string Normal = OutBuffer.Text();
+  EXPECT_EQ(Normal, "TRUE\ndouble 8\n1\n");
+  long Reported = 0;
+  for (long N = 1;; ++N) {
+    OutBuffer.Rewind();
+    ErrBuffer.Rewind();
+    Out.clear();
+    Err.clear();
+    GFailed = false;
+    GCountdown = N;
+    const int Status =
+        cli::RunCli(static_cast<int>(Args.size()), const_cast<char**>(Args.data()), In, Out, Err);
+    GCountdown = 0;
+    if (!GFailed) break;
+    const std::string ErrText = ErrBuffer.Text();
+    if (ErrText.empty()) {
+      EXPECT_EQ(Status, 0) << "allocation " << N;
+      EXPECT_EQ(OutBuffer.Text(), Normal) << "allocation " << N;
+    } else {
+      ++Reported;
+      EXPECT_EQ(Status, 1) << "allocation " << N;
+      EXPECT_NE(ErrText.find(SOutOfMemory), std::string::npos) << "allocation " << N << ": " << ErrText;
+      EXPECT_EQ(ErrText.find("bad_alloc"), std::string::npos) << "allocation " << N << ": " << ErrText;
+    }
+    if (::testing::Test::HasFailure()) break;
+  }
+  EXPECT_GT(Reported, 100);
 }
 
 }  // namespace
