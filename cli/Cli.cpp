@@ -10,6 +10,7 @@
 #include <istream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <ostream>
 #include <sstream>
 #include <vector>
@@ -482,6 +483,10 @@ int TCliSession::Run(const TCliOptions& Options, const TLineReader& Terminal) {
   } catch (const EIEExit& E) {
     FWriter.Finish();
     return E.GetStatus();
+  } catch (const std::bad_alloc&) {
+    ReportError(SOutOfMemory);
+    FWriter.Finish();
+    return ExitError;
   } catch (const std::exception& E) {
     ReportError(E.what());
     FWriter.Finish();
@@ -503,6 +508,8 @@ bool TCliSession::EvaluateInLoop(const std::string& Text, int& Status) {
   } catch (const EIEExit& E) {
     Status = E.GetStatus();
     return true;
+  } catch (const std::bad_alloc&) {
+    ReportError(SOutOfMemory);
   } catch (const std::exception& E) {
     ReportError(E.what());
   } catch (...) {
@@ -562,7 +569,7 @@ int TCliSession::Interact(const TLineReader& Terminal) {
 // ------------------------------------------------------------------------------------------------
 
 int RunCli(int argc, char** argv, std::istream& In, std::ostream& Out, std::ostream& Err,
-           const TLineReader& Terminal) {
+           const TLineReader& Terminal) try {
   std::vector<std::string> Args;
   for (int I = 1; I < argc; ++I) Args.emplace_back(argv[I]);
   TCliOptions Options;
@@ -582,6 +589,10 @@ int RunCli(int argc, char** argv, std::istream& In, std::ostream& Out, std::ostr
     try {
       TCliSession Session(In, Out, Err);
       Status = Session.Run(Options, Terminal);
+    } catch (const std::bad_alloc&) {
+      Out.flush();
+      Err << SOutOfMemory << '\n';
+      Status = ExitError;
     } catch (const std::exception& E) {
       Out.flush();
       Err << ErrorLine(E.what()) << '\n';
@@ -595,6 +606,13 @@ int RunCli(int argc, char** argv, std::istream& In, std::ostream& Out, std::ostr
   }
   Err.flush();
   return Status;
+} catch (const std::bad_alloc&) {
+  // The program's own work (reading its arguments, its session) ran out of memory; the engine's calls
+  // report it as an engine error themselves.
+  Out.flush();
+  Err << SOutOfMemory << '\n';
+  Err.flush();
+  return ExitError;
 }
 
 }  // namespace rulecraft::cli

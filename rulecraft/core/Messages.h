@@ -265,6 +265,9 @@ inline constexpr const char* SNoEngineParser =
 /// name of what nested), and a text being parsed (the limit).
 inline constexpr const char* SNestingTooDeep = "Maximum nesting depth of %d exceeded in %s";
 inline constexpr const char* SParseNestingTooDeep = "Maximum nesting depth of %d exceeded";
+/// An allocation failed while the engine worked; what it was doing was abandoned and the engine stays
+/// usable (see the guarantees in docs/ARCHITECTURE.md).
+inline constexpr const char* SOutOfMemory = "Out of memory";
 /// The limits a host sets for rules it does not trust: the fact base is full (the most facts), a run fired
 /// the most rules allowed with activations left (the most), a function built a text or multifield longer than
 /// allowed (the function, the length, the most), a file function while files are switched off (the function,

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 namespace rulecraft {
@@ -50,6 +51,8 @@ class TSymbolTable {
         return S;
       }
     }
+    // A table whose growth failed fills up; one slot stays free so that every probe ends.
+    if (FSize + 2 > FSymbols.size()) throw std::bad_alloc();
     auto* Made = new TSymbol(Text, Hash);
     Made->FCount.store(1, std::memory_order_relaxed);
     FSymbols[I] = Made;

@@ -10,14 +10,26 @@
 namespace rulecraft {
 
 void TIEValue::SetAsOwnedObject(TObject* Value) {
-  Changing(dtObject);
+  // What the value needs besides the object is allocated first: when that fails, the object, already the
+  // value's, is freed and the value is unchanged.
+  auto* Component = dynamic_cast<TComponent*>(Value);
+  TIEValueNexus* Nexus = nullptr;
+  try {
+    (void)Extras();
+    if (Component) Nexus = new TIEValueNexus(this);
+    Changing(dtObject);
+  } catch (...) {
+    delete Nexus;
+    delete Value;
+    throw;
+  }
   FDType = dtObject;
   FData.Object = Value;
-  TExtras& E = Extras();
+  TExtras& E = *FExtras;
   E.Owned = true;
-  if (auto* Component = dynamic_cast<TComponent*>(Value)) {
-    E.Nexus = new TIEValueNexus(this);
-    Component->FreeNotification(E.Nexus);
+  if (Nexus) {
+    E.Nexus = Nexus;
+    Component->FreeNotification(Nexus);
   }
   Changed();
 }

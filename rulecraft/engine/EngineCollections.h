@@ -61,6 +61,11 @@ class TNamedTable {
     FIndex.clear();
     return Old;
   }
+  /// Calls Body with every item in order of addition, allocating nothing (Body must not change the table).
+  template <class F>
+  void ForEach(F Body) const {
+    for (const auto& Entry : FItems) Body(Entry.second);
+  }
   /// Every item in order of addition.
   std::vector<T> Items() const {
     std::vector<T> Result;
@@ -174,6 +179,11 @@ class TUserFunctions {
   /// How many stored functions are written in the rule language.
   int32_t GetInterpretedCount() const noexcept { return FInterpreted; }
   std::vector<IUserFunction> Items() const { return FTable.Items(); }
+  /// Calls Body with every function in order of addition, allocating nothing.
+  template <class F>
+  void ForEach(F Body) const {
+    FTable.ForEach(Body);
+  }
   /// The names, separated by blanks, in order of addition.
   std::string GetNamesToString() const;
 

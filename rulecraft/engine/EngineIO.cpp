@@ -2,6 +2,7 @@
 // commands in batch mode, and loading rule-language text from a file or a stream.
 #include <iterator>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -152,17 +153,25 @@ bool TInferenceEngine::Batch(const std::string& FileName) {
 // ---- loading
 // -----------------------------------------------------------------------------------------------
 
-bool TInferenceEngine::LoadFromFile(const std::string& FileName) {
+bool TInferenceEngine::LoadFromFile(const std::string& FileName) try {
   TGTextStream File(FileName, fmOpenRead);
   return Parse(ReadAll(File), true);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadFromStream(std::istream& Stream) {
+bool TInferenceEngine::LoadFromStream(std::istream& Stream) try {
   std::string Text((std::istreambuf_iterator<char>(Stream)), std::istreambuf_iterator<char>());
   return Parse(Text, true);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadFromStream(TGTextStream& Stream) { return Parse(ReadAll(Stream), true); }
+bool TInferenceEngine::LoadFromStream(TGTextStream& Stream) try {
+  return Parse(ReadAll(Stream), true);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
+}
 
 std::string TInferenceEngine::ReadAll(TGTextStream& Stream) {
   std::string Text;

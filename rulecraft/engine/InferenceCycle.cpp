@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,7 +22,7 @@ namespace rulecraft {
 // ---- the fact base
 // -----------------------------------------------------------------------------------------
 
-int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) {
+int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) try {
   (void)Unconditional;  // only fuzzy merging reads it
   if (!Fact || !Fact->GetTemplate()) throw EIEException(SNoTemplate);
   // The values may have been changed in place since the fact's hash was last kept (a modify, a resolve).
@@ -49,35 +50,51 @@ int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) {
   ProcessPendingFacts();
   if (OnAssertion) OnAssertion(this, Fact);
   return ID;
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-int32_t TInferenceEngine::Assert(const std::string& Text) {
+int32_t TInferenceEngine::Assert(const std::string& Text) try {
   IFact Fact = ParseFact(Text);
   if (!Fact) throw EIEException(SNoTemplate);
   Fact = FContext->Resolve(Fact);
   return Assert(Fact, false);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::Retract(int32_t ID) {
+void TInferenceEngine::Retract(int32_t ID) try {
   const size_t Entry = FFacts->FindEntry(ID);
   if (Entry != SIZE_MAX) RetractEntry(Entry);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::Retract(const IFact& Fact) {
+void TInferenceEngine::Retract(const IFact& Fact) try {
   if (!Fact) return;
   if (TFact* Found = FFacts->FindEqual(*Fact)) RetractEntry(FFacts->FindEntry(Found));
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::Retract(const std::string& Text) {
+void TInferenceEngine::Retract(const std::string& Text) try {
   IFact Fact = ParseFact(Text);
   if (Fact) Retract(FContext->Resolve(Fact));
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::RetractFact(int32_t Index) { RetractEntry(FFacts->EntryOf(Index)); }
+void TInferenceEngine::RetractFact(int32_t Index) try {
+  RetractEntry(FFacts->EntryOf(Index));
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
+}
 
-void TInferenceEngine::RetractFact(const IFact& Fact) {
+void TInferenceEngine::RetractFact(const IFact& Fact) try {
   const size_t Entry = FFacts->FindEntry(Fact.get());
   if (Entry != SIZE_MAX) RetractEntry(Entry);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
 void TInferenceEngine::RetractEntry(size_t Entry) {
@@ -106,12 +123,14 @@ void TInferenceEngine::RetractEntry(size_t Entry) {
   ProcessPendingFacts();
 }
 
-void TInferenceEngine::RetractFacts() {
+void TInferenceEngine::RetractFacts() try {
   {
     TIEAgenda::TChange Change(*FAgenda);
     FNetwork->ProcessToken(MakeRef<TIEToken>());
   }
   if (OnClearFacts) OnClearFacts(this);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
 void TInferenceEngine::BeginFactModify(const IFact& Fact) { RetractFact(Fact); }
@@ -220,7 +239,7 @@ void TInferenceEngine::ResetGlobalVariable(const std::string& Name, const IIEVal
   FContext->AddGlobalBinding(Name, Bound ? Bound : FCNil);
 }
 
-void TInferenceEngine::Reset() {
+void TInferenceEngine::Reset() try {
   FFacts->Clear();
   FNextFactId = 0;
   for (TRule* Rule : FRules->Items()) Rule->Reset();
@@ -233,9 +252,11 @@ void TInferenceEngine::Reset() {
   const std::vector<TFactSet*> Sets = FFactSets->Items();
   for (TFactSet* Set : Sets) Set->Reset();
   if (OnReset) OnReset(this);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::Clear() {
+void TInferenceEngine::Clear() try {
   FHalt = false;
   FNextFactId = 0;
   FNextRuleId = 0;
@@ -266,9 +287,11 @@ void TInferenceEngine::Clear() {
   }
   if (!IsDestroying()) MakeInitialObjects();
   if (OnClear) OnClear(this);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-int32_t TInferenceEngine::Run(int32_t Limit) {
+int32_t TInferenceEngine::Run(int32_t Limit) try {
   if (FCurrent) return 0;  // a run from inside a firing
   BeginInference();
   while (!FAgenda->Empty() && !FHalt && FRulesFired < Limit) {
@@ -315,6 +338,8 @@ int32_t TInferenceEngine::Run(int32_t Limit) {
   if (FMaxFirings > 0 && FRulesFired >= FMaxFirings && FRulesFired < Limit && !FHalt && !FAgenda->Empty())
     throw EIEException(SFiringLimitReached, {FMaxFirings});
   return FRulesFired;
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
 void TInferenceEngine::BeginInference() {

@@ -1,6 +1,7 @@
 #include "rulecraft/engine/InferenceEngine.h"
 
 #include <algorithm>
+#include <new>
 
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/core/IEException.h"
@@ -53,7 +54,7 @@ void TInferenceEngine::SetDefaultFactories(TEngineParserFactory Parser, TFunctio
   DefaultExtensionFactory = Extensions;
 }
 
-TInferenceEngine::TInferenceEngine(TComponent* AOwner) : TComponent(AOwner) {
+TInferenceEngine::TInferenceEngine(TComponent* AOwner) try : TComponent(AOwner) {
   if (!DefaultParserFactory) throw EIEException(SNoEngineParser);
   FParser = DefaultParserFactory(this);
   FContext = std::make_unique<TIEContext>(nullptr, this);
@@ -73,6 +74,8 @@ TInferenceEngine::TInferenceEngine(TComponent* AOwner) : TComponent(AOwner) {
   SetTypeChecks(TTypeChecks{tcStatic});
   AddDefaultPackages();
   AssertInitialFact();
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
 TInferenceEngine::~TInferenceEngine() {
@@ -101,7 +104,7 @@ TInferenceEngine::~TInferenceEngine() {
   FCurrentTaken.reset();
   ReleaseDoomed();
   // The packages and functions forget this engine before it goes; the network goes before the rules.
-  for (const IUserFunction& Function : FUserFunctions->Items()) Function->ForgetReasoner(this);
+  FUserFunctions->ForEach([this](const IUserFunction& Function) { Function->ForgetReasoner(this); });
   for (TUserPackage* Package : FInstalledPackages) Package->RemoveReasoner(this);
   FInstalledPackages.clear();
   FreeComponent(FNetwork);
@@ -337,17 +340,39 @@ IFactSlot TInferenceEngine::ParseFactTemplateSlot(const std::string& Text) {
 IIEValue TInferenceEngine::ParseValue(const std::string& Text, const TFactSlot& Slot) {
   return FParser->ParseValue(Text, Slot);
 }
-IFact TInferenceEngine::ParseFact(const std::string& Text) { return FParser->ParseFact(Text); }
+IFact TInferenceEngine::ParseFact(const std::string& Text) try {
+  return FParser->ParseFact(Text);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
+}
 std::unique_ptr<TRule> TInferenceEngine::ParseRule(const std::string& Text) {
   return FParser->ParseRule(Text);
 }
-bool TInferenceEngine::Parse(const std::string& Text, bool Execute) { return FParser->Parse(Text, Execute); }
-bool TInferenceEngine::LoadFacts(const std::string& Text) { return FParser->LoadFacts(Text); }
-IFunCall TInferenceEngine::ParseFunCall(const std::string& Text) { return FParser->ParseFunCall(Text); }
-IIEValue TInferenceEngine::ParseNExecuteFunCall(const std::string& Text) {
-  return FParser->ParseNExecuteFunCall(Text);
+bool TInferenceEngine::Parse(const std::string& Text, bool Execute) try {
+  return FParser->Parse(Text, Execute);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
-IIEValue TInferenceEngine::ParseValue(const std::string& Text) { return FParser->ParseValue(Text); }
+bool TInferenceEngine::LoadFacts(const std::string& Text) try {
+  return FParser->LoadFacts(Text);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
+}
+IFunCall TInferenceEngine::ParseFunCall(const std::string& Text) try {
+  return FParser->ParseFunCall(Text);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
+}
+IIEValue TInferenceEngine::ParseNExecuteFunCall(const std::string& Text) try {
+  return FParser->ParseNExecuteFunCall(Text);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
+}
+IIEValue TInferenceEngine::ParseValue(const std::string& Text) try {
+  return FParser->ParseValue(Text);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
+}
 
 void TInferenceEngine::SetParserErrorHandling(TErrorHandling Value) {
   FParserErrorHandling = Value;

@@ -2,6 +2,7 @@
 // construct at a time (facts, rules, templates, defined types).
 #include <algorithm>
 #include <ctime>
+#include <new>
 #include <sstream>
 #include <unordered_set>
 
@@ -89,7 +90,7 @@ bool SaveToNewFile(const std::string& FileName, FSave Save) {
 
 }  // namespace
 
-std::string TInferenceEngine::GetExpertSystem() {
+std::string TInferenceEngine::GetExpertSystem() try {
   const TReadBackText ReadBack;
   const std::string NL = NewLineString;
   std::string Text;
@@ -162,9 +163,11 @@ std::string TInferenceEngine::GetExpertSystem() {
     Text += ")" + NL;
   }
   return Text;
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::SetExpertSystem(const std::string& Text) {
+void TInferenceEngine::SetExpertSystem(const std::string& Text) try {
   Clear();
   Parse(Text, true);
   // The facts the text asserted, which the reset is about to drop.
@@ -179,103 +182,145 @@ void TInferenceEngine::SetExpertSystem(const std::string& Text) {
     if (Equal && Matched.insert(Equal).second) continue;
     Assert(Fact);
   }
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::SaveToStream(TGTextStream& Stream) {
+void TInferenceEngine::SaveToStream(TGTextStream& Stream) try {
   Stream.Write(GetExpertSystem());
   Stream.Flush();
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::SaveToFile(const std::string& FileName) {
+bool TInferenceEngine::SaveToFile(const std::string& FileName) try {
   WriteFile(FileName, GetExpertSystem());
   return true;
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::SaveFacts(TGTextStream& Stream) {
+void TInferenceEngine::SaveFacts(TGTextStream& Stream) try {
   const TReadBackText ReadBack;
   FFacts->ForEach([&Stream](const IFact& Fact) { Stream.WriteLine(Fact->GetToString()); });
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::SaveFacts(TGTextStream& Stream, const std::string& TemplateName) {
+void TInferenceEngine::SaveFacts(TGTextStream& Stream, const std::string& TemplateName) try {
   const TReadBackText ReadBack;
   FFacts->ForEach([&Stream, &TemplateName](const IFact& Fact) {
     if (Fact->GetTemplate() && Fact->GetTemplate()->GetTemplateName() == TemplateName)
       Stream.WriteLine(Fact->GetToString());
   });
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::SaveFactsToFile(const std::string& FileName) {
+bool TInferenceEngine::SaveFactsToFile(const std::string& FileName) try {
   return SaveToNewFile(FileName, [this](TGTextStream& Stream) { SaveFacts(Stream); });
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadFactsFromFile(const std::string& FileName) {
+bool TInferenceEngine::LoadFactsFromFile(const std::string& FileName) try {
   TGTextStream File(FileName, fmOpenRead);
   return LoadFacts(File);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadFacts(TGTextStream& Stream) { return LoadFacts(ReadAll(Stream)); }
+bool TInferenceEngine::LoadFacts(TGTextStream& Stream) try {
+  return LoadFacts(ReadAll(Stream));
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
+}
 
-void TInferenceEngine::SaveRules(TGTextStream& Stream) {
+void TInferenceEngine::SaveRules(TGTextStream& Stream) try {
   const TReadBackText ReadBack;
   for (TRule* Rule : FRules->Items()) Stream.WriteLine(Rule->GetToString());
   Stream.Flush();
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::SaveRulesToFile(const std::string& FileName) {
+bool TInferenceEngine::SaveRulesToFile(const std::string& FileName) try {
   return SaveToNewFile(FileName, [this](TGTextStream& Stream) { SaveRules(Stream); });
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadRules(TGTextStream& Stream) {
+bool TInferenceEngine::LoadRules(TGTextStream& Stream) try {
   const std::string Text = ReadAll(Stream);
   FRules->Clear();
   return Parse(Text, true);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadRulesFromFile(const std::string& FileName) {
+bool TInferenceEngine::LoadRulesFromFile(const std::string& FileName) try {
   TGTextStream File(FileName, fmOpenRead);
   return LoadRules(File);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::SaveFactTemplates(TGTextStream& Stream) {
+void TInferenceEngine::SaveFactTemplates(TGTextStream& Stream) try {
   const TReadBackText ReadBack;
   for (const IFactTemplate& Template : FFactTemplates->Items()) Stream.WriteLine(Template->GetToString());
   Stream.Flush();
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::SaveFactTemplatesToFile(const std::string& FileName) {
+bool TInferenceEngine::SaveFactTemplatesToFile(const std::string& FileName) try {
   return SaveToNewFile(FileName, [this](TGTextStream& Stream) { SaveFactTemplates(Stream); });
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadFactTemplates(TGTextStream& Stream) {
+bool TInferenceEngine::LoadFactTemplates(TGTextStream& Stream) try {
   const std::string Text = ReadAll(Stream);
   FFactTemplates->Clear();
   return Parse(Text, true);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadFactTemplatesFromFile(const std::string& FileName) {
+bool TInferenceEngine::LoadFactTemplatesFromFile(const std::string& FileName) try {
   TGTextStream File(FileName, fmOpenRead);
   return LoadFactTemplates(File);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-void TInferenceEngine::SaveDefinedTypes(TGTextStream& Stream) {
+void TInferenceEngine::SaveDefinedTypes(TGTextStream& Stream) try {
   const TReadBackText ReadBack;
   for (const IIEDefinedType& Type : FDefinedTypes->Items()) Stream.WriteLine(Type->GetToString());
   Stream.Flush();
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::SaveDefinedTypesToFile(const std::string& FileName) {
+bool TInferenceEngine::SaveDefinedTypesToFile(const std::string& FileName) try {
   return SaveToNewFile(FileName, [this](TGTextStream& Stream) { SaveDefinedTypes(Stream); });
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadDefinedTypes(TGTextStream& Stream) {
+bool TInferenceEngine::LoadDefinedTypes(TGTextStream& Stream) try {
   const std::string Text = ReadAll(Stream);
   FDefinedTypes->Clear();
   return Parse(Text, true);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
-bool TInferenceEngine::LoadDefinedTypesFromFile(const std::string& FileName) {
+bool TInferenceEngine::LoadDefinedTypesFromFile(const std::string& FileName) try {
   TGTextStream File(FileName, fmOpenRead);
   return LoadDefinedTypes(File);
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
 }  // namespace rulecraft

@@ -62,11 +62,17 @@ void TComponent::FreeComponent(TComponent* AComponent) {
 
 void TComponent::FreeNotification(TComponent* AComponent) {
   if (!AComponent || AComponent == this) return;
-  if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) == FFreeNotifies.end())
-    FFreeNotifies.push_back(AComponent);
-  if (std::find(AComponent->FFreeNotifies.begin(), AComponent->FFreeNotifies.end(), this) ==
-      AComponent->FFreeNotifies.end())
-    AComponent->FFreeNotifies.push_back(this);
+  const bool Added = std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) == FFreeNotifies.end();
+  if (Added) FFreeNotifies.push_back(AComponent);
+  try {
+    if (std::find(AComponent->FFreeNotifies.begin(), AComponent->FFreeNotifies.end(), this) ==
+        AComponent->FFreeNotifies.end())
+      AComponent->FFreeNotifies.push_back(this);
+  } catch (...) {
+    // Both know of each other or neither does: a one-sided link would outlive the component it names.
+    if (Added) FFreeNotifies.pop_back();
+    throw;
+  }
 }
 
 void TComponent::RemoveFreeNotification(TComponent* AComponent) {

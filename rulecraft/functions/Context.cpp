@@ -213,6 +213,9 @@ TFrame TIEContext::PushFrame(const IFrameLayout& Layout) {
   }
   if (Found == Count && Count > 0 && Count >= FrameSearch) Found = Count - 1;
   if (Found == Count) {
+    // The pool's room is taken once, here, so that giving a frame back never allocates (and so never
+    // fails) while the pool is not full.
+    if (Pool.capacity() < MaxPooledFrames) Pool.reserve(MaxPooledFrames);
     Frame.reset(new TIEContext(this, FEngine));
   } else {
     Frame.reset(Pool[Found].release());

@@ -1,6 +1,7 @@
 #include "rulecraft/functions/FunctionCall.h"
 
 #include <cstdint>
+#include <new>
 #include <utility>
 
 #include "rulecraft/core/Helpers.h"
@@ -61,8 +62,12 @@ TFunctionCall::~TFunctionCall() {
     if (!Argument || Argument->RefCount() != 1 || Argument->GetDType() != dtFunCall) continue;
     TRef<TFunCallBase> Inner = Argument->GetAsFunCallBase();
     if (!Inner || Inner->RefCount() != 2) continue;
+    try {
+      Queue.push_back(Inner);
+    } catch (const std::bad_alloc&) {
+      continue;  // no room in the queue: this one is freed with its argument, by recursion
+    }
     Argument->Reset();
-    Queue.push_back(std::move(Inner));
   }
   FArguments.clear();
   if (&Queue != &Local) return;  // the outer destructor frees them

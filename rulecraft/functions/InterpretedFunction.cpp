@@ -1,6 +1,7 @@
 #include "rulecraft/functions/InterpretedFunction.h"
 
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "rulecraft/core/Constants.h"
@@ -82,13 +83,35 @@ void TInterpretedFunction::Call(TFunctionCall& FunCall, TIEContext* Context, IIE
   Evaluate(FunCall, Context, Result);
 }
 
+namespace {
+
+TFunctionCall* CallOf(const IIEValue& Value) noexcept {
+  return Value && Value->GetDType() == dtFunCall
+             ? static_cast<TFunctionCall*>(Value->GetAsFunCallBase().get())
+             : nullptr;
+}
+
+// The same walk by recursion, for when the work list cannot grow: as deep as calls nest in a body, which
+// the parser bounds.
+void UnbindNested(TFunctionCall& Call) noexcept {
+  Call.Unbind();
+  for (const IIEValue& Argument : Call.GetArguments())
+    if (TFunctionCall* Inner = CallOf(Argument)) UnbindNested(*Inner);
+}
+
+}  // namespace
+
 void TInterpretedFunction::ReleaseCalls() noexcept {
   // Iterative: bodies may nest calls deeply.
   std::vector<TFunctionCall*> Pending;
   auto Push = [&Pending](const IIEValue& Value) {
-    if (Value && Value->GetDType() == dtFunCall)
-      if (TFunctionCall* Call = static_cast<TFunctionCall*>(Value->GetAsFunCallBase().get()))
-        Pending.push_back(Call);
+    TFunctionCall* Call = CallOf(Value);
+    if (!Call) return;
+    try {
+      Pending.push_back(Call);
+    } catch (const std::bad_alloc&) {
+      UnbindNested(*Call);
+    }
   };
   for (int32_t I = 0; I < FStatements->GetValueCount(); ++I) Push(FStatements->Get(I));
   while (!Pending.empty()) {

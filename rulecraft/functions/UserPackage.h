@@ -36,7 +36,7 @@ class TUserPackage;
 /// The functions of a package, in order, without duplicates.
 class TUserFunctionList {
  public:
-  explicit TUserFunctionList(TUserPackage* Package) noexcept : FPackage(Package) { FItems.reserve(100); }
+  explicit TUserFunctionList(TUserPackage* Package) : FPackage(Package) { FItems.reserve(100); }
   /// Appends Function (giving it the package's engines) and returns its index; a function already present
   /// keeps its place and its index is returned.
   int32_t Add(const IUserFunction& Function);

@@ -8,8 +8,8 @@
 // expressions (+, <, mod, ...), in a single-field slot of a pattern, and in a single-field slot of a fact an
 // action asserts or of a modify or duplicate whose fact variable a pattern binds.
 #include <algorithm>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "rulecraft/core/Constants.h"
@@ -33,12 +33,19 @@ bool IsGlobalName(const std::string& Name) {
 // Whether every argument the function declares is a number: its argument text holds only
 // <numeric-expression...> and <integer-expression...> terms.
 bool TakesSingleNumbers(const TIEUserFunction& Function) {
-  std::istringstream Words(Function.GetArgumentString());
-  std::string Word;
+  // Split by hand rather than through a stream, which would swallow an allocation failure.
+  const std::string_view Text = Function.GetArgumentString();
   bool Any = false;
-  while (Words >> Word) {
-    if (Word.rfind("<numeric-expression", 0) != 0 && Word.rfind("<integer-expression", 0) != 0) return false;
+  size_t Start = 0;
+  for (;;) {
+    Start = Text.find_first_not_of(" \t\r\n", Start);
+    if (Start == std::string_view::npos) break;
+    size_t End = Text.find_first_of(" \t\r\n", Start);
+    if (End == std::string_view::npos) End = Text.size();
+    const std::string_view Word = Text.substr(Start, End - Start);
+    if (!Word.starts_with("<numeric-expression") && !Word.starts_with("<integer-expression")) return false;
     Any = true;
+    Start = End;
   }
   return Any;
 }

@@ -609,9 +609,11 @@ IFunCall TReteNetwork::Prepare(const TFunctionCall& Call, const TRule* Rule, int
     if (IsVariable(Argument)) {
       const std::string& Name = Argument->Text();
       if (const TBinding* Binding = Rule ? Rule->GetBindingByName(Name) : nullptr) {
-        Copy->AddArgument(MakeRef<TIEValue>(
-            new TBindingInfo(Binding->GetFactIndex(), Binding->GetSlotIndex(), Binding->GetSubIndex()),
-            true));
+        // The value is made first, so that the record it takes is never left without an owner.
+        const IIEValue Bound = MakeRef<TIEValue>();
+        Bound->SetAsOwnedObject(
+            new TBindingInfo(Binding->GetFactIndex(), Binding->GetSlotIndex(), Binding->GetSubIndex()));
+        Copy->AddArgument(Bound);
         continue;
       }
       TIEContext* Root = FEngine ? FEngine->GetContext() : nullptr;
