@@ -1,17 +1,21 @@
 # Thin wrapper around CMake. Build folders: build/ (release), build-sanitize/ (ASan + UBSan), build-tsan/
-# (ThreadSanitizer, the thread tests only), build-clang/ (release with clang++). `run`, `test`, `test-clang`, `bench` and `format-check` first install the Debian
+# (ThreadSanitizer, the thread tests only), build-clang/ (release with clang++), build-fuzz/ (libFuzzer targets). `run`, `test`, `test-clang`, `bench` and `format-check` first install the Debian
 # packages they need through tools/install-deps (or print the apt-get command and stop).
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
 TSAN_DIR     ?= build-tsan
 CLANG_DIR    ?= build-clang
+FUZZ_DIR     ?= build-fuzz
+FUZZ_TARGETS := parse run fact format
+# Seconds of mutation per target in fuzz-smoke, after one pass over its corpus.
+FUZZ_SECONDS ?= 20
 WERROR       ?= OFF
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS  ?=
 INSTALL_DEPS ?= tools/install-deps
-FORMAT_DIRS  := rulecraft cli tests bench examples
+FORMAT_DIRS  := rulecraft cli tests bench examples fuzz
 
-.PHONY: all build configure test test-clang run sanitize tsan bench format format-check clean
+.PHONY: all build configure test test-clang run sanitize tsan fuzz fuzz-smoke bench format format-check clean
 
 all: build
 
@@ -57,6 +61,32 @@ tsan:
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  $(TSAN_DIR)/tests/rulecraft_engine_tests --gtest_filter='EngineThreads.*'
 
+# The libFuzzer targets (fuzz/), built with clang++, AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-fuzz/. Skipped with a message where clang++ is missing.
+fuzz:
+	@if ! command -v clang++ >/dev/null 2>&1; then \
+	  echo "fuzz: clang++ not found, fuzz targets skipped (tools/install-deps clang installs it)"; exit 0; fi; \
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DRULECRAFT_FUZZ=ON -DRULECRAFT_TESTS=OFF -DRULECRAFT_BENCH=OFF -DRULECRAFT_LAYER_CHECK=OFF \
+	  -DRULECRAFT_WERROR=$(WERROR) $(CMAKE_FLAGS) && \
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(addprefix rulecraft_fuzz_,$(FUZZ_TARGETS))
+
+# Each target runs its committed corpus, then mutates it for FUZZ_SECONDS (new inputs go to a scratch
+# folder, not into the committed corpus). Fails at the first crash, leak, sanitizer report or hang.
+fuzz-smoke: fuzz
+	@if ! command -v clang++ >/dev/null 2>&1; then exit 0; fi; \
+	set -e; for t in $(FUZZ_TARGETS); do \
+	  case $$t in fact) dict=fact ;; format) dict=format ;; *) dict=rules ;; esac; \
+	  echo "== fuzz-smoke $$t"; \
+	  rm -rf $(FUZZ_DIR)/smoke/$$t; mkdir -p $(FUZZ_DIR)/smoke/$$t; \
+	  log=$(FUZZ_DIR)/smoke/$$t.log; \
+	  if ! $(FUZZ_DIR)/fuzz/rulecraft_fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	      -dict=fuzz/$$dict.dict -artifact_prefix=$(FUZZ_DIR)/smoke/$$t- -print_final_stats=1 \
+	      $(FUZZ_DIR)/smoke/$$t fuzz/corpus/$$t >$$log 2>&1; then \
+	    tail -n 80 $$log; echo "fuzz-smoke: $$t failed; the input is in $(FUZZ_DIR)/smoke/"; exit 1; fi; \
+	  grep -E '^#[0-9]+ +DONE|^Done|stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' $$log; \
+	done
+
 bench:
 	@$(INSTALL_DEPS) bench
 	@$(MAKE) --no-print-directory build
@@ -75,4 +105,4 @@ format-check:
 	  xargs -0 -r clang-format --dry-run --Werror || { echo "format-check: 'make format' fixes the files above"; exit 1; }
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(CLANG_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(CLANG_DIR) $(FUZZ_DIR)

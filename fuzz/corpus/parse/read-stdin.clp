@@ -1,0 +1,11 @@
+; read and readline take the standard input, line by line, after the program file was read.
+(printout t "name? ")
+(readline)
+(printout t "tokens: " (read) " " (read t) " " (read) " " (read) crlf)
+(read)
+(readline t)
+(readline)
+(read)
+(readline)
+(read)
+(printout t "done" crlf)

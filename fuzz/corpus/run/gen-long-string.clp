@@ -1,0 +1,2 @@
+(str-length "x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"x\"")
+(assert (s "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy"))

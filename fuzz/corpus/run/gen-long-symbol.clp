@@ -1,0 +1,2 @@
+(assert (ssssssssssssssssssssssssssssssssssssssss tttttttttttttttttttttttttttttttttttttttt))
+(defrule rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr (ssssssssssssssssssssssssssssssssssssssss ?vvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvv) => )

@@ -1,0 +1,7 @@
+(defrule r0 (declare (salience 10000)) => )
+(defrule r1 (declare (salience -10000)) => )
+(defrule r2 (declare (salience 10001)) => )
+(defrule r3 (declare (salience 2147483647)) => )
+(defrule r4 (declare (salience -2147483648)) => )
+(defrule r5 (declare (salience 9223372036854775808)) => )
+(defrule r6 (declare (salience 1.5)) => )

@@ -1,0 +1,18 @@
+; A variable written twice in one pattern compares the two places: two fields of an ordered fact, a further
+; test of the same field, two fields of a multislot, and the runs of a multifield variable.
+(deftemplate box (multislot items))
+(defrule pair (a ?x ?x) => (printout t "pair " ?x crlf))
+(defrule conjunction (a ?x ?y&?x) => (printout t "conjunction " ?x " " ?y crlf))
+(defrule differ (a ?x ~?x) => (printout t "differ " ?x crlf))
+(defrule halves (b $?x $?x) => (printout t "halves " (implode$ ?x) crlf))
+(defrule ends (box (items ?x $? ?x)) => (printout t "ends " ?x crlf))
+(defrule across (c ?x) (a ?y ?x) => (printout t "across " ?y " " ?x crlf))
+(assert (a 1 2))
+(assert (a 3 3))
+(assert (b 1 2 1 2))
+(assert (b 1 2 1))
+(assert (b))
+(assert (box (items x y x)))
+(assert (box (items x y z)))
+(assert (c 2))
+(run)

@@ -1,0 +1,15 @@
+; Activations of equal salience fire newest first under the newest strategy, oldest first under oldest;
+; salience still orders first. Rules asserted by a firing rule jump ahead of older activations.
+(deftemplate step (slot n))
+(defrule show (step (n ?n)) => (printout t "step " ?n crlf))
+(defrule urgent (declare (salience 10)) (step (n 2)) => (printout t "urgent 2" crlf))
+(defrule chain (step (n 3)) => (assert (step (n 30))) (assert (step (n 31))))
+(printout t "was " (set-strategy newest) crlf)
+(reset)
+(assert (step (n 1)) (step (n 2)) (step (n 3)) (step (n 4)))
+(run)
+(printout t "was " (set-strategy oldest) crlf)
+(reset)
+(assert (step (n 1)) (step (n 2)) (step (n 3)) (step (n 4)))
+(run)
+(printout t "now " (get-strategy) crlf)
