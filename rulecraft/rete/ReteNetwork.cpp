@@ -368,6 +368,10 @@ void TReteNetwork::RuleFired(TActivation* Activation) {
 // the last one, runs it (its own deliveries queue behind the mark taken before it) and reverses those in
 // turn. The back of the queue is always the delivery the nested calls would make next.
 void TReteNetwork::Deliver(TReteNode* Target, const IReteToken& Token, TCallType CallType) {
+  if (FClearing && Token->GetTag() == taClear) {
+    if (Target->FClearPass == FClearPass) return;
+    Target->FClearPass = FClearPass;
+  }
   if (FCallDepth >= MaxCallDepth) {
     FQueued.push_back(TDelivery{Target, Token, CallType});
     return;
@@ -432,8 +436,22 @@ void TReteNetwork::DropQueued(const TReteNode* Node) {
     if (Delivery.Target == Node) Delivery.Target = nullptr;
 }
 
+template <class F>
+bool TReteNetwork::ClearPass(F&& Body) {
+  struct TGuard {
+    bool& Flag;
+    bool Was;
+    ~TGuard() { Flag = Was; }
+  } Guard{FClearing, FClearing};
+  ++FClearPass;
+  FClearing = true;
+  return Body();
+}
+
 bool TReteNetwork::ProcessTokenOneNode(TReteNode* Node, const IReteToken& Token) {
-  return Node && Token && CallRoot(Node, Token, ctSingle);
+  if (!Node || !Token) return false;
+  if (Token->GetTag() == taClear) return ClearPass([&] { return CallRoot(Node, Token, ctSingle); });
+  return CallRoot(Node, Token, ctSingle);
 }
 
 template <class F>
@@ -483,11 +501,12 @@ bool TReteNetwork::ProcessToken(const IReteToken& Token) {
   if (!Token) return false;
   if (!FEnabled && (Token->GetTag() == taAdd || Token->GetTag() == taUpdate)) return false;
   bool Passed = false;
-  if (Token->GetTag() == taClear) {
-    for (size_t I = 0; I < FRoots.size(); ++I)
-      if (ProcessTokenOneNode(FRoots[I], Token)) Passed = true;
-    return Passed;
-  }
+  if (Token->GetTag() == taClear)
+    return ClearPass([&] {
+      for (size_t I = 0; I < FRoots.size(); ++I)
+        if (CallRoot(FRoots[I], Token, ctSingle)) Passed = true;
+      return Passed;
+    });
   // Any other root refuses the token: test-element roots pass clearing tokens only, and a class test only
   // the facts of its template and the templates extending it.
   const IFact& Fact = Token->GetFact();

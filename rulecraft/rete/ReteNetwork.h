@@ -175,6 +175,14 @@ class TReteNetwork : public TComponent {
   };
   std::vector<TDelivery> FQueued;  // deliveries beyond MaxCallDepth, waiting for their turn
   int32_t FCallDepth = 0;          // deliveries nested now
+  // Counts the clearing tokens sent in: a node that a clearing token reaches a second time (from another
+  // input) is empty already and passed it on, so it is not reached again; a clear then costs each node once
+  // rather than once per path to it.
+  uint32_t FClearPass = 0;
+  bool FClearing = false;  // a clearing token is going through (only then are repeats skipped)
+  /// Runs Body as a new clearing pass.
+  template <class F>
+  bool ClearPass(F&& Body);
 };
 
 }  // namespace rulecraft

@@ -106,6 +106,7 @@ class TReteNode : public TObject {
   int32_t FRuleUseCount = 1;
   int32_t FNumber = 0;
   bool FPrimeTarget = false;         // receives tokens while the network primes nodes
+  uint32_t FClearPass = 0;           // the last clearing pass that reached this node
   size_t FPosition = 0;              // position in the network's node list
   std::vector<TReteEdge> FEdges;     // outgoing
   std::vector<TReteNode*> FSources;  // one entry per incoming edge

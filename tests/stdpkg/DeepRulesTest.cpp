@@ -55,6 +55,11 @@ TEST_F(TDeepRulesTest, ChainsOfAHundredThousandNodesRunToTheEnd) {
   // A fact that fails the last field or the last predicate stops at the end of the chain.
   Eval("(assert (a " + Repeat("1", Huge - 1) + " 2))");
   EXPECT_EQ(Engine->GetAgendaCount(), 0);
+  // A reset reaches each node of the chains once (not once per path into it), and they match again after.
+  Engine->Reset();
+  Eval("(assert (c 5))");
+  Eval("(assert (d 5))");
+  EXPECT_EQ(Engine->GetAgendaCount(), 2);
 }
 
 // Rules sharing a chain longer than the depth at which deliveries queue, then branching, reach the agenda in
