@@ -390,7 +390,13 @@ ISingletonsVector TIEValue::GetAsSingletons() const {
 
 // ---- text and hash ---------------------------------------------------------------------------------------
 
-thread_local bool TReadBackText::FActive = false;
+namespace {
+thread_local bool ReadBackActive = false;
+}  // namespace
+
+TReadBackText::TReadBackText(bool Active) noexcept : FSaved(ReadBackActive) { ReadBackActive = Active; }
+TReadBackText::~TReadBackText() { ReadBackActive = FSaved; }
+bool TReadBackText::IsActive() noexcept { return ReadBackActive; }
 
 std::string TIEValue::GetToString() const {
   const std::string& FText = Text();

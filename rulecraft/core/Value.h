@@ -244,15 +244,15 @@ extern const IIEValue FCZero;
 class TReadBackText {
  public:
   /// Active false writes display text for the guard's lifetime (for hashes, which must not depend on it).
-  explicit TReadBackText(bool Active = true) noexcept : FSaved(FActive) { FActive = Active; }
+  explicit TReadBackText(bool Active = true) noexcept;
   TReadBackText(const TReadBackText&) = delete;
   TReadBackText& operator=(const TReadBackText&) = delete;
-  ~TReadBackText() { FActive = FSaved; }
-  static bool IsActive() noexcept { return FActive; }
+  ~TReadBackText();
+  // Out of line: the per-thread flag is read and written only where it is defined.
+  static bool IsActive() noexcept;
 
  private:
   bool FSaved;
-  static thread_local bool FActive;
 };
 
 /// True when Value is one of the fourteen shared constant objects (identity, not equality).

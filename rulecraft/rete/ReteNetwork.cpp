@@ -240,18 +240,24 @@ void TReteNetwork::Notification(TComponent* AComponent, TOperation Operation) {
 // -------------------------------------------------------------------------------------------------
 
 template <class T>
-T* TReteNetwork::AddNode(std::unique_ptr<T> Node) {
+T* TReteNetwork::AddNode(std::unique_ptr<T> Node, std::vector<TReteNode*>* Record) {
   T* Added = Node.get();
+  // Room first, so that a failed allocation leaves the node out of every list (and freed by its owner).
+  FRoots.reserve(FRoots.size() + 1);
+  if (Record) Record->reserve(Record->size() + 1);
   Added->FNumber = FNextNumber++;
   Added->FPosition = FNodes.size();
   FNodes.push_back(std::move(Node));
   FRoots.push_back(Added);
+  if (Record) Record->push_back(Added);
   FClassRootsStale = true;
   ++FRootsGeneration;
   return Added;
 }
 
 void TReteNetwork::NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallType) {
+  // Both ends of an edge or neither: the target's room is taken before the source gains the edge.
+  Target->FSources.reserve(Target->FSources.size() + 1);
   Source->FEdges.push_back(TReteEdge{Target, CallType});
   Source->EdgesChanged();
   FClassRootsStale = true;
@@ -668,19 +674,15 @@ TPatternMatchNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatc
       if ((Found = Shared(Root))) break;
   }
   if (Found) {
+    if (Entry) Entry->Nodes.push_back(Found);
     Found->SetRuleUseCount(Found->GetRuleUseCount() + 1);
-    if (Entry) {
-      Entry->Nodes.push_back(Found);
-      Entry->Trace += "=1";
-    }
+    if (Entry) Entry->Trace += "=1";
     return Found;
   }
   auto* Made = AddNode(
-      std::make_unique<TPatternMatchNode>(this, Test, std::move(Args), Value ? Value->Clone() : Value));
-  if (Entry) {
-    Entry->Nodes.push_back(Made);
-    Entry->Trace += "+1";
-  }
+      std::make_unique<TPatternMatchNode>(this, Test, std::move(Args), Value ? Value->Clone() : Value),
+      Entry ? &Entry->Nodes : nullptr);
+  if (Entry) Entry->Trace += "+1";
   if (Parent) NewEdge(Parent, Made, ctSingle);
   return Made;
 }
@@ -879,16 +881,15 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
         if (!Join || Join->GetNegated() || Join->GetPattern() || Join->GetUnique() != Pattern.GetUnique())
           continue;
         if (!Own->HasEdgeTo(Join, ctRight) || !Join->Equals(*Made)) continue;
-        Join->SetRuleUseCount(Join->GetRuleUseCount() + 1);
         Entry.Nodes.push_back(Join);
+        Join->SetRuleUseCount(Join->GetRuleUseCount() + 1);
         Entry.Trace += "=2";
         End = Join;
         break;
       }
     }
     if (!End) {
-      TTestNode* Node = AddNode(std::move(Made));
-      Entry.Nodes.push_back(Node);
+      TTestNode* Node = AddNode(std::move(Made), &Entry.Nodes);
       NewEdge(Previous, Node, ctLeft);
       NewEdge(Own, Node, ctRight);
       if (auto* Join = dynamic_cast<TJoinNode*>(Node)) {
@@ -899,8 +900,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
       End = Node;
       // Every further `not` is one more negated level, blocked by whatever the level below passes on.
       for (int32_t Level = 1; Level < Negated; ++Level) {
-        TJoinNode* Extra = AddNode(TJoinNode::NegationLevel(this, FHashKey));
-        Entry.Nodes.push_back(Extra);
+        TJoinNode* Extra = AddNode(TJoinNode::NegationLevel(this, FHashKey), &Entry.Nodes);
         NewEdge(Previous, Extra, ctLeft);
         NewEdge(End, Extra, ctRight);
         End = Extra;
@@ -908,8 +908,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     }
     if (GroupSize > 0 && Pattern.GetGroupIndex() == GroupSize - 1 && GroupLeft) {
       for (int32_t Level = 0; Level < Pattern.GetGroupNegation(); ++Level) {
-        TJoinNode* Extra = AddNode(TJoinNode::NegationLevel(this, FHashKey, GroupSize));
-        Entry.Nodes.push_back(Extra);
+        TJoinNode* Extra = AddNode(TJoinNode::NegationLevel(this, FHashKey, GroupSize), &Entry.Nodes);
         NewEdge(GroupLeft, Extra, ctLeft);
         NewEdge(End, Extra, ctRight);
         Entry.Trace += "+2";
@@ -922,8 +921,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
 
   // Fourth pass: the terminal node, then priming.
   if (Count == 0) return;
-  auto* Terminal = AddNode(std::make_unique<TPatternMatchTerminalNode>(this, &Rule));
-  Entry.Nodes.push_back(Terminal);
+  auto* Terminal = AddNode(std::make_unique<TPatternMatchTerminalNode>(this, &Rule), &Entry.Nodes);
   NewEdge(Ends.back(), Terminal, ctActivate);
   Entry.Trace += "+t";
   std::vector<TReteNode*> Made;

@@ -126,7 +126,9 @@ class TReteNetwork : public TComponent {
   };
 
   template <class T>
-  T* AddNode(std::unique_ptr<T> Node);
+  /// Takes Node into the network (as a root until it gains a source) and, when given, into Record; a failed
+  /// allocation leaves everything as it was.
+  T* AddNode(std::unique_ptr<T> Node, std::vector<TReteNode*>* Record = nullptr);
   void NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallType);
   void DestroyNode(TReteNode* Node);
   /// Frees the retired terminal nodes no activation points to any more.
