@@ -41,7 +41,12 @@ class TNamedTable {
       return;
     }
     FItems.emplace_back(Name, std::move(Item));
-    FIndex.emplace(Name, std::prev(FItems.end()));
+    try {
+      FIndex.emplace(Name, std::prev(FItems.end()));
+    } catch (...) {
+      FItems.pop_back();  // an item the index cannot find must not stay in the list
+      throw;
+    }
   }
   /// Takes the entry out; false when the name is absent.
   bool Remove(const std::string& Name, T* Removed = nullptr) {

@@ -204,7 +204,9 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
       try {
         FEngine->GetRules().Put(Stored);
       } catch (...) {
-        delete Stored;
+        // Stored once in the collection (an error after that, in a watch line or a handler), the rule is
+        // the engine's; otherwise it is freed here.
+        if (FEngine->GetRules().Get(Stored->GetRuleName()) != Stored) delete Stored;
         throw;
       }
       // A rule refused as a duplicate (dcIgnore) is not kept.
