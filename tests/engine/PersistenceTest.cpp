@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../TestFiles.h"
 #include "rulecraft/collections/TextStream.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/engine/InferenceEngine.h"
@@ -25,22 +26,6 @@ using namespace rulecraft;
 using namespace rulecraft::testing;
 
 namespace {
-
-std::string ReadFile(const std::filesystem::path& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::ostringstream Text;
-  Text << In.rdbuf();
-  return Text.str();
-}
-
-/// The system's text without the line that carries the time it was written.
-std::string WithoutDate(const std::string& Text) {
-  std::string Out;
-  std::istringstream In(Text);
-  for (std::string Line; std::getline(In, Line);)
-    if (Line.rfind("; Created:", 0) != 0) Out += Line + "\n";
-  return Out;
-}
 
 /// An engine whose terminal output is collected.
 struct TQuietEngine {

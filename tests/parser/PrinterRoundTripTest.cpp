@@ -10,28 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "../TestFiles.h"
 #include "rulecraft/engine/InferenceEngine.h"
 #include "rulecraft/framework/Exception.h"
 
 using namespace rulecraft;
+using namespace rulecraft::testing;
 
 namespace {
-
-std::string ReadFile(const std::filesystem::path& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::ostringstream Text;
-  Text << In.rdbuf();
-  return Text.str();
-}
-
-/// The system's text without the line that carries the time it was written.
-std::string WithoutDate(const std::string& Text) {
-  std::string Out;
-  std::istringstream In(Text);
-  for (std::string Line; std::getline(In, Line);)
-    if (Line.rfind("; Created:", 0) != 0) Out += Line + "\n";
-  return Out;
-}
 
 std::vector<std::filesystem::path> Programs() {
   std::vector<std::filesystem::path> Files;
