@@ -637,8 +637,11 @@ void TIEValue::Assign(const IIEValue& Source) { Assign(ICloneableRef(Source)); }
 ICloneableRef TIEValue::CloneInterface() const { return Clone(); }
 
 IIEValue TIEValue::Clone() const {
+  // Assign(const TPersistent*) without the type test: the source is known to be a value.
   IIEValue Copy = MakeRef<TIEValue>();
-  Copy->Assign(static_cast<const TPersistent*>(this));
+  Copy->CopyFrom(*this, false);
+  Copy->FTag = FTag;
+  Copy->Changed();
   return Copy;
 }
 

@@ -13,6 +13,7 @@
 #include "rulecraft/collections/Cloneable.h"
 #include "rulecraft/core/IETypes.h"
 #include "rulecraft/core/Symbol.h"
+#include "rulecraft/framework/BlockCache.h"
 #include "rulecraft/framework/Component.h"
 #include "rulecraft/framework/Object.h"
 #include "rulecraft/framework/Ref.h"
@@ -58,6 +59,7 @@ using TIEValueChangeEvent = std::function<void(const IIEValue& Sender)>;
 
 class TIEValue final : public ICloneable {
   RC_CLASS(TIEValue, ICloneable)
+  RC_CACHED_BLOCKS
  public:
   // Construction never raises a change event.
   TIEValue() noexcept;

@@ -21,9 +21,6 @@ constexpr size_t LinearScanLimit = 5;
 
 bool IsFuzzyFact(const TFact& Fact) { return Fact.GetTemplate() && Fact.GetTemplate()->IsFuzzy(); }
 
-// The duplicate cache files a fact under its match hash, which the fact keeps until its values change.
-int32_t CacheKey(const TFact& Fact) { return FoldHash(Fact.GetMatchHash()); }
-
 }  // namespace
 
 TFacts::TFacts(TInferenceEngine* Engine) : FEngine(Engine) { SetCacheHashCodes(true); }
@@ -110,12 +107,8 @@ TFact* TFacts::FindEqual(const TFact& Fact) const {
         if (Fact.Equals(*Stored)) return Stored;
       return nullptr;
     }
-    auto It = FCache.find(CacheKey(Fact));
-    if (It == FCache.end()) return nullptr;
-    // Equal hash codes do not make equal facts: each candidate is confirmed.
-    for (TFact* Stored : It->second)
-      if (Fact.Equals(*Stored)) return Stored;
-    return nullptr;
+    // Equal hashes do not make equal facts: each candidate is confirmed.
+    return FCache.Find(Fact.GetMatchHash(), [&Fact](const TFact* Stored) { return Fact.Equals(*Stored); });
   }
   for (const TEntry& Entry : FEntries)
     if (Entry.Fact && Fact.Equals(*Entry.Fact)) return Entry.Fact.get();
@@ -136,38 +129,28 @@ void TFacts::CacheAdd(TFact* Fact) {
   if (IsFuzzyFact(*Fact))
     FFuzzy.push_back(Fact);
   else
-    FCache[CacheKey(*Fact)].push_back(Fact);
+    FCache.Add(Fact->GetMatchHash(), Fact);
 }
 
 void TFacts::CacheRemove(TFact* Fact) {
   if (!FCacheHashCodes || !Fact) return;
-  auto Drop = [Fact](std::vector<TFact*>& List) {
-    auto It = std::find(List.begin(), List.end(), Fact);
-    if (It == List.end()) return false;
-    List.erase(It);
-    return true;
-  };
-  if (Drop(FFuzzy)) return;
-  auto It = FCache.find(CacheKey(*Fact));
-  if (It != FCache.end() && Drop(It->second)) {
-    if (It->second.empty()) FCache.erase(It);
-    return;
-  }
-  // A fact whose hash changed while it was stored (its values were changed in place): find it anywhere.
-  for (auto Entry = FCache.begin(); Entry != FCache.end(); ++Entry)
-    if (Drop(Entry->second)) {
-      if (Entry->second.empty()) FCache.erase(Entry);
+  if (!FFuzzy.empty()) {
+    auto It = std::find(FFuzzy.begin(), FFuzzy.end(), Fact);
+    if (It != FFuzzy.end()) {
+      FFuzzy.erase(It);
       return;
     }
+  }
+  FCache.Remove(Fact->GetMatchHash(), Fact);
 }
 
 void TFacts::SetCacheHashCodes(bool Value) {
   if (Value == FCacheHashCodes) return;
-  FCache.clear();
+  FCache.Clear(true);
   FFuzzy.clear();
   FCacheHashCodes = Value;
   if (!Value) return;
-  FCache.reserve(std::max<size_t>(FLive, 101));
+  FCache.Reserve(FLive);
   for (const TEntry& Entry : FEntries)
     if (Entry.Fact) CacheAdd(Entry.Fact.get());
 }
@@ -256,7 +239,7 @@ void TFacts::Clear() {
   // Detach everything first: the facts are released once the base is consistent.
   std::vector<TEntry> Old = std::move(FEntries);
   FEntries.clear();
-  FCache.clear();
+  FCache.Clear(false);
   FFuzzy.clear();
   FLive = 0;
   FHoles = 0;

@@ -9,9 +9,9 @@
 // (Get, Delete, FindFact, IndexOf) are always dense: 0 .. Count()-1 over the facts present.
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "rulecraft/engine/FactCache.h"
 #include "rulecraft/facts/Fact.h"
 
 namespace rulecraft {
@@ -120,8 +120,8 @@ class TFacts {
   bool FInternal = false;
   bool FCacheHashCodes = false;
   int32_t FHighestID = 0;
-  // hash code -> the non-fuzzy facts with that code; fuzzy facts apart
-  std::unordered_map<int32_t, std::vector<TFact*>> FCache;
+  // match hash -> the non-fuzzy facts with that hash; fuzzy facts apart
+  TFactCache FCache;
   std::vector<TFact*> FFuzzy;
 };
 

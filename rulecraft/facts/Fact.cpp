@@ -138,11 +138,15 @@ void TFact::SetValue(const std::string& Name, const IIEValue& Value) {
   Follow();
   const int32_t At = FTemplate->IndexOfSlot(Name);
   if (At < 0) throw EIEException(SNoSuchSlot, {Name});
+  StoreAt(static_cast<size_t>(At), Value, TypeChecking());
+}
+
+void TFact::StoreAt(size_t Position, const IIEValue& Value, bool Checking) {
   const IIEValue& Stored = Value ? Value : FCNil;
-  TEntry& Entry = FValues[static_cast<size_t>(At)];
+  TEntry& Entry = FValues[Position];
   IIEValue Accepted = Stored;
-  if (TypeChecking()) {
-    const TFactSlot& Slot = *FTemplate->GetSlots()[static_cast<size_t>(At)].Slot;
+  if (Checking) {
+    const TFactSlot& Slot = *FTemplate->GetSlots()[Position].Slot;
     if (!Slot.IsValid(Accepted)) {
       const TIEType Kind = Accepted->GetDType();
       // A converted copy is stored: the given value object may be shared with a variable or another fact.
@@ -284,23 +288,34 @@ void TFact::Assign(const TPersistent* Source) {
     TPersistent::Assign(Source);
     return;
   }
+  AssignFact(Fact);
+}
+
+void TFact::AssignFact(const TFact* Fact) {
   if (Fact == this) return;
   ValuesChanged();
   if (AssignAcrossEngines(*Fact)) return;
   FTemplate = Fact->FTemplate;
-  // The values are stored one by one through SetValue, so the slots' checks apply.
-  const std::vector<std::string> Names = Fact->GetSlotNames();
-  const std::vector<IIEValue> Values = Fact->GetSlotValues();
   FValues.reset();
   FLayout.reset();
-  for (size_t I = 0; I < Names.size(); ++I) SetValue(Names[I], Values[I] ? Values[I]->Clone() : IIEValue());
+  if (FTemplate) {
+    // The values are stored one by one by position, so the slots' checks apply. Both facts follow the
+    // template's current layout, so a position means the same slot in both.
+    Fact->Follow();
+    Follow();
+    const bool Checking = TypeChecking();
+    for (size_t I = 0; I < Fact->SlotCount(); ++I) {
+      const TEntry& Entry = Fact->FValues[I];
+      if (Entry.Set) StoreAt(I, Entry.Value ? Entry.Value->Clone() : IIEValue(), Checking);
+    }
+  }
   FID = Fact->FID;
   FTag = Fact->FTag;
 }
 
 IFact TFact::Clone() const {
   IFact Copy = MakeRef<TFact>(FTemplate);
-  Copy->Assign(static_cast<const TPersistent*>(this));
+  Copy->AssignFact(this);
   return Copy;
 }
 
@@ -327,32 +342,36 @@ bool TFact::Equals(const TFact& Other) const {
   return true;
 }
 
-void TFact::ComputeHashes() const {
-  uint32_t Hash = 0;
+void TFact::ComputeMatchHash() const {
   uint64_t Match = MixHash(reinterpret_cast<uintptr_t>(FTemplate.get()));
   if (FTemplate) {
     Follow();
     for (size_t I = 0; I < SlotCount(); ++I) {
       const IIEValue& Value = Filled(I).Value;
-      HashValueText(Hash, Value);
       Match = CombineHash(Match, Value ? Value->GetMatchHash() : 0);
     }
   }
-  FValuesHash = Hash;
-  Match = MixHash(Match);
-  FMatchHash = Match ? Match : 1;  // 0 marks the hashes as not computed
+  Match = MixHash(Match) & ~HouseHashKept;
+  FMatchHash = Match ? Match : 1;  // 0 marks the hash as not computed
 }
 
 int32_t TFact::GetHashCode() const {
   if (!FTemplate) return 0;
-  if (!FMatchHash) ComputeHashes();
+  if (!(FMatchHash & HouseHashKept)) {
+    Follow();
+    if (!FMatchHash) ComputeMatchHash();
+    uint32_t Hash = 0;
+    for (size_t I = 0; I < SlotCount(); ++I) HashValueText(Hash, Filled(I).Value);
+    FValuesHash = Hash;
+    FMatchHash |= HouseHashKept;
+  }
   // The template's own hash is kept by the template, which knows when it changes.
   return static_cast<int32_t>(static_cast<uint32_t>(FTemplate->GetHashCode()) * 31u + FValuesHash);
 }
 
 uint64_t TFact::GetMatchHash() const {
-  if (!FMatchHash) ComputeHashes();
-  return FMatchHash;
+  if (!FMatchHash) ComputeMatchHash();
+  return FMatchHash & ~HouseHashKept;
 }
 
 std::string TFact::GetToString() const {

@@ -14,11 +14,13 @@
 #include "rulecraft/core/Value.h"
 #include "rulecraft/facts/FactSlot.h"
 #include "rulecraft/facts/FactTemplate.h"
+#include "rulecraft/framework/BlockCache.h"
 
 namespace rulecraft {
 
 class TFact final : public TFactBase {
   RC_CLASS(TFact, TFactBase)
+  RC_CACHED_BLOCKS
  public:
   /// A fact of Template with an empty value table; a copy of Source (interface form) when given.
   explicit TFact(const IFactTemplate& Template = IFactTemplate(), const IFact& Source = IFact());
@@ -61,7 +63,7 @@ class TFact final : public TFactBase {
   /// order. Computed once and kept until a value of the fact is set (SetValue, AssignValues, SetTemplate,
   /// Assign) or ValuesChanged is called.
   uint64_t GetMatchHash() const override;
-  /// Drops the kept hashes; whoever changes a value object held by this fact in place calls it.
+  /// Drops the kept match hash; whoever changes a value object held by this fact in place calls it.
   void ValuesChanged() const noexcept { FMatchHash = 0; }
   int32_t GetID() const noexcept { return FID; }
   void SetID(int32_t Value) noexcept { FID = Value; }
@@ -83,6 +85,13 @@ class TFact final : public TFactBase {
   /// raises the slot's invalid-value text, but an integer for a float slot is stored as a float and a term
   /// name for a fuzzy slot as its fuzzy value.
   void SetValue(const std::string& Name, const IIEValue& Value);
+
+  /// SetValue for the slot at a position of the template's slot table; Position must be below its slot count.
+  void SetValueAt(size_t Position, const IIEValue& Value) {
+    CheckTemplate();
+    Follow();
+    StoreAt(Position, Value, TypeChecking());
+  }
 
   /// Room for Count slot values, so that filling a fact does not grow its table step by step.
   void Reserve(size_t Count) { (void)Count; }
@@ -108,6 +117,8 @@ class TFact final : public TFactBase {
     return Entry;
   }
   void FillDefault(size_t Position) const;
+  /// SetValue for the slot at Position of the current layout; Checking: whether dynamic type checks apply.
+  void StoreAt(size_t Position, const IIEValue& Value, bool Checking);
   bool TypeChecking() const noexcept;
   void CheckTemplate() const {
     if (!FTemplate) RaiseNoTemplate();
@@ -115,7 +126,9 @@ class TFact final : public TFactBase {
   [[noreturn]] static void RaiseNoTemplate();
   bool AssignAcrossEngines(const TFact& Source);
 
-  void ComputeHashes() const;
+  void ComputeMatchHash() const;
+  /// Assign from a fact known to be one.
+  void AssignFact(const TFact* Fact);
 
   /// The number of entries in FValues: the slots of the layout it follows.
   size_t SlotCount() const noexcept { return FLayout ? FLayout->Names.size() : 0; }
@@ -125,11 +138,15 @@ class TFact final : public TFactBase {
   // The 4-byte members first, where they fill the counted base's padding: a fact is 56 bytes.
   int32_t FID = -1;
   int32_t FTag = 0;
-  mutable uint32_t FValuesHash = 0;  // the value part of GetHashCode, valid while FMatchHash is not 0
+  mutable uint32_t FValuesHash =
+      0;  // the value part of GetHashCode, valid while FMatchHash has HouseHashKept
   mutable std::unique_ptr<TEntry[]> FValues;  // by position in the template's slot table (SlotCount long)
   mutable ISlotLayout FLayout;                // the layout FValues follows
   IFactTemplate FTemplate;
-  mutable uint64_t FMatchHash = 0;  // 0 until computed
+  // The match hash in the low 63 bits (0 until computed; its top bit is always clear), and HouseHashKept
+  // once FValuesHash is computed too. Both are dropped together when a value changes.
+  static constexpr uint64_t HouseHashKept = uint64_t{1} << 63;
+  mutable uint64_t FMatchHash = 0;
 };
 
 inline IFact TIEValue::GetAsFact() const { return StaticRefCast<TFact>(GetAsFactBase()); }

@@ -499,11 +499,16 @@ IFact TIEContext::Resolve(const IFact& Fact) {
   if (!Fact || !Fact->GetTemplate()) return Fact;
   const IFactTemplate Template = Fact->GetTemplate();
   const bool Fuzzy = Template->IsFuzzy();
-  // A snapshot of the slots: the calls evaluated below run host code.
-  const std::vector<TFactTemplate::TSlotEntry> Slots = Template->GetSlots();
-  for (const TFactTemplate::TSlotEntry& Entry : Slots) {
-    const IFactSlot& Slot = Entry.Slot;
-    const IIEValue Current = Fact->GetValue(Entry.Name);
+  // The slots as they are now. The calls evaluated below run host code, which may change the template: from
+  // then on each slot of this layout is found again by name.
+  const ISlotLayout Layout = Template->GetLayout();
+  for (size_t I = 0; I < Layout->Names.size(); ++I) {
+    const std::string& Name = Layout->Names[I];
+    const bool Same = Template->GetLayout() == Layout;
+    const IIEValue Current = Same ? Fact->ValueAt(I) : Fact->GetValue(Name);
+    const IFactSlot* Found = Same ? &Template->GetSlots()[I].Slot : Template->FindSlot(Name);
+    if (!Found) throw EIEException(SNoSuchSlot, {Name});
+    const IFactSlot Slot = *Found;
     IIEValue Value;
     if (Current) Current->Resolve(this, Value);
     if (!Value) Value = FCNil;
@@ -526,7 +531,10 @@ IFact TIEContext::Resolve(const IFact& Fact) {
       // A new list: the list object resolved may be a rule's own argument, which must stay as written.
       Value = MakeRef<TIEValue>(ExpandList(Value->GetAsList()));
     }
-    Fact->SetValue(Entry.Name, Value);
+    if (Template->GetLayout() == Layout)
+      Fact->SetValueAt(I, Value);
+    else
+      Fact->SetValue(Name, Value);
   }
   return Fact;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "rulecraft/framework/BlockCache.h"
 #include "rulecraft/framework/Object.h"
 #include "rulecraft/rete/Token.h"
 
@@ -16,6 +17,7 @@ class TPatternMatchTerminalNode;
 
 class TActivation final : public TPersistent {
   RC_CLASS(TActivation, TPersistent)
+  RC_CACHED_BLOCKS
  public:
   /// The strength is stored limited to 0..1, as by SetStrength; the salience is the rule's current one.
   TActivation(TRule* Rule, IReteToken Token, TPatternMatchTerminalNode* Node, float Strength);

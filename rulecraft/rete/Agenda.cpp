@@ -365,7 +365,9 @@ void TIEAgenda::ChunksMoved(size_t Position) noexcept {
 
 TIEAgenda::TChunk* TIEAgenda::NewChunk(size_t Position, int32_t At) {
   FStarts.reserve(FChunks.size() + 1);
-  auto Chunk = std::make_unique<TChunk>(this, At);
+  // An agenda that empties and fills again (one activation at a time) reuses its last chunk.
+  std::unique_ptr<TChunk> Chunk = FSpare ? std::move(FSpare) : std::make_unique<TChunk>(this, At);
+  Chunk->Begin = Chunk->End = At;
   TChunk* Result = Chunk.get();
   FChunks.insert(FChunks.begin() + static_cast<std::ptrdiff_t>(Position), std::move(Chunk));
   ChunksMoved(Position);
@@ -451,6 +453,7 @@ std::unique_ptr<TActivation> TIEAgenda::Take(TPlace Where) noexcept {
   --FCount;
   ShiftStartsAfter(Where.Chunk, -1);
   if (Chunk->Size() == 0) {
+    FSpare = std::move(FChunks[Where.Chunk]);
     FChunks.erase(FChunks.begin() + static_cast<std::ptrdiff_t>(Where.Chunk));
     ChunksMoved(Where.Chunk);
   } else if (Where.Chunk > 0 && FChunks[Where.Chunk - 1]->Size() + Chunk->Size() <= TChunk::Capacity / 2) {

@@ -136,6 +136,7 @@ class TIEAgenda {
   }
 
   std::vector<std::unique_ptr<TChunk>> FChunks;
+  std::unique_ptr<TChunk> FSpare;  // the last chunk emptied, kept for the next NewChunk
   /// FStarts[k] is the index of the first item of chunk k, known for chunks 0..FKnownStarts: a cache
   /// extended as indexes are looked up, kept up to date as items come and go, and cut back when chunks do.
   mutable std::vector<int32_t> FStarts;

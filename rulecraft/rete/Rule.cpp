@@ -51,6 +51,12 @@ class TFiringPlan final : public TInterfacedObject {
   IFrameLayout Layout;
   std::vector<int32_t> BindingSlots;
   std::vector<TTake> Takes;
+  /// Where each binding's slot was found last time, so that a fact of the same template is read by position.
+  struct TSlotHint {
+    size_t Position = SIZE_MAX;
+    IFactSlot Known;
+  };
+  std::vector<TSlotHint> Hints;
   int32_t RuleSlot = -1;
   IIEValue RuleName;
   std::vector<IFunCall> Actions;
@@ -500,6 +506,7 @@ const TRef<TFiringPlan>& TRule::GetFiringPlan() {
                           : Binding->GetSubIndex() == NoSubIndex ? TFiringPlan::tkSlot
                                                                  : TFiringPlan::tkField);
   }
+  Plan->Hints.resize(FBindings.size());
   Plan->RuleSlot = Plan->Layout->IndexOf(SRuleBinding);
   Plan->RuleName = MakeRef<TIEValue>(FRuleName, dtString);
   Plan->Actions = FActions;
@@ -525,14 +532,18 @@ void TRule::Prepare(const IReteToken& Token, TIEContext& Context) {
     IIEValue Value;
     if (Take == TFiringPlan::tkFactId) {
       Value = MakeRef<TIEValue>(Fact->GetID(), dtFactId);
-    } else if (Take == TFiringPlan::tkSlot) {
-      Value = Fact->GetValue(Binding->GetSlotIndex());
     } else {
-      const IIEValue Slot = Fact->GetValue(Binding->GetSlotIndex());
-      const IValueVector List = Slot->GetAsList();
-      if (Binding->GetSubIndex() < 0 || Binding->GetSubIndex() >= List->GetValueCount())
-        throw EIEException(SCorruptedToken, {Binding->GetSubIndex()});
-      Value = List->Get(Binding->GetSubIndex());
+      TFiringPlan::TSlotHint& Hint = Plan->Hints[I];
+      const IIEValue* Found = Fact->SlotValue(Binding->GetSlotIndex(), Hint.Position, Hint.Known);
+      if (!Found) throw EIEException(SNoSuchSlot, {Binding->GetSlotIndex()});
+      if (Take == TFiringPlan::tkSlot) {
+        Value = *Found;
+      } else {
+        const IValueVector List = (*Found)->GetAsList();
+        if (Binding->GetSubIndex() < 0 || Binding->GetSubIndex() >= List->GetValueCount())
+          throw EIEException(SCorruptedToken, {Binding->GetSubIndex()});
+        Value = List->Get(Binding->GetSubIndex());
+      }
     }
     Binding->SetValue(Value);
     if (Slots)

@@ -8,6 +8,7 @@
 
 #include "rulecraft/core/Enums.h"
 #include "rulecraft/facts/Fact.h"
+#include "rulecraft/framework/BlockCache.h"
 #include "rulecraft/framework/Ref.h"
 #include "rulecraft/functions/TokenBase.h"
 
@@ -18,6 +19,7 @@ using IReteToken = TRef<TIEToken>;
 
 class TIEToken final : public TTokenBase {
   RC_CLASS(TIEToken, TTokenBase)
+  RC_CACHED_BLOCKS
  public:
   /// An empty token: no fact, no parent, Count 0, Strength 1, tag taClear.
   TIEToken() = default;
