@@ -19,21 +19,6 @@ namespace rulecraft {
 
 namespace {
 
-/// The engine's UpdatingHT set to Value for a scope, then restored.
-class TUpdatingScope {
- public:
-  TUpdatingScope(TInferenceEngine& Engine, bool Value) : FEngine(Engine), FSaved(Engine.GetUpdatingHT()) {
-    FEngine.SetUpdatingHT(Value);
-  }
-  TUpdatingScope(const TUpdatingScope&) = delete;
-  TUpdatingScope& operator=(const TUpdatingScope&) = delete;
-  ~TUpdatingScope() { FEngine.SetUpdatingHT(FSaved); }
-
- private:
-  TInferenceEngine& FEngine;
-  bool FSaved;
-};
-
 /// The parser raising at the first error for a scope, then back to the engine's setting.
 class TRaiseImmediately {
  public:
@@ -150,7 +135,7 @@ void TInferenceEngine::RemoveDependencies(const IFactTemplate& Template) try {
   std::vector<std::pair<std::string, TRule*>> Using;
   for (TRule* Rule : FRules->Items())
     if (HasPatternOn(*Rule, Template)) Using.emplace_back(Rule->GetRuleName(), Rule);
-  const TUpdatingScope Updating(*this, false);
+  const TUpdatingHTScope Updating(*this, false);
   for (const auto& [Name, Rule] : Using) FRules->Remove(Name, Rule);
 } catch (const std::bad_alloc&) {
   throw EIEException(SOutOfMemory);
@@ -230,7 +215,7 @@ void TInferenceEngine::ReplaceTemplate(const IFactTemplate& Old, const IFactTemp
                                    IUserFunction(), Cause, Old});
         Using.emplace_back(Rule->GetRuleName(), Rule);
       }
-    const TUpdatingScope Updating(*this, false);
+    const TUpdatingHTScope Updating(*this, false);
     for (const auto& [Name, Rule] : Using) FRules->Remove(Name, Rule);
   }
   UpdateDependencies(List);

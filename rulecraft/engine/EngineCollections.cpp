@@ -57,21 +57,6 @@ std::vector<T> ParentsFirst(const std::vector<T>& Items, FParentOf ParentOf, con
   return Ordered;
 }
 
-/// The engine's UpdatingHT set to Value for a scope, then restored.
-class TUpdatingHT {
- public:
-  TUpdatingHT(TInferenceEngine& Engine, bool Value) : FEngine(Engine), FSaved(Engine.GetUpdatingHT()) {
-    FEngine.SetUpdatingHT(Value);
-  }
-  TUpdatingHT(const TUpdatingHT&) = delete;
-  TUpdatingHT& operator=(const TUpdatingHT&) = delete;
-  ~TUpdatingHT() { FEngine.SetUpdatingHT(FSaved); }
-
- private:
-  TInferenceEngine& FEngine;
-  bool FSaved;
-};
-
 }  // namespace
 
 // ---- TRules
@@ -140,7 +125,7 @@ void TRules::Clear() {
 void TRules::Rename(const std::string& OldName, const std::string& NewName) {
   TRule* Rule = Get(OldName);
   if (!Rule || OldName == NewName) return;
-  const TUpdatingHT Updating(*FEngine, true);
+  const TUpdatingHTScope Updating(*FEngine, true);
   FTable.Put(NewName, Rule);
   FEngine->AddRule(Rule);
   Remove(OldName);
@@ -219,7 +204,7 @@ IFactTemplate TFactTemplates::Remove(const std::string& Name) {
 void TFactTemplates::Rename(const std::string& OldName, const std::string& NewName) {
   IFactTemplate Template = Get(OldName);
   if (!Template || OldName == NewName) return;
-  const TUpdatingHT Updating(*FEngine, true);
+  const TUpdatingHTScope Updating(*FEngine, true);
   Remove(OldName);
   FTable.Put(NewName, Template);
   FEngine->AddFactTemplate(Template);
@@ -293,7 +278,9 @@ IIEDefinedType TIEDefinedTypes::Remove(const std::string& Name) {
 
 void TIEDefinedTypes::Clear() {
   FEngine->GetFactTemplates().Clear();
-  FTable.Clear();
+  // Detached: a type a host keeps prints on its own from now on, also once the engine is gone.
+  for (const IIEDefinedType& Type : FTable.Clear())
+    if (Type->GetReasoner() == static_cast<IReasoner*>(FEngine)) Type->SetReasoner(nullptr);
   FEngine->ClearDefinedTypes();
 }
 

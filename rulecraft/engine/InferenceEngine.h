@@ -640,4 +640,20 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   int32_t FAgendaSizeMax = 0;
 };
 
+/// Sets an engine's UpdatingHT for a scope and restores it afterwards.
+class TUpdatingHTScope {
+ public:
+  TUpdatingHTScope(TInferenceEngine& Engine, bool Value) noexcept
+      : FEngine(Engine), FSaved(Engine.GetUpdatingHT()) {
+    FEngine.SetUpdatingHT(Value);
+  }
+  TUpdatingHTScope(const TUpdatingHTScope&) = delete;
+  TUpdatingHTScope& operator=(const TUpdatingHTScope&) = delete;
+  ~TUpdatingHTScope() { FEngine.SetUpdatingHT(FSaved); }
+
+ private:
+  TInferenceEngine& FEngine;
+  bool FSaved;
+};
+
 }  // namespace rulecraft

@@ -14,6 +14,7 @@
 #include "rulecraft/engine/InferenceEngine.h"
 #include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/functions/InterpretedFunction.h"
+#include "rulecraft/types/DefinedTypePrinter.h"
 
 using namespace rulecraft;
 using namespace rulecraft::testing;
@@ -345,7 +346,12 @@ TEST(Dependencies, RedefiningAndRemovingADefinedType) {
   E.Engine.Parse("(deftype t extends (type INTEGER)) (defrule r (plain) =>)");
   E.Engine.Assert("(plain (x 1))");
   E.Take();
+  const IIEDefinedType Kept = E.Engine.GetDefinedTypes().Get("t");
+  ASSERT_NE(Kept->GetReasoner(), nullptr);
   E.Engine.GetDefinedTypes().Clear();
   EXPECT_EQ(E.Take(), (Lines{"clear rules", "clear templates", "clear types"}));
   EXPECT_EQ(E.Engine.GetFacts().Count(), 0);
+  // A type the host keeps is detached: it prints on its own.
+  EXPECT_EQ(Kept->GetReasoner(), nullptr);
+  EXPECT_EQ(Kept->GetToString(), PrettyPrintDefinedType(*Kept));
 }
