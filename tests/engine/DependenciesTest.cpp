@@ -129,6 +129,18 @@ TEST(Collections, DuplicatePoliciesOnEveryKind) {
   EXPECT_EQ(E.Take(), (Lines{"+template u", "-type t", "+type t", "-template u", "+template u"}));
   EXPECT_EQ(E.Engine.FindFactTemplate("u")->GetSlot("v")->GetExtendedTypeInfo(),
             E.Engine.GetDefinedTypes().Get("t"));
+  // A function and a rule replaced: the old one goes first; the count of interpreted functions holds.
+  TUserFunctions& Functions = E.Engine.GetUserFunctionTable();
+  EXPECT_EQ(Functions.GetInterpretedCount(), 1);
+  E.Engine.Parse("(deffunction f () 2) (deffunction g () 3) (defrule r (u) =>)");
+  EXPECT_EQ(E.Take(), (Lines{"-function f", "+function f", "+function g", "-rule r", "+rule r"}));
+  EXPECT_EQ(Functions.GetInterpretedCount(), 2);
+  E.Engine.Parse("(undeffunction g)");
+  EXPECT_EQ(E.Take(), (Lines{"-function g"}));
+  EXPECT_EQ(Functions.GetInterpretedCount(), 1);
+  E.Engine.Clear();
+  EXPECT_EQ(Functions.GetInterpretedCount(), 0);
+  EXPECT_TRUE(Functions.ContainsKey("assert"));
 }
 
 TEST(Collections, RenamingRulesAndTemplates) {
