@@ -43,6 +43,14 @@ void DropPending(std::vector<IFact>& Pending, const IFactTemplate& Template) {
     if (OfTemplate(Pending[I], Template)) Pending.erase(Pending.begin() + static_cast<std::ptrdiff_t>(I));
 }
 
+/// The first word of a fact's text, its template's name: "order" for "(order (item bolt))".
+std::string HeadWord(const std::string& Text) {
+  size_t Start = Text.find_first_not_of(" \t\r\n(");
+  if (Start == std::string::npos) return std::string();
+  const size_t End = Text.find_first_of(" \t\r\n()", Start);
+  return Text.substr(Start, End == std::string::npos ? std::string::npos : End - Start);
+}
+
 /// The rule, or one of the alternatives of its or elements, has a pattern on Template.
 bool HasPatternOn(const TRule& Rule, const IFactTemplate& Template) {
   for (int32_t A = -1; A < Rule.GetAlternativeCount(); ++A) {
@@ -128,9 +136,11 @@ void TInferenceEngine::RemoveDependencies(const IFactTemplate& Template) try {
   const std::vector<IFact> Facts = FFacts->Items();
   for (size_t I = Facts.size(); I-- > 0;)
     if (OfTemplate(Facts[I], Template)) RetractFact(Facts[I]);
+  // The fact sets' lines of the template go: emptied, they would be read again at the next reset, against
+  // no template.
   for (TFactSet* Set : FFactSets->Items())
-    for (int32_t I = 0; I < Set->Count(); ++I)
-      if (OfTemplate(Set->GetAttachedFact(I), Template)) Set->SetFact(I, IFact());
+    for (int32_t I = Set->Count() - 1; I >= 0; --I)
+      if (OfTemplate(Set->GetAttachedFact(I), Template)) Set->Delete(I);
   // The rules are collected first: removing one changes the table.
   std::vector<std::pair<std::string, TRule*>> Using;
   for (TRule* Rule : FRules->Items())
@@ -185,11 +195,12 @@ void TInferenceEngine::ReplaceTemplate(const IFactTemplate& Old, const IFactTemp
       RetractFact(Fact);
     }
   }
-  // The fact sets' lines are read again at the next reset; a line that no longer reads is dropped now, so
-  // that the set's text stays one that reads back.
+  // The fact sets' lines of the template (with a fact of it, or not read yet) are read again at the next
+  // reset; a line that no longer reads is dropped now, so that the set's text stays one that reads back.
   for (TFactSet* Set : FFactSets->Items())
     for (int32_t I = 0; I < Set->Count(); ++I)
-      if (OfTemplate(Set->GetAttachedFact(I), Old)) {
+      if (const IFact& Attached = Set->GetAttachedFact(I);
+          OfTemplate(Attached, Old) || (!Attached && HeadWord(Set->GetLine(I)) == Old->GetTemplateName())) {
         Set->SetFact(I, IFact());
         List.push_back(TDependency{"deffacts", Set->GetFactSetName(), Set->GetLine(I), IFact(),
                                    IUserFunction(), Cause, Old});

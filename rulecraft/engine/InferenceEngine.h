@@ -404,8 +404,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   };
   using TDependencyList = std::vector<TDependency>;
   /// Removes everything that uses Template, in this order: its pending facts, its facts (last first, each
-  /// retracted), its fact-set entries (emptied: the line stays and is read again at the next reset), then
-  /// the rules with a pattern on it (collected first, then removed).
+  /// retracted), its fact-set lines, then the rules with a pattern on it (collected first, then removed).
   virtual void RemoveDependencies(const IFactTemplate& Template);
   /// Removes every template (last first) with a slot of DefinedType or of a copy narrowing it, with the
   /// template's own dependencies.

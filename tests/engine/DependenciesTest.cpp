@@ -259,18 +259,20 @@ TEST(Dependencies, RemovingATemplateTakesItsFactsFactSetEntriesAndRules) {
             (Lines{"retract f-4 (m (a 3))", "retract f-3 (m (a 2))", "retract f-1 (m (a 1))", "-rule uses"}));
   EXPECT_EQ(E.Facts(), (Lines{"f-0 (Initial-Fact)", "f-2 (keep (a 1))"}));
   EXPECT_TRUE(E.Engine.GetRules().ContainsKey("asserts"));
-  // The fact set's entries are emptied, not deleted: the lines stay, to be read again at the next reset.
+  // The fact set's lines of the template go (emptied, they would be read again at a reset against no
+  // template); a reset asserts the rest.
   TFactSet* Set = E.Engine.GetFactSets().Get(0);
-  ASSERT_EQ(Set->Count(), 3);
-  EXPECT_FALSE(Set->GetAttachedFact(0));
-  EXPECT_TRUE(Set->GetAttachedFact(1));
-  EXPECT_FALSE(Set->GetAttachedFact(2));
+  ASSERT_EQ(Set->Count(), 1);
+  EXPECT_EQ(Set->GetLine(0), "(keep (a 1))");
+  E.Engine.Reset();
+  EXPECT_EQ(E.Facts(), (Lines{"f-0 (Initial-Fact)", "f-1 (keep (a 1))"}));
+  E.Take();
   // Another name: the old template's dependencies go.
   E.Engine.Parse("(defrule uses-keep (keep) =>)");
   const IFactTemplate Keep = E.Engine.FindFactTemplate("keep");
   E.Take();
   E.Engine.ReplaceTemplate(Keep, M);
-  EXPECT_EQ(E.Take(), (Lines{"retract f-2 (keep (a 1))", "-rule asserts", "-rule other", "-rule uses-keep"}));
+  EXPECT_EQ(E.Take(), (Lines{"retract f-1 (keep (a 1))", "-rule asserts", "-rule other", "-rule uses-keep"}));
 }
 
 TEST(Dependencies, RedefiningATemplateRebuildsFactsRulesAndFunctions) {
@@ -366,4 +368,22 @@ TEST(Dependencies, RedefiningAndRemovingADefinedType) {
   // A type the host keeps is detached: it prints on its own.
   EXPECT_EQ(Kept->GetReasoner(), nullptr);
   EXPECT_EQ(Kept->GetToString(), PrettyPrintDefinedType(*Kept));
+}
+
+TEST(Dependencies, FactSetLinesThatNoLongerReadAreDropped) {
+  TLoggedEngine E;
+  E.Engine.Parse("(deftemplate m (slot a) (slot b)) (deffacts s (m (a 1)) (m (a 2) (b 3)) (other 4))");
+  // Emptied lines are read again at the next reset; twice redefined without one, the second check still
+  // finds them.
+  E.Engine.Parse("(deftemplate m (slot a) (slot b) (slot c))");
+  E.Engine.Parse("(deftemplate m (slot a) (slot c))");
+  TFactSet* Set = E.Engine.GetFactSets().Get(0);
+  ASSERT_EQ(Set->Count(), 2);
+  EXPECT_EQ(Set->GetLine(0), "(m (a 1))");
+  EXPECT_EQ(Set->GetLine(1), "(other 4)");
+  ASSERT_EQ(E.Warnings.size(), 1u);
+  EXPECT_TRUE(E.Warnings[0].starts_with("deffacts s: dropped after deftemplate m was redefined: "))
+      << E.Warnings[0];
+  E.Engine.Reset();
+  EXPECT_EQ(E.Facts(), (Lines{"f-0 (Initial-Fact)", "f-1 (m (a 1) (c))", "f-2 (other 4)"}));
 }
