@@ -1,5 +1,6 @@
 // Keeping an expert system consistent while its constructs change: what uses a removed template or defined
 // type goes with it, and what uses a redefined one is rebuilt from its text against the new definition.
+#include <cstddef>
 #include <new>
 #include <string>
 #include <utility>
