@@ -31,8 +31,8 @@ namespace rulecraft::cli {
 namespace {
 
 constexpr std::string_view ShortUsage =
-    "usage: rulecraft [-e TEXT]... [--watch NAMES] [--strategy NAME] [--max-facts N] [--max-firings N]\n"
-    "                 [--no-files | --sandbox DIR] [-q] [-i] [FILE...]\n"
+    "usage: rulecraft [-e TEXT]... [--watch NAMES] [--strategy NAME] [--duplicates POLICY]\n"
+    "                 [--max-facts N] [--max-firings N] [--no-files | --sandbox DIR] [-q] [-i] [FILE...]\n"
     "Try 'rulecraft --help' for more information.\n";
 
 // The value of an option given as "--name VALUE" or "--name=VALUE" (Name without its dashes); false with
@@ -134,6 +134,17 @@ std::string ParseArguments(const std::vector<std::string>& Args, TCliOptions& Op
         return "unknown strategy '" + std::string(Name) +
                "' (known: depth, breadth, newest, oldest, lex, mea, simplicity, complexity, random)";
       }
+    } else if (IsOption(Arg, "duplicates")) {
+      std::string Value, Error;
+      if (!OptionValue(Args, I, "duplicates", "a policy name", Value, Error)) return Error;
+      if (Value == "overwrite")
+        Options.Duplicates = dcOverwrite;
+      else if (Value == "ignore")
+        Options.Duplicates = dcIgnore;
+      else if (Value == "error")
+        Options.Duplicates = dcError;
+      else
+        return "unknown duplicates policy '" + Value + "' (known: overwrite, ignore, error)";
     } else if (IsOption(Arg, "max-facts") || IsOption(Arg, "max-firings")) {
       const bool Facts = IsOption(Arg, "max-facts");
       std::string Value, Error;
@@ -173,6 +184,9 @@ std::string UsageText() {
          "                 facts, rules, activations, compilations, statistics, all\n"
          "  --strategy NAME  order activations of equal salience by NAME: depth (the default),\n"
          "                 breadth, newest, oldest, lex, mea, simplicity, complexity, random\n"
+         "  --duplicates POLICY  what defining a construct under a name already taken does: overwrite\n"
+         "                 (the default: the new one replaces the old, and what used the old one is\n"
+         "                 rebuilt against it), ignore (the old one stays) or error\n"
          "  --max-facts N  let the fact base hold at most N facts; an assert beyond is an error\n"
          "  --max-firings N  fire at most N rules in one run; a run that would fire more stops\n"
          "                 with an error, the rest left on the agenda\n"
@@ -188,6 +202,8 @@ std::string UsageText() {
          "wwarning to the standard error; what is written to nil is discarded. A rule defined with a\n"
          "likely mistake (a variable nothing binds, a multifield variable where a single value must stand)\n"
          "is defined all the same, with a warning on the standard error naming the rule and its line.\n"
+         "A fact, rule or function that no longer reads after a template it uses was redefined is\n"
+         "dropped, with a warning on the standard error naming it and the reason.\n"
          "\n"
          "exit status: 0 on success or the status given to (exit), 1 after an error, 2 for bad usage.\n";
 }
@@ -338,7 +354,11 @@ TCliSession::TCliSession(std::istream& In, std::ostream& Out, std::ostream& Err)
   };
   // A construct defined with a warning: the construct, its line and the message, on the standard error.
   FEngine.OnWarning = [this](TObject*, const TIEWarning& Warning) {
-    ReportError(Format(SConstructWarning, {Warning.Construct, Warning.Name, Warning.Line, Warning.Message}));
+    if (Warning.Line > 0)
+      ReportError(
+          Format(SConstructWarning, {Warning.Construct, Warning.Name, Warning.Line, Warning.Message}));
+    else
+      ReportError(Format(SConstructWarningNoLine, {Warning.Construct, Warning.Name, Warning.Message}));
   };
 }
 
@@ -472,6 +492,7 @@ void TCliSession::ReportError(std::string_view Message) {
 int TCliSession::Run(const TCliOptions& Options, const TLineReader& Terminal) {
   FEngine.SetWatch(FEngine.GetWatch() + Options.Watches);
   FEngine.SetStrategy(Options.Strategy);
+  FEngine.SetDuplicateConstructs(Options.Duplicates);
   FEngine.SetEchoResults(!Options.Quiet);
   FEngine.SetMaxFacts(Options.MaxFacts);
   FEngine.SetMaxFirings(Options.MaxFirings);

@@ -29,13 +29,14 @@ struct TCliOptions {
   std::vector<std::string> Files;  // in order; "-" is the standard input
   std::vector<std::string> Evals;  // -e texts, evaluated after the files in order
   TConstructWatches Watches;
-  TSearchStrategy Strategy = ssDepthFirst;  // --strategy
-  int32_t MaxFacts = 0;                     // --max-facts N (0: no limit)
-  int32_t MaxFirings = 0;                   // --max-firings N, per run (0: no limit)
-  bool NoFiles = false;                     // --no-files: the file functions are refused
-  std::string Sandbox;                      // --sandbox DIR: the file functions stay inside DIR
-  bool Interactive = false;                 // -i, or neither files nor -e given
-  bool Quiet = false;                       // -q: files and -e texts run without echoing their results
+  TSearchStrategy Strategy = ssDepthFirst;        // --strategy
+  TDuplicateConstructs Duplicates = dcOverwrite;  // --duplicates
+  int32_t MaxFacts = 0;                           // --max-facts N (0: no limit)
+  int32_t MaxFirings = 0;                         // --max-firings N, per run (0: no limit)
+  bool NoFiles = false;                           // --no-files: the file functions are refused
+  std::string Sandbox;                            // --sandbox DIR: the file functions stay inside DIR
+  bool Interactive = false;                       // -i, or neither files nor -e given
+  bool Quiet = false;                             // -q: files and -e texts run without echoing their results
   bool Help = false;
   bool Version = false;
 };

@@ -191,6 +191,11 @@ inline constexpr const char* SMultifieldVariableInSlot =
     "Multifield variable %s is the value of the single-field slot %s of %s";
 /// How a host shows a warning: the construct's kind, its name, its line and the message.
 inline constexpr const char* SConstructWarning = "Warning in %s %s at line %d: %s";
+/// The same for a construct that was not read from text (line 0).
+inline constexpr const char* SConstructWarningNoLine = "Warning in %s %s: %s";
+/// A construct rebuilt after a construct it uses was redefined no longer reads (wording ours): the
+/// redefined construct and the reason.
+inline constexpr const char* SDependentDropped = "dropped after %s was redefined: %s";
 /// The message, the parser operation, the line number and the consumed text.
 inline constexpr const char* SParseError = "Parsing Error, %s in %s at line %s: %s";
 inline constexpr const char* SNoParser = "No parser assigned to the inference engine";

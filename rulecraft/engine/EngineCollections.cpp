@@ -1,14 +1,14 @@
 #include "rulecraft/engine/EngineCollections.h"
 
-#include "rulecraft/functions/InterpretedFunction.h"
-
 #include <algorithm>
+#include <unordered_set>
 
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/engine/FactSet.h"
 #include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/framework/Convert.h"
 #include "rulecraft/framework/Exception.h"
 #include "rulecraft/functions/InterpretedFunction.h"
 #include "rulecraft/rete/Rule.h"
@@ -20,6 +20,41 @@ namespace {
 // A template without slots is an ordered template: it gets the implied multislot.
 void AddImpliedSlot(const IFactTemplate& Template) {
   if (Template && Template->GetSlotCount() == 0) Template->AddMultiSlot(SDefaultSlotName, FCNilList);
+}
+
+/// Items in an order where every item comes after its parent: first those without a parent (or whose
+/// parent is not among the items), in their order, then the others as their parents are written. Parents
+/// forming a cycle raise Corrupt.
+template <class T, class FParentOf>
+std::vector<T> ParentsFirst(const std::vector<T>& Items, FParentOf ParentOf, const char* Corrupt) {
+  std::unordered_set<const void*> Listed;
+  for (const T& Item : Items) Listed.insert(Item.get());
+  std::vector<T> Ordered;
+  std::vector<T> Waiting;
+  std::unordered_set<const void*> Written;
+  for (const T& Item : Items) {
+    const void* Parent = ParentOf(Item);
+    if (!Parent || !Listed.count(Parent)) {
+      Ordered.push_back(Item);
+      Written.insert(Item.get());
+    } else {
+      Waiting.push_back(Item);
+    }
+  }
+  while (!Waiting.empty()) {
+    std::vector<T> Still;
+    for (const T& Item : Waiting) {
+      if (Written.count(ParentOf(Item))) {
+        Ordered.push_back(Item);
+        Written.insert(Item.get());
+      } else {
+        Still.push_back(Item);
+      }
+    }
+    if (Still.size() == Waiting.size()) throw EIEException(std::string(Corrupt));
+    Waiting = std::move(Still);
+  }
+  return Ordered;
 }
 
 }  // namespace
@@ -57,12 +92,17 @@ void TRules::Put(TRule* Rule) {
     for (int32_t I = 0; I < Rule->GetAlternativeCount(); ++I)
       FEngine->PrintOut(FEngine->GetNetwork().GetRuleTrace(Rule->GetAlternative(I)) + NewLineString);
   }
-  if (FEngine->OnAddRule) FEngine->OnAddRule(FEngine, Rule);
+  FEngine->AddRule(Rule);
 }
 
 bool TRules::Remove(const std::string& Name) {
   TRule* Rule = nullptr;
   if (!FTable.Remove(Name, &Rule)) return false;
+  if (FEngine->GetUpdatingHT()) {
+    // A rename: the rule lives on under its new name.
+    if (FEngine->OnRemoveRule) FEngine->OnRemoveRule(FEngine, Rule);
+    return true;
+  }
   FEngine->RemoveRule(Rule);
   return true;
 }
@@ -79,13 +119,34 @@ void TRules::Clear() {
     if (Rule->GetOwner() == FEngine && !Rule->IsDestroying()) FEngine->ReleaseRule(Rule);
   }
   FEngine->FNextRuleId = 0;
-  if (FEngine->OnClearRules) FEngine->OnClearRules(FEngine);
+  FEngine->ClearRules();
 }
 
 void TRules::Rename(const std::string& OldName, const std::string& NewName) {
-  TRule* Rule = nullptr;
-  if (!FTable.Remove(OldName, &Rule)) return;
+  TRule* Rule = Get(OldName);
+  if (!Rule || OldName == NewName) return;
+  const TUpdatingHTScope Updating(*FEngine, true);
   FTable.Put(NewName, Rule);
+  FEngine->AddRule(Rule);
+  Remove(OldName);
+}
+
+std::string TRules::GetToString() const {
+  const TReadBackText ReadBack;
+  std::vector<std::string> Texts;
+  Texts.reserve(static_cast<size_t>(Count()));
+  FTable.ForEach([&Texts](TRule* Rule) { Texts.push_back(Rule->GetToString()); });
+  std::string Text;
+  if (FSortedOutput) {
+    // One entry per rule (its text and a line break), each entry ending a line of the sorted list.
+    std::stable_sort(Texts.begin(), Texts.end(), [](const std::string& A, const std::string& B) {
+      return CompareText(A + NewLineString, B + NewLineString) < 0;
+    });
+    for (const std::string& Rule : Texts) Text += Rule + NewLineString + NewLineString;
+  } else {
+    for (const std::string& Rule : Texts) Text += NewLineString + Rule;
+  }
+  return Text;
 }
 
 // ---- TFactTemplates
@@ -102,8 +163,8 @@ void TFactTemplates::Put(const IFactTemplate& Template) {
   const std::string Name = Template->GetTemplateName();
   if (IFactTemplate Old = Get(Name)) {
     // The very template, or an identical definition of it (a file loaded twice): the stored one stays, with
-    // the facts and rules that use it.
-    if (Old == Template || Old->Equals(Template.get())) return;
+    // the facts and rules that use it. Equality is asked both ways: a template with one more slot is another.
+    if (Old == Template || (Old->Equals(Template.get()) && Template->Equals(Old.get()))) return;
     switch (FEngine->GetDuplicateConstructs()) {
       case dcIgnore:
         return;
@@ -115,22 +176,26 @@ void TFactTemplates::Put(const IFactTemplate& Template) {
     }
   }
   FTable.Put(Name, Template);
-  if (FEngine->OnNewFactTemplate) FEngine->OnNewFactTemplate(FEngine, Template);
+  FEngine->AddFactTemplate(Template);
 }
 
 IFactTemplate TFactTemplates::Replace(const IFactTemplate& Old, const IFactTemplate& New) {
-  if (!New) return New;
+  if (!New || Old == New) return New;
   AddImpliedSlot(New);
-  if (Old && Get(Old->GetTemplateName()) == Old) Remove(Old->GetTemplateName());
+  if (Old) {
+    FEngine->RemoveFactTemplate(Old);
+    if (Get(Old->GetTemplateName()) == Old) FTable.Remove(Old->GetTemplateName());
+  }
   FTable.Put(New->GetTemplateName(), New);
-  if (FEngine->OnNewFactTemplate) FEngine->OnNewFactTemplate(FEngine, New);
+  FEngine->AddFactTemplate(New);
+  if (Old) FEngine->ReplaceTemplate(Old, New);
   return New;
 }
 
 IFactTemplate TFactTemplates::Remove(const std::string& Name) {
   IFactTemplate Template = Get(Name);
   if (!Template) return Template;
-  if (FEngine->OnRemoveFactTemplate) FEngine->OnRemoveFactTemplate(FEngine, Template);
+  FEngine->RemoveFactTemplate(Template);
   FEngine->RemoveDependencies(Template);
   FTable.Remove(Name);
   return Template;
@@ -139,15 +204,26 @@ IFactTemplate TFactTemplates::Remove(const std::string& Name) {
 void TFactTemplates::Rename(const std::string& OldName, const std::string& NewName) {
   IFactTemplate Template = Get(OldName);
   if (!Template || OldName == NewName) return;
+  const TUpdatingHTScope Updating(*FEngine, true);
   Remove(OldName);
   FTable.Put(NewName, Template);
-  if (FEngine->OnNewFactTemplate) FEngine->OnNewFactTemplate(FEngine, Template);
+  FEngine->AddFactTemplate(Template);
 }
 
 void TFactTemplates::Clear() {
   FEngine->RemoveDependencies();
   FTable.Clear();
-  if (FEngine->OnClearFactTemplates) FEngine->OnClearFactTemplates(FEngine);
+  FEngine->ClearFactTemplates();
+}
+
+std::string TFactTemplates::GetToString() const {
+  const TReadBackText ReadBack;
+  const auto Templates = ParentsFirst(
+      Items(), [](const IFactTemplate& Template) -> const void* { return Template->GetParent().get(); },
+      SFactTemplateInheritanceCorrupt);
+  std::string Text;
+  for (const IFactTemplate& Template : Templates) Text += Template->GetToString() + NewLineString;
+  return Text;
 }
 
 // ---- TIEDefinedTypes
@@ -162,25 +238,39 @@ void TIEDefinedTypes::Put(const IIEDefinedType& Type) {
   if (!Type) return;
   const std::string Name = Type->GetName();
   if (IIEDefinedType Old = Get(Name)) {
-    if (Old == Type) return;
+    // The very type, or an identical definition of it (a file loaded twice): the stored one stays, with the
+    // templates that use it and their facts.
+    if (Old == Type || Old->Equals(Type.get())) return;
     switch (FEngine->GetDuplicateConstructs()) {
       case dcIgnore:
         return;
       case dcError:
         throw EIEException(SDuplicateDefTypeNames, {Name});
       case dcOverwrite:
-        Remove(Name);
-        break;
+        Replace(Old, Type);
+        return;
     }
   }
   FTable.Put(Name, Type);
-  if (FEngine->OnAddDefinedType) FEngine->OnAddDefinedType(FEngine, Type);
+  FEngine->AddDefinedType(Type);
+}
+
+IIEDefinedType TIEDefinedTypes::Replace(const IIEDefinedType& Old, const IIEDefinedType& New) {
+  if (!New || Old == New) return New;
+  if (Old) {
+    FEngine->RemoveDefinedType(Old);
+    if (Get(Old->GetName()) == Old) FTable.Remove(Old->GetName());
+  }
+  FTable.Put(New->GetName(), New);
+  FEngine->AddDefinedType(New);
+  if (Old) FEngine->ReplaceDefinedType(Old, New);
+  return New;
 }
 
 IIEDefinedType TIEDefinedTypes::Remove(const std::string& Name) {
   IIEDefinedType Type = Get(Name);
   if (!Type) return Type;
-  if (FEngine->OnRemoveDefinedType) FEngine->OnRemoveDefinedType(FEngine, Type);
+  FEngine->RemoveDefinedType(Type);
   FEngine->RemoveDependencies(Type);
   FTable.Remove(Name);
   return Type;
@@ -188,8 +278,20 @@ IIEDefinedType TIEDefinedTypes::Remove(const std::string& Name) {
 
 void TIEDefinedTypes::Clear() {
   FEngine->GetFactTemplates().Clear();
-  FTable.Clear();
-  if (FEngine->OnClearDefinedTypes) FEngine->OnClearDefinedTypes(FEngine);
+  // Detached: a type a host keeps prints on its own from now on, also once the engine is gone.
+  for (const IIEDefinedType& Type : FTable.Clear())
+    if (Type->GetReasoner() == static_cast<IReasoner*>(FEngine)) Type->SetReasoner(nullptr);
+  FEngine->ClearDefinedTypes();
+}
+
+std::string TIEDefinedTypes::GetToString() const {
+  const TReadBackText ReadBack;
+  const auto Types = ParentsFirst(
+      Items(), [](const IIEDefinedType& Type) -> const void* { return Type->GetAncestor().get(); },
+      STypeInheritanceCorrupt);
+  std::string Text;
+  for (const IIEDefinedType& Type : Types) Text += Type->GetToString() + NewLineString;
+  return Text;
 }
 
 // ---- TUserFunctions
@@ -238,7 +340,7 @@ void TUserFunctions::Put(const std::string& Name, const IUserFunction& Function)
   if (IsInterpreted(Function)) ++FInterpreted;
   // Stored first: the function's registration calls back here and finds itself.
   Function->AddReasoner(FEngine);
-  if (FEngine->OnAddUserFunction) FEngine->OnAddUserFunction(FEngine, Function);
+  FEngine->AddFunction(Function);
 }
 
 bool TUserFunctions::Remove(const std::string& Name) {
@@ -247,7 +349,7 @@ bool TUserFunctions::Remove(const std::string& Name) {
   if (IsInterpreted(Function)) --FInterpreted;
   Function->DeleteReasoner(FEngine);
   ReleaseCalls(Function);
-  if (FEngine->OnRemoveUserFunction) FEngine->OnRemoveUserFunction(FEngine, Function);
+  FEngine->RemoveFunction(Function);
   return true;
 }
 
@@ -258,6 +360,15 @@ void TUserFunctions::Clear() {
     Function->DeleteReasoner(FEngine);
     ReleaseCalls(Function);
   }
+}
+
+std::string TUserFunctions::GetToString() const {
+  const TReadBackText ReadBack;
+  std::string Text;
+  FTable.ForEach([this, &Text](const IUserFunction& Function) {
+    if (IsInterpreted(Function)) Text += NewLineString + Function->GetToString(FEngine);
+  });
+  return Text;
 }
 
 std::string TUserFunctions::GetNamesToString() const {
@@ -322,6 +433,13 @@ bool TFactSets::Remove(TFactSet* FactSet) {
   FItems.erase(FItems.begin() + Index);
   if (FactSet->GetEngine() == FEngine) FactSet->SetEngineNoParse(nullptr);
   return true;
+}
+
+std::string TFactSets::GetToString() const {
+  const TReadBackText ReadBack;
+  std::string Text;
+  for (const TFactSet* Set : FItems) Text += Set->GetToString() + NewLineString;
+  return Text;
 }
 
 void TFactSets::Clear() {

@@ -102,6 +102,7 @@ class TRules {
   TRule* Get(const std::string& Name) const;
   bool ContainsKey(const std::string& Name) const { return FTable.ContainsKey(Name); }
   /// Takes the rule out and has the engine remove it (event, network, release when the engine owns it).
+  /// While the engine's UpdatingHT is set (a rename) only OnRemoveRule is raised: the rule stays compiled.
   bool Remove(const std::string& Name);
   /// Removes the entry only when it holds Rule.
   bool Remove(const std::string& Name, const TRule* Rule);
@@ -109,12 +110,20 @@ class TRules {
   void Clear();
   int32_t Count() const noexcept { return FTable.Count(); }
   std::vector<TRule*> Items() const { return FTable.Items(); }
-  /// Moves an entry to another name without touching the rule (renaming).
+  /// Stores the rule under NewName (OnAddRule), then takes the entry under OldName out (OnRemoveRule); the
+  /// rule stays compiled and is not released.
   void Rename(const std::string& OldName, const std::string& NewName);
+  /// Whether GetToString sorts the rules by their text (true, the initial state).
+  bool GetSortedOutput() const noexcept { return FSortedOutput; }
+  void SetSortedOutput(bool Value) noexcept { FSortedOutput = Value; }
+  /// Every rule's text: sorted, each followed by a blank line; unsorted, in table order, each preceded by a
+  /// line break.
+  std::string GetToString() const;
 
  private:
   TInferenceEngine* FEngine;
   TNamedTable<TRule*> FTable;
+  bool FSortedOutput = true;
 };
 
 /// The fact templates of an engine.
@@ -127,7 +136,8 @@ class TFactTemplates {
   void Add(const IFactTemplate& Template) { Put(Template); }
   IFactTemplate Get(const std::string& Name) const;
   bool ContainsKey(const std::string& Name) const { return FTable.ContainsKey(Name); }
-  /// Removes Old (with everything that uses it) and stores New; returns New.
+  /// OnRemoveFactTemplate for Old and its entry out, New stored (OnNewFactTemplate), then the engine's
+  /// ReplaceTemplate carries what used Old over to New; returns New.
   IFactTemplate Replace(const IFactTemplate& Old, const IFactTemplate& New);
   /// OnRemoveFactTemplate, then every fact, pending fact, fact-set entry and rule using the template goes,
   /// then the entry. Returns the removed template (nil when absent).
@@ -140,6 +150,9 @@ class TFactTemplates {
   void Rename(const std::string& OldName, const std::string& NewName);
   int32_t Count() const noexcept { return FTable.Count(); }
   std::vector<IFactTemplate> Items() const { return FTable.Items(); }
+  /// Every template's text followed by a line break: first those without a parent in table order, then the
+  /// others each after its parent ("Fact templates inheritance structure corrupted" on a cycle).
+  std::string GetToString() const;
 
  private:
   TInferenceEngine* FEngine;
@@ -154,12 +167,18 @@ class TIEDefinedTypes {
   void Add(const IIEDefinedType& Type) { Put(Type); }
   IIEDefinedType Get(const std::string& Name) const;
   bool ContainsKey(const std::string& Name) const { return FTable.ContainsKey(Name); }
+  /// OnRemoveDefinedType for Old and its entry out, New stored (OnAddDefinedType), then the engine's
+  /// ReplaceDefinedType moves the templates using Old over to New; returns New.
+  IIEDefinedType Replace(const IIEDefinedType& Old, const IIEDefinedType& New);
   /// OnRemoveDefinedType, then every template using the type goes, then the entry.
   IIEDefinedType Remove(const std::string& Name);
   /// The engine's templates go first (with everything depending on them), then the types.
   void Clear();
   int32_t Count() const noexcept { return FTable.Count(); }
   std::vector<IIEDefinedType> Items() const { return FTable.Items(); }
+  /// Every type's text followed by a line break, ancestors first ("Defined types inheritance structure
+  /// corrupted" on a cycle).
+  std::string GetToString() const;
 
  private:
   TInferenceEngine* FEngine;
@@ -191,6 +210,8 @@ class TUserFunctions {
   }
   /// The names, separated by blanks, in order of addition.
   std::string GetNamesToString() const;
+  /// The text of every function written in the rule language, each preceded by a line break.
+  std::string GetToString() const;
 
  private:
   TInferenceEngine* FEngine;
@@ -236,6 +257,8 @@ class TFactSets {
   /// Detaches every set (the sets stay alive with their owners).
   void Clear();
   const std::vector<TFactSet*>& Items() const noexcept { return FItems; }
+  /// Every set's deffacts text followed by a line break.
+  std::string GetToString() const;
 
  private:
   TInferenceEngine* FEngine;

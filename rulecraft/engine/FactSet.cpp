@@ -72,6 +72,11 @@ void TFactSet::SetFact(int32_t Index, const IFact& Fact) {
   FLines[static_cast<size_t>(Index)].Fact = Fact;
 }
 
+const IFact& TFactSet::GetAttachedFact(int32_t Index) const {
+  CheckIndex(Index);
+  return FLines[static_cast<size_t>(Index)].Fact;
+}
+
 const std::string& TFactSet::GetLine(int32_t Index) const {
   CheckIndex(Index);
   return FLines[static_cast<size_t>(Index)].Text;

@@ -38,6 +38,8 @@ class TFactSet : public TComponent {
   /// The attached fact; a line without one is parsed by the engine first (nil without an engine).
   IFact GetFact(int32_t Index);
   void SetFact(int32_t Index, const IFact& Fact);
+  /// The fact attached to line Index, nil when there is none (nothing is parsed).
+  const IFact& GetAttachedFact(int32_t Index) const;
   /// The text of line Index.
   const std::string& GetLine(int32_t Index) const;
   /// The line whose attached fact is this very fact, or -1.

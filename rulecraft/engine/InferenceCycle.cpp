@@ -1,5 +1,5 @@
 // The engine's inference cycle: facts entering and leaving the fact base and the network, the agenda the
-// network fills, reset and clear, running and firing, and removing what depends on a construct that goes.
+// network fills, reset and clear, running and firing.
 #include <algorithm>
 #include <chrono>
 #include <memory>
@@ -388,55 +388,6 @@ void TInferenceEngine::ReleaseDoomed() {
     else
       delete Rule;
   }
-}
-
-// ---- removing what depends on a construct
-// ------------------------------------------------------------------
-
-void TInferenceEngine::RemoveDependencies(const IFactTemplate& Template) {
-  if (!Template) return;
-  auto Uses = [&Template](const IFact& Fact) { return Fact && Fact->GetTemplate() == Template; };
-  FPendingAssertions.erase(std::remove_if(FPendingAssertions.begin(), FPendingAssertions.end(), Uses),
-                           FPendingAssertions.end());
-  FPendingRetractions.erase(std::remove_if(FPendingRetractions.begin(), FPendingRetractions.end(), Uses),
-                            FPendingRetractions.end());
-  for (TRule* Rule : FRules->Items()) {
-    // A rule written with an or element uses what any of its alternatives uses.
-    bool Using = false;
-    for (int32_t A = -1; A < Rule->GetAlternativeCount() && !Using; ++A) {
-      const TRule* Alternative = A < 0 ? Rule : Rule->GetAlternative(A);
-      for (int32_t I = 0; I < Alternative->GetPatternCount() && !Using; ++I)
-        Using = Alternative->GetPattern(I)->GetFactTemplate() == Template;
-    }
-    if (Using) FRules->Remove(Rule->GetRuleName(), Rule);
-  }
-  for (const IFact& Fact : FFacts->Items())
-    if (Uses(Fact)) RetractFact(Fact);
-  for (TFactSet* Set : FFactSets->Items())
-    for (int32_t I = Set->Count() - 1; I >= 0; --I) {
-      IFact Fact;
-      try {
-        Fact = Set->GetFact(I);
-      } catch (const Exception&) {
-        continue;
-      }
-      if (Uses(Fact)) Set->Delete(I);
-    }
-}
-
-void TInferenceEngine::RemoveDependencies(const IIEDefinedType& DefinedType) {
-  if (!DefinedType) return;
-  for (const IFactTemplate& Template : FFactTemplates->Items())
-    if (Template->ContainsType(DefinedType)) FFactTemplates->Remove(Template->GetTemplateName());
-}
-
-void TInferenceEngine::RemoveDependencies() {
-  FPendingAssertions.clear();
-  FPendingRetractions.clear();
-  ClearAgenda();
-  FNetwork->Clear();
-  FFacts->Clear();
-  FRules->Clear();
 }
 
 }  // namespace rulecraft

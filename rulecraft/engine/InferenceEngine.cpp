@@ -249,8 +249,39 @@ void TInferenceEngine::RenameRule(const std::string& OldName, const std::string&
   if (!Rule) return;
   if (FRules->ContainsKey(NewName)) throw EIEException(SDuplicateRuleNames, {NewName});
   FRules->Rename(OldName, NewName);
+  // The rule is no longer registered under its old name, so it takes the new one without coming back here.
+  Rule->SetRuleName(NewName);
+}
+
+void TInferenceEngine::AddRule(TRule* Rule) {
   if (OnAddRule) OnAddRule(this, Rule);
-  if (OnRemoveRule) OnRemoveRule(this, Rule);
+}
+void TInferenceEngine::AddFactTemplate(const IFactTemplate& Template) {
+  if (OnNewFactTemplate) OnNewFactTemplate(this, Template);
+}
+void TInferenceEngine::RemoveFactTemplate(const IFactTemplate& Template) {
+  if (OnRemoveFactTemplate) OnRemoveFactTemplate(this, Template);
+}
+void TInferenceEngine::AddDefinedType(const IIEDefinedType& Type) {
+  if (OnAddDefinedType) OnAddDefinedType(this, Type);
+}
+void TInferenceEngine::RemoveDefinedType(const IIEDefinedType& Type) {
+  if (OnRemoveDefinedType) OnRemoveDefinedType(this, Type);
+}
+void TInferenceEngine::AddFunction(const IUserFunction& Function) {
+  if (OnAddUserFunction) OnAddUserFunction(this, Function);
+}
+void TInferenceEngine::RemoveFunction(const IUserFunction& Function) {
+  if (OnRemoveUserFunction) OnRemoveUserFunction(this, Function);
+}
+void TInferenceEngine::ClearRules() {
+  if (OnClearRules) OnClearRules(this);
+}
+void TInferenceEngine::ClearFactTemplates() {
+  if (OnClearFactTemplates) OnClearFactTemplates(this);
+}
+void TInferenceEngine::ClearDefinedTypes() {
+  if (OnClearDefinedTypes) OnClearDefinedTypes(this);
 }
 
 void TInferenceEngine::RuleChange(TRule* Rule) {

@@ -388,12 +388,69 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// Raises OnRemoveRule, removes the rule from the network and releases it when the engine owns it (after
   /// the current firing when one runs).
   virtual void RemoveRule(TRule* Rule);
-  /// Removes everything that uses Template: its facts, pending facts, fact-set entries and rules.
-  void RemoveDependencies(const IFactTemplate& Template);
-  /// Removes every template that uses DefinedType (with its dependencies).
-  void RemoveDependencies(const IIEDefinedType& DefinedType);
+
+  // ---- construct dependencies (Dependencies.cpp)
+  /// One construct to rebuild after a construct it uses was redefined: its text and, for a fact, the old
+  /// fact; for a deffunction, the function whose fact literals of Template are read again. Kind and Name
+  /// name it in the warning raised when it cannot be rebuilt; Cause names the redefined construct.
+  struct TDependency {
+    std::string Kind;
+    std::string Name;
+    std::string Text;
+    IFact Fact;
+    IUserFunction Function;
+    std::string Cause;
+    IFactTemplate Template;
+  };
+  using TDependencyList = std::vector<TDependency>;
+  /// Removes everything that uses Template, in this order: its pending facts, its facts (last first, each
+  /// retracted), its fact-set lines, then the rules with a pattern on it (collected first, then removed).
+  virtual void RemoveDependencies(const IFactTemplate& Template);
+  /// Removes every template (last first) with a slot of DefinedType or of a copy narrowing it, with the
+  /// template's own dependencies.
+  virtual void RemoveDependencies(const IIEDefinedType& DefinedType);
   /// Empties the pending lists, the network, the fact base and the rules.
-  void RemoveDependencies();
+  virtual void RemoveDependencies();
+  /// Called once New is stored in place of Old. Another name: RemoveDependencies(Old). The same name: the
+  /// facts of Old (read as text, last first) are retracted, its fact-set entries emptied (a line that no
+  /// longer reads is dropped), the rules and deffunctions depending on it collected (rules removed), and all
+  /// of them rebuilt against New (UpdateDependencies).
+  virtual void ReplaceTemplate(const IFactTemplate& Old, const IFactTemplate& New);
+  /// Called once New is stored in place of Old. Another name: RemoveDependencies(Old). The same name: every
+  /// template using Old is copied (keeping its name) with its slots moved to New (a narrowing copy is made
+  /// again from New with the slot's own limits), and the copy replaces the template (ReplaceTemplate).
+  virtual void ReplaceDefinedType(const IIEDefinedType& Old, const IIEDefinedType& New);
+  /// A pattern of the rule (or of one of its alternatives) is on Template, or one of its actions depends on
+  /// it.
+  bool IsDependent(const TRule& Rule, const IFactTemplate& Template) const;
+  /// One of the call's arguments depends on Template.
+  bool IsDependent(const IFunCall& FunCall, const IFactTemplate& Template) const;
+  /// A call that depends on it, a fact literal of Template, or a multifield holding one.
+  bool IsDependent(const IIEValue& Value, const IFactTemplate& Template) const;
+  /// Rebuilds each entry in order with the parser raising at the first error: a fact is read again and
+  /// asserted (UpdateDependentFact), a deffunction's fact literals are read again, a rule's text is parsed
+  /// again. An entry that fails is dropped and the engine warns (OnWarning) with its name and the reason.
+  virtual void UpdateDependencies(const TDependencyList& List);
+  /// Asserts New in place of Old (which is not used); the new identifier, or -1 as a duplicate.
+  virtual int32_t UpdateDependentFact(const IFact& Old, const IFact& New);
+  /// Deletes the first line of the fact set SetName that reads Line and holds no fact.
+  void DropFactSetLine(const std::string& SetName, const std::string& Line);
+  /// True while a construct's name is being changed: rules taken out of the table meanwhile stay compiled and
+  /// are not released.
+  bool GetUpdatingHT() const noexcept { return FUpdatingHT; }
+  void SetUpdatingHT(bool Value) noexcept { FUpdatingHT = Value; }
+
+  // ---- the events the collections raise (each only raises its event when assigned)
+  virtual void AddRule(TRule* Rule);
+  virtual void AddFactTemplate(const IFactTemplate& Template);
+  virtual void RemoveFactTemplate(const IFactTemplate& Template);
+  virtual void AddDefinedType(const IIEDefinedType& Type);
+  virtual void RemoveDefinedType(const IIEDefinedType& Type);
+  virtual void AddFunction(const IUserFunction& Function);
+  virtual void RemoveFunction(const IUserFunction& Function);
+  virtual void ClearRules();
+  virtual void ClearFactTemplates();
+  virtual void ClearDefinedTypes();
   /// OnAddUserFunction and friends, raised by the collections.
   void AddUserFunction(const IUserFunction& Function) override;
   void RemoveUserFunction(const IUserFunction& Function) override;
@@ -533,6 +590,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   int32_t FParserMaxErrors = 10;
   bool FResetGlobals = true;
   int32_t FSymbolIndex = 0;
+  bool FUpdatingHT = false;
   TTypeChecks FTypeChecks;
   TConstructWatches FWatch;
   std::string FDateFormat = "yyyy-mm-dd";
@@ -579,6 +637,22 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   int32_t FFactCountMax = 0;
   double FAgendaSizeSum = 0.0;
   int32_t FAgendaSizeMax = 0;
+};
+
+/// Sets an engine's UpdatingHT for a scope and restores it afterwards.
+class TUpdatingHTScope {
+ public:
+  TUpdatingHTScope(TInferenceEngine& Engine, bool Value) noexcept
+      : FEngine(Engine), FSaved(Engine.GetUpdatingHT()) {
+    FEngine.SetUpdatingHT(Value);
+  }
+  TUpdatingHTScope(const TUpdatingHTScope&) = delete;
+  TUpdatingHTScope& operator=(const TUpdatingHTScope&) = delete;
+  ~TUpdatingHTScope() { FEngine.SetUpdatingHT(FSaved); }
+
+ private:
+  TInferenceEngine& FEngine;
+  bool FSaved;
 };
 
 }  // namespace rulecraft

@@ -19,41 +19,6 @@ namespace rulecraft {
 
 namespace {
 
-/// Items in an order where every item comes after its parent: first those without a parent (or whose
-/// parent is not among the items), in their order, then the others as their parents are written. Parents
-/// forming a cycle raise Corrupt.
-template <class T, class FParentOf>
-std::vector<T> ParentsFirst(const std::vector<T>& Items, FParentOf ParentOf, const char* Corrupt) {
-  std::unordered_set<const void*> Listed;
-  for (const T& Item : Items) Listed.insert(Item.get());
-  std::vector<T> Ordered;
-  std::vector<T> Waiting;
-  std::unordered_set<const void*> Written;
-  for (const T& Item : Items) {
-    const void* Parent = ParentOf(Item);
-    if (!Parent || !Listed.count(Parent)) {
-      Ordered.push_back(Item);
-      Written.insert(Item.get());
-    } else {
-      Waiting.push_back(Item);
-    }
-  }
-  while (!Waiting.empty()) {
-    std::vector<T> Still;
-    for (const T& Item : Waiting) {
-      if (Written.count(ParentOf(Item))) {
-        Ordered.push_back(Item);
-        Written.insert(Item.get());
-      } else {
-        Still.push_back(Item);
-      }
-    }
-    if (Still.size() == Waiting.size()) throw EIEException(std::string(Corrupt));
-    Waiting = std::move(Still);
-  }
-  return Ordered;
-}
-
 /// The local date and time as "yyyy-mm-dd hh:mm:ss".
 std::string Now() {
   const std::time_t Seconds = std::time(nullptr);
@@ -115,8 +80,7 @@ std::string TInferenceEngine::GetExpertSystem() try {
     // Written whenever a function is known; only functions written in the rule language have a body. The
     // functions come first, so that a global whose initial value calls one of them reads back.
     Section("; Deffunctions ", false);
-    for (const IUserFunction& Function : FUserFunctions->Items())
-      if (Function->ClassName() == "TInterpretedFunction") Text += NL + Function->GetToString(this);
+    Text += FUserFunctions->GetToString();
   }
   if (FGlobalVariables->Count() > 0) {
     Section("; Global Variables ", true);
@@ -129,31 +93,19 @@ std::string TInferenceEngine::GetExpertSystem() try {
   }
   if (FDefinedTypes->Count() > 0) {
     Section("; Defined Types ", true);
-    const auto Types = ParentsFirst(
-        FDefinedTypes->Items(),
-        [](const IIEDefinedType& Type) -> const void* { return Type->GetAncestor().get(); },
-        STypeInheritanceCorrupt);
-    for (const IIEDefinedType& Type : Types) Text += Type->GetToString() + NL;
+    Text += FDefinedTypes->GetToString();
   }
   if (FFactTemplates->Count() > 0) {
     Section("; Fact Templates ", true);
-    const auto Templates = ParentsFirst(
-        FFactTemplates->Items(),
-        [](const IFactTemplate& Template) -> const void* { return Template->GetParent().get(); },
-        SFactTemplateInheritanceCorrupt);
-    for (const IFactTemplate& Template : Templates) Text += Template->GetToString() + NL;
+    Text += FFactTemplates->GetToString();
   }
   if (FRules->Count() > 0) {
     Section("; Rules ", true);
-    std::vector<std::string> Rules;
-    for (TRule* Rule : FRules->Items()) Rules.push_back(Rule->GetToString() + NL);
-    std::stable_sort(Rules.begin(), Rules.end(),
-                     [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
-    for (const std::string& Rule : Rules) Text += Rule + NL;
+    Text += FRules->GetToString();
   }
   if (FFactSets->Count() > 0) {
     Section("; Fact Sets ", true);
-    for (TFactSet* Set : FFactSets->Items()) Text += Set->GetToString() + NL;
+    Text += FFactSets->GetToString();
   }
   if (FFacts->Count() > 0) {
     Section("; Facts ", true);

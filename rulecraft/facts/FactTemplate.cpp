@@ -99,7 +99,8 @@ bool TFactTemplate::ContainsSlot(const std::string& Name, IFactSlot& Slot) const
 
 IFactSlot TFactTemplate::ContainsType(const IIEDefinedType& DefinedType) const {
   for (const TSlotEntry& Entry : FSlots)
-    if (Entry.Slot->GetExtendedTypeInfo() == DefinedType) return Entry.Slot;
+    if (const IIEDefinedType& Type = Entry.Slot->GetExtendedTypeInfo(); Type && Type->Uses(DefinedType.get()))
+      return Entry.Slot;
   return IFactSlot();
 }
 

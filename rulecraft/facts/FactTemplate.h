@@ -103,7 +103,7 @@ class TFactTemplate final : public ICloneable {
   bool AddSlot(const IFactSlot& Slot);
   bool ContainsSlot(const std::string& Name) const { return FindSlot(Name) != nullptr; }
   bool ContainsSlot(const std::string& Name, IFactSlot& Slot) const;
-  /// The first slot whose defined type is that very type, or nil.
+  /// The first slot whose defined type is that very type or an implicit copy narrowing it, or nil.
   IFactSlot ContainsType(const IIEDefinedType& DefinedType) const;
   void RemoveSlot(const std::string& Name);
   void ClearSlots();

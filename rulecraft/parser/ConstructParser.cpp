@@ -125,6 +125,7 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot() {
       IIEDefinedType Copy = DefinedType->Clone();
       Copy->SetImplicit(true);
       Copy->SetName(std::string());
+      Copy->SetNarrowed(DefinedType);  // the engine still finds the slot when the named type changes
       DefinedType = Copy;
     }
     return DefinedType;

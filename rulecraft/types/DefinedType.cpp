@@ -143,6 +143,7 @@ void TIEDefinedType::Assign(const TPersistent* Source) {
     auto Floats = CopyList(Other->FFloats);
     IFuzzyVariable FuzzyType = Other->FFuzzyType;
     IIEDefinedType Ancestor = Other->FAncestor;
+    IIEDefinedType Narrowed = Other->FNarrowed;
     FBaseTypes = Other->FBaseTypes;
     FMaxRange = Other->FMaxRange;
     FMinRange = Other->FMinRange;
@@ -162,6 +163,7 @@ void TIEDefinedType::Assign(const TPersistent* Source) {
     FStrings = std::move(Strings);
     FFloats = std::move(Floats);
     FFuzzyType = std::move(FuzzyType);
+    FNarrowed = std::move(Narrowed);
     FAncestor = std::move(Ancestor);  // last: may free Other
   }
   Change();
@@ -226,7 +228,7 @@ bool TIEDefinedType::Equals(const ICloneable* Other) const {
          FMaxRange == Type->FMaxRange && FCardinalityLimited == Type->FCardinalityLimited &&
          FMinCardinality == Type->FMinCardinality && FMaxCardinality == Type->FMaxCardinality &&
          FUnits == Type->FUnits && FImplicit == Type->FImplicit && FAncestor == Type->FAncestor &&
-         ConstraintsEqual(*Type);
+         FNarrowed == Type->FNarrowed && ConstraintsEqual(*Type);
 }
 
 // ---- plain properties -------------------------------------------------------------------------------------

@@ -46,8 +46,8 @@ class TIEDefinedType final : public ICloneable {
   void AssignTo(TPersistent* Dest) const override;
   ICloneableRef CloneInterface() const override { return Clone(); }
   IIEDefinedType Clone() const;
-  /// Same name, base types, limits (flags and bounds), units, implicit flag, ancestor object and equal
-  /// constraints (ConstraintsEqual). The very same object is equal to itself.
+  /// Same name, base types, limits (flags and bounds), units, implicit flag, ancestor and narrowed
+  /// objects and equal constraints (ConstraintsEqual). The very same object is equal to itself.
   bool Equals(const ICloneable* Other) const override;
   int32_t GetTag() const override { return FTag; }
   void SetTag(int32_t Value) override { FTag = Value; }
@@ -67,6 +67,15 @@ class TIEDefinedType final : public ICloneable {
   void SetUnits(const std::string& Value);
   bool GetImplicit() const noexcept { return FImplicit; }
   void SetImplicit(bool Value);
+  /// The named type an implicit copy narrows (a slot's `(type percent)` with limits of its own), or nil. The
+  /// copy prints its own clauses and no name; this link lets the engine find the slot when the named type
+  /// is removed or redefined.
+  const IIEDefinedType& GetNarrowed() const noexcept { return FNarrowed; }
+  void SetNarrowed(const IIEDefinedType& Value) { FNarrowed = Value; }
+  /// The type itself, or the named type it narrows, is Type.
+  bool Uses(const TIEDefinedType* Type) const noexcept {
+    return Type && (this == Type || FNarrowed.get() == Type);
+  }
 
   TValueConstraints GetConstraints() const noexcept { return FConstraints; }
   void SetConstraints(TValueConstraints Value);
@@ -173,6 +182,7 @@ class TIEDefinedType final : public ICloneable {
   std::string FUnits;
   bool FImplicit = false;
   IIEDefinedType FAncestor;
+  IIEDefinedType FNarrowed;
   TNotifyEvent FOnChange;
   int32_t FUpdateCount = 0;
   int32_t FTag = 0;

@@ -198,6 +198,18 @@ TEST(Arguments, StrategyNames) {
   EXPECT_EQ(Refused({"--strategies", "lex"}), "unknown option '--strategies'");
 }
 
+TEST(Arguments, DuplicatesPolicies) {
+  EXPECT_EQ(Parsed({"x.clp"}).Duplicates, dcOverwrite);
+  EXPECT_EQ(Parsed({"--duplicates", "ignore", "x.clp"}).Duplicates, dcIgnore);
+  EXPECT_EQ(Parsed({"--duplicates=error"}).Duplicates, dcError);
+  EXPECT_EQ(Parsed({"--duplicates=error", "--duplicates", "overwrite"}).Duplicates, dcOverwrite);
+  const std::string Known = "' (known: overwrite, ignore, error)";
+  EXPECT_EQ(Refused({"--duplicates", "Ignore"}), "unknown duplicates policy 'Ignore" + Known);
+  EXPECT_EQ(Refused({"--duplicates="}), "unknown duplicates policy '" + Known);
+  EXPECT_EQ(Refused({"x.clp", "--duplicates"}), "option '--duplicates' needs a policy name");
+  EXPECT_NE(UsageText().find("--duplicates POLICY"), std::string::npos);
+}
+
 TEST(RunCli, StrategyOption) {
   auto Run = [](std::vector<const char*> Args, std::string& OutText, std::string& ErrText) {
     Args.insert(Args.begin(), "rulecraft");
