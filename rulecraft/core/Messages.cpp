@@ -172,6 +172,8 @@ constexpr TMessageEntry Catalogue[] = {
     {"SStreamWriteFailed", SStreamWriteFailed},
     {"SStreamReadFailed", SStreamReadFailed},
     {"SNoEngineParser", SNoEngineParser},
+    {"SParserBusy", SParserBusy},
+    {"SWrongIEObject", SWrongIEObject},
     {"SNestingTooDeep", SNestingTooDeep},
     {"SParseNestingTooDeep", SParseNestingTooDeep},
     {"SFactLimitReached", SFactLimitReached},        // wording ours

@@ -19,13 +19,6 @@
 
 namespace rulecraft {
 
-const TEnumInfo& TParsedTypeInfo() {
-  static const TEnumInfo Info(
-      "TParsedType", {"ptNone", "ptValue", "ptFunCall", "ptRule", "ptFactSet", "ptFactTemplate", "ptFunction",
-                      "ptGlobals", "ptDefType", "ptEOF"});
-  return Info;
-}
-
 namespace {
 
 // Calls and lists nest at most this deep in the text: deeper input is an error, never a stack overflow.
@@ -398,6 +391,7 @@ ISingletonsVector TIEClipsParser::ParseSingletons() {
     if (!Next()->Is(tkCloseParen)) ParseError("ParseFuzzyPoints", SMissingCloseParens);
     Points->Add(X, Y);
   }
+  if (OnParseSingletons) OnParseSingletons(this, Points);
   return Points;
 }
 
