@@ -173,6 +173,7 @@ constexpr TMessageEntry Catalogue[] = {
     {"SStreamReadFailed", SStreamReadFailed},
     {"SNoEngineParser", SNoEngineParser},
     {"SParserBusy", SParserBusy},
+    {"SWrongTokenizer", SWrongTokenizer},
     {"SWrongIEObject", SWrongIEObject},
     {"SNestingTooDeep", SNestingTooDeep},
     {"SParseNestingTooDeep", SParseNestingTooDeep},

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "rulecraft/collections/TextStream.h"
 #include "rulecraft/core/Enums.h"
 #include "rulecraft/core/SingletonsVector.h"
 #include "rulecraft/core/Value.h"
@@ -26,6 +27,9 @@ class TIEUserFunction;
 class TInferenceEngine;
 class TInterpretedFunction;
 class TRule;
+
+/// Makes a tokenizer over a text: an engine's tokenizer class (TInferenceEngine::SetTokenizerType).
+using TTokenizerFactory = std::unique_ptr<TGTextStream> (*)(const std::string& Text);
 
 /// What a top-level expression was.
 enum TParsedType : uint8_t {
@@ -120,15 +124,16 @@ class TEngineParser : public ISingletonsParser, public TParseEvents {
   /// True while the parser reads a text (a parser must not be replaced then).
   virtual bool Reading() const noexcept { return false; }
   /// The tokenizer class the engine hands over (nullptr: the parser's own lexer).
-  TClass GetTokenizerType() const noexcept { return FTokenizerType; }
-  virtual void SetTokenizerType(TClass Value) { FTokenizerType = Value; }
+  TTokenizerFactory GetTokenizerType() const noexcept { return FTokenizerType; }
+  /// A parser refuses a class it cannot read from and keeps the one it had.
+  virtual void SetTokenizerType(TTokenizerFactory Value) { FTokenizerType = Value; }
 
   virtual void SetErrorHandling(TErrorHandling Value) = 0;
   virtual void SetMaxErrors(int32_t Value) = 0;
   virtual void SetStaticTypeChecks(bool Value) = 0;
 
  private:
-  TClass FTokenizerType = nullptr;
+  TTokenizerFactory FTokenizerType = nullptr;
 };
 
 /// Makes the parser of an engine: the engine's parser class (TInferenceEngine::SetParserType).

@@ -456,7 +456,7 @@ void TInferenceEngine::SetParserType(TEngineParserFactory Value) {
   FParserType = Value;
 }
 
-void TInferenceEngine::SetTokenizerType(TClass Value) {
+void TInferenceEngine::SetTokenizerType(TTokenizerFactory Value) {
   if (!Value || Value == FTokenizerType) return;
   FParser->SetTokenizerType(Value);
   FTokenizerType = Value;

@@ -292,10 +292,11 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// settings, the tokenizer class and the parse events the old one had. nullptr and the current class
   /// change nothing.
   void SetParserType(TEngineParserFactory Value);
-  /// The tokenizer class handed to the parser (nullptr: the parser's own lexer).
-  TClass GetTokenizerType() const noexcept { return FTokenizerType; }
-  /// nullptr and the current class change nothing; another class is handed to the parser.
-  void SetTokenizerType(TClass Value);
+  /// The tokenizer class the parser reads every text with (nullptr: the parser's own lexer).
+  TTokenizerFactory GetTokenizerType() const noexcept { return FTokenizerType; }
+  /// nullptr and the current class change nothing; another class is handed to the parser, which refuses
+  /// one it cannot read from (SWrongTokenizer).
+  void SetTokenizerType(TTokenizerFactory Value);
   /// The parse events (OnParse, OnParseRule, ...), published by the engine and kept in its parser, which
   /// raises them with itself as Sender.
   TParseEvents& GetParseEvents() noexcept { return *FParser; }
@@ -612,7 +613,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::unique_ptr<TEngineParser> FParser;
   std::vector<std::unique_ptr<TEngineParser>> FRetiredParsers;  // parsers replaced by SetParserType
   TEngineParserFactory FParserType = nullptr;
-  TClass FTokenizerType = nullptr;
+  TTokenizerFactory FTokenizerType = nullptr;
   std::unique_ptr<TIOStreams> FIOStreams;
   std::unique_ptr<TGTextStream> FCapture;
   TGTextStream* FBatchInput = nullptr;

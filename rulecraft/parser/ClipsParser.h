@@ -46,6 +46,8 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   bool GetStaticTypeChecks() const noexcept { return FStaticTypeChecks; }
   void SetStaticTypeChecks(bool Value) override { FStaticTypeChecks = Value; }
   bool Reading() const noexcept override { return FStream != nullptr; }
+  /// The class must make TIEClipsStream descendants (SWrongTokenizer otherwise, tried on an empty text).
+  void SetTokenizerType(TTokenizerFactory Value) override;
 
   /// Functions whose parenthesised arguments are facts (start 0) or slot-value pairs (1-based positions
   /// Start..End).

@@ -38,6 +38,26 @@ std::unique_ptr<TEngineParser> MakeBraceParser(TInferenceEngine* Engine) {
   return std::make_unique<TBraceParser>(Engine);
 }
 
+/// The rule-language lexer, counting the tokens it hands out.
+class TCountingStream : public TIEClipsStream {
+  RC_CLASS(TCountingStream, TIEClipsStream)
+ public:
+  using TIEClipsStream::TIEClipsStream;
+  static inline int Tokens = 0;
+  IStreamToken NextToken() override {
+    ++Tokens;
+    return TIEClipsStream::NextToken();
+  }
+};
+
+std::unique_ptr<TGTextStream> MakeCountingStream(const std::string& Text) {
+  return std::make_unique<TCountingStream>(Text);
+}
+
+std::unique_ptr<TGTextStream> MakePlainStream(const std::string& Text) {
+  return std::make_unique<TGTextStream>(Text);
+}
+
 struct TQuietEngine {
   TInferenceEngine Engine;
   std::string Output;
@@ -61,7 +81,7 @@ TEST(ParserType, ADescendantParserWritesItsSyntaxAndKeepsTheEventsAndSettings) {
     Heard.push_back(std::string(TParsedTypeInfo().Name(Kind)));
   };
   E.Engine.SetParserMaxErrors(3);
-  E.Engine.SetTokenizerType(TIEClipsStream::StaticClass());
+  E.Engine.SetTokenizerType(&MakeCountingStream);
   const IIEValue Points = E.Engine.ParseValue("((1 0) (2 1))");  // read by the first parser
 
   E.Engine.SetParserType(nullptr);  // nothing
@@ -72,7 +92,7 @@ TEST(ParserType, ADescendantParserWritesItsSyntaxAndKeepsTheEventsAndSettings) {
   ASSERT_NE(dynamic_cast<TBraceParser*>(&E.Engine.GetParser()), nullptr);
   auto& Brace = dynamic_cast<TBraceParser&>(E.Engine.GetParser());
   EXPECT_EQ(Brace.GetMaxErrors(), 3);
-  EXPECT_EQ(Brace.GetTokenizerType(), TIEClipsStream::StaticClass());
+  EXPECT_EQ(Brace.GetTokenizerType(), &MakeCountingStream);
   EXPECT_EQ(Points->GetToString(), "((1 0) (2 1))");  // the parser that read it is kept
 
   E.Engine.Parse(
@@ -91,6 +111,27 @@ TEST(ParserType, ADescendantParserWritesItsSyntaxAndKeepsTheEventsAndSettings) {
   // The rest is still the rule language.
   EXPECT_EQ(E.Engine.GetFactTemplates().Get("point")->GetToString(),
             "(deftemplate point\r\n    (slot x)\r\n    (slot y)\r\n)");
+}
+
+TEST(ParserType, TheTokenizerClassReadsEveryTextAndMustBeALexerOfTheParser) {
+  TQuietEngine E;
+  E.Engine.SetTokenizerType(&MakeCountingStream);
+  EXPECT_EQ(E.Engine.GetTokenizerType(), &MakeCountingStream);
+  TCountingStream::Tokens = 0;
+  E.Engine.Parse("(assert (a 1))", true);
+  EXPECT_EQ(E.Engine.Assert("(b 2)"), 2);
+  EXPECT_GE(TCountingStream::Tokens, 10);
+  // A text stream that is no lexer of this parser is refused, and the class in use stays.
+  ExpectError<EIEException>([&] { E.Engine.SetTokenizerType(&MakePlainStream); },
+                            "A TGTextStream is not a tokenizer this parser reads from");
+  EXPECT_EQ(E.Engine.GetTokenizerType(), &MakeCountingStream);
+  E.Engine.SetTokenizerType(nullptr);  // nothing
+  EXPECT_EQ(E.Engine.GetTokenizerType(), &MakeCountingStream);
+  // A copy reads with the same class.
+  TQuietEngine Copy;
+  Copy.Engine.Assign(&E.Engine);
+  EXPECT_EQ(Copy.Engine.GetTokenizerType(), &MakeCountingStream);
+  EXPECT_EQ(Copy.Engine.GetFacts().Count(), 3);
 }
 
 TEST(ParserType, TheParserCannotBeReplacedWhileItReads) {
