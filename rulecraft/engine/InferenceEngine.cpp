@@ -193,6 +193,7 @@ void TInferenceEngine::AssertInitialFact() {
 void TInferenceEngine::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   if (Operation != opRemove || IsDestroying()) return;
+  if (!FRules || !FFactSets) return;  // a component going while the engine is being constructed
   if (auto* Rule = dynamic_cast<TRule*>(AComponent)) {
     FRules->Remove(Rule->GetRuleName(), Rule);
     FDoomedRules.erase(std::remove(FDoomedRules.begin(), FDoomedRules.end(), Rule), FDoomedRules.end());
