@@ -172,6 +172,9 @@ constexpr TMessageEntry Catalogue[] = {
     {"SStreamWriteFailed", SStreamWriteFailed},
     {"SStreamReadFailed", SStreamReadFailed},
     {"SNoEngineParser", SNoEngineParser},
+    {"SParserBusy", SParserBusy},
+    {"SWrongTokenizer", SWrongTokenizer},
+    {"SWrongIEObject", SWrongIEObject},
     {"SNestingTooDeep", SNestingTooDeep},
     {"SParseNestingTooDeep", SParseNestingTooDeep},
     {"SFactLimitReached", SFactLimitReached},        // wording ours

@@ -265,6 +265,13 @@ inline constexpr const char* SStreamReadFailed = "Cannot read from logical name 
 /// An engine created while no parser factory is registered (the library's top level was not linked).
 inline constexpr const char* SNoEngineParser =
     "No parser is registered for new engines: link the rulecraft library target";  // wording ours
+/// The parser class changed while the parser reads a text.
+inline constexpr const char* SParserBusy = "The parser cannot be replaced while it reads";  // wording ours
+/// A tokenizer class the parser cannot read from (the class of the tokenizer it makes).
+inline constexpr const char* SWrongTokenizer =
+    "A %s is not a tokenizer this parser reads from";  // wording ours
+/// The engine's CreateIEObject gave an object of the wrong class (the class it gave, the kind asked for).
+inline constexpr const char* SWrongIEObject = "CreateIEObject made a %s for %s";  // wording ours
 
 /// Nesting that input controls goes past its bound: a call, a rule's network or a load (the limit, then the
 /// name of what nested), and a text being parsed (the limit).

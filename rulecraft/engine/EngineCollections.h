@@ -12,6 +12,7 @@
 
 #include "rulecraft/core/ValueHashTable.h"
 #include "rulecraft/facts/FactTemplate.h"
+#include "rulecraft/framework/Object.h"
 #include "rulecraft/functions/UserFunction.h"
 #include "rulecraft/types/DefinedType.h"
 
@@ -92,7 +93,9 @@ class TNamedTable {
 };
 
 /// The rules of an engine, each compiled into its network while stored.
-class TRules {
+class TRules : public TPersistent {
+  RC_CLASS(TRules, TPersistent)
+
  public:
   explicit TRules(TInferenceEngine* Engine) : FEngine(Engine) {}
   /// Stores Rule under its name: the duplicate policy applies to another rule of that name (dcOverwrite
@@ -127,7 +130,9 @@ class TRules {
 };
 
 /// The fact templates of an engine.
-class TFactTemplates {
+class TFactTemplates : public TPersistent {
+  RC_CLASS(TFactTemplates, TPersistent)
+
  public:
   explicit TFactTemplates(TInferenceEngine* Engine) : FEngine(Engine) {}
   /// Stores Template under its name; a template without slots first gets the multislot "__Data". Another
@@ -160,7 +165,9 @@ class TFactTemplates {
 };
 
 /// The defined types of an engine.
-class TIEDefinedTypes {
+class TIEDefinedTypes : public TPersistent {
+  RC_CLASS(TIEDefinedTypes, TPersistent)
+
  public:
   explicit TIEDefinedTypes(TInferenceEngine* Engine) : FEngine(Engine) {}
   void Put(const IIEDefinedType& Type);
@@ -186,7 +193,9 @@ class TIEDefinedTypes {
 };
 
 /// Every function an engine knows, built-in and written in the rule language.
-class TUserFunctions {
+class TUserFunctions : public TPersistent {
+  RC_CLASS(TUserFunctions, TPersistent)
+
  public:
   explicit TUserFunctions(TInferenceEngine* Engine) : FEngine(Engine) {}
   /// Name must be the function's own name ("Function names do not match: %s and %s"); the duplicate policy
@@ -242,7 +251,9 @@ class TGlobalVariables : public TEngineVariables {
 };
 
 /// The fact sets of an engine.
-class TFactSets {
+class TFactSets : public TPersistent {
+  RC_CLASS(TFactSets, TPersistent)
+
  public:
   explicit TFactSets(TInferenceEngine* Engine) : FEngine(Engine) {}
   /// A set of the same name: the same object keeps its index; another one is detached from the engine

@@ -9,6 +9,13 @@
 
 namespace rulecraft {
 
+const TEnumInfo& TParsedTypeInfo() {
+  static const TEnumInfo Info(
+      "TParsedType", {"ptNone", "ptValue", "ptFunCall", "ptRule", "ptFactSet", "ptFactTemplate", "ptFunction",
+                      "ptGlobals", "ptDefType", "ptEOF"});
+  return Info;
+}
+
 std::string TEngineParser::PrettyPrint(const TFactTemplate& Template) {
   return PrettyPrintTemplate(Template);
 }

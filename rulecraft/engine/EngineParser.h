@@ -3,15 +3,20 @@
 // level registers the factory every new engine takes its parser from (TInferenceEngine::SetDefaultFactories);
 // each operation reads the given text with a fresh tokenizer.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "rulecraft/collections/TextStream.h"
 #include "rulecraft/core/Enums.h"
 #include "rulecraft/core/SingletonsVector.h"
 #include "rulecraft/core/Value.h"
 #include "rulecraft/facts/Fact.h"
 #include "rulecraft/facts/FactSlot.h"
 #include "rulecraft/functions/FunctionCall.h"
+#include "rulecraft/functions/UserFunction.h"
+#include "rulecraft/fuzzyset/FuzzySet.h"
+#include "rulecraft/types/DefinedType.h"
 
 namespace rulecraft {
 
@@ -23,7 +28,46 @@ class TInferenceEngine;
 class TInterpretedFunction;
 class TRule;
 
-class TEngineParser : public ISingletonsParser {
+/// Makes a tokenizer over a text: an engine's tokenizer class (TInferenceEngine::SetTokenizerType).
+using TTokenizerFactory = std::unique_ptr<TGTextStream> (*)(const std::string& Text);
+
+/// What a top-level expression was.
+enum TParsedType : uint8_t {
+  ptNone,
+  ptValue,
+  ptFunCall,
+  ptRule,
+  ptFactSet,
+  ptFactTemplate,
+  ptFunction,
+  ptGlobals,
+  ptDefType,
+  ptEOF
+};
+const TEnumInfo& TParsedTypeInfo();
+
+/// The parse events: each is raised by the parser (the Sender) after it has read one thing of its kind. The
+/// engine publishes them as its own: they live in the parser, and the engine reads and writes them there.
+struct TParseEvents {
+  /// After each top-level expression: its kind, the rule or fact set read (else nullptr) and the template,
+  /// function, defined type or value it gave.
+  std::function<void(TObject* Sender, TParsedType ParsedType, TObject* Object, const IIEValue& Result)>
+      OnParse;
+  std::function<void(TObject* Sender, const IIEDefinedType& Type)> OnParseDefinedType;
+  std::function<void(TObject* Sender, const IFact& Fact)> OnParseFact;
+  std::function<void(TObject* Sender, TFactSet* FactSet)> OnParseFactSet;
+  std::function<void(TObject* Sender, const IFactTemplate& Template)> OnParseFactTemplate;
+  std::function<void(TObject* Sender, const IUserFunction& Function)> OnParseFunction;
+  std::function<void(TObject* Sender, const IFunCall& FunCall)> OnParseFunCall;
+  std::function<void(TObject* Sender, const IFuzzySet& FuzzySet)> OnParseFuzzySet;
+  std::function<void(TObject* Sender, const IFuzzyVariable& FuzzyVariable)> OnParseFuzzyVariable;
+  std::function<void(TObject* Sender, const ISingletonsVector& Singletons)> OnParseSingletons;
+  std::function<void(TObject* Sender, const std::string& VarName, const IIEValue& Value)> OnParseVariable;
+  std::function<void(TObject* Sender, TIEPattern* Pattern)> OnParsePattern;
+  std::function<void(TObject* Sender, TRule* Rule)> OnParseRule;
+};
+
+class TEngineParser : public ISingletonsParser, public TParseEvents {
  public:
   virtual ~TEngineParser() = default;
 
@@ -38,6 +82,10 @@ class TEngineParser : public ISingletonsParser {
   virtual IFunCall ParseFunCall(const std::string& Text) = 0;
   virtual IIEValue ParseNExecuteFunCall(const std::string& Text) = 0;
   virtual IFactTemplate ParseFactTemplate(const std::string& Text) = 0;
+  /// A deftype read from Text, not registered.
+  virtual IIEDefinedType ParseDefinedType(const std::string& Text) = 0;
+  /// A deffunction read from Text, not registered.
+  virtual IUserFunction ParseFunction(const std::string& Text) = 0;
   /// A fact set read from Text, owned by the engine component and not registered.
   virtual TFactSet* ParseFactSet(const std::string& Text) = 0;
   /// Reads a defglobal and stores its variables.
@@ -73,12 +121,22 @@ class TEngineParser : public ISingletonsParser {
   virtual std::string PrettyPrint(const TRule& Rule);
   virtual std::string PrettyPrint(const TFactSet& FactSet);
 
+  /// True while the parser reads a text (a parser must not be replaced then).
+  virtual bool Reading() const noexcept { return false; }
+  /// The tokenizer class the engine hands over (nullptr: the parser's own lexer).
+  TTokenizerFactory GetTokenizerType() const noexcept { return FTokenizerType; }
+  /// A parser refuses a class it cannot read from and keeps the one it had.
+  virtual void SetTokenizerType(TTokenizerFactory Value) { FTokenizerType = Value; }
+
   virtual void SetErrorHandling(TErrorHandling Value) = 0;
   virtual void SetMaxErrors(int32_t Value) = 0;
   virtual void SetStaticTypeChecks(bool Value) = 0;
+
+ private:
+  TTokenizerFactory FTokenizerType = nullptr;
 };
 
-/// Makes the parser of a new engine.
+/// Makes the parser of an engine: the engine's parser class (TInferenceEngine::SetParserType).
 using TEngineParserFactory = std::unique_ptr<TEngineParser> (*)(TInferenceEngine* Engine);
 
 }  // namespace rulecraft

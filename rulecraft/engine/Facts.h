@@ -13,13 +13,16 @@
 
 #include "rulecraft/engine/FactCache.h"
 #include "rulecraft/facts/Fact.h"
+#include "rulecraft/framework/Object.h"
 
 namespace rulecraft {
 
 class TInferenceEngine;
 class TStringList;
 
-class TFacts {
+class TFacts : public TPersistent {
+  RC_CLASS(TFacts, TPersistent)
+
  public:
   /// A fact base of Engine (nullptr: a free-standing list); the cache is on.
   explicit TFacts(TInferenceEngine* Engine);
@@ -77,8 +80,10 @@ class TFacts {
   /// Clears this base and adds a new fact for each fact of Source (asserted into this base's engine).
   /// "Unable to assign slot values, fact templates are different: %s and %s" when this engine has a
   /// differently defined template of a source fact's template name.
+  using TPersistent::Assign;
   void Assign(const TFacts& Source);
   /// One line per fact (its text).
+  using TPersistent::AssignTo;
   void AssignTo(TStringList& Lines) const;
 
  private:

@@ -6,12 +6,15 @@
 
 #include "rulecraft/collections/TextStream.h"
 #include "rulecraft/engine/EngineCollections.h"
+#include "rulecraft/framework/Object.h"
 
 namespace rulecraft {
 
 class TInferenceEngine;
 
-class TIOStreams {
+class TIOStreams : public TPersistent {
+  RC_CLASS(TIOStreams, TPersistent)
+
  public:
   explicit TIOStreams(TInferenceEngine* Engine) : FEngine(Engine) {}
 

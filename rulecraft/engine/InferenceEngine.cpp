@@ -54,21 +54,35 @@ void TInferenceEngine::SetDefaultFactories(TEngineParserFactory Parser, TFunctio
   DefaultExtensionFactory = Extensions;
 }
 
-TInferenceEngine::TInferenceEngine(TComponent* AOwner) try : TComponent(AOwner) {
+TInferenceEngine::TInferenceEngine(TComponent* AOwner, TIEObjectFactory Factory) try
+    : TComponent(AOwner), FObjectFactory(Factory) {
   if (!DefaultParserFactory) throw EIEException(SNoEngineParser);
-  FParser = DefaultParserFactory(this);
+  FParserType = DefaultParserFactory;
+  FParser = FParserType(this);
   FContext = std::make_unique<TIEContext>(nullptr, this);
-  FGlobalVariables = std::make_unique<TGlobalVariables>(this);
-  FDefinedTypes = std::make_unique<TIEDefinedTypes>(this);
-  FAgenda = std::make_unique<TIEAgenda>();
-  FFactTemplates = std::make_unique<TFactTemplates>(this);
-  FFacts = std::make_unique<TFacts>(this);
-  FFactSets = std::make_unique<TFactSets>(this);
-  FNetwork = new TReteNetwork(this, this);
-  FRules = std::make_unique<TRules>(this);
-  FEngineVariables = std::make_unique<TEngineVariables>(this);
-  FUserFunctions = std::make_unique<TUserFunctions>(this);
-  FIOStreams = std::make_unique<TIOStreams>(this);
+  FGlobalVariables = MakeOwned<TGlobalVariables>(otGlobalVariables);
+  FDefinedTypes = MakeOwned<TIEDefinedTypes>(otDefinedTypes);
+  FAgenda = MakeOwned<TIEAgenda>(otAgenda);
+  FFactTemplates = MakeOwned<TFactTemplates>(otFactTemplates);
+  FFacts = MakeOwned<TFacts>(otFacts);
+  FFactSets = MakeOwned<TFactSets>(otFactSets);
+  {
+    TObject* Made = CreateIEObject(otReteNetwork);
+    FNetwork = dynamic_cast<TReteNetwork*>(Made);
+    if (!FNetwork) {
+      const std::string Class = Made ? Made->ClassName() : std::string("nil");
+      auto* Component = dynamic_cast<TComponent*>(Made);
+      if (Component && Component->GetOwner() == this)
+        FreeComponent(Component);
+      else
+        delete Made;
+      throw EIEException(SWrongIEObject, {Class, std::string(TIEObjectTypeInfo().Name(otReteNetwork))});
+    }
+  }
+  FRules = MakeOwned<TRules>(otRules);
+  FEngineVariables = MakeOwned<TEngineVariables>(otEngineVariables);
+  FUserFunctions = MakeOwned<TUserFunctions>(otUserFunctions);
+  FIOStreams = MakeOwned<TIOStreams>(otIOStreams);
   MakeInitialObjects();
   FPackages = AllPackages();
   SetTypeChecks(TTypeChecks{tcStatic});
@@ -95,6 +109,7 @@ TInferenceEngine::~TInferenceEngine() {
   OnReadLine = nullptr;
   OnReadToken = nullptr;
   OnWarning = nullptr;
+  static_cast<TParseEvents&>(*FParser) = TParseEvents();
   FNetwork->OnActivation = FNetwork->OnDeactivation = FNetwork->OnRuleFired = nullptr;
   try {
     Clear();
@@ -113,6 +128,47 @@ TInferenceEngine::~TInferenceEngine() {
   const std::unordered_set<TFactTemplate*> Templates = std::move(FOwnedTemplates);
   FOwnedTemplates.clear();
   for (TFactTemplate* Template : Templates) Template->ForgetEngine();
+}
+
+TObject* TInferenceEngine::CreateIEObject(TIEObjectType ObjectType) {
+  if (FObjectFactory)
+    if (TObject* Made = FObjectFactory(*this, ObjectType)) return Made;
+  switch (ObjectType) {
+    case otAgenda:
+      return new TIEAgenda();
+    case otEngineVariables:
+      return new TEngineVariables(this);
+    case otFacts:
+      return new TFacts(this);
+    case otFactSets:
+      return new TFactSets(this);
+    case otFactTemplates:
+      return new TFactTemplates(this);
+    case otGlobalVariables:
+      return new TGlobalVariables(this);
+    case otDefinedTypes:
+      return new TIEDefinedTypes(this);
+    case otIOStreams:
+      return new TIOStreams(this);
+    case otRules:
+      return new TRules(this);
+    case otUserFunctions:
+      return new TUserFunctions(this);
+    case otReteNetwork:
+      return new TReteNetwork(this, this);
+  }
+  return nullptr;
+}
+
+template <class T>
+std::unique_ptr<T> TInferenceEngine::MakeOwned(TIEObjectType ObjectType) {
+  std::unique_ptr<TObject> Made(CreateIEObject(ObjectType));
+  if (auto* Typed = dynamic_cast<T*>(Made.get())) {
+    (void)Made.release();
+    return std::unique_ptr<T>(Typed);
+  }
+  throw EIEException(SWrongIEObject, {Made ? Made->ClassName() : std::string("nil"),
+                                      std::string(TIEObjectTypeInfo().Name(ObjectType))});
 }
 
 void TInferenceEngine::TemplateCreated(TFactTemplate& Template) { FOwnedTemplates.insert(&Template); }
@@ -137,6 +193,7 @@ void TInferenceEngine::AssertInitialFact() {
 void TInferenceEngine::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   if (Operation != opRemove || IsDestroying()) return;
+  if (!FRules || !FFactSets) return;  // a component going while the engine is being constructed
   if (auto* Rule = dynamic_cast<TRule*>(AComponent)) {
     FRules->Remove(Rule->GetRuleName(), Rule);
     FDoomedRules.erase(std::remove(FDoomedRules.begin(), FDoomedRules.end(), Rule), FDoomedRules.end());
@@ -413,6 +470,28 @@ void TInferenceEngine::SetParserErrorHandling(TErrorHandling Value) {
 void TInferenceEngine::SetParserMaxErrors(int32_t Value) {
   FParserMaxErrors = Value;
   FParser->SetMaxErrors(Value);
+}
+
+void TInferenceEngine::SetParserType(TEngineParserFactory Value) {
+  if (!Value || Value == FParserType) return;
+  if (FParser->Reading()) throw EIEException(SParserBusy);
+  std::unique_ptr<TEngineParser> Parser = Value(this);
+  if (!Parser) throw EIEException(SNoEngineParser);
+  static_cast<TParseEvents&>(*Parser) = static_cast<const TParseEvents&>(*FParser);
+  Parser->SetTokenizerType(FTokenizerType);
+  Parser->SetErrorHandling(FParserErrorHandling);
+  Parser->SetMaxErrors(FParserMaxErrors);
+  Parser->SetStaticTypeChecks(FTypeChecks.Contains(tcStatic));
+  // Singleton vectors know the parser that read them: the old parser stays until the engine goes.
+  FRetiredParsers.push_back(std::move(FParser));
+  FParser = std::move(Parser);
+  FParserType = Value;
+}
+
+void TInferenceEngine::SetTokenizerType(TTokenizerFactory Value) {
+  if (!Value || Value == FTokenizerType) return;
+  FParser->SetTokenizerType(Value);
+  FTokenizerType = Value;
 }
 
 void TInferenceEngine::SetTypeChecks(TTypeChecks Value) {

@@ -24,6 +24,7 @@
 #include "rulecraft/engine/Facts.h"
 #include "rulecraft/engine/IOStreams.h"
 #include "rulecraft/framework/Component.h"
+#include "rulecraft/framework/Streaming.h"
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/UserPackage.h"
 #include "rulecraft/rete/Activation.h"
@@ -106,7 +107,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   RC_CLASS(TInferenceEngine, TComponent)
  public:
   /// A ready engine: the selected packages installed, the fact base holding (Initial-Fact) with identifier 0.
-  explicit TInferenceEngine(TComponent* AOwner = nullptr);
+  explicit TInferenceEngine(TComponent* AOwner = nullptr) : TInferenceEngine(AOwner, nullptr) {}
   ~TInferenceEngine() override;
 
   /// The parser and the function packages every engine created afterwards installs. The engine layer names
@@ -196,6 +197,13 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   float GetVersion() const noexcept { return 2.1f; }
 
   // ---- owned objects
+  /// Makes one of the objects an engine owns, of the class its kind names (otRules a TRules, otFacts a
+  /// TFacts, ...), serving this engine; nullptr for a kind outside the enumeration. The caller owns what it
+  /// gets, except the network, a component owned by the engine. Every owned object is made here; a
+  /// descendant engine substitutes its own classes through the factory it hands the protected constructor,
+  /// which is asked first (a virtual call made while an engine is being constructed reaches this class's
+  /// version only). An object that is not of the kind's class raises SWrongIEObject.
+  virtual TObject* CreateIEObject(TIEObjectType ObjectType);
   TFacts& GetFacts() noexcept { return *FFacts; }
   TRules& GetRules() noexcept { return *FRules; }
   TFactTemplates& GetFactTemplates() noexcept { return *FFactTemplates; }
@@ -277,6 +285,22 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   void Unlock();
   TEvaluationState& GetEvaluationState() noexcept override { return FEvaluationState; }
 
+  // ---- the parser
+  /// The parser class: the factory the engine's parser was made by.
+  TEngineParserFactory GetParserType() const noexcept { return FParserType; }
+  /// Another parser class makes the parser anew through it; the new parser gets the engine's parser
+  /// settings, the tokenizer class and the parse events the old one had. nullptr and the current class
+  /// change nothing.
+  void SetParserType(TEngineParserFactory Value);
+  /// The tokenizer class the parser reads every text with (nullptr: the parser's own lexer).
+  TTokenizerFactory GetTokenizerType() const noexcept { return FTokenizerType; }
+  /// nullptr and the current class change nothing; another class is handed to the parser, which refuses
+  /// one it cannot read from (SWrongTokenizer).
+  void SetTokenizerType(TTokenizerFactory Value);
+  /// The parse events (OnParse, OnParseRule, ...), published by the engine and kept in its parser, which
+  /// raises them with itself as Sender.
+  TParseEvents& GetParseEvents() noexcept { return *FParser; }
+
   // ---- reading rule-language text
   /// Reads a whole text: constructs are registered; top-level values and calls are evaluated (calls executed
   /// when Execute) and echoed through PrintOut.
@@ -350,6 +374,21 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// Removes every defined type with every template and rule, then parses Stream.
   virtual bool LoadDefinedTypes(TGTextStream& Stream);
   bool LoadDefinedTypesFromFile(const std::string& FileName);
+
+  // ---- streaming and copying (EngineStreaming.cpp)
+  /// Writes the published properties that differ from a new engine's, then the list properties: the
+  /// defined types, templates, deffunctions, global variables and rules (each nested under its collection),
+  /// the facts ("FactsList") and the fact sets, one construct's text per string.
+  void WriteProperties(TPropertyWriter& Writer) const override;
+  /// Reading replaces the whole system: the published properties go back to a new engine's values and the
+  /// engine is cleared, so the lists are read into empty collections and the facts are asserted in order.
+  void BeginRead() override;
+  bool ReadProperty(const TStreamProperty& Property) override;
+  /// From another engine: clears this one, copies the settings, then the defined types, templates,
+  /// deffunctions, global variables, fact sets, facts (asserted anew) and rules, each read here from the
+  /// text the source writes. Assigning an engine to itself changes nothing; any other source goes to the
+  /// framework's assignment, which refuses it.
+  void Assign(const TPersistent* Source) override;
 
   // ---- output
   /// Text for the terminal ("t").
@@ -550,6 +589,11 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   TWarningEvent OnWarning;
 
  protected:
+  /// Makes an owned object of a descendant's class, or nullptr for the engine's own class.
+  using TIEObjectFactory = TObject* (*)(TInferenceEngine& Engine, TIEObjectType ObjectType);
+  /// An engine whose owned objects Factory makes (where it answers one).
+  TInferenceEngine(TComponent* AOwner, TIEObjectFactory Factory);
+
   void Notification(TComponent* AComponent, TOperation Operation) override;
   /// Releases a rule the engine owns: at once, or after the current firing.
   void ReleaseRule(TRule* Rule);
@@ -566,6 +610,9 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   bool Watching(TConstructWatch Switch) const noexcept { return FWatch.Contains(Switch) && OnPrintOut; }
   /// Retracts the fact at entry Entry of the fact base (the order of RetractFact).
   void RetractEntry(size_t Entry);
+  /// The owned object of that kind, through CreateIEObject, checked to be a T.
+  template <class T>
+  std::unique_ptr<T> MakeOwned(TIEObjectType ObjectType);
   /// Makes the initial-fact pattern and the null fact (with their templates).
   void MakeInitialObjects();
   /// Asserts (Initial-Fact).
@@ -577,6 +624,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// Clears the agenda; the activation being fired is taken off and kept for Run.
   void ClearAgenda();
 
+  TIEObjectFactory FObjectFactory = nullptr;
   std::mutex FLock;
   std::atomic<std::thread::id> FLockOwner{};
   int32_t FLockDepth = 0;  // entries of the owning thread
@@ -621,6 +669,9 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::unique_ptr<TEngineVariables> FEngineVariables;
   std::vector<TUserPackage*> FInstalledPackages;
   std::unique_ptr<TEngineParser> FParser;
+  std::vector<std::unique_ptr<TEngineParser>> FRetiredParsers;  // parsers replaced by SetParserType
+  TEngineParserFactory FParserType = nullptr;
+  TTokenizerFactory FTokenizerType = nullptr;
   std::unique_ptr<TIOStreams> FIOStreams;
   std::unique_ptr<TGTextStream> FCapture;
   TGTextStream* FBatchInput = nullptr;

@@ -12,6 +12,7 @@
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/engine/FactSet.h"
 #include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/engine/ParentsFirst.h"
 #include "rulecraft/framework/Convert.h"
 #include "rulecraft/framework/Format.h"
 

@@ -11,6 +11,9 @@ namespace rulecraft {
 
 enum TOperation : uint8_t { opInsert, opRemove };
 
+class TPropertyWriter;
+struct TStreamProperty;
+
 class TComponent : public TPersistent {
   RC_CLASS(TComponent, TPersistent)
  public:
@@ -34,6 +37,17 @@ class TComponent : public TPersistent {
 
   /// True once destruction has begun.
   bool IsDestroying() const noexcept { return FDestroying; }
+
+  // Streaming (framework/Streaming.h). A component writes its published properties, then its list
+  // properties; reading calls BeginRead, ReadProperty once per property in the order written, then EndRead.
+  virtual void WriteProperties(TPropertyWriter& Writer) const { (void)Writer; }
+  virtual void BeginRead() {}
+  /// Applies one property read from a stream; false when the component has no property of that name.
+  virtual bool ReadProperty(const TStreamProperty& Property) {
+    (void)Property;
+    return false;
+  }
+  virtual void EndRead() {}
 
  protected:
   /// Told when a component this one watches (or owns) is inserted or about to go away.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,13 +21,6 @@
 
 namespace rulecraft {
 
-const TEnumInfo& TParsedTypeInfo() {
-  static const TEnumInfo Info(
-      "TParsedType", {"ptNone", "ptValue", "ptFunCall", "ptRule", "ptFactSet", "ptFactTemplate", "ptFunction",
-                      "ptGlobals", "ptDefType", "ptEOF"});
-  return Info;
-}
-
 namespace {
 
 // Calls and lists nest at most this deep in the text: deeper input is an error, never a stack overflow.
@@ -42,15 +37,31 @@ std::string UpperCase(std::string Text) {
 
 IIEValue CallValue(const IFunCall& Call) { return MakeRef<TIEValue>(TRef<TFunCallBase>(Call)); }
 
+/// A tokenizer of the class Make stands for over Text; SWrongTokenizer when it is not a TIEClipsStream.
+std::unique_ptr<TIEClipsStream> MakeTokenizer(TTokenizerFactory Make, const std::string& Text) {
+  std::unique_ptr<TGTextStream> Made = Make(Text);
+  auto* Tokenizer = dynamic_cast<TIEClipsStream*>(Made.get());
+  if (!Tokenizer) throw EIEException(SWrongTokenizer, {Made ? Made->ClassName() : std::string("nil")});
+  (void)Made.release();
+  return std::unique_ptr<TIEClipsStream>(Tokenizer);
+}
+
 }  // namespace
 
 // The tokenizer a text entry point reads, made current for the duration and restored afterwards.
 class TIEClipsParser::TUseStream {
  public:
   TUseStream(TIEClipsParser& Parser, const std::string& Text)
-      : FParser(Parser), FOld(Parser.FStream), FOldDepth(Parser.FDepth), FStream(Text) {
-    FStream.SetEngine(&Parser);
-    Parser.FStream = &FStream;
+      : FParser(Parser), FOld(Parser.FStream), FOldDepth(Parser.FDepth) {
+    TIEClipsStream* Stream;
+    if (const TTokenizerFactory Make = Parser.GetTokenizerType()) {
+      FMade = MakeTokenizer(Make, Text);
+      Stream = FMade.get();
+    } else {
+      Stream = &FStream.emplace(Text);
+    }
+    Stream->SetEngine(&Parser);
+    Parser.FStream = Stream;
     Parser.FDepth = 0;
   }
   TUseStream(const TUseStream&) = delete;
@@ -64,7 +75,8 @@ class TIEClipsParser::TUseStream {
   TIEClipsParser& FParser;
   TIEClipsStream* FOld;
   int32_t FOldDepth;
-  TIEClipsStream FStream;
+  std::optional<TIEClipsStream> FStream;  // the parser's own lexer
+  std::unique_ptr<TIEClipsStream> FMade;  // or one of the engine's tokenizer class
 };
 
 TIEClipsParser::TNesting::TNesting(TIEClipsParser& Parser, const char* Method) : FParser(Parser) {
@@ -94,6 +106,11 @@ TIEClipsParser::TIEClipsParser(TInferenceEngine* Engine) : FEngine(Engine) {
 TIEClipsParser::~TIEClipsParser() = default;
 
 void TIEClipsParser::SetStream(TIEClipsStream* Stream) noexcept { FStream = Stream; }
+
+void TIEClipsParser::SetTokenizerType(TTokenizerFactory Value) {
+  if (Value) (void)MakeTokenizer(Value, std::string());
+  TEngineParser::SetTokenizerType(Value);
+}
 
 std::string TIEClipsParser::GenerateSymbol(const std::string& Prefix) {
   return FEngine->GenerateSymbol(Prefix);
@@ -398,6 +415,7 @@ ISingletonsVector TIEClipsParser::ParseSingletons() {
     if (!Next()->Is(tkCloseParen)) ParseError("ParseFuzzyPoints", SMissingCloseParens);
     Points->Add(X, Y);
   }
+  if (OnParseSingletons) OnParseSingletons(this, Points);
   return Points;
 }
 

@@ -24,21 +24,6 @@ class TCondition;
 class TIEPattern;
 class TRule;
 
-/// What a top-level expression was.
-enum TParsedType : uint8_t {
-  ptNone,
-  ptValue,
-  ptFunCall,
-  ptRule,
-  ptFactSet,
-  ptFactTemplate,
-  ptFunction,
-  ptGlobals,
-  ptDefType,
-  ptEOF
-};
-const TEnumInfo& TParsedTypeInfo();
-
 /// A token that stands for a value by itself: an atom, string, integer, float, variable or multifield
 /// variable.
 bool IsValueToken(const TIEStreamToken& Token);
@@ -60,6 +45,9 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   void SetMaxErrors(int32_t Value) override { FMaxErrors = Value; }
   bool GetStaticTypeChecks() const noexcept { return FStaticTypeChecks; }
   void SetStaticTypeChecks(bool Value) override { FStaticTypeChecks = Value; }
+  bool Reading() const noexcept override { return FStream != nullptr; }
+  /// The class must make TIEClipsStream descendants (SWrongTokenizer otherwise, tried on an empty text).
+  void SetTokenizerType(TTokenizerFactory Value) override;
 
   /// Functions whose parenthesised arguments are facts (start 0) or slot-value pairs (1-based positions
   /// Start..End).
@@ -160,11 +148,11 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   void WarnAboutRule(const TRule& Rule, int32_t Line);
   /// A deftype, not registered. A fuzzy deftype is not read yet (a clear error).
   IIEDefinedType ParseDefinedType();
-  IIEDefinedType ParseDefinedType(const std::string& Text);
+  IIEDefinedType ParseDefinedType(const std::string& Text) override;
   /// A deffunction, not registered.
   IUserFunction ParseFunction();
   /// The same over Text.
-  IUserFunction ParseFunction(const std::string& Text);
+  IUserFunction ParseFunction(const std::string& Text) override;
 
   /// Raises EIEParseException "Parsing Error, <method> in <method> at line <n>: <consumed>" (Part of the
   /// message: Message, then Method, the current token's line and the consumed text, shortened beyond 255
@@ -172,19 +160,6 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   [[noreturn]] void ParseError(const std::string& Method, const std::string& Message);
   [[noreturn]] void ParseError(const std::string& Method, std::string_view Fmt,
                                std::initializer_list<TFormatArg> Args);
-
-  // ---- events
-  std::function<void(TObject* Sender, TParsedType ParsedType, TObject* Object, const IIEValue& Result)>
-      OnParse;
-  std::function<void(TObject* Sender, const IFact& Fact)> OnParseFact;
-  std::function<void(TObject* Sender, const IFunCall& FunCall)> OnParseFunCall;
-  std::function<void(TObject* Sender, const std::string& VarName, const IIEValue& Value)> OnParseVariable;
-  std::function<void(TObject* Sender, const IFactTemplate& Template)> OnParseFactTemplate;
-  std::function<void(TObject* Sender, TFactSet* FactSet)> OnParseFactSet;
-  std::function<void(TObject* Sender, TIEPattern* Pattern)> OnParsePattern;
-  std::function<void(TObject* Sender, TRule* Rule)> OnParseRule;
-  std::function<void(TObject* Sender, const IUserFunction& Function)> OnParseFunction;
-  std::function<void(TObject* Sender, const IIEDefinedType& Type)> OnParseDefinedType;
 
  private:
   class TUseStream;

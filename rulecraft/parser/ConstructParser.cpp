@@ -400,7 +400,14 @@ std::unique_ptr<TRule> TIEClipsParser::ParseRule() {
   std::string Name;
   std::string Comment;
   IStreamToken Token;
-  const int32_t Line = FStream ? FStream->GetCurrentToken()->GetLineNumber() : 0;
+  // The line of the opening parenthesis, looked at without taking it (a fresh tokenizer has no current
+  // token yet, and asking it for one would take the parenthesis).
+  int32_t Line = 0;
+  if (FStream) {
+    const IStreamToken First = Next();
+    Line = First->GetLineNumber();
+    PutBack(First);
+  }
   ParseHeader(Name, Comment, Token, SExpectedDefRule, "ParseRule", "defrule", true);
   auto Rule = std::make_unique<TRule>(FEngine);
   Rule->BeginUpdate();

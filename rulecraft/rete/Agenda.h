@@ -17,11 +17,14 @@
 #include <vector>
 
 #include "rulecraft/core/Enums.h"
+#include "rulecraft/framework/Object.h"
 #include "rulecraft/rete/Activation.h"
 
 namespace rulecraft {
 
-class TIEAgenda {
+class TIEAgenda : public TObject {
+  RC_CLASS(TIEAgenda, TObject)
+
  public:
   /// Holds a change open (BeginChange) for its lifetime.
   class TChange {

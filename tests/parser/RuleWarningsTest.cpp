@@ -113,3 +113,15 @@ TEST_F(TRuleWarningsTest, AMultifieldVariableWhereASingleValueMustStandWarns) {
                  "  (printout t $?k (length$ $?k) (nth$ 0 $?k) (create$ $?k $?k) (+ 1 (length$ $?k))))\n"),
       std::vector<std::string>());
 }
+
+TEST_F(TRuleWarningsTest, ARuleReadFromItsOwnTextStartsAtItsFirstLine) {
+  // The engine's text entry point reads a rule from a fresh tokenizer: the rule's line is looked up without
+  // taking its opening parenthesis.
+  Warnings.clear();
+  const std::unique_ptr<TRule> Rule = Engine->ParseRule("\n(defrule lone\n  =>\n  (printout t ?x))");
+  ASSERT_NE(Rule, nullptr);
+  EXPECT_EQ(Rule->GetRuleName(), "lone");
+  EXPECT_EQ(Warnings, (std::vector<std::string>{"defrule lone 2: Variable ?x" + Unbound}));
+  ExpectError([&] { (void)Engine->ParseRule("(deffacts x)"); },
+              "Parsing Error, Expected \"( defrule\" in ParseRule at line 1: ( deffacts ");
+}
