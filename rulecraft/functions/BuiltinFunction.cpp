@@ -7,18 +7,22 @@
 
 namespace rulecraft {
 
-IIEValue ResolveIn(const IIEValue& Value, TIEContext* Context) {
-  if (!Value) return FCNil;
-  IIEValue Result;
-  Value->Resolve(Context, Result);
-  return Result ? Result : FCNil;
+void ResolveSlow(TIEValue& Value, TIEContext* Context, IIEValue& Result) {
+  if (Value.GetDType() == dtFunCall) {
+    // Held while it runs: its result may replace the value's payload. A call of this layer runs in the
+    // context as it is, without asking the context what it is.
+    const TRef<TFunCallBase> Call = Value.GetAsFunCallBase();
+    if (Call && Call->ClassType() == TFunctionCall::StaticClass()) {
+      static_cast<TFunctionCall&>(*Call).Execute(Context, Result);
+      if (!Result) Result = FCNil;
+      return;
+    }
+  }
+  Value.Resolve(Context, Result);
+  if (!Result) Result = FCNil;
 }
 
-IIEValue ResolveArgument(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
-  return ResolveIn(Call.GetArgument(Index), Context);
-}
-
-TNumber ResolveNumber(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
+TNumber ResolveNumberSlow(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
   const IIEValue& Argument = Call.GetArgument(Index);
   TNumber Number;
   if (Argument && Argument->GetDType() == dtFunCall) {

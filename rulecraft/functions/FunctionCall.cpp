@@ -178,10 +178,8 @@ void TFunctionCall::Delete(int32_t Index) {
   FArguments.erase(FArguments.begin() + Index);
 }
 
-const IIEValue& TFunctionCall::GetArgument(int32_t Index) const {
-  if (Index < 0 || Index >= GetArgumentCount())
-    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
-  return FArguments[static_cast<size_t>(Index)];
+void TFunctionCall::RaiseNoArgument(int32_t Index) {
+  throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
 }
 
 void TFunctionCall::SetArgument(int32_t Index, const IIEValue& Value) {

@@ -52,7 +52,28 @@ bool FirstHoldsForAll(TFunctionCall& FunCall, TIEContext* Context, THolds Holds)
 /// Argument Index of the call, unevaluated, is the keyword atom.
 bool IsKeyword(TFunctionCall& FunCall, int32_t Index, const IIEValue& Keyword) {
   const IIEValue& Argument = FunCall.GetArgument(Index);
-  return Argument && Argument->Equals(Keyword);
+  if (!Argument) return false;
+  // An atom is the keyword when it holds the keyword's symbol; only a fuzzy value has more to say.
+  switch (Argument->GetDType()) {
+    case dtAtom:
+      return Argument->GetSymbol() == Keyword->GetSymbol();
+    case dtFuzzy:
+      return Argument->Equals(Keyword);
+    default:
+      return false;
+  }
+}
+
+/// The resolved value Value is the keyword atom (as Value->Equals(Keyword)).
+bool IsKeywordValue(const IIEValue& Value, const IIEValue& Keyword) {
+  switch (Value->GetDType()) {
+    case dtAtom:
+      return Value->GetSymbol() == Keyword->GetSymbol();
+    case dtFuzzy:
+      return Value->Equals(Keyword);
+    default:
+      return false;
+  }
 }
 
 bool ReturnPending(const TIEContext* Context) { return Context && Context->GetReturn(); }
@@ -318,7 +339,7 @@ void TIfFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue
     // The then-branch ends at the first expression whose value is the keyword else.
     for (int32_t I = 2; I < Count; ++I) {
       IIEValue Value = ResolveArgument(FunCall, I, Context);
-      if (Value->Equals(FCElse)) return;
+      if (IsKeywordValue(Value, FCElse)) return;
       if (ReturnPending(Context)) {
         Result = Context->GetReturnValue();
         return;

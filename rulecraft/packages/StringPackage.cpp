@@ -31,6 +31,23 @@ std::string Text(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
   return ResolveArgument(FunCall, Index, Context)->GetAsString();
 }
 
+/// The text of a resolved value, as GetAsString reads it: a text kind's own text without a copy, any other
+/// kind's text form made in Scratch.
+const std::string& TextOf(const IIEValue& Value, std::string& Scratch) {
+  if (Value->GetSymbol()) return Value->Text();
+  Scratch = Value->GetAsString();
+  return Scratch;
+}
+
+/// Argument Index resolved, with its text (see TextOf); the value is held so the text stays valid.
+struct TArgumentText {
+  TArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context)
+      : Value(ResolveArgument(FunCall, Index, Context)), Text(TextOf(Value, Scratch)) {}
+  IIEValue Value;
+  std::string Scratch;
+  const std::string& Text;
+};
+
 /// A count of bytes as an integer value; texts beyond 2147483647 bytes report that.
 int32_t ByteCount(size_t Count) {
   return static_cast<int32_t>(
@@ -40,7 +57,9 @@ int32_t ByteCount(size_t Count) {
 /// Every argument's text, concatenated.
 std::string Concatenate(TFunctionCall& FunCall, TIEContext* Context) {
   std::string Out;
-  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) Out += Text(FunCall, I, Context);
+  std::string Scratch;
+  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I)
+    Out += TextOf(ResolveArgument(FunCall, I, Context), Scratch);
   return Out;
 }
 
@@ -128,8 +147,10 @@ TStrIndexFunction::TStrIndexFunction()
           SLexemePairArguments) {}
 
 void TStrIndexFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const std::string Needle = Text(FunCall, 0, Context);
-  const std::string Haystack = Text(FunCall, 1, Context);
+  const TArgumentText NeedleArgument(FunCall, 0, Context);
+  const TArgumentText HaystackArgument(FunCall, 1, Context);
+  const std::string& Needle = NeedleArgument.Text;
+  const std::string& Haystack = HaystackArgument.Text;
   const size_t Position = Needle.empty() ? std::string::npos : Haystack.find(Needle);
   Result = Position == std::string::npos ? FCFalse : MakeRef<TIEValue>(ByteCount(Position + 1), dtInteger);
 }
@@ -139,7 +160,7 @@ TStrLengthFunction::TStrLengthFunction()
                       " <lexeme-expression>") {}
 
 void TStrLengthFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = MakeRef<TIEValue>(ByteCount(Text(FunCall, 0, Context).size()), dtInteger);
+  Result = MakeRef<TIEValue>(ByteCount(TArgumentText(FunCall, 0, Context).Text.size()), dtInteger);
 }
 
 TSubStringFunction::TSubStringFunction()
@@ -152,13 +173,15 @@ TSubStringFunction::TSubStringFunction()
 void TSubStringFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   const int32_t Start = ResolveArgument(FunCall, 0, Context)->GetAsInteger();
   const int32_t End = ResolveArgument(FunCall, 1, Context)->GetAsInteger();
-  const std::string S = Text(FunCall, 2, Context);
+  const TArgumentText Argument(FunCall, 2, Context);
+  const std::string& S = Argument.Text;
   // In 64 bits: end - start + 1 of any two 32-bit integers.
   const int64_t Count = static_cast<int64_t>(End) - Start + 1;
   if (Start < 1 || static_cast<uint64_t>(Start) > S.size() || Count < 0)
     throw EIEException(SInvalidSubstrParameters, {Start, End});
   const size_t From = static_cast<size_t>(Start) - 1;
-  Result = MakeRef<TIEValue>(S.substr(From, std::min(static_cast<size_t>(Count), S.size() - From)), dtString);
+  Result = MakeRef<TIEValue>(std::string_view(S).substr(From, std::min(static_cast<size_t>(Count), S.size() - From)),
+                             dtString);
 }
 
 TStrFormatFunction::TStrFormatFunction()
