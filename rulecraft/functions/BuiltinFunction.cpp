@@ -1,5 +1,7 @@
 #include "rulecraft/functions/BuiltinFunction.h"
 
+#include <typeinfo>
+
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/framework/Format.h"
 #include "rulecraft/functions/Context.h"
@@ -11,8 +13,8 @@ void ResolveSlow(TIEValue& Value, TIEContext* Context, IIEValue& Result) {
   if (Value.GetDType() == dtFunCall) {
     // Held while it runs: its result may replace the value's payload. A call of this layer runs in the
     // context as it is, without asking the context what it is.
-    const TRef<TFunCallBase> Call = Value.GetAsFunCallBase();
-    if (Call && Call->ClassType() == TFunctionCall::StaticClass()) {
+    const TRef<TFunCallBase> Call(Value.PeekFunCall());
+    if (Call && typeid(*Call) == typeid(TFunctionCall)) {
       static_cast<TFunctionCall&>(*Call).Execute(Context, Result);
       if (!Result) Result = FCNil;
       return;
@@ -27,8 +29,10 @@ TNumber ResolveNumberSlow(TFunctionCall& Call, int32_t Index, TIEContext* Contex
   TNumber Number;
   if (Argument && Argument->GetDType() == dtFunCall) {
     // Held while it runs, as Resolve holds it.
-    const IFunCall Inner = Argument->GetAsFunCall();
-    if (Inner && Inner->ExecuteNumber(Context, Number)) return Number;
+    const TRef<TFunCallBase> Inner(Argument->PeekFunCall());
+    if (Inner && typeid(*Inner) == typeid(TFunctionCall) &&
+        static_cast<TFunctionCall&>(*Inner).ExecuteNumber(Context, Number))
+      return Number;
   }
   const IIEValue Value = ResolveIn(Argument, Context);
   Number.Value = Value->GetAsNumeric();

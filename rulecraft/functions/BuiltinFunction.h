@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "rulecraft/core/Value.h"
 #include "rulecraft/core/Binding.h"
+#include "rulecraft/core/Value.h"
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/functions/UserFunction.h"
@@ -97,20 +97,43 @@ inline IIEValue ResolveArgument(TFunctionCall& Call, int32_t Index, TIEContext* 
   return ResolveIn(Call.GetArgument(Index), Context);
 }
 
+/// Argument Index of Call when it is a constant, or a variable bound to a value: that value itself, without
+/// a new reference (valid until something runs); nullptr when the argument needs evaluating.
+inline const TIEValue* PeekArgument(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
+  const TIEValue* Value = Call.GetArgument(Index).get();
+  if (!Value) return nullptr;
+  switch (Value->GetDType()) {
+    case dtVariable:
+      if (Context)
+        if (const TBinding* Binding = Context->FindVariable(*Value); Binding && Binding->GetValue())
+          return Binding->GetValue().get();
+      return nullptr;
+    case dtMultiVariable:
+    case dtFunCall:
+    case dtObject:
+    case dtSingletons:
+      return nullptr;
+    default:
+      return Value;
+  }
+}
+
 /// Argument Index of Call read as a number, as ResolveArgument(...)->GetAsNumeric() reads it (the same
 /// errors for a value that is not a number), but a call of a function with a number form hands its number
 /// over without making a value, and a number or a variable bound to one is read in place.
 inline TNumber ResolveNumber(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
-  const TIEValue* Value = Call.GetArgument(Index).get();
-  if (Value && (Value->GetDType() == dtVariable) && Context)
-    if (const TBinding* Binding = Context->FindVariable(*Value); Binding && Binding->GetValue())
-      Value = Binding->GetValue().get();
-  if (Value) {
-    // Read before anything runs that could release the bound value.
-    if (Value->GetDType() == dtInteger) return TNumber{static_cast<double>(Value->GetAsInteger()), false};
-    if (Value->GetDType() == dtFloat) return TNumber{Value->GetAsNumeric(), true};
+  if (const TIEValue* Value = PeekArgument(Call, Index, Context)) {
+    if (Value->GetDType() == dtInteger) return TNumber{static_cast<double>(Value->IntegerPayload()), false};
+    if (Value->GetDType() == dtFloat) return TNumber{Value->FloatPayload(), true};
   }
   return ResolveNumberSlow(Call, Index, Context);
+}
+
+/// Argument Index of Call read as an integer, as ResolveArgument(...)->GetAsInteger() reads it.
+inline int32_t ResolveInteger(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
+  if (const TIEValue* Value = PeekArgument(Call, Index, Context))
+    if (Value->GetDType() == dtInteger) return Value->IntegerPayload();
+  return ResolveArgument(Call, Index, Context)->GetAsInteger();
 }
 
 /// A function's help text passed through the package-wide comment format.

@@ -146,7 +146,8 @@ class TIEContext final : public TResolveContext {
     for (const TIEContext* C = this; C; C = C->FParent) {
       if (const TFrameLayout* Layout = C->FLayout.get()) {
         const int32_t Slot = Layout->SlotOf(Variable);
-        if (Slot >= 0 && C->FBound[static_cast<size_t>(Slot)]) return C->FSlots[static_cast<size_t>(Slot)].get();
+        if (Slot >= 0 && C->FBound[static_cast<size_t>(Slot)])
+          return C->FSlots[static_cast<size_t>(Slot)].get();
       }
       if (!C->FBindings.Empty())
         if (TBinding* B = C->FBindings.Get(Variable.Text())) return B;

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "rulecraft/core/Binding.h"
@@ -296,6 +297,34 @@ void TBindFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEVal
   if (!Variable || (Variable->GetDType() != dtVariable && Variable->GetDType() != dtMultiVariable))
     throw EIEException(SInvalidVariableName, {Variable ? Variable->GetToString() : std::string()});
   TIEContext& Scope = ContextFor(Context);
+  const IIEValue& Argument = FunCall.GetArgument(1);
+  TFunCallBase* Base = Argument ? Argument->PeekFunCall() : nullptr;
+  if (Base && typeid(*Base) == typeid(TFunctionCall)) {
+    const IFunCall Inner(static_cast<TFunctionCall*>(Base));  // held while it runs
+    TNumber Number;
+    if (Inner->ExecuteNumber(Context, Number)) {
+      // A number bound to a variable whose number no one else holds is written into that value, so a loop
+      // counter makes no value per turn.
+      TBinding* Binding = Scope.FindVariable(*Variable);
+      TIEValue* Old = Binding ? Binding->GetValue().get() : nullptr;
+      if (Old && Old->RefCount() == 1 && (Old->GetDType() == dtInteger || Old->GetDType() == dtFloat) &&
+          Old->GetTag() == 0 && !Old->GetOnChange()) {
+        if (Number.IsFloat)
+          Old->SetAsFloat(Number.Value);
+        else
+          Old->SetAsInteger(static_cast<int32_t>(Number.Value));
+        Result = Binding->GetValue();
+        return;
+      }
+      IIEValue Value = Number.ToValue();
+      if (Binding)
+        Binding->SetValue(Value);
+      else
+        Scope.SetVariable(*Variable, Value);
+      Result = std::move(Value);
+      return;
+    }
+  }
   IIEValue Value = ResolveArgument(FunCall, 1, Context);
   Scope.SetVariable(*Variable, Value);
   Result = std::move(Value);

@@ -119,7 +119,7 @@ long double Numeric(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) 
 }
 
 int64_t Integer(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
-  return ResolveArgument(FunCall, Index, Context)->GetAsInteger();
+  return ResolveInteger(FunCall, Index, Context);
 }
 
 std::mt19937& Generator(TIEContext* Context) {

@@ -180,8 +180,8 @@ void TSubStringFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, I
   if (Start < 1 || static_cast<uint64_t>(Start) > S.size() || Count < 0)
     throw EIEException(SInvalidSubstrParameters, {Start, End});
   const size_t From = static_cast<size_t>(Start) - 1;
-  Result = MakeRef<TIEValue>(std::string_view(S).substr(From, std::min(static_cast<size_t>(Count), S.size() - From)),
-                             dtString);
+  Result = MakeRef<TIEValue>(
+      std::string_view(S).substr(From, std::min(static_cast<size_t>(Count), S.size() - From)), dtString);
 }
 
 TStrFormatFunction::TStrFormatFunction()
