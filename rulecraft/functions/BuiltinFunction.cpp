@@ -40,6 +40,19 @@ TNumber ResolveNumberSlow(TFunctionCall& Call, int32_t Index, TIEContext* Contex
   return Number;
 }
 
+int32_t ResolveIntegerSlow(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
+  const IIEValue& Argument = Call.GetArgument(Index);
+  if (Argument && Argument->GetDType() == dtFunCall) {
+    const TRef<TFunCallBase> Inner(Argument->PeekFunCall());
+    TNumber Number;
+    if (Inner && typeid(*Inner) == typeid(TFunctionCall) &&
+        static_cast<TFunctionCall&>(*Inner).ExecuteNumber(Context, Number))
+      // A whole number is the integer itself; a float is read as its value would be.
+      return Number.IsFloat ? Number.ToValue()->GetAsInteger() : static_cast<int32_t>(Number.Value);
+  }
+  return ResolveIn(Argument, Context)->GetAsInteger();
+}
+
 std::string FunctionComment(const std::string& Text) { return Format(CommentFormat, {Text}); }
 
 }  // namespace rulecraft

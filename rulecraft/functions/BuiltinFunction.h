@@ -43,6 +43,8 @@ namespace rulecraft {
 void ResolveSlow(TIEValue& Value, TIEContext* Context, IIEValue& Result);
 /// The general case of ResolveNumber.
 TNumber ResolveNumberSlow(TFunctionCall& Call, int32_t Index, TIEContext* Context);
+/// The general case of ResolveInteger.
+int32_t ResolveIntegerSlow(TFunctionCall& Call, int32_t Index, TIEContext* Context);
 
 /// A built-in function whose result is always a number: it has a number form (EvaluateNumber), and its
 /// value form answers the number's value.
@@ -133,7 +135,7 @@ inline TNumber ResolveNumber(TFunctionCall& Call, int32_t Index, TIEContext* Con
 inline int32_t ResolveInteger(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
   if (const TIEValue* Value = PeekArgument(Call, Index, Context))
     if (Value->GetDType() == dtInteger) return Value->IntegerPayload();
-  return ResolveArgument(Call, Index, Context)->GetAsInteger();
+  return ResolveIntegerSlow(Call, Index, Context);
 }
 
 /// A function's help text passed through the package-wide comment format.

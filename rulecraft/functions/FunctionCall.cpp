@@ -215,7 +215,7 @@ void TFunctionCall::Bind() {
 void TFunctionCall::Execute(TIEContext* Context, IIEValue& Result) {
   TEvaluationState& State = StateOf(FReasoner);
   TNestingGuard Guard(State.CallDepth, FName);
-  Bind();
+  if (!FFunction) Bind();
   // Held for the call: the function may be unbound or unregistered while it runs.
   const IUserFunction Function = FFunction;
   Function->Call(*this, Context, Result);
@@ -248,7 +248,7 @@ void TFunctionCall::CheckBuilt(const TEvaluationState& State, const TIEValue& Re
 
 bool TFunctionCall::ExecuteNumber(TIEContext* Context, TNumber& Result) {
   TNestingGuard Guard(StateOf(FReasoner).CallDepth, FName);
-  Bind();
+  if (!FFunction) Bind();
   if (!FFunction->HasNumberForm()) return false;
   const IUserFunction Function = FFunction;
   return Function->CallNumber(*this, Context, Result);

@@ -56,10 +56,24 @@ int32_t ByteCount(size_t Count) {
 
 /// Every argument's text, concatenated.
 std::string Concatenate(TFunctionCall& FunCall, TIEContext* Context) {
+  // The first few arguments are held while the total length is found, so the text is built in one piece.
+  constexpr int32_t Held = 8;
+  const int32_t Count = FunCall.GetArgumentCount();
+  IIEValue Values[Held];
+  std::string Texts[Held];
+  const std::string* Parts[Held];
+  size_t Length = 0;
+  const int32_t First = std::min(Count, Held);
+  for (int32_t I = 0; I < First; ++I) {
+    Values[I] = ResolveArgument(FunCall, I, Context);
+    Parts[I] = &TextOf(Values[I], Texts[I]);
+    Length += Parts[I]->size();
+  }
   std::string Out;
+  Out.reserve(Length);
+  for (int32_t I = 0; I < First; ++I) Out += *Parts[I];
   std::string Scratch;
-  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I)
-    Out += TextOf(ResolveArgument(FunCall, I, Context), Scratch);
+  for (int32_t I = First; I < Count; ++I) Out += TextOf(ResolveArgument(FunCall, I, Context), Scratch);
   return Out;
 }
 
@@ -156,11 +170,11 @@ void TStrIndexFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, II
 }
 
 TStrLengthFunction::TStrLengthFunction()
-    : TIEUserFunction("str-length", 1, 1, FunctionComment("Returns the length of the argument in characters"),
+    : TNumberFunction("str-length", 1, 1, FunctionComment("Returns the length of the argument in characters"),
                       " <lexeme-expression>") {}
 
-void TStrLengthFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = MakeRef<TIEValue>(ByteCount(TArgumentText(FunCall, 0, Context).Text.size()), dtInteger);
+void TStrLengthFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
+  Result = TNumber{static_cast<double>(ByteCount(TArgumentText(FunCall, 0, Context).Text.size())), false};
 }
 
 TSubStringFunction::TSubStringFunction()
@@ -171,8 +185,8 @@ TSubStringFunction::TSubStringFunction()
           " <start-integer-expression> <end-integer-expression> <lexeme-expression>") {}
 
 void TSubStringFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const int32_t Start = ResolveArgument(FunCall, 0, Context)->GetAsInteger();
-  const int32_t End = ResolveArgument(FunCall, 1, Context)->GetAsInteger();
+  const int32_t Start = ResolveInteger(FunCall, 0, Context);
+  const int32_t End = ResolveInteger(FunCall, 1, Context);
   const TArgumentText Argument(FunCall, 2, Context);
   const std::string& S = Argument.Text;
   // In 64 bits: end - start + 1 of any two 32-bit integers.
