@@ -31,20 +31,38 @@ std::string Text(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
   return ResolveArgument(FunCall, Index, Context)->GetAsString();
 }
 
-/// The text of a resolved value, as GetAsString reads it: a text kind's own text without a copy, any other
-/// kind's text form made in Scratch.
-const std::string& TextOf(const IIEValue& Value, std::string& Scratch) {
-  if (Value->GetSymbol()) return Value->Text();
-  Scratch = Value->GetAsString();
-  return Scratch;
-}
+/// A resolved value's text as GetAsString reads it, kept for as long as this lives: a text kind's own text,
+/// without a copy (its symbol is held, so the text stays whatever later arguments do to the value), or any
+/// other kind's text form.
+class THeldText {
+ public:
+  THeldText() = default;
+  explicit THeldText(const IIEValue& Value) { Take(Value); }
+  THeldText(const THeldText&) = delete;
+  THeldText& operator=(const THeldText&) = delete;
 
-/// Argument Index resolved, with its text (see TextOf); the value is held so the text stays valid.
+  void Take(const IIEValue& Value) {
+    if (const TSymbol* Symbol = Value->GetSymbol()) {
+      FSymbol = ISymbol(Symbol);
+      FText = &Symbol->Text();
+    } else {
+      FScratch = Value->GetAsString();
+      FText = &FScratch;
+    }
+  }
+  const std::string& Get() const noexcept { return *FText; }
+
+ private:
+  ISymbol FSymbol;
+  std::string FScratch;
+  const std::string* FText = &FScratch;
+};
+
+/// The text of argument Index resolved (see THeldText).
 struct TArgumentText {
   TArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context)
-      : Value(ResolveArgument(FunCall, Index, Context)), Text(TextOf(Value, Scratch)) {}
-  IIEValue Value;
-  std::string Scratch;
+      : Held(ResolveArgument(FunCall, Index, Context)), Text(Held.Get()) {}
+  THeldText Held;
   const std::string& Text;
 };
 
@@ -56,24 +74,21 @@ int32_t ByteCount(size_t Count) {
 
 /// Every argument's text, concatenated.
 std::string Concatenate(TFunctionCall& FunCall, TIEContext* Context) {
-  // The first few arguments are held while the total length is found, so the text is built in one piece.
+  // The first few arguments' texts are held while the total length is found, so the text is built in one
+  // piece.
   constexpr int32_t Held = 8;
   const int32_t Count = FunCall.GetArgumentCount();
-  IIEValue Values[Held];
-  std::string Texts[Held];
-  const std::string* Parts[Held];
-  size_t Length = 0;
   const int32_t First = std::min(Count, Held);
+  THeldText Texts[Held];
+  size_t Length = 0;
   for (int32_t I = 0; I < First; ++I) {
-    Values[I] = ResolveArgument(FunCall, I, Context);
-    Parts[I] = &TextOf(Values[I], Texts[I]);
-    Length += Parts[I]->size();
+    Texts[I].Take(ResolveArgument(FunCall, I, Context));
+    Length += Texts[I].Get().size();
   }
   std::string Out;
   Out.reserve(Length);
-  for (int32_t I = 0; I < First; ++I) Out += *Parts[I];
-  std::string Scratch;
-  for (int32_t I = First; I < Count; ++I) Out += TextOf(ResolveArgument(FunCall, I, Context), Scratch);
+  for (int32_t I = 0; I < First; ++I) Out += Texts[I].Get();
+  for (int32_t I = First; I < Count; ++I) Out += THeldText(ResolveArgument(FunCall, I, Context)).Get();
   return Out;
 }
 
