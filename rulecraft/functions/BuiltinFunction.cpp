@@ -9,13 +9,22 @@
 
 namespace rulecraft {
 
+namespace {
+
+/// The call Value holds when it is one of this layer's calls, without a new reference; nullptr otherwise.
+TFunctionCall* CallOf(const TIEValue& Value) noexcept {
+  TFunCallBase* Base = Value.PeekFunCall();
+  return Base && typeid(*Base) == typeid(TFunctionCall) ? static_cast<TFunctionCall*>(Base) : nullptr;
+}
+
+}  // namespace
+
 void ResolveSlow(TIEValue& Value, TIEContext* Context, IIEValue& Result) {
   if (Value.GetDType() == dtFunCall) {
     // Held while it runs: its result may replace the value's payload. A call of this layer runs in the
     // context as it is, without asking the context what it is.
-    const TRef<TFunCallBase> Call(Value.PeekFunCall());
-    if (Call && typeid(*Call) == typeid(TFunctionCall)) {
-      static_cast<TFunctionCall&>(*Call).Execute(Context, Result);
+    if (const IFunCall Call(CallOf(Value)); Call) {
+      Call->Execute(Context, Result);
       if (!Result) Result = FCNil;
       return;
     }
@@ -29,10 +38,8 @@ TNumber ResolveNumberSlow(TFunctionCall& Call, int32_t Index, TIEContext* Contex
   TNumber Number;
   if (Argument && Argument->GetDType() == dtFunCall) {
     // Held while it runs, as Resolve holds it.
-    const TRef<TFunCallBase> Inner(Argument->PeekFunCall());
-    if (Inner && typeid(*Inner) == typeid(TFunctionCall) &&
-        static_cast<TFunctionCall&>(*Inner).ExecuteNumber(Context, Number))
-      return Number;
+    const IFunCall Inner(CallOf(*Argument));
+    if (Inner && Inner->ExecuteNumber(Context, Number)) return Number;
   }
   const IIEValue Value = ResolveIn(Argument, Context);
   Number.Value = Value->GetAsNumeric();
@@ -43,10 +50,9 @@ TNumber ResolveNumberSlow(TFunctionCall& Call, int32_t Index, TIEContext* Contex
 int32_t ResolveIntegerSlow(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
   const IIEValue& Argument = Call.GetArgument(Index);
   if (Argument && Argument->GetDType() == dtFunCall) {
-    const TRef<TFunCallBase> Inner(Argument->PeekFunCall());
+    const IFunCall Inner(CallOf(*Argument));
     TNumber Number;
-    if (Inner && typeid(*Inner) == typeid(TFunctionCall) &&
-        static_cast<TFunctionCall&>(*Inner).ExecuteNumber(Context, Number))
+    if (Inner && Inner->ExecuteNumber(Context, Number))
       // A whole number is the integer itself; a float is read as its value would be.
       return Number.IsFloat ? Number.ToValue()->GetAsInteger() : static_cast<int32_t>(Number.Value);
   }
