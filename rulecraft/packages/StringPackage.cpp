@@ -36,7 +36,6 @@ std::string Text(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
 /// other kind's text form.
 class THeldText {
  public:
-  THeldText() = default;
   explicit THeldText(const IIEValue& Value) { Take(Value); }
   THeldText(const THeldText&) = delete;
   THeldText& operator=(const THeldText&) = delete;
@@ -58,11 +57,14 @@ class THeldText {
   const std::string* FText = &FScratch;
 };
 
-/// The text of argument Index resolved (see THeldText).
+/// The text of argument Index resolved, for a function that evaluates nothing after it: the value is held,
+/// which keeps a text kind's text as it is.
 struct TArgumentText {
   TArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context)
-      : Held(ResolveArgument(FunCall, Index, Context)), Text(Held.Get()) {}
-  THeldText Held;
+      : Value(ResolveArgument(FunCall, Index, Context)),
+        Text(Value->GetSymbol() ? Value->Text() : (Scratch = Value->GetAsString())) {}
+  IIEValue Value;
+  std::string Scratch;
   const std::string& Text;
 };
 
@@ -74,21 +76,20 @@ int32_t ByteCount(size_t Count) {
 
 /// Every argument's text, concatenated.
 std::string Concatenate(TFunctionCall& FunCall, TIEContext* Context) {
-  // The first few arguments' texts are held while the total length is found, so the text is built in one
-  // piece.
-  constexpr int32_t Held = 8;
-  const int32_t Count = FunCall.GetArgumentCount();
-  const int32_t First = std::min(Count, Held);
-  THeldText Texts[Held];
-  size_t Length = 0;
-  for (int32_t I = 0; I < First; ++I) {
-    Texts[I].Take(ResolveArgument(FunCall, I, Context));
-    Length += Texts[I].Get().size();
-  }
   std::string Out;
-  Out.reserve(Length);
-  for (int32_t I = 0; I < First; ++I) Out += Texts[I].Get();
-  for (int32_t I = First; I < Count; ++I) Out += THeldText(ResolveArgument(FunCall, I, Context)).Get();
+  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
+    // Each piece is copied before the next argument runs.
+    const IIEValue Value = ResolveArgument(FunCall, I, Context);
+    if (Value->GetSymbol()) {
+      const std::string& Text = Value->Text();
+      // A long first piece leaves room for a few short ones after it, so the text is mostly built in one
+      // piece.
+      if (Out.empty() && Text.size() > 15) Out.reserve(Text.size() + 32);
+      Out += Text;
+    } else {
+      Out += Value->GetAsString();
+    }
+  }
   return Out;
 }
 
@@ -176,9 +177,10 @@ TStrIndexFunction::TStrIndexFunction()
           SLexemePairArguments) {}
 
 void TStrIndexFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const TArgumentText NeedleArgument(FunCall, 0, Context);
+  // The needle's symbol is held: evaluating the haystack may run anything.
+  const THeldText NeedleText(ResolveArgument(FunCall, 0, Context));
   const TArgumentText HaystackArgument(FunCall, 1, Context);
-  const std::string& Needle = NeedleArgument.Text;
+  const std::string& Needle = NeedleText.Get();
   const std::string& Haystack = HaystackArgument.Text;
   const size_t Position = Needle.empty() ? std::string::npos : Haystack.find(Needle);
   Result = Position == std::string::npos ? FCFalse : MakeRef<TIEValue>(ByteCount(Position + 1), dtInteger);
