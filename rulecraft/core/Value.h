@@ -142,6 +142,15 @@ class TIEValue final : public ICloneable {
     return IEStringTypes.Contains(FDType) ? FData.Symbol : nullptr;
   }
 
+  /// The payload of an integer kind (dtInteger, dtFactId, dtDescriptor) and of a dtFloat value, read
+  /// without a kind test: for callers that tested the kind.
+  int32_t IntegerPayload() const noexcept { return FData.Integer; }
+  double FloatPayload() const noexcept { return FData.Float; }
+  /// The call a dtFunCall value holds, without a new reference; nullptr for the other kinds.
+  TFunCallBase* PeekFunCall() const noexcept {
+    return FDType == dtFunCall ? static_cast<TFunCallBase*>(FData.Reference) : nullptr;
+  }
+
   // Setters: release the previous payload, store kind and payload, raise the change event.
   void SetAsAtom(const std::string& Value) { SetText(dtAtom, Value); }
   void SetAsString(const std::string& Value) { SetText(dtString, Value); }

@@ -5,7 +5,10 @@
 #include <string>
 #include <utility>
 
+#include "rulecraft/core/Binding.h"
 #include "rulecraft/core/Value.h"
+#include "rulecraft/functions/Context.h"
+#include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/functions/UserFunction.h"
 
 /// Declares a built-in function class Cls: its constructor sets the rule-language name, help text, argument
@@ -36,6 +39,13 @@
 
 namespace rulecraft {
 
+/// Value resolved in Context into Result (nil for an empty result): the general case of ResolveIn.
+void ResolveSlow(TIEValue& Value, TIEContext* Context, IIEValue& Result);
+/// The general case of ResolveNumber.
+TNumber ResolveNumberSlow(TFunctionCall& Call, int32_t Index, TIEContext* Context);
+/// The general case of ResolveInteger.
+int32_t ResolveIntegerSlow(TFunctionCall& Call, int32_t Index, TIEContext* Context);
+
 /// A built-in function whose result is always a number: it has a number form (EvaluateNumber), and its
 /// value form answers the number's value.
 class TNumberFunction : public TIEUserFunction {
@@ -54,16 +64,79 @@ class TNumberFunction : public TIEUserFunction {
   }
 };
 
+/// Value resolved in Context; nil for an empty handle or an empty result. Inline for the common cases (a
+/// constant, a bound variable); a call and everything else resolve through ResolveSlow.
+inline IIEValue ResolveIn(const IIEValue& Value, TIEContext* Context) {
+  IIEValue Result;
+  if (!Value) {
+    Result = FCNil;
+    return Result;
+  }
+  switch (Value->GetDType()) {
+    case dtVariable:
+    case dtMultiVariable:
+      if (Context)
+        if (const TBinding* Binding = Context->FindVariable(*Value); Binding && Binding->GetValue()) {
+          Result = Binding->GetValue();
+          return Result;
+        }
+      break;
+    case dtFunCall:
+    case dtObject:
+    case dtSingletons:
+      break;
+    default:
+      Result = Value;
+      return Result;
+  }
+  ResolveSlow(*Value, Context, Result);
+  return Result;
+}
+
 /// Argument Index of Call resolved in Context. A missing argument, or a call that left its result empty,
 /// reads as nil (FCNil).
-IIEValue ResolveArgument(TFunctionCall& Call, int32_t Index, TIEContext* Context);
-/// Value resolved in Context; nil for an empty handle or an empty result.
-IIEValue ResolveIn(const IIEValue& Value, TIEContext* Context);
+inline IIEValue ResolveArgument(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
+  return ResolveIn(Call.GetArgument(Index), Context);
+}
+
+/// Argument Index of Call when it is a constant, or a variable bound to a value: that value itself, without
+/// a new reference (valid until something runs); nullptr when the argument needs evaluating.
+inline const TIEValue* PeekArgument(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
+  const TIEValue* Value = Call.GetArgument(Index).get();
+  if (!Value) return nullptr;
+  switch (Value->GetDType()) {
+    case dtVariable:
+      if (Context)
+        if (const TBinding* Binding = Context->FindVariable(*Value); Binding && Binding->GetValue())
+          return Binding->GetValue().get();
+      return nullptr;
+    case dtMultiVariable:
+    case dtFunCall:
+    case dtObject:
+    case dtSingletons:
+      return nullptr;
+    default:
+      return Value;
+  }
+}
 
 /// Argument Index of Call read as a number, as ResolveArgument(...)->GetAsNumeric() reads it (the same
 /// errors for a value that is not a number), but a call of a function with a number form hands its number
-/// over without making a value.
-TNumber ResolveNumber(TFunctionCall& Call, int32_t Index, TIEContext* Context);
+/// over without making a value, and a number or a variable bound to one is read in place.
+inline TNumber ResolveNumber(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
+  if (const TIEValue* Value = PeekArgument(Call, Index, Context)) {
+    if (Value->GetDType() == dtInteger) return TNumber{static_cast<double>(Value->IntegerPayload()), false};
+    if (Value->GetDType() == dtFloat) return TNumber{Value->FloatPayload(), true};
+  }
+  return ResolveNumberSlow(Call, Index, Context);
+}
+
+/// Argument Index of Call read as an integer, as ResolveArgument(...)->GetAsInteger() reads it.
+inline int32_t ResolveInteger(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
+  if (const TIEValue* Value = PeekArgument(Call, Index, Context))
+    if (Value->GetDType() == dtInteger) return Value->IntegerPayload();
+  return ResolveIntegerSlow(Call, Index, Context);
+}
 
 /// A function's help text passed through the package-wide comment format.
 std::string FunctionComment(const std::string& Text);

@@ -300,19 +300,6 @@ TBinding* TIEContext::FindBinding(const std::string& Name) const {
   return nullptr;
 }
 
-TBinding* TIEContext::FindVariable(const TIEValue& Variable) const {
-  for (const TIEContext* C = this; C; C = C->FParent) {
-    if (const TFrameLayout* Layout = C->FLayout.get()) {
-      const int32_t Slot = Layout->SlotOf(Variable);
-      if (Slot >= 0 && C->FBound[static_cast<size_t>(Slot)])
-        return C->FSlots[static_cast<size_t>(Slot)].get();
-    }
-    if (!C->FBindings.Empty())
-      if (TBinding* B = C->FBindings.Get(Variable.Text())) return B;
-  }
-  return nullptr;
-}
-
 std::vector<TBinding*> TIEContext::GetOwnBindings() const {
   std::vector<TBinding*> Result;
   for (size_t I = 0; I < FBound.size(); ++I)

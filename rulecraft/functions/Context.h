@@ -141,7 +141,19 @@ class TIEContext final : public TResolveContext {
   TIEContext* Pop();
 
   TBinding* FindBinding(const std::string& Name) const override;
-  TBinding* FindVariable(const TIEValue& Variable) const override;
+  /// Inline: every variable read of a rule's actions or a function's body comes here.
+  TBinding* FindVariable(const TIEValue& Variable) const override {
+    for (const TIEContext* C = this; C; C = C->FParent) {
+      if (const TFrameLayout* Layout = C->FLayout.get()) {
+        const int32_t Slot = Layout->SlotOf(Variable);
+        if (Slot >= 0 && C->FBound[static_cast<size_t>(Slot)])
+          return C->FSlots[static_cast<size_t>(Slot)].get();
+      }
+      if (!C->FBindings.Empty())
+        if (TBinding* B = C->FBindings.Get(Variable.Text())) return B;
+    }
+    return nullptr;
+  }
   /// This context's own binding of Name (a bound slot of its layout, or an entry of its table), or nullptr.
   TBinding* FindOwnBinding(const std::string& Name) const;
   /// This context's own bindings: the bound slots in slot order, then the table's entries in their order.

@@ -178,10 +178,8 @@ void TFunctionCall::Delete(int32_t Index) {
   FArguments.erase(FArguments.begin() + Index);
 }
 
-const IIEValue& TFunctionCall::GetArgument(int32_t Index) const {
-  if (Index < 0 || Index >= GetArgumentCount())
-    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
-  return FArguments[static_cast<size_t>(Index)];
+void TFunctionCall::RaiseNoArgument(int32_t Index) {
+  throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
 }
 
 void TFunctionCall::SetArgument(int32_t Index, const IIEValue& Value) {
@@ -217,7 +215,7 @@ void TFunctionCall::Bind() {
 void TFunctionCall::Execute(TIEContext* Context, IIEValue& Result) {
   TEvaluationState& State = StateOf(FReasoner);
   TNestingGuard Guard(State.CallDepth, FName);
-  Bind();
+  if (!FFunction) Bind();
   // Held for the call: the function may be unbound or unregistered while it runs.
   const IUserFunction Function = FFunction;
   Function->Call(*this, Context, Result);
@@ -250,7 +248,7 @@ void TFunctionCall::CheckBuilt(const TEvaluationState& State, const TIEValue& Re
 
 bool TFunctionCall::ExecuteNumber(TIEContext* Context, TNumber& Result) {
   TNestingGuard Guard(StateOf(FReasoner).CallDepth, FName);
-  Bind();
+  if (!FFunction) Bind();
   if (!FFunction->HasNumberForm()) return false;
   const IUserFunction Function = FFunction;
   return Function->CallNumber(*this, Context, Result);

@@ -50,7 +50,10 @@ class TFunctionCall final : public TFunCallBase {
   void Clear() noexcept { FArguments.clear(); }
   void Delete(int32_t Index);
   /// The argument value object itself (not a copy); raises EListError outside the list.
-  const IIEValue& GetArgument(int32_t Index) const;
+  const IIEValue& GetArgument(int32_t Index) const {
+    if (static_cast<uint32_t>(Index) >= FArguments.size()) RaiseNoArgument(Index);
+    return FArguments[static_cast<size_t>(Index)];
+  }
   void SetArgument(int32_t Index, const IIEValue& Value);
   int32_t GetArgumentCount() const noexcept { return static_cast<int32_t>(FArguments.size()); }
   const std::vector<IIEValue>& GetArguments() const noexcept { return FArguments; }
@@ -87,6 +90,7 @@ class TFunctionCall final : public TFunCallBase {
  private:
   /// Binds the function of the call's name on first use ("Function is unimplemented or unassigned: %s").
   void Bind();
+  [[noreturn]] static void RaiseNoArgument(int32_t Index);
   /// Raises when Result is a text or multifield longer than State allows.
   void CheckBuilt(const TEvaluationState& State, const TIEValue& Result) const;
 

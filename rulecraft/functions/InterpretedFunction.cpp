@@ -11,6 +11,7 @@
 #include "rulecraft/facts/FactPrinter.h"
 #include "rulecraft/framework/Convert.h"
 #include "rulecraft/framework/Format.h"
+#include "rulecraft/functions/BuiltinFunction.h"
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionCall.h"
 
@@ -143,17 +144,13 @@ void TInterpretedFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context,
     const IIEValue& Parameter = Arguments->Get(I);
     switch (Parameter->GetDType()) {
       case dtVariable: {
-        IIEValue Value;
-        FunCall.GetArgument(I)->Resolve(Local.get(), Value);
-        Local->BindSlot(SlotOf(I), Value ? Value : FCNil);
+        Local->BindSlot(SlotOf(I), ResolveIn(FunCall.GetArgument(I), Local.get()));
         break;
       }
       case dtMultiVariable: {
         IValueVector Rest = MakeRef<TValueVector>();
         for (int32_t J = I; J < FunCall.GetArgumentCount(); ++J) {
-          IIEValue Value;
-          FunCall.GetArgument(J)->Resolve(Local.get(), Value);
-          Rest->Add(Value ? Value : FCNil);
+          Rest->Add(ResolveIn(FunCall.GetArgument(J), Local.get()));
         }
         Local->BindSlot(SlotOf(I), MakeRef<TIEValue>(Rest));
         break;
@@ -165,8 +162,7 @@ void TInterpretedFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context,
   }
   IIEValue Last;
   for (int32_t I = 0; I < Statements->GetValueCount(); ++I) {
-    Last = nullptr;
-    Statements->Get(I)->Resolve(Local.get(), Last);
+    Last = ResolveIn(Statements->Get(I), Local.get());
     if (Local->GetReturn()) {
       Last = Local->GetReturnValue();
       Local->ClearReturnValue();

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "rulecraft/core/Binding.h"
@@ -52,7 +53,28 @@ bool FirstHoldsForAll(TFunctionCall& FunCall, TIEContext* Context, THolds Holds)
 /// Argument Index of the call, unevaluated, is the keyword atom.
 bool IsKeyword(TFunctionCall& FunCall, int32_t Index, const IIEValue& Keyword) {
   const IIEValue& Argument = FunCall.GetArgument(Index);
-  return Argument && Argument->Equals(Keyword);
+  if (!Argument) return false;
+  // An atom is the keyword when it holds the keyword's symbol; only a fuzzy value has more to say.
+  switch (Argument->GetDType()) {
+    case dtAtom:
+      return Argument->GetSymbol() == Keyword->GetSymbol();
+    case dtFuzzy:
+      return Argument->Equals(Keyword);
+    default:
+      return false;
+  }
+}
+
+/// The resolved value Value is the keyword atom (as Value->Equals(Keyword)).
+bool IsKeywordValue(const IIEValue& Value, const IIEValue& Keyword) {
+  switch (Value->GetDType()) {
+    case dtAtom:
+      return Value->GetSymbol() == Keyword->GetSymbol();
+    case dtFuzzy:
+      return Value->Equals(Keyword);
+    default:
+      return false;
+  }
 }
 
 bool ReturnPending(const TIEContext* Context) { return Context && Context->GetReturn(); }
@@ -275,6 +297,34 @@ void TBindFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEVal
   if (!Variable || (Variable->GetDType() != dtVariable && Variable->GetDType() != dtMultiVariable))
     throw EIEException(SInvalidVariableName, {Variable ? Variable->GetToString() : std::string()});
   TIEContext& Scope = ContextFor(Context);
+  const IIEValue& Argument = FunCall.GetArgument(1);
+  TFunCallBase* Base = Argument ? Argument->PeekFunCall() : nullptr;
+  if (Base && typeid(*Base) == typeid(TFunctionCall)) {
+    const IFunCall Inner(static_cast<TFunctionCall*>(Base));  // held while it runs
+    TNumber Number;
+    if (Inner->ExecuteNumber(Context, Number)) {
+      // A number bound to a variable whose number no one else holds is written into that value, so a loop
+      // counter makes no value per turn.
+      TBinding* Binding = Scope.FindVariable(*Variable);
+      TIEValue* Old = Binding ? Binding->GetValue().get() : nullptr;
+      if (Old && Old->RefCount() == 1 && (Old->GetDType() == dtInteger || Old->GetDType() == dtFloat) &&
+          Old->GetTag() == 0 && !Old->GetOnChange()) {
+        if (Number.IsFloat)
+          Old->SetAsFloat(Number.Value);
+        else
+          Old->SetAsInteger(static_cast<int32_t>(Number.Value));
+        Result = Binding->GetValue();
+        return;
+      }
+      IIEValue Value = Number.ToValue();
+      if (Binding)
+        Binding->SetValue(Value);
+      else
+        Scope.SetVariable(*Variable, Value);
+      Result = std::move(Value);
+      return;
+    }
+  }
   IIEValue Value = ResolveArgument(FunCall, 1, Context);
   Scope.SetVariable(*Variable, Value);
   Result = std::move(Value);
@@ -318,7 +368,7 @@ void TIfFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue
     // The then-branch ends at the first expression whose value is the keyword else.
     for (int32_t I = 2; I < Count; ++I) {
       IIEValue Value = ResolveArgument(FunCall, I, Context);
-      if (Value->Equals(FCElse)) return;
+      if (IsKeywordValue(Value, FCElse)) return;
       if (ReturnPending(Context)) {
         Result = Context->GetReturnValue();
         return;

@@ -67,25 +67,31 @@ TNumber Accumulate(TFunctionCall& FunCall, TIEContext* Context, TAccumulation Ki
   long double Total = 0.0L;
   bool Extended = false;
   bool Float = false;
+  const auto Step = [&](int32_t I, int64_t N) {
+    int64_t Next = N;
+    bool Overflow = false;
+    if (Kind == acSum)
+      Overflow = __builtin_add_overflow(Whole, N, &Next);
+    else if (Kind == acProduct)
+      Overflow = __builtin_mul_overflow(Whole, N, &Next);
+    else if (I > 0)
+      Overflow = __builtin_sub_overflow(Whole, N, &Next);
+    if (Overflow) return false;
+    Whole = Next;
+    return true;
+  };
   for (int32_t I = 0; I < Count; ++I) {
+    if (!Extended) {
+      // An integer constant or a variable bound to one joins the total without a detour through a double.
+      if (const TIEValue* Value = PeekArgument(FunCall, I, Context); Value && Value->GetDType() == dtInteger)
+        if (Step(I, Value->IntegerPayload())) continue;
+    }
     const TNumber X = ResolveNumber(FunCall, I, Context);
     if (!Extended) {
       if (!X.IsFloat && X.Value >= -2147483648.0 && X.Value <= 2147483647.0 &&
-          X.Value == static_cast<double>(static_cast<int64_t>(X.Value))) {
-        const auto N = static_cast<int64_t>(X.Value);
-        int64_t Next = N;
-        bool Overflow = false;
-        if (Kind == acSum)
-          Overflow = __builtin_add_overflow(Whole, N, &Next);
-        else if (Kind == acProduct)
-          Overflow = __builtin_mul_overflow(Whole, N, &Next);
-        else if (I > 0)
-          Overflow = __builtin_sub_overflow(Whole, N, &Next);
-        if (!Overflow) {
-          Whole = Next;
-          continue;
-        }
-      }
+          X.Value == static_cast<double>(static_cast<int64_t>(X.Value)) &&
+          Step(I, static_cast<int64_t>(X.Value)))
+        continue;
       Extended = true;
       Total = static_cast<long double>(Whole);
     }
@@ -119,7 +125,7 @@ long double Numeric(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) 
 }
 
 int64_t Integer(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
-  return ResolveArgument(FunCall, Index, Context)->GetAsInteger();
+  return ResolveInteger(FunCall, Index, Context);
 }
 
 std::mt19937& Generator(TIEContext* Context) {

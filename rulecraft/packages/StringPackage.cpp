@@ -31,6 +31,43 @@ std::string Text(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
   return ResolveArgument(FunCall, Index, Context)->GetAsString();
 }
 
+/// A resolved value's text as GetAsString reads it, kept for as long as this lives: a text kind's own text,
+/// without a copy (its symbol is held, so the text stays whatever later arguments do to the value), or any
+/// other kind's text form.
+class THeldText {
+ public:
+  explicit THeldText(const IIEValue& Value) { Take(Value); }
+  THeldText(const THeldText&) = delete;
+  THeldText& operator=(const THeldText&) = delete;
+
+  void Take(const IIEValue& Value) {
+    if (const TSymbol* Symbol = Value->GetSymbol()) {
+      FSymbol = ISymbol(Symbol);
+      FText = &Symbol->Text();
+    } else {
+      FScratch = Value->GetAsString();
+      FText = &FScratch;
+    }
+  }
+  const std::string& Get() const noexcept { return *FText; }
+
+ private:
+  ISymbol FSymbol;
+  std::string FScratch;
+  const std::string* FText = &FScratch;
+};
+
+/// The text of argument Index resolved, for a function that evaluates nothing after it: the value is held,
+/// which keeps a text kind's text as it is.
+struct TArgumentText {
+  TArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context)
+      : Value(ResolveArgument(FunCall, Index, Context)),
+        Text(Value->GetSymbol() ? Value->Text() : (Scratch = Value->GetAsString())) {}
+  IIEValue Value;
+  std::string Scratch;
+  const std::string& Text;
+};
+
 /// A count of bytes as an integer value; texts beyond 2147483647 bytes report that.
 int32_t ByteCount(size_t Count) {
   return static_cast<int32_t>(
@@ -40,7 +77,19 @@ int32_t ByteCount(size_t Count) {
 /// Every argument's text, concatenated.
 std::string Concatenate(TFunctionCall& FunCall, TIEContext* Context) {
   std::string Out;
-  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) Out += Text(FunCall, I, Context);
+  for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
+    // Each piece is copied before the next argument runs.
+    const IIEValue Value = ResolveArgument(FunCall, I, Context);
+    if (Value->GetSymbol()) {
+      const std::string& Text = Value->Text();
+      // A long first piece leaves room for a few short ones after it, so the text is mostly built in one
+      // piece.
+      if (Out.empty() && Text.size() > 15) Out.reserve(Text.size() + 32);
+      Out += Text;
+    } else {
+      Out += Value->GetAsString();
+    }
+  }
   return Out;
 }
 
@@ -128,18 +177,21 @@ TStrIndexFunction::TStrIndexFunction()
           SLexemePairArguments) {}
 
 void TStrIndexFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const std::string Needle = Text(FunCall, 0, Context);
-  const std::string Haystack = Text(FunCall, 1, Context);
+  // The needle's symbol is held: evaluating the haystack may run anything.
+  const THeldText NeedleText(ResolveArgument(FunCall, 0, Context));
+  const TArgumentText HaystackArgument(FunCall, 1, Context);
+  const std::string& Needle = NeedleText.Get();
+  const std::string& Haystack = HaystackArgument.Text;
   const size_t Position = Needle.empty() ? std::string::npos : Haystack.find(Needle);
   Result = Position == std::string::npos ? FCFalse : MakeRef<TIEValue>(ByteCount(Position + 1), dtInteger);
 }
 
 TStrLengthFunction::TStrLengthFunction()
-    : TIEUserFunction("str-length", 1, 1, FunctionComment("Returns the length of the argument in characters"),
+    : TNumberFunction("str-length", 1, 1, FunctionComment("Returns the length of the argument in characters"),
                       " <lexeme-expression>") {}
 
-void TStrLengthFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = MakeRef<TIEValue>(ByteCount(Text(FunCall, 0, Context).size()), dtInteger);
+void TStrLengthFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
+  Result = TNumber{static_cast<double>(ByteCount(TArgumentText(FunCall, 0, Context).Text.size())), false};
 }
 
 TSubStringFunction::TSubStringFunction()
@@ -150,15 +202,17 @@ TSubStringFunction::TSubStringFunction()
           " <start-integer-expression> <end-integer-expression> <lexeme-expression>") {}
 
 void TSubStringFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  const int32_t Start = ResolveArgument(FunCall, 0, Context)->GetAsInteger();
-  const int32_t End = ResolveArgument(FunCall, 1, Context)->GetAsInteger();
-  const std::string S = Text(FunCall, 2, Context);
+  const int32_t Start = ResolveInteger(FunCall, 0, Context);
+  const int32_t End = ResolveInteger(FunCall, 1, Context);
+  const TArgumentText Argument(FunCall, 2, Context);
+  const std::string& S = Argument.Text;
   // In 64 bits: end - start + 1 of any two 32-bit integers.
   const int64_t Count = static_cast<int64_t>(End) - Start + 1;
   if (Start < 1 || static_cast<uint64_t>(Start) > S.size() || Count < 0)
     throw EIEException(SInvalidSubstrParameters, {Start, End});
   const size_t From = static_cast<size_t>(Start) - 1;
-  Result = MakeRef<TIEValue>(S.substr(From, std::min(static_cast<size_t>(Count), S.size() - From)), dtString);
+  Result = MakeRef<TIEValue>(
+      std::string_view(S).substr(From, std::min(static_cast<size_t>(Count), S.size() - From)), dtString);
 }
 
 TStrFormatFunction::TStrFormatFunction()

@@ -20,7 +20,7 @@ RC_BUILTIN_FUNCTION(TStrCompFunction);
 /// an empty first text).
 RC_BUILTIN_FUNCTION(TStrIndexFunction);
 /// (str-length <lexeme-expression>): the number of bytes of the text.
-RC_BUILTIN_FUNCTION(TStrLengthFunction);
+RC_NUMBER_FUNCTION(TStrLengthFunction);
 /// (sub-string <start> <end> <lexeme>): bytes start..end (1-based, both included, end cut at the text's
 /// end) as a string; "Invalid substring parameters: %d, %d" unless 1 <= start <= length and start <= end + 1.
 RC_BUILTIN_FUNCTION(TSubStringFunction);
