@@ -180,6 +180,65 @@ bool TJoinNode::PairPasses(const TIEToken& Left, const TIEToken& Right, bool Rem
   return RunTests(Removing);
 }
 
+// The fields one side of a scan compares, read the first time a pair needs them and kept for the rest of the
+// scan: a left token meeting many right tokens reads its own fields once, and so does a right token meeting
+// many left tokens. A field is read exactly when a pair first needs it, as the tests in turn would read it.
+class TJoinNode::TFixedSide {
+ public:
+  TFixedSide(const std::vector<std::unique_ptr<TIESlotTest>>& Tests, bool LeftFixed)
+      : FTests(Tests), FLeftFixed(LeftFixed), FCount(Tests.size()) {
+    if (FCount > Inline) FMore.assign(FCount, TField());
+  }
+  TFixedSide(const TFixedSide&) = delete;
+  TFixedSide& operator=(const TFixedSide&) = delete;
+
+  /// Whether Left and Right pass every test; the fixed side is the one given at construction, the other is
+  /// read pair by pair.
+  bool Passes(const TTokenBase& Left, TFact* Right) {
+    if (!Right) return true;  // a comparison without its right fact refuses nothing
+    for (size_t I = 0; I < FCount; ++I) {
+      const auto& Test = static_cast<const TIEJoinTest&>(*FTests[I]);
+      if (FLeftFixed) {
+        TField& Mine = Field(I);
+        if (!Mine.Read) {
+          Mine.Read = true;
+          TFact* Fact = Left.GetFacts(Test.GetTokenIdx()).get();
+          Mine.Absent = !Fact;
+          if (Fact) Mine.Value = Test.LeftValue(*Fact);
+        }
+        if (Mine.Absent) continue;
+        if (!Test.Compare(Mine.Value, Test.RightValue(*Right))) return false;
+      } else {
+        TFact* Fact = Left.GetFacts(Test.GetTokenIdx()).get();
+        if (!Fact) continue;
+        const TIEValue* LeftValue = Test.LeftValue(*Fact);
+        TField& Mine = Field(I);
+        if (!Mine.Read) {
+          Mine.Read = true;
+          Mine.Value = Test.RightValue(*Right);
+        }
+        if (!Test.Compare(LeftValue, Mine.Value)) return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  struct TField {
+    const TIEValue* Value = nullptr;
+    bool Read = false;
+    bool Absent = false;  // the left token has no fact there: the test refuses nothing
+  };
+  static constexpr size_t Inline = 8;
+  TField& Field(size_t I) { return FCount > Inline ? FMore[I] : FInline[I]; }
+
+  const std::vector<std::unique_ptr<TIESlotTest>>& FTests;
+  bool FLeftFixed;
+  size_t FCount;
+  TField FInline[Inline];
+  std::vector<TField> FMore;
+};
+
 void TJoinNode::RecordBlocking(const IReteToken& Right, const IReteToken& Left) {
   FBlocked[Right.get()].push_back(Left);
 }
@@ -222,9 +281,11 @@ void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag) {
     return;
   }
   const IFact& RightFact = Right->GetFact();
+  const bool Plain = PlainJoin();
+  TFixedSide Fixed(FTests, false);
 
   auto Visit = [&](const IReteToken& Left) {
-    if (!PairPasses(*Left, *Right, !Adding)) return;
+    if (Plain ? !Fixed.Passes(*Left, RightFact.get()) : !PairPasses(*Left, *Right, !Adding)) return;
     if (!FNegated) {
       IReteToken Joined = MakeRef<TIEToken>(Left, RightFact);
       Joined->SetTag(Tag);
@@ -257,8 +318,11 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag) {
   const bool Removing = Tag == taRemove;
   int32_t Blocking = 0;
   if (FRight->Count() > 0) {
+    const bool Plain = PlainJoin();
+    TFixedSide Fixed(FTests, true);
     auto Visit = [&](const IReteToken& Right) -> bool {  // false: stop the scan
-      if (!PairPasses(*Left, *Right, Removing)) return true;
+      if (Plain ? !Fixed.Passes(*Left, Right->GetFact().get()) : !PairPasses(*Left, *Right, Removing))
+        return true;
       if (FNegated) {
         if (RecordsBlocking()) RecordBlocking(Right, Left);
         ++Blocking;

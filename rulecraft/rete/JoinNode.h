@@ -89,6 +89,10 @@ class TJoinNode : public TTestNode {
   /// Whether the pair passes: the join tests (calls left out for a removing token), or for a negation level
   /// whether Right extends Left.
   bool PairPasses(const TIEToken& Left, const TIEToken& Right, bool Removing);
+  /// True when the pair tests are join tests alone (no calls, not a negation level): a scan then reads the
+  /// fields of its fixed side once (TFixedSide) rather than once per pair.
+  bool PlainJoin() const noexcept { return FCallTests == 0 && FMatchDepth == 0; }
+  class TFixedSide;
   /// In a negated join whose tests include calls, the stored right tokens remember the stored left tokens
   /// they block, so that a removal unblocks exactly those (the calls are not run again for it).
   bool RecordsBlocking() const noexcept { return FNegated && FCallTests > 0; }
