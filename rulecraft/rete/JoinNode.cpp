@@ -187,7 +187,10 @@ class TJoinNode::TFixedSide {
  public:
   TFixedSide(const std::vector<std::unique_ptr<TIESlotTest>>& Tests, bool LeftFixed)
       : FTests(Tests), FLeftFixed(LeftFixed), FCount(Tests.size()) {
-    if (FCount > Inline) FMore.assign(FCount, TField());
+    if (FCount > Inline)
+      FMore.assign(FCount, TField());
+    else
+      for (size_t I = 0; I < FCount; ++I) FInline[I].Read = false;
   }
   TFixedSide(const TFixedSide&) = delete;
   TFixedSide& operator=(const TFixedSide&) = delete;
@@ -204,7 +207,7 @@ class TJoinNode::TFixedSide {
           Mine.Read = true;
           TFact* Fact = Left.GetFacts(Test.GetTokenIdx()).get();
           Mine.Absent = !Fact;
-          if (Fact) Mine.Value = Test.LeftValue(*Fact);
+          Mine.Value = Fact ? Test.LeftValue(*Fact) : nullptr;
         }
         if (Mine.Absent) continue;
         if (!Test.Compare(Mine.Value, Test.RightValue(*Right))) return false;
@@ -215,6 +218,7 @@ class TJoinNode::TFixedSide {
         TField& Mine = Field(I);
         if (!Mine.Read) {
           Mine.Read = true;
+          Mine.Absent = false;
           Mine.Value = Test.RightValue(*Right);
         }
         if (!Test.Compare(LeftValue, Mine.Value)) return false;
@@ -224,10 +228,10 @@ class TJoinNode::TFixedSide {
   }
 
  private:
-  struct TField {
-    const TIEValue* Value = nullptr;
-    bool Read = false;
-    bool Absent = false;  // the left token has no fact there: the test refuses nothing
+  struct TField {  // Value and Absent are set when Read is
+    const TIEValue* Value;
+    bool Read;
+    bool Absent;  // the left token has no fact there: the test refuses nothing
   };
   static constexpr size_t Inline = 8;
   TField& Field(size_t I) { return FCount > Inline ? FMore[I] : FInline[I]; }
