@@ -78,9 +78,24 @@ void TJoinNode::PrepareShortCut(const std::function<bool(const TIEJoinTest&)>& M
     FLeftSlot.clear();
     FRightSlot.clear();
   }
+  FRightShared.clear();  // the tests may have moved
   // Memories keyed the old way are of no use any more.
   FLeft.reset();
   FRight.reset();
+}
+
+const std::vector<uint8_t>& TJoinNode::RightShared() {
+  if (FRightShared.size() == FTests.size()) return FRightShared;
+  FRightShared.assign(FTests.size(), 0);
+  for (size_t I = 1; I < FTests.size(); ++I) {
+    const auto* Test = dynamic_cast<const TIEJoinTest*>(FTests[I].get());
+    const auto* Before = dynamic_cast<const TIEJoinTest*>(FTests[I - 1].get());
+    FRightShared[I] =
+        Test && Before && Test->GetJoinType() == Before->GetJoinType() &&
+        Test->GetRightSlot() == Before->GetRightSlot() &&
+        (Test->GetJoinType() != tstMultiSlot || Test->GetRightSubIndex() == Before->GetRightSubIndex());
+  }
+  return FRightShared;
 }
 
 void TJoinNode::ClearMemory() {
@@ -185,8 +200,9 @@ bool TJoinNode::PairPasses(const TIEToken& Left, const TIEToken& Right, bool Rem
 // many left tokens. A field is read exactly when a pair first needs it, as the tests in turn would read it.
 class TJoinNode::TFixedSide {
  public:
-  TFixedSide(const std::vector<std::unique_ptr<TIESlotTest>>& Tests, bool LeftFixed)
-      : FTests(Tests), FLeftFixed(LeftFixed), FCount(Tests.size()) {
+  TFixedSide(const std::vector<std::unique_ptr<TIESlotTest>>& Tests, const std::vector<uint8_t>& RightShared,
+             bool LeftFixed)
+      : FTests(Tests), FRightShared(RightShared), FLeftFixed(LeftFixed), FCount(Tests.size()) {
     if (FCount > Inline)
       FMore.assign(FCount, TField());
     else
@@ -198,7 +214,9 @@ class TJoinNode::TFixedSide {
   /// Whether Left and Right pass every test; the fixed side is the one given at construction, the other is
   /// read pair by pair.
   bool Passes(const TTokenBase& Left, TFact* Right) {
-    if (!Right) return true;  // a comparison without its right fact refuses nothing
+    if (!Right) return true;              // a comparison without its right fact refuses nothing
+    const TIEValue* LastRight = nullptr;  // the right field the test before read, when it read one
+    bool LastRead = false;
     for (size_t I = 0; I < FCount; ++I) {
       const auto& Test = static_cast<const TIEJoinTest&>(*FTests[I]);
       if (FLeftFixed) {
@@ -209,8 +227,13 @@ class TJoinNode::TFixedSide {
           Mine.Absent = !Fact;
           Mine.Value = Fact ? Test.LeftValue(*Fact) : nullptr;
         }
-        if (Mine.Absent) continue;
-        if (!Test.Compare(Mine.Value, Test.RightValue(*Right))) return false;
+        if (Mine.Absent) {
+          LastRead = false;
+          continue;
+        }
+        LastRight = LastRead && FRightShared[I] ? LastRight : Test.RightValue(*Right);
+        LastRead = true;
+        if (!Test.Compare(Mine.Value, LastRight)) return false;
       } else {
         TFact* Fact = Left.GetFacts(Test.GetTokenIdx()).get();
         if (!Fact) continue;
@@ -237,6 +260,7 @@ class TJoinNode::TFixedSide {
   TField& Field(size_t I) { return FCount > Inline ? FMore[I] : FInline[I]; }
 
   const std::vector<std::unique_ptr<TIESlotTest>>& FTests;
+  const std::vector<uint8_t>& FRightShared;
   bool FLeftFixed;
   size_t FCount;
   TField FInline[Inline];
@@ -286,7 +310,7 @@ void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag) {
   }
   const IFact& RightFact = Right->GetFact();
   const bool Plain = PlainJoin();
-  TFixedSide Fixed(FTests, false);
+  TFixedSide Fixed(FTests, RightShared(), false);
 
   auto Visit = [&](const IReteToken& Left) {
     if (Plain ? !Fixed.Passes(*Left, RightFact.get()) : !PairPasses(*Left, *Right, !Adding)) return;
@@ -323,7 +347,7 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag) {
   int32_t Blocking = 0;
   if (FRight->Count() > 0) {
     const bool Plain = PlainJoin();
-    TFixedSide Fixed(FTests, true);
+    TFixedSide Fixed(FTests, RightShared(), true);
     auto Visit = [&](const IReteToken& Right) -> bool {  // false: stop the scan
       if (Plain ? !Fixed.Passes(*Left, Right->GetFact().get()) : !PairPasses(*Left, *Right, Removing))
         return true;

@@ -93,6 +93,10 @@ class TJoinNode : public TTestNode {
   /// fields of its fixed side once (TFixedSide) rather than once per pair.
   bool PlainJoin() const noexcept { return FCallTests == 0 && FMatchDepth == 0; }
   class TFixedSide;
+  /// For each test, whether it reads the same field of the right fact as the test before it (so a pair reads
+  /// that field once); recomputed when the tests change.
+  const std::vector<uint8_t>& RightShared();
+  std::vector<uint8_t> FRightShared;
   /// In a negated join whose tests include calls, the stored right tokens remember the stored left tokens
   /// they block, so that a removal unblocks exactly those (the calls are not run again for it).
   bool RecordsBlocking() const noexcept { return FNegated && FCallTests > 0; }

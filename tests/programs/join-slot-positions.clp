@@ -24,6 +24,14 @@
   =>
   (printout t "same " ?o ": " ?p " " ?q crlf))
 
+; Two tests of one join read the same field of the right fact.
+(defrule owner-neither
+  (person (name ?n))
+  (person (name ?m&~?n))
+  (big-part (owner ?o&~?n&~?m) (name ?p))
+  =>
+  (printout t "neither " ?n " " ?m ": " ?p crlf))
+
 (assert (person (name ann)))
 (assert (person (name "ann")))
 (assert (person (name 1)))
