@@ -123,6 +123,9 @@ class TIEValue final : public ICloneable {
   TObject* GetAsOwnedObject() const { return GetAsObject(); }
   TClass GetAsClass() const;
   IValueVector GetAsList() const;
+  /// The multifield of a dtList value without taking a reference (defined with the multifield class);
+  /// nullptr for the other kinds.
+  const TValueVector* GetListObject() const noexcept;
   IFuzzySet GetAsFuzzy() const;
   ISingletonsVector GetAsSingletons() const;
   /// The fact held by a dtFact value (defined with the fact class).
@@ -177,6 +180,16 @@ class TIEValue final : public ICloneable {
   /// Equality of kind and value (eq).
   bool Equals(const IIEValue& Other) const { return Equals(Other.get()); }
   bool Equals(const TIEValue* Other) const;
+  /// Equals without a call for the kinds the matching path compares most (one text kind, integers,
+  /// floats); every other pair goes through Equals.
+  bool SameAs(const TIEValue& Other) const {
+    if (FDType == Other.FDType) {
+      if (IEStringTypes.Contains(FDType)) return FData.Symbol == Other.FData.Symbol;
+      if (FDType == dtInteger) return FData.Integer == Other.FData.Integer;
+      if (FDType == dtFloat) return FData.Float == Other.FData.Float;
+    }
+    return Equals(&Other);
+  }
   /// Equality of value alone, converting Other to this value's kind (eq*).
   bool EqualsStar(const IIEValue& Other) const { return EqualsStar(Other.get()); }
   bool EqualsStar(const TIEValue* Other) const;

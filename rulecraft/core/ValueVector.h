@@ -34,6 +34,10 @@ class TValueVector final : public ICloneable {
   int32_t GetValueCount() const noexcept { return static_cast<int32_t>(FValues.size()); }
   /// The element at Index; raises EListError outside 0..count-1.
   const IIEValue& Get(int32_t Index) const;
+  /// The element object at Index without a check of the kind Get makes; nullptr outside 0..count-1.
+  const TIEValue* ValueAt(int32_t Index) const noexcept {
+    return Index >= 0 && Index < GetValueCount() ? FValues[static_cast<size_t>(Index)].get() : nullptr;
+  }
   void Put(int32_t Index, IIEValue Value);
   /// Equal counts and, position by position, nil matches nil and values are Equals (kind and value).
   bool Equals(const IValueVector& Other) const { return Equals(Other.get()); }
@@ -68,5 +72,9 @@ class TValueVector final : public ICloneable {
   std::vector<IIEValue> FValues;
   int32_t FTag = 0;
 };
+
+inline const TValueVector* TIEValue::GetListObject() const noexcept {
+  return FDType == dtList ? static_cast<const TValueVector*>(FData.Reference) : nullptr;
+}
 
 }  // namespace rulecraft

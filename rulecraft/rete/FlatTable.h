@@ -3,7 +3,8 @@
 // Entries sit in one array (open addressing with linear probing, at most three quarters full), so a lookup
 // reads one or two neighbouring slots instead of following nodes scattered over the heap. Erasing moves the
 // following entries of the probe run back, so no tombstones pile up and lookups stay short while a memory is
-// filled and emptied again and again. Capacity is kept when entries go; Clear releases it.
+// filled and emptied again and again. Capacity is kept when entries go; Clear releases it. Whether a slot is
+// used is kept in a bitmap beside the slots, so a slot is no larger than its key and value.
 //
 // A value pointer or reference stays valid until the next insertion of a new key or the next Erase.
 #include <cstddef>
@@ -33,14 +34,14 @@ class TFlatTable {
     if ((FSize + 1) * 4 > FSlots.size() * 3) Grow();
     const size_t Mask = FSlots.size() - 1;
     size_t Index = Home(Key);
-    while (FSlots[Index].Used) {
+    while (Used(Index)) {
       if (FSlots[Index].Key == Key) return FSlots[Index].Value;
       Index = (Index + 1) & Mask;
     }
     TSlot& Slot = FSlots[Index];
     Slot.Key = Key;
     Slot.Value = TValue();
-    Slot.Used = true;
+    SetUsed(Index, true);
     ++FSize;
     return Slot.Value;
   }
@@ -51,13 +52,13 @@ class TFlatTable {
     if (Hole == NotFound) return false;
     const size_t Mask = FSlots.size() - 1;
     // Pull back every later entry of the run whose home does not lie cyclically in (Hole, Next].
-    for (size_t Next = (Hole + 1) & Mask; FSlots[Next].Used; Next = (Next + 1) & Mask) {
+    for (size_t Next = (Hole + 1) & Mask; Used(Next); Next = (Next + 1) & Mask) {
       const size_t Wanted = Home(FSlots[Next].Key);
       if (((Next - Wanted) & Mask) < ((Next - Hole) & Mask)) continue;
       FSlots[Hole] = std::move(FSlots[Next]);
       Hole = Next;
     }
-    FSlots[Hole].Used = false;
+    SetUsed(Hole, false);
     --FSize;
     return true;
   }
@@ -65,6 +66,7 @@ class TFlatTable {
   /// Removes every entry and releases the storage.
   void Clear() noexcept {
     std::vector<TSlot>().swap(FSlots);
+    std::vector<uint64_t>().swap(FUsed);
     FShift = 64;
     FSize = 0;
   }
@@ -76,8 +78,15 @@ class TFlatTable {
   struct TSlot {
     TKey Key{};
     TValue Value{};
-    bool Used = false;
   };
+  // Which slots hold an entry, one bit each beside the slots rather than a flag padding every slot.
+  bool Used(size_t Index) const noexcept { return (FUsed[Index >> 6] >> (Index & 63)) & 1u; }
+  void SetUsed(size_t Index, bool Value) noexcept {
+    if (Value)
+      FUsed[Index >> 6] |= uint64_t{1} << (Index & 63);
+    else
+      FUsed[Index >> 6] &= ~(uint64_t{1} << (Index & 63));
+  }
   static constexpr size_t NotFound = SIZE_MAX;
 
   // Fibonacci hashing: the top bits of the product depend on every bit of the key, so sort codes and value
@@ -89,28 +98,31 @@ class TFlatTable {
     if (FSize == 0) return NotFound;
     const size_t Mask = FSlots.size() - 1;
     for (size_t Index = Home(Key);; Index = (Index + 1) & Mask) {
-      const TSlot& Slot = FSlots[Index];
-      if (!Slot.Used) return NotFound;
-      if (Slot.Key == Key) return Index;
+      if (!Used(Index)) return NotFound;
+      if (FSlots[Index].Key == Key) return Index;
     }
   }
   void Grow() {
     std::vector<TSlot> Old = std::move(FSlots);
+    std::vector<uint64_t> OldUsed = std::move(FUsed);
     const size_t Capacity = Old.empty() ? 16 : Old.size() * 2;
     FSlots.assign(Capacity, TSlot());
+    FUsed.assign((Capacity + 63) / 64, 0);
     FShift = 64;
     for (size_t Size = Capacity; Size > 1; Size >>= 1) --FShift;
     const size_t Mask = Capacity - 1;
-    for (TSlot& Slot : Old) {
-      if (!Slot.Used) continue;
-      size_t Index = Home(Slot.Key);
-      while (FSlots[Index].Used) Index = (Index + 1) & Mask;
-      FSlots[Index] = std::move(Slot);
+    for (size_t From = 0; From < Old.size(); ++From) {
+      if (!((OldUsed[From >> 6] >> (From & 63)) & 1u)) continue;
+      size_t Index = Home(Old[From].Key);
+      while (Used(Index)) Index = (Index + 1) & Mask;
+      FSlots[Index] = std::move(Old[From]);
+      SetUsed(Index, true);
     }
   }
 
-  std::vector<TSlot> FSlots;  // a power of two in size, or empty
-  uint32_t FShift = 64;       // 64 - log2 of the capacity
+  std::vector<TSlot> FSlots;    // a power of two in size, or empty
+  std::vector<uint64_t> FUsed;  // a bit per slot
+  uint32_t FShift = 64;         // 64 - log2 of the capacity
   size_t FSize = 0;
 };
 

@@ -78,9 +78,24 @@ void TJoinNode::PrepareShortCut(const std::function<bool(const TIEJoinTest&)>& M
     FLeftSlot.clear();
     FRightSlot.clear();
   }
+  FRightShared.clear();  // the tests may have moved
   // Memories keyed the old way are of no use any more.
   FLeft.reset();
   FRight.reset();
+}
+
+const std::vector<uint8_t>& TJoinNode::RightShared() {
+  if (FRightShared.size() == FTests.size()) return FRightShared;
+  FRightShared.assign(FTests.size(), 0);
+  for (size_t I = 1; I < FTests.size(); ++I) {
+    const auto* Test = dynamic_cast<const TIEJoinTest*>(FTests[I].get());
+    const auto* Before = dynamic_cast<const TIEJoinTest*>(FTests[I - 1].get());
+    FRightShared[I] =
+        Test && Before && Test->GetJoinType() == Before->GetJoinType() &&
+        Test->GetRightSlot() == Before->GetRightSlot() &&
+        (Test->GetJoinType() != tstMultiSlot || Test->GetRightSubIndex() == Before->GetRightSubIndex());
+  }
+  return FRightShared;
 }
 
 void TJoinNode::ClearMemory() {
@@ -180,6 +195,78 @@ bool TJoinNode::PairPasses(const TIEToken& Left, const TIEToken& Right, bool Rem
   return RunTests(Removing);
 }
 
+// The fields one side of a scan compares, read the first time a pair needs them and kept for the rest of the
+// scan: a left token meeting many right tokens reads its own fields once, and so does a right token meeting
+// many left tokens. A field is read exactly when a pair first needs it, as the tests in turn would read it.
+class TJoinNode::TFixedSide {
+ public:
+  TFixedSide(const std::vector<std::unique_ptr<TIESlotTest>>& Tests, const std::vector<uint8_t>& RightShared,
+             bool LeftFixed)
+      : FTests(Tests), FRightShared(RightShared), FLeftFixed(LeftFixed), FCount(Tests.size()) {
+    if (FCount > Inline)
+      FMore.assign(FCount, TField());
+    else
+      for (size_t I = 0; I < FCount; ++I) FInline[I].Read = false;
+  }
+  TFixedSide(const TFixedSide&) = delete;
+  TFixedSide& operator=(const TFixedSide&) = delete;
+
+  /// Whether Left and Right pass every test; the fixed side is the one given at construction, the other is
+  /// read pair by pair.
+  bool Passes(const TTokenBase& Left, TFact* Right) {
+    if (!Right) return true;              // a comparison without its right fact refuses nothing
+    const TIEValue* LastRight = nullptr;  // the right field the test before read, when it read one
+    bool LastRead = false;
+    for (size_t I = 0; I < FCount; ++I) {
+      const auto& Test = static_cast<const TIEJoinTest&>(*FTests[I]);
+      if (FLeftFixed) {
+        TField& Mine = Field(I);
+        if (!Mine.Read) {
+          Mine.Read = true;
+          TFact* Fact = Left.GetFacts(Test.GetTokenIdx()).get();
+          Mine.Absent = !Fact;
+          Mine.Value = Fact ? Test.LeftValue(*Fact) : nullptr;
+        }
+        if (Mine.Absent) {
+          LastRead = false;
+          continue;
+        }
+        LastRight = LastRead && FRightShared[I] ? LastRight : Test.RightValue(*Right);
+        LastRead = true;
+        if (!Test.Compare(Mine.Value, LastRight)) return false;
+      } else {
+        TFact* Fact = Left.GetFacts(Test.GetTokenIdx()).get();
+        if (!Fact) continue;
+        const TIEValue* LeftValue = Test.LeftValue(*Fact);
+        TField& Mine = Field(I);
+        if (!Mine.Read) {
+          Mine.Read = true;
+          Mine.Absent = false;
+          Mine.Value = Test.RightValue(*Right);
+        }
+        if (!Test.Compare(LeftValue, Mine.Value)) return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  struct TField {  // Value and Absent are set when Read is
+    const TIEValue* Value;
+    bool Read;
+    bool Absent;  // the left token has no fact there: the test refuses nothing
+  };
+  static constexpr size_t Inline = 8;
+  TField& Field(size_t I) { return FCount > Inline ? FMore[I] : FInline[I]; }
+
+  const std::vector<std::unique_ptr<TIESlotTest>>& FTests;
+  const std::vector<uint8_t>& FRightShared;
+  bool FLeftFixed;
+  size_t FCount;
+  TField FInline[Inline];
+  std::vector<TField> FMore;
+};
+
 void TJoinNode::RecordBlocking(const IReteToken& Right, const IReteToken& Left) {
   FBlocked[Right.get()].push_back(Left);
 }
@@ -222,9 +309,11 @@ void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag) {
     return;
   }
   const IFact& RightFact = Right->GetFact();
+  const bool Plain = PlainJoin();
+  TFixedSide Fixed(FTests, RightShared(), false);
 
   auto Visit = [&](const IReteToken& Left) {
-    if (!PairPasses(*Left, *Right, !Adding)) return;
+    if (Plain ? !Fixed.Passes(*Left, RightFact.get()) : !PairPasses(*Left, *Right, !Adding)) return;
     if (!FNegated) {
       IReteToken Joined = MakeRef<TIEToken>(Left, RightFact);
       Joined->SetTag(Tag);
@@ -257,8 +346,11 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag) {
   const bool Removing = Tag == taRemove;
   int32_t Blocking = 0;
   if (FRight->Count() > 0) {
+    const bool Plain = PlainJoin();
+    TFixedSide Fixed(FTests, RightShared(), true);
     auto Visit = [&](const IReteToken& Right) -> bool {  // false: stop the scan
-      if (!PairPasses(*Left, *Right, Removing)) return true;
+      if (Plain ? !Fixed.Passes(*Left, Right->GetFact().get()) : !PairPasses(*Left, *Right, Removing))
+        return true;
       if (FNegated) {
         if (RecordsBlocking()) RecordBlocking(Right, Left);
         ++Blocking;

@@ -89,6 +89,14 @@ class TJoinNode : public TTestNode {
   /// Whether the pair passes: the join tests (calls left out for a removing token), or for a negation level
   /// whether Right extends Left.
   bool PairPasses(const TIEToken& Left, const TIEToken& Right, bool Removing);
+  /// True when the pair tests are join tests alone (no calls, not a negation level): a scan then reads the
+  /// fields of its fixed side once (TFixedSide) rather than once per pair.
+  bool PlainJoin() const noexcept { return FCallTests == 0 && FMatchDepth == 0; }
+  class TFixedSide;
+  /// For each test, whether it reads the same field of the right fact as the test before it (so a pair reads
+  /// that field once); recomputed when the tests change.
+  const std::vector<uint8_t>& RightShared();
+  std::vector<uint8_t> FRightShared;
   /// In a negated join whose tests include calls, the stored right tokens remember the stored left tokens
   /// they block, so that a removal unblocks exactly those (the calls are not run again for it).
   bool RecordsBlocking() const noexcept { return FNegated && FCallTests > 0; }

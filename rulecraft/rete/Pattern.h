@@ -17,6 +17,7 @@
 #include "rulecraft/framework/Component.h"
 #include "rulecraft/framework/Object.h"
 #include "rulecraft/functions/TokenBase.h"
+#include "rulecraft/rete/SlotReader.h"
 
 namespace rulecraft {
 
@@ -126,13 +127,26 @@ class TIEJoinTest final : public TIESlotTest {
   /// The same comparison of Right with the left token's fact, without a context.
   bool Matches(const TTokenBase& Token, TFact& Right) const;
 
+  // The comparison in parts, so that a scan reads the side that stays fixed only once.
+  /// The compared field of the left token's fact (Left); nullptr when it is not there.
+  const TIEValue* LeftValue(TFact& Left) const {
+    return FJoinType == tstMultiSlot ? FLeftReader.Field(Left, FLeftSubIndex) : FLeftReader.Value(Left);
+  }
+  /// The compared field of the right fact; nullptr when it is not there.
+  const TIEValue* RightValue(TFact& Right) const {
+    return FJoinType == tstMultiSlot ? FRightReader.Field(Right, FRightSubIndex) : FRightReader.Value(Right);
+  }
+  /// The outcome for the two fields read: a field that is not there equals nothing.
+  bool Compare(const TIEValue* Left, const TIEValue* Right) const {
+    const bool Equal = Left && Right && Right->SameAs(*Left);
+    return IsNegated() ? !Equal : Equal;
+  }
+
  private:
   int32_t FRightSubIndex = NoSubIndex;
-  // Where the compared slots were found in the last facts read (facts of one template share the layout).
-  mutable size_t FLeftHint = 0;
-  mutable size_t FRightHint = 0;
-  mutable IFactSlot FLeftKnown;
-  mutable IFactSlot FRightKnown;
+  // The compared slots, read by position (see TSlotReader).
+  TSlotReader FLeftReader;
+  TSlotReader FRightReader;
   std::string FRightSlot;
   std::string FLeftSlot;
   int32_t FTokenIdx = 0;

@@ -153,12 +153,19 @@ IFunCall TIEPatternMatchTest::ConvertToFunCall(IFunctionEngine* Reasoner, const 
 
 TIEJoinTest::TIEJoinTest(TSlotTestType Type, const std::string& LeftSlot, const std::string& RightSlot,
                          int32_t TokenIdx)
-    : TIESlotTest(Type), FRightSlot(RightSlot), FLeftSlot(LeftSlot), FTokenIdx(TokenIdx) {}
+    : TIESlotTest(Type),
+      FLeftReader(LeftSlot),
+      FRightReader(RightSlot),
+      FRightSlot(RightSlot),
+      FLeftSlot(LeftSlot),
+      FTokenIdx(TokenIdx) {}
 
 TIEJoinTest::TIEJoinTest(TSlotTestType Type, const std::string& LeftSlot, int32_t LeftSubIndex,
                          const std::string& RightSlot, int32_t RightSubIndex, int32_t TokenIdx)
     : TIESlotTest(Type),
       FRightSubIndex(RightSubIndex),
+      FLeftReader(LeftSlot),
+      FRightReader(RightSlot),
       FRightSlot(RightSlot),
       FLeftSlot(LeftSlot),
       FTokenIdx(TokenIdx),
@@ -171,6 +178,8 @@ void TIEJoinTest::Assign(const TPersistent* Source) {
     FRightSubIndex = Test->FRightSubIndex;
     FRightSlot = Test->FRightSlot;
     FLeftSlot = Test->FLeftSlot;
+    FLeftReader.SetName(FLeftSlot);
+    FRightReader.SetName(FRightSlot);
     FTokenIdx = Test->FTokenIdx;
     FLeftSubIndex = Test->FLeftSubIndex;
     FJoinType = Test->FJoinType;
@@ -210,20 +219,9 @@ bool TIEJoinTest::PerformTest(TIEContext* Context) {
 }
 
 bool TIEJoinTest::Matches(const TTokenBase& Token, TFact& Right) const {
-  const IFact& Left = Token.GetFacts(FTokenIdx);
+  TFact* Left = Token.GetFacts(FTokenIdx).get();
   if (!Left) return true;
-  bool Equal;
-  if (FJoinType == tstMultiSlot) {
-    IIEValue LeftValue = FieldOf(*Left, FLeftSlot, FLeftSubIndex);
-    IIEValue RightValue = FieldOf(Right, FRightSlot, FRightSubIndex);
-    // A field that is not there equals nothing.
-    Equal = LeftValue && RightValue && RightValue->Equals(LeftValue);
-  } else {
-    const IIEValue* LeftValue = Left->SlotValue(FLeftSlot, FLeftHint, FLeftKnown);
-    const IIEValue* RightValue = Right.SlotValue(FRightSlot, FRightHint, FRightKnown);
-    Equal = LeftValue && RightValue && *LeftValue && *RightValue && (*RightValue)->Equals(*LeftValue);
-  }
-  return IsNegated() ? !Equal : Equal;
+  return Compare(LeftValue(*Left), RightValue(Right));
 }
 
 }  // namespace rulecraft

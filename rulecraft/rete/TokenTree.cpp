@@ -28,22 +28,24 @@ namespace rulecraft {
 //  - per key and sort code (FTwins): the candidates for equality. Equal tokens have equal sort codes and,
 //    level by level, facts that are the same object or Equals, whose hashes and slot values are equal, so
 //    they have equal keys: a stored twin of a token always sits in this chain, and checking it is the same
-//    as checking the token's bucket. A memory keyed by sort code uses the key's own list instead, where
-//    the ID of each token's own fact, kept in the entry, passes over colliding codes without a look at the
-//    token. (Fuzzy slots are the one exception: fact equality leaves them out but the fact's hash does
-//    not, so two facts differing only there are Equals yet key apart; their tokens are kept apart here, as
-//    different buckets would keep them apart.)
+//    as checking the token's bucket. A memory keyed by sort code uses the key's own list instead: its key
+//    is the token's match key, which mixes in every level's fact ID, so colliding chains are rare. (Fuzzy
+//    slots are the one exception: fact equality leaves them out but the fact's hash does not, so two facts
+//    differing only there are Equals yet key apart; their tokens are kept apart here, as different buckets
+//    would keep them apart.)
 // The heads of these lists are found through flat open-addressing tables (TFlatTable), one probe into one
-// array rather than a walk through heap nodes. Every list is doubly linked where entries leave it from the
-// middle, so adding and removing a token are constant time (plus the equality checks among its candidates,
-// normally none or one), and removal keeps the order of the tokens that stay. A key is read from the facts on
-// every Add and Remove; a fact keeps its own hash until its values are set, so a whole-fact key costs one
-// hash per change of the fact.
+// array rather than a walk through heap nodes; a list records its head and tail only (an entry is 32
+// bytes, a list 8), since a memory of partial matches may hold a million tokens. Every list is doubly linked
+// where entries leave it from the middle, so adding and removing a token are constant time (plus the equality
+// checks among its candidates, normally none or one), and removal keeps the order of the tokens that stay. A
+// key is read from the facts on every Add and Remove; a fact keeps its own hash until its values are set, so
+// a whole-fact key costs one hash per change of the fact.
 
 TIETokenTree::TIETokenTree(int32_t BucketCount, int32_t TokenIdx, int32_t SubIndex, std::string SlotName,
                            bool UseSortCode, int32_t KeyByParent)
     : FUseSortCode(UseSortCode || KeyByParent > 0),
       FKeyByParent(KeyByParent),
+      FKeySlot(SlotName),
       FSlotName(std::move(SlotName)),
       FSubIndex(SubIndex),
       FBucketCount(BucketCount < 1 ? 1 : BucketCount),
@@ -97,7 +99,7 @@ int32_t TIETokenTree::KeyOf(const TIEToken& Token, int32_t* Order) const {
     Key = FoldHash(Fact->GetMatchHash());
     if (Order) OrderKey = Fact->GetHashCode();
   } else if (Fact->GetTemplate()) {
-    if (const IIEValue* Value = Fact->SlotValue(FSlotName, FSlotHint, FKnownSlot)) {
+    if (const IIEValue* Value = FKeySlot.Read(*Fact)) {
       Key = KeyOfValue(*Value, FSubIndex);
       if (Order) OrderKey = OrderKeyOfValue(*Value, FSubIndex);
     }
@@ -105,8 +107,7 @@ int32_t TIETokenTree::KeyOf(const TIEToken& Token, int32_t* Order) const {
       int32_t PartKey = 0;
       TFact* PartFact = Token.GetFacts(Part.TokenIdx).get();
       if (PartFact && PartFact->GetTemplate())
-        if (const IIEValue* Value = PartFact->SlotValue(Part.SlotName, Part.Hint, Part.Known))
-          PartKey = KeyOfValue(*Value, Part.SubIndex);
+        if (const IIEValue* Value = Part.Slot.Read(*PartFact)) PartKey = KeyOfValue(*Value, Part.SubIndex);
       Key = CombineKeys(Key, PartKey);
     }
   }
@@ -115,7 +116,7 @@ int32_t TIETokenTree::KeyOf(const TIEToken& Token, int32_t* Order) const {
 }
 
 void TIETokenTree::AddKeyPart(int32_t TokenIdx, std::string SlotName, int32_t SubIndex) {
-  FMoreParts.push_back(TKeyPart{TokenIdx, std::move(SlotName), SubIndex, 0, IFactSlot()});
+  FMoreParts.push_back(TKeyPart{TokenIdx, TSlotReader(std::move(SlotName)), SubIndex});
 }
 
 uint32_t TIETokenTree::FindTwin(int32_t Key, const TIEToken& Token, uint32_t& Last,
@@ -127,10 +128,9 @@ uint32_t TIETokenTree::FindTwin(int32_t Key, const TIEToken& Token, uint32_t& La
   } else {
     if (const uint32_t* Head = FTwins.Find(TwinKey(Key, Token.GetMatchKey()))) Index = *Head;
   }
-  const int32_t FactID = OwnFactID(Token);
   while (Index != None) {
     const TEntry& Entry = FEntries[Index];
-    if (Entry.FactID == FactID && Entry.Token->Equals(&Token)) return Index;
+    if (Entry.Token->Equals(&Token)) return Index;
     Previous = Last = Index;
     Index = FUseSortCode ? Entry.KeyNext : Entry.TwinNext;
   }
@@ -138,7 +138,7 @@ uint32_t TIETokenTree::FindTwin(int32_t Key, const TIEToken& Token, uint32_t& La
   return None;
 }
 
-uint32_t TIETokenTree::NewEntry(IReteToken Token, int32_t Key) {
+uint32_t TIETokenTree::NewEntry(IReteToken Token) {
   uint32_t Index = FFree;
   if (Index != None) {
     FFree = FEntries[Index].KeyNext;
@@ -148,8 +148,6 @@ uint32_t TIETokenTree::NewEntry(IReteToken Token, int32_t Key) {
     FEntries.emplace_back();
   }
   FEntries[Index].Token = std::move(Token);
-  FEntries[Index].Key = Key;
-  FEntries[Index].FactID = OwnFactID(*FEntries[Index].Token);
   return Index;
 }
 
@@ -161,22 +159,20 @@ bool TIETokenTree::Add(const IReteToken& Token) {
   uint32_t Last, Previous;
   if (FindTwin(Key, *Held, Last, Previous) != None) return false;
 
-  const uint32_t Index = NewEntry(std::move(Held), Key);
+  const uint32_t Index = NewEntry(std::move(Held));
   TEntry& Entry = FEntries[Index];
   Entry.Bucket = static_cast<uint32_t>(BucketOf(Order));
   TList& KeyList = FKeys[Key];
   Entry.KeyPrev = KeyList.Tail;
   (KeyList.Tail == None ? KeyList.Head : FEntries[KeyList.Tail].KeyNext) = Index;
   KeyList.Tail = Index;
-  ++KeyList.Count;
 
   const uint32_t BucketNo = Entry.Bucket;
   TList& Bucket = FBuckets[BucketNo];
-  if (Bucket.Count == 0) FUsedBuckets.insert(BucketNo);
+  if (Bucket.Head == None) FUsedBuckets.insert(BucketNo);
   Entry.BucketPrev = Bucket.Tail;
   (Bucket.Tail == None ? Bucket.Head : FEntries[Bucket.Tail].BucketNext) = Index;
   Bucket.Tail = Index;
-  ++Bucket.Count;
 
   if (!FUseSortCode) {
     if (Last == None)
@@ -221,13 +217,13 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token) {
   TList& KeyList = *FKeys.Find(Key);
   (Entry.KeyPrev == None ? KeyList.Head : FEntries[Entry.KeyPrev].KeyNext) = Entry.KeyNext;
   (Entry.KeyNext == None ? KeyList.Tail : FEntries[Entry.KeyNext].KeyPrev) = Entry.KeyPrev;
-  if (--KeyList.Count == 0) FKeys.Erase(Key);
+  if (KeyList.Head == None) FKeys.Erase(Key);
 
   const uint32_t BucketNo = Entry.Bucket;
   TList& Bucket = *FBuckets.Find(BucketNo);
   (Entry.BucketPrev == None ? Bucket.Head : FEntries[Entry.BucketPrev].BucketNext) = Entry.BucketNext;
   (Entry.BucketNext == None ? Bucket.Tail : FEntries[Entry.BucketNext].BucketPrev) = Entry.BucketPrev;
-  if (--Bucket.Count == 0) {
+  if (Bucket.Head == None) {
     FBuckets.Erase(BucketNo);
     FUsedBuckets.erase(BucketNo);
   }
@@ -245,8 +241,7 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token) {
 
 void TIETokenTree::Clear() {
   // Detach everything before releasing the tokens, so the memory is consistent whatever their release does.
-  std::vector<TEntry> Entries = std::move(FEntries);
-  FEntries.clear();
+  TEntryPool Entries = FEntries.Take();
   FKeys.Clear();
   FBuckets.Clear();
   FUsedBuckets.clear();
@@ -258,8 +253,8 @@ void TIETokenTree::Clear() {
 
 TIETokenTree::TKeyRange TIETokenTree::GetTokens(int32_t Key) const {
   const TList* List = FKeys.Find(Key);
-  if (!List) return TKeyRange(TKeyIterator(), 0);
-  return TKeyRange(TKeyIterator(this, List->Head), List->Count);
+  if (!List) return TKeyRange(TKeyIterator());
+  return TKeyRange(TKeyIterator(this, List->Head));
 }
 
 TIETokenTree::TAllIterator TIETokenTree::begin() const {

@@ -3,9 +3,11 @@
 // their facts (the fact's hash, a slot value's hash, or the hash of one element of a multislot), so that a
 // join compares an arriving token only with the stored tokens whose key matches its own key value. The
 // memory never holds two equal tokens.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "rulecraft/facts/Fact.h"
 #include "rulecraft/framework/Object.h"
 #include "rulecraft/rete/FlatTable.h"
+#include "rulecraft/rete/SlotReader.h"
 #include "rulecraft/rete/Token.h"
 
 namespace rulecraft {
@@ -24,17 +27,71 @@ class TIETokenTree final : public TObject {
   static constexpr uint32_t None = UINT32_MAX;
   struct TEntry {
     IReteToken Token;  // nil while the entry is free
-    int32_t Key = 0;
     uint32_t Bucket = 0;
-    int32_t FactID = 0;  // of the token's own fact: equal tokens agree on it, so it screens candidates
     uint32_t KeyPrev = None, KeyNext = None;  // the tokens of one key, in order of addition (KeyNext also
                                               // links the free entries)
     uint32_t BucketPrev = None, BucketNext = None;  // the tokens of one bucket, in order of addition
     uint32_t TwinNext = None;  // the tokens of one key and sort code, in order of addition
   };
-  struct TList {
+  struct TList {  // empty when Head is None
     uint32_t Head = None, Tail = None;
-    uint32_t Count = 0;
+  };
+  // The entries by index, in blocks that never move: 16 entries, then blocks doubling up to 4096 entries,
+  // then blocks of 4096. Growing adds a block rather than copying every entry into an array twice the size,
+  // so a large memory neither holds its entries twice while it grows nor keeps up to half its room unused.
+  class TEntryPool {
+   public:
+    TEntry& operator[](uint32_t Index) noexcept {
+      uint32_t Block, Offset;
+      Locate(Index, Block, Offset);
+      return FBlocks[Block][Offset];
+    }
+    const TEntry& operator[](uint32_t Index) const noexcept {
+      uint32_t Block, Offset;
+      Locate(Index, Block, Offset);
+      return FBlocks[Block][Offset];
+    }
+    uint32_t size() const noexcept { return FSize; }
+    /// Appends an empty entry; its index is size() - 1.
+    void emplace_back() {
+      uint32_t Block, Offset;
+      Locate(FSize, Block, Offset);
+      if (Block == FBlocks.size()) FBlocks.push_back(std::make_unique<TEntry[]>(BlockSize(Block)));
+      FBlocks[Block][Offset] = TEntry();
+      ++FSize;
+    }
+    /// Forgets the entries, keeping the blocks for the next filling (every entry must be free: an entry is
+    /// reset when it is used again).
+    void clear() noexcept { FSize = 0; }
+    /// Hands the blocks and entries over, leaving this pool empty.
+    TEntryPool Take() noexcept {
+      TEntryPool Out;
+      Out.FBlocks.swap(FBlocks);
+      Out.FSize = FSize;
+      FSize = 0;
+      return Out;
+    }
+
+   private:
+    static constexpr uint32_t FirstShift = 4, LastShift = 12;  // blocks of 16 up to 4096 entries
+    static uint32_t BlockSize(uint32_t Block) noexcept {
+      return Block <= 1 ? 1u << FirstShift
+                        : 1u << (Block - 1 + FirstShift < LastShift ? Block - 1 + FirstShift : LastShift);
+    }
+    static void Locate(uint32_t Index, uint32_t& Block, uint32_t& Offset) noexcept {
+      if (Index >= 1u << LastShift) {
+        Block = (Index >> LastShift) + (LastShift - FirstShift);
+        Offset = Index & ((1u << LastShift) - 1);
+      } else if (const uint32_t Scaled = Index >> FirstShift; Scaled == 0) {
+        Block = 0;
+        Offset = Index;
+      } else {
+        Block = static_cast<uint32_t>(std::bit_width(Scaled));
+        Offset = Index - (1u << (Block - 1 + FirstShift));
+      }
+    }
+    std::vector<std::unique_ptr<TEntry[]>> FBlocks;
+    uint32_t FSize = 0;
   };
 
  public:
@@ -113,14 +170,18 @@ class TIETokenTree final : public TObject {
    public:
     TKeyIterator begin() const noexcept { return FBegin; }
     TKeyIterator end() const noexcept { return TKeyIterator(); }
-    size_t size() const noexcept { return FCount; }
-    bool empty() const noexcept { return FCount == 0; }
+    /// Counts the tokens (a walk over the range).
+    size_t size() const noexcept {
+      size_t Count = 0;
+      for (TKeyIterator It = FBegin; It != end(); ++It) ++Count;
+      return Count;
+    }
+    bool empty() const noexcept { return FBegin == end(); }
 
    private:
     friend class TIETokenTree;
-    TKeyRange(TKeyIterator Begin, size_t Count) : FBegin(Begin), FCount(Count) {}
+    explicit TKeyRange(TKeyIterator Begin) : FBegin(Begin) {}
     TKeyIterator FBegin;
-    size_t FCount;
   };
 
   /// The stored tokens whose key is exactly Key, in order of addition (empty when there are none). The other
@@ -171,17 +232,12 @@ class TIETokenTree final : public TObject {
   /// The first stored token of Key equal to Token, or None; Last receives the last entry of the candidate
   /// chain and Previous the candidate before the match (None when there is none).
   uint32_t FindTwin(int32_t Key, const TIEToken& Token, uint32_t& Last, uint32_t& Previous) const;
-  static int32_t OwnFactID(const TIEToken& Token) noexcept {
-    return Token.GetFact() ? Token.GetFact()->GetID() : 0;
-  }
-  uint32_t NewEntry(IReteToken Token, int32_t Key);
+  uint32_t NewEntry(IReteToken Token);
 
   struct TKeyPart {
     int32_t TokenIdx;
-    std::string SlotName;
+    TSlotReader Slot;
     int32_t SubIndex;
-    mutable size_t Hint = 0;  // see FSlotHint
-    mutable IFactSlot Known;
   };
   /// Combines the key read so far with one more part's key.
   static int32_t CombineKeys(int32_t Key, int32_t Part) noexcept {
@@ -193,9 +249,7 @@ class TIETokenTree final : public TObject {
   bool FUseSortCode;
   int32_t FKeyByParent;
   std::vector<TKeyPart> FMoreParts;  // the parts of a slot key after the first
-  // Where the key slot was found in the last fact read (see TFact::SlotValue).
-  mutable size_t FSlotHint = 0;
-  mutable IFactSlot FKnownSlot;
+  TSlotReader FKeySlot;              // reads the key slot by position
   std::string FSlotName;
   int32_t FSubIndex;
   int32_t FBucketCount;
@@ -203,7 +257,7 @@ class TIETokenTree final : public TObject {
   bool FEmpty = true;
   size_t FCount = 0;
 
-  std::vector<TEntry> FEntries;
+  TEntryPool FEntries;
   uint32_t FFree = None;
   TFlatTable<int32_t, TList> FKeys;
   TFlatTable<uint32_t, TList> FBuckets;  // only buckets holding tokens

@@ -400,6 +400,19 @@ TEST(TokenTree, HoldsAndReleasesManyTokens) {
   }
   EXPECT_TRUE(BySlot.GetTokens(TIETokenTree::KeyOfValue(Int(17), -1)).empty());
   EXPECT_EQ(Roots[0]->RefCount(), 1);
+
+  // An emptied memory fills again over the room it kept, and Clear lets every token go.
+  for (int32_t I = 0; I < 100; ++I)
+    for (int32_t J = 0; J < 100; ++J) ASSERT_TRUE(BySlot.Add(Extend(Roots[I], Right[J])));
+  EXPECT_EQ(BySlot.Count(), 10000u);
+  EXPECT_EQ(BySlot.GetTokens(TIETokenTree::KeyOfValue(Int(17), -1)).size(), 200u);
+  size_t Refilled = 0;
+  for (const IReteToken& Stored : BySlot) Refilled += Stored->GetCount() == 2;
+  EXPECT_EQ(Refilled, 10000u);
+  EXPECT_FALSE(BySlot.Add(Extend(Root(Left[99]), Right[99])));
+  BySlot.Clear();
+  EXPECT_EQ(BySlot.Count(), 0u);
+  EXPECT_EQ(Roots[0]->RefCount(), 1);
 }
 
 // Chains whose sort codes collide (1*8+9 = 2*8+1) are different matches: they keep apart by match key, yet a
