@@ -14,6 +14,7 @@ void TBindingInfo::Assign(const TPersistent* Source) {
     FSubIndex = Record->FSubIndex;
     FFactIndex = Record->FFactIndex;
     FSlotName = Record->FSlotName;
+    FLayoutSeen.reset();
   } else {
     TPersistent::Assign(Source);
   }

@@ -31,7 +31,14 @@ class TBindingInfo : public TPersistent {
   /// names, SPatternBinding when the variable holds the whole fact and SLocalBinding when it is a variable
   /// of the context rather than of a fact.
   const std::string& GetSlotIndex() const noexcept { return FSlotName; }
-  void SetSlotIndex(const std::string& Value) { FSlotName = Value; }
+  void SetSlotIndex(const std::string& Value) {
+    FSlotName = Value;
+    FLayoutSeen.reset();
+  }
+  /// Where the slot was found last time: the slot layout of the fact read (held, so that no other layout can
+  /// take its address) and the slot's position in it. Readers of facts use and update them together.
+  TRef<TInterfacedObject>& LayoutSeen() const noexcept { return FLayoutSeen; }
+  int32_t& PositionSeen() const noexcept { return FPositionSeen; }
 
   void Assign(const TPersistent* Source) override;
   /// True when Other is a binding record (or descendant) at the same position.
@@ -47,7 +54,9 @@ class TBindingInfo : public TPersistent {
  private:
   int32_t FSubIndex = NoSubIndex;
   int32_t FFactIndex = 0;
+  mutable int32_t FPositionSeen = -1;
   std::string FSlotName;
+  mutable TRef<TInterfacedObject> FLayoutSeen;
 };
 
 class TBinding : public TBindingInfo {

@@ -54,6 +54,17 @@ class TFact final : public TFactBase {
   /// until the fact changes. Hint and Known are where and which slot was found last time (both updated):
   /// a fact of the same template holding that slot at that place is read without comparing names.
   const IIEValue* SlotValue(const std::string& Name, size_t& Hint, IFactSlot& Known);
+  /// SlotValue with the position remembered beside the slot layout it belongs to (Layout and Position are
+  /// updated): a fact of a template with that very layout is read without comparing names.
+  const IIEValue* SlotValueSeen(const std::string& Name, TRef<TInterfacedObject>& Layout, int32_t& Position) {
+    CheckTemplate();
+    const ISlotLayout& Current = FTemplate->GetLayout();
+    if (Layout.get() != Current.get()) {
+      Position = FTemplate->IndexOfSlot(Name);
+      Layout = Current;
+    }
+    return Position < 0 ? nullptr : &ValueAt(static_cast<size_t>(Position));
+  }
   /// The value at a position of the template's slot table (filled in as ContainsKey does). Position must be
   /// below the template's slot count.
   const IIEValue& ValueAt(size_t Position) const;

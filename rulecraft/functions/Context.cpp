@@ -541,7 +541,9 @@ void TIEContext::ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Resu
     Result = MakeRef<TIEValue>(Fact->GetID(), dtFactId);
     return;
   }
-  IIEValue Value = Fact->GetValue(Slot);
+  const IIEValue* Found = Fact->SlotValueSeen(Slot, Record.LayoutSeen(), Record.PositionSeen());
+  if (!Found) throw EIEException(SNoSuchSlot, {Slot});
+  IIEValue Value = *Found;
   const int32_t Sub = Record.GetSubIndex();
   if (Sub == NoSubIndex) {
     Result = std::move(Value);
