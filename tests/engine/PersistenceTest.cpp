@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../EngineProbes.h"
 #include "../TestFiles.h"
 #include "rulecraft/collections/TextStream.h"
 #include "rulecraft/core/IEException.h"
@@ -26,24 +27,6 @@ using namespace rulecraft;
 using namespace rulecraft::testing;
 
 namespace {
-
-/// An engine whose terminal output is collected.
-struct TQuietEngine {
-  TInferenceEngine Engine;
-  std::string Output;
-  TQuietEngine() {
-    Engine.OnPrintOut = [this](TObject*, const std::string&, const std::string& Text) { Output += Text; };
-  }
-};
-
-/// The facts with their identifiers, in fact-base order.
-std::vector<std::string> FactLines(TInferenceEngine& Engine) {
-  std::vector<std::string> Lines;
-  Engine.GetFacts().ForEach([&Lines](const IFact& Fact) {
-    Lines.push_back("f-" + std::to_string(Fact->GetID()) + " " + Fact->GetToString());
-  });
-  return Lines;
-}
 
 /// What a saver writes into a text stream.
 template <class FSave>
@@ -91,16 +74,6 @@ const std::set<std::string> OrderSensitive = {"negated-locals", "sudoku"};
 
 std::vector<std::string> Sorted(std::vector<std::string> Lines) {
   std::sort(Lines.begin(), Lines.end());
-  return Lines;
-}
-
-/// "rule: facts" per activation on the agenda.
-std::vector<std::string> AgendaLines(TInferenceEngine& Engine) {
-  std::vector<std::string> Lines;
-  for (int32_t I = 0; I < Engine.GetAgendaCount(); ++I) {
-    TActivation* Activation = Engine.GetActivation(I);
-    Lines.push_back(Activation->GetRule()->GetRuleName() + ": " + Activation->GetToken()->GetToFactsString());
-  }
   return Lines;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../EngineProbes.h"
 #include "../TestFiles.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
@@ -26,31 +27,6 @@ using namespace rulecraft;
 using namespace rulecraft::testing;
 
 namespace {
-
-struct TQuietEngine {
-  TInferenceEngine Engine;
-  std::string Output;
-  TQuietEngine() {
-    Engine.OnPrintOut = [this](TObject*, const std::string&, const std::string& Text) { Output += Text; };
-  }
-};
-
-std::vector<std::string> FactLines(TInferenceEngine& Engine) {
-  std::vector<std::string> Lines;
-  Engine.GetFacts().ForEach([&Lines](const IFact& Fact) {
-    Lines.push_back("f-" + std::to_string(Fact->GetID()) + " " + Fact->GetToString());
-  });
-  return Lines;
-}
-
-std::vector<std::string> AgendaLines(TInferenceEngine& Engine) {
-  std::vector<std::string> Lines;
-  for (int32_t I = 0; I < Engine.GetAgendaCount(); ++I) {
-    TActivation* Activation = Engine.GetActivation(I);
-    Lines.push_back(Activation->GetRule()->GetRuleName() + ": " + Activation->GetToken()->GetToFactsString());
-  }
-  return Lines;
-}
 
 /// Runs the engine with rules and facts watched; what it printed.
 std::string Fired(TQuietEngine& Side) {

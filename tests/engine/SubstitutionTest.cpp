@@ -3,6 +3,7 @@
 // CreateIEObject makes.
 #include <gtest/gtest.h>
 
+#include "../EngineProbes.h"
 #include "../TestValues.h"
 
 #include <memory>
@@ -57,14 +58,6 @@ std::unique_ptr<TGTextStream> MakeCountingStream(const std::string& Text) {
 std::unique_ptr<TGTextStream> MakePlainStream(const std::string& Text) {
   return std::make_unique<TGTextStream>(Text);
 }
-
-struct TQuietEngine {
-  TInferenceEngine Engine;
-  std::string Output;
-  TQuietEngine() {
-    Engine.OnPrintOut = [this](TObject*, const std::string&, const std::string& Text) { Output += Text; };
-  }
-};
 
 }  // namespace
 
