@@ -85,11 +85,8 @@ std::vector<std::string> FactTexts(TInferenceEngine& Engine) {
 }
 
 TEST(Persistence, EveryProgramSavedAndLoadedWritesTheSameTextAndFiresTheSameRules) {
-  std::vector<std::filesystem::path> Files;
-  for (const auto& Entry :
-       std::filesystem::directory_iterator(std::filesystem::path(RULECRAFT_TEST_DATA) / "programs"))
-    if (Entry.path().extension() == ".clp") Files.push_back(Entry.path());
-  std::sort(Files.begin(), Files.end());
+  const std::vector<std::filesystem::path> Files =
+      ProgramFiles(std::filesystem::path(RULECRAFT_TEST_DATA) / "programs");
   int Checked = 0;
   for (const auto& File : Files) {
     if (!SkipReason(File).empty()) continue;
