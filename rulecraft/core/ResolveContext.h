@@ -24,6 +24,14 @@ class TResolveContext : public TPersistent {
   virtual TBinding* FindVariable(const TIEValue& Variable) const;
   /// The value a binding record stands for in the partial match (and fact) being evaluated.
   virtual void ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Result) = 0;
+  /// The value a binding record stands for, read where it is stored without taking a reference: valid
+  /// until the partial match, the fact or the slot changes. nullptr when it cannot be read so (a
+  /// fact-address record, a missing fact, slot or element): ResolveBindingRecord then gives the value or
+  /// the error.
+  virtual const TIEValue* PeekBindingRecord(const TBindingInfo& Record) {
+    (void)Record;
+    return nullptr;
+  }
   /// This context as the functions layer's evaluation context, or nullptr for any other kind (a cheap
   /// replacement for a cast on every call).
   virtual TIEContext* AsEvaluationContext() noexcept { return nullptr; }

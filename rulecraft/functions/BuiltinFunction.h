@@ -7,6 +7,7 @@
 
 #include "rulecraft/core/Binding.h"
 #include "rulecraft/core/Value.h"
+#include "rulecraft/core/ValueSupport.h"
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/functions/UserFunction.h"
@@ -110,9 +111,14 @@ inline const TIEValue* PeekArgument(TFunctionCall& Call, int32_t Index, TIEConte
         if (const TBinding* Binding = Context->FindVariable(*Value); Binding && Binding->GetValue())
           return Binding->GetValue().get();
       return nullptr;
+    case dtObject:
+      // A variable of the rule's patterns read where the matched fact holds it.
+      if (Context)
+        if (const TBindingInfo* Record = AsBindingRecord(Value->GetAsObject()))
+          return Context->PeekBindingRecord(*Record);
+      return nullptr;
     case dtMultiVariable:
     case dtFunCall:
-    case dtObject:
     case dtSingletons:
       return nullptr;
     default:

@@ -526,6 +526,27 @@ IFact TIEContext::Resolve(const IFact& Fact) {
   return Fact;
 }
 
+const TIEValue* TIEContext::PeekBindingRecord(const TBindingInfo& Record) {
+  const int32_t Index = Record.GetFactIndex();
+  const int32_t Count = FToken ? FToken->GetCount() : 0;
+  TFact* Fact = nullptr;
+  if (Index >= 0 && Index < Count)
+    Fact = FToken->GetFacts(Index).get();
+  else if (Index == Count)
+    Fact = FFact.get();
+  if (!Fact || !Fact->GetTemplate()) return nullptr;
+  const std::string& Slot = Record.GetSlotIndex();
+  if (Slot == SPatternBinding) return nullptr;
+  const IIEValue* Found = Fact->SlotValueSeen(Slot, Record.LayoutSeen(), Record.PositionSeen());
+  if (!Found || !*Found) return nullptr;
+  const int32_t Sub = Record.GetSubIndex();
+  if (Sub == NoSubIndex) return Found->get();
+  if ((*Found)->GetDType() != dtList) return nullptr;
+  const IValueVector List = (*Found)->GetAsList();
+  if (!List || Sub < 0 || Sub >= List->GetValueCount()) return nullptr;
+  return List->Get(Sub).get();
+}
+
 void TIEContext::ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Result) {
   const int32_t Index = Record.GetFactIndex();
   const int32_t Count = FToken ? FToken->GetCount() : 0;

@@ -206,6 +206,7 @@ class TIEContext final : public TResolveContext {
   IFact Resolve(const IFact& Fact);
 
   void ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Result) override;
+  const TIEValue* PeekBindingRecord(const TBindingInfo& Record) override;
   TIEContext* AsEvaluationContext() noexcept override { return this; }
 
   IFunctionEngine* GetEngine() const noexcept { return FEngine; }
