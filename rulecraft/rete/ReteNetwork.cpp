@@ -253,6 +253,7 @@ T* TReteNetwork::AddNode(std::unique_ptr<T> Node, std::vector<TReteNode*>* Recor
   FRoots.push_back(Added);
   if (Record) Record->push_back(Added);
   FClassRootsStale = true;
+  FRootMemo.clear();  // lets go of the templates it holds
   ++FRootsGeneration;
   return Added;
 }
@@ -263,6 +264,7 @@ void TReteNetwork::NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallT
   Source->FEdges.push_back(TReteEdge{Target, CallType});
   Source->EdgesChanged();
   FClassRootsStale = true;
+  FRootMemo.clear();  // lets go of the templates it holds
   ++FRootsGeneration;
   if (Target->FSources.empty()) {
     auto It = std::find(FRoots.begin(), FRoots.end(), Target);
@@ -290,6 +292,7 @@ void TReteNetwork::DestroyNode(TReteNode* Node) {
   auto Root = std::find(FRoots.begin(), FRoots.end(), Node);
   if (Root != FRoots.end()) FRoots.erase(Root);
   FClassRootsStale = true;
+  FRootMemo.clear();  // lets go of the templates it holds
   ++FRootsGeneration;
   // Swap with the last node: the node list has no order of its own.
   const size_t Index = Node->FPosition;
@@ -620,6 +623,7 @@ void TReteNetwork::Clear() {
   FRoots.clear();
   FClassRoots.clear();
   FClassRootsStale = true;
+  FRootMemo.clear();  // lets go of the templates it holds
   ++FRootsGeneration;
   if (!IsDestroying())
     for (const auto& Entry : FRules) Entry.second.Component->RemoveFreeNotification(this);

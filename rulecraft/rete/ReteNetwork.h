@@ -162,7 +162,7 @@ class TReteNetwork : public TComponent {
   // changed.
   std::unordered_map<std::string, std::vector<TReteNode*>> FClassRoots;
   // The one root of a template without a parent, by template: the template is held so that its address
-  // names it, and its name is compared, since a template may be renamed. Emptied with FClassRoots.
+  // names it, and its name is compared, since a template may be renamed. Emptied whenever the roots change.
   struct TRootMemo {
     TRef<TFactTemplate> Template;
     std::string Name;
