@@ -183,6 +183,14 @@ void TInferenceEngine::AddActivation(std::unique_ptr<TActivation> Activation) {
 
 void TInferenceEngine::RemoveActivation(int32_t Index) {
   TActivation* Activation = FAgenda->Get(Index);
+  if (!OnRemoveActivation && !Watching(cwActivation)) {
+    // Nothing runs in between, so the activation is still at Index.
+    if (Activation == FCurrent)
+      FCurrentTaken = FAgenda->Extract(Index);  // Run releases it
+    else
+      FAgenda->Delete(Index);
+    return;
+  }
   if (OnRemoveActivation) OnRemoveActivation(this, Index, Activation);
   if (Watching(cwActivation))
     PrintOut(

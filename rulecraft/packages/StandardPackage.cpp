@@ -2,6 +2,7 @@
 
 #include <sstream>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "rulecraft/collections/TextStream.h"
@@ -584,7 +585,10 @@ void TClearStorageFunction::Evaluate(TFunctionCall&, TIEContext* Context, IIEVal
 // ---- the package -----------------------------------------------------------------------------------------
 
 TInferenceEngine& EngineOf(TIEContext* Context) {
-  auto* Engine = Context ? dynamic_cast<TInferenceEngine*>(Context->GetEngine()) : nullptr;
+  IFunctionEngine* Base = Context ? Context->GetEngine() : nullptr;
+  // The engine itself, not a descendant, is by far the usual case: a type compare, not a cast search.
+  if (Base && typeid(*Base) == typeid(TInferenceEngine)) return *static_cast<TInferenceEngine*>(Base);
+  auto* Engine = Base ? dynamic_cast<TInferenceEngine*>(Base) : nullptr;
   if (!Engine) throw EIEException(std::string(SUnknownEngine));
   return *Engine;
 }

@@ -26,6 +26,8 @@ namespace {
 
 // A template chain is followed at most this far (as a class test follows it), so a parent loop cannot hang.
 constexpr int MaxTemplateAncestry = 1000;
+// Templates whose root the network remembers at once (see FRootMemo); past that the memo starts again.
+constexpr size_t MaxRootMemo = 256;
 
 // A call is walked only as deep as calls may nest when they run.
 constexpr int MaxCallNesting = 2000;
@@ -251,6 +253,7 @@ T* TReteNetwork::AddNode(std::unique_ptr<T> Node, std::vector<TReteNode*>* Recor
   FRoots.push_back(Added);
   if (Record) Record->push_back(Added);
   FClassRootsStale = true;
+  FRootMemo.clear();  // lets go of the templates it holds
   ++FRootsGeneration;
   return Added;
 }
@@ -261,6 +264,7 @@ void TReteNetwork::NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallT
   Source->FEdges.push_back(TReteEdge{Target, CallType});
   Source->EdgesChanged();
   FClassRootsStale = true;
+  FRootMemo.clear();  // lets go of the templates it holds
   ++FRootsGeneration;
   if (Target->FSources.empty()) {
     auto It = std::find(FRoots.begin(), FRoots.end(), Target);
@@ -288,6 +292,7 @@ void TReteNetwork::DestroyNode(TReteNode* Node) {
   auto Root = std::find(FRoots.begin(), FRoots.end(), Node);
   if (Root != FRoots.end()) FRoots.erase(Root);
   FClassRootsStale = true;
+  FRootMemo.clear();  // lets go of the templates it holds
   ++FRootsGeneration;
   // Swap with the last node: the node list has no order of its own.
   const size_t Index = Node->FPosition;
@@ -460,10 +465,23 @@ bool TReteNetwork::ProcessTokenOneNode(TReteNode* Node, const IReteToken& Token)
   return CallRoot(Node, Token, ctSingle);
 }
 
+bool TReteNetwork::CallClassRoot(TReteNode* Root, const IReteToken& Token) {
+  const size_t Base = FQueued.size();
+  try {
+    static_cast<TPatternMatchNode*>(Root)->CallChildren(Token);
+    RunQueued(Base);
+    return true;
+  } catch (...) {
+    if (FQueued.size() > Base) FQueued.resize(Base);
+    throw;
+  }
+}
+
 template <class F>
 void TReteNetwork::ForEachRootOf(const TFact& Fact, F&& Body) {
   if (FClassRootsStale) {
     FClassRoots.clear();
+    FRootMemo.clear();
     for (TReteNode* Root : FRoots) {
       const auto* Node = dynamic_cast<const TPatternMatchNode*>(Root);
       if (Node && Node->GetPatternMatchTest() == pmtTestClassType)
@@ -472,10 +490,19 @@ void TReteNetwork::ForEachRootOf(const TFact& Fact, F&& Body) {
     FClassRootsStale = false;
   }
   if (FClassRoots.empty()) return;
+  const IFactTemplate& Own = Fact.GetTemplate();
+  const bool Memo = !Own->GetParent();
+  if (Memo) {
+    auto Found = FRootMemo.find(Own.get());
+    if (Found != FRootMemo.end() && Found->second.Name == Own->GetTemplateName()) {
+      if (Found->second.Root) Body(Found->second.Root);
+      return;
+    }
+  }
   // The template, then its ancestors (as far as a class test follows them); most facts find one root.
   TReteNode* First = nullptr;
   std::vector<TReteNode*> More;
-  const TFactTemplate* Template = Fact.GetTemplate().get();
+  const TFactTemplate* Template = Own.get();
   for (int Hops = 0; Template && Hops < MaxTemplateAncestry; ++Hops) {
     auto Found = FClassRoots.find(Template->GetTemplateName());
     if (Found != FClassRoots.end())
@@ -486,6 +513,10 @@ void TReteNetwork::ForEachRootOf(const TFact& Fact, F&& Body) {
           More.push_back(Root);
       }
     Template = Template->GetParent().get();
+  }
+  if (Memo && More.empty()) {
+    if (FRootMemo.size() >= MaxRootMemo) FRootMemo.clear();
+    FRootMemo[Own.get()] = TRootMemo{Own, Own->GetTemplateName(), First};
   }
   if (!First) return;
   if (More.empty()) {
@@ -518,7 +549,7 @@ bool TReteNetwork::ProcessToken(const IReteToken& Token) {
   const IFact& Fact = Token->GetFact();
   if (!Fact || !Fact->GetTemplate()) return false;
   ForEachRootOf(*Fact, [&](TReteNode* Root) {
-    if (CallRoot(Root, Token, ctSingle)) Passed = true;
+    if (CallClassRoot(Root, Token)) Passed = true;
   });
   return Passed;
 }
@@ -592,6 +623,7 @@ void TReteNetwork::Clear() {
   FRoots.clear();
   FClassRoots.clear();
   FClassRootsStale = true;
+  FRootMemo.clear();  // lets go of the templates it holds
   ++FRootsGeneration;
   if (!IsDestroying())
     for (const auto& Entry : FRules) Entry.second.Component->RemoveFreeNotification(this);

@@ -142,6 +142,9 @@ class TReteNetwork : public TComponent {
   /// Root->CallNode(Token, CallType), then the deliveries it queued when called beyond the depth limit (a
   /// token sent by a call made while tokens flow).
   bool CallRoot(TReteNode* Root, const IReteToken& Token, TCallType CallType);
+  /// As CallRoot for a class-test root that ForEachRootOf found for the token's fact: the node's template
+  /// test has been answered by the table, so the token goes straight to its children.
+  bool CallClassRoot(TReteNode* Root, const IReteToken& Token);
   /// Node->PassStoredMatches(), then the deliveries it queued, as CallRoot.
   void PassStored(TReteNode* Node);
   /// Runs the deliveries queued from Base on, each one's own queued deliveries before the next.
@@ -158,6 +161,14 @@ class TReteNetwork : public TComponent {
   // The class-type roots by template name, in root order; rebuilt on the first token after the roots
   // changed.
   std::unordered_map<std::string, std::vector<TReteNode*>> FClassRoots;
+  // The one root of a template without a parent, by template: the template is held so that its address
+  // names it, and its name is compared, since a template may be renamed. Emptied whenever the roots change.
+  struct TRootMemo {
+    TRef<TFactTemplate> Template;
+    std::string Name;
+    TReteNode* Root = nullptr;
+  };
+  std::unordered_map<const TFactTemplate*, TRootMemo> FRootMemo;
   bool FClassRootsStale = true;
   uint32_t FRootsGeneration = 0;  // counts the changes of the roots
   std::unordered_map<const TRule*, TRuleEntry> FRules;

@@ -520,7 +520,7 @@ const TRef<TFiringPlan>& TRule::GetFiringPlan() {
 
 void TRule::Prepare(const IReteToken& Token, TIEContext& Context) {
   if (!FEngine) RaiseNoEngine();
-  const TRef<TFiringPlan> Plan = GetFiringPlan();
+  const TRef<TFiringPlan>& Plan = GetFiringPlan();  // nothing below drops the rule's plan
   const bool Slots = Context.GetLayout() && Context.GetLayout() == Plan->Layout.get();
   const IFact& Null = FEngine->GetNullFact();
   for (size_t I = 0; I < FBindings.size(); ++I) {
