@@ -55,17 +55,16 @@ class TActivation final : public TPersistent {
   void* AgendaSlot = nullptr;
   /// The keys the agenda orders by under the strategies other than depth and breadth, set by the agenda
   /// when it first needs them and kept while the activation lives (so re-sorting keeps recency).
-  /// The keys lex and mea (and newest and oldest within one change) order by, made only when one of them
-  /// orders the activation.
-  struct TFactKeys {
-    int32_t FirstFact = -1;      ///< the identifier of the fact of the first pattern (mea)
-    std::vector<int32_t> Facts;  ///< the matched facts' identifiers, descending (lex, mea)
-  };
   struct TAgendaKeys {
-    uint64_t Stamp = 0;                ///< recency: larger is newer (change, then place in it); 0 until added
-    uint32_t Random = 0;               ///< drawn anew each time the activation is added under random
-    int32_t Tests = -1;                ///< the rule's pattern tests; -1 until counted
-    std::unique_ptr<TFactKeys> Facts;  ///< fact keys; none under the strategies that do not read them
+    uint64_t Stamp = 0;   ///< recency: larger is newer (change, then place in it); 0 until added
+    uint32_t Random = 0;  ///< drawn anew each time the activation is added under random
+    int32_t Tests = -1;   ///< the rule's pattern tests; -1 until counted
+    /// The keys lex and mea (and newest and oldest within one change) order by, made only when one of them
+    /// orders the activation: the identifier of the first pattern's fact (mea) and the matched facts'
+    /// identifiers, descending (lex, mea), in one block. FactCount is -1 until they are made.
+    int32_t FirstFact = -1;
+    int32_t FactCount = -1;
+    std::unique_ptr<int32_t[]> Facts;
   } AgendaKeys;
 
  private:

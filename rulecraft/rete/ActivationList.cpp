@@ -9,8 +9,11 @@ namespace rulecraft {
 
 namespace {
 
+// Activations are listed by their token's match key: equal tokens have equal match keys, and unlike sort
+// codes (a base-8 sum of the facts' IDs) different matches rarely share one, so a lookup compares with
+// almost no token but its equal.
 int32_t CodeOf(const TActivation* Activation) noexcept {
-  return Activation->GetToken() ? Activation->GetToken()->GetSortCode() : 0;
+  return Activation->GetToken() ? Activation->GetToken()->GetMatchKey() : 0;
 }
 
 size_t HashCode(int32_t Code) noexcept {
@@ -84,7 +87,7 @@ void TActivationList::Append(TActivation* Activation) {
 
 TActivation* TActivationList::FindEqual(const TIEToken& Token) const {
   if (FCount == 0) return nullptr;
-  const size_t Slot = SlotOf(Token.GetSortCode());
+  const size_t Slot = SlotOf(Token.GetMatchKey());
   for (uint32_t I = FSlots[Slot].Head; I != None; I = FEntries[I].CodeNext) {
     const TActivation* Activation = FEntries[I].Activation;
     if (Activation->GetToken() && Activation->GetToken()->Equals(&Token)) return FEntries[I].Activation;
@@ -94,7 +97,7 @@ TActivation* TActivationList::FindEqual(const TIEToken& Token) const {
 
 bool TActivationList::Remove(TActivation* Activation) {
   if (FCount == 0 || !Activation) return false;
-  // The activation's token gives its chain; its sort code cannot have changed since it was listed.
+  // The activation's token gives its chain; its match key cannot have changed since it was listed.
   const size_t Slot = SlotOf(CodeOf(Activation));
   uint32_t Previous = None;
   uint32_t Index = FSlots[Slot].Head;

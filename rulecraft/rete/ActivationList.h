@@ -1,6 +1,6 @@
 #pragma once
 // TActivationList: the pending activations of one terminal node, in order of creation, with an
-// open-addressing table from token sort code to the activations of that code.
+// open-addressing table from a token's match key to the activations of that key.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -11,7 +11,7 @@ class TActivation;
 class TIEToken;
 
 /// The activations a terminal node made and that are still pending, in order of creation, found by token in
-/// constant time (equal tokens have equal sort codes). Holds plain pointers: the agenda owns the activations.
+/// constant time (equal tokens have equal match keys). Holds plain pointers: the agenda owns the activations.
 class TActivationList {
  public:
   TActivationList() = default;
@@ -38,7 +38,7 @@ class TActivationList {
     TActivation* Activation = nullptr;
     int32_t Code = 0;
     uint32_t Prev = None, Next = None;  // order of creation (Next also links free entries)
-    uint32_t CodeNext = None;           // the activations of one sort code, in order of creation
+    uint32_t CodeNext = None;           // the activations of one match key, in order of creation
   };
   struct TSlot {
     int32_t Code = 0;

@@ -178,23 +178,16 @@ bool IsPlaceholder(const IFact& Fact) {
 }
 
 /// Negative when A's list orders before B's under lex (larger first, the longer first on a common prefix),
-/// positive when after, 0 when equal.
-int CompareLex(const std::vector<int32_t>& A, const std::vector<int32_t>& B) noexcept {
-  const size_t N = std::min(A.size(), B.size());
-  for (size_t I = 0; I < N; ++I)
-    if (A[I] != B[I]) return A[I] > B[I] ? -1 : 1;
-  if (A.size() == B.size()) return 0;
-  return A.size() > B.size() ? -1 : 1;
-}
-
-// An activation placed by position rather than ordered has no lex keys: it orders as an empty match.
-int32_t FirstFactOf(const TActivation::TAgendaKeys& Keys) noexcept {
-  return Keys.Facts ? Keys.Facts->FirstFact : -1;
-}
-
-const std::vector<int32_t>& FactsOf(const TActivation::TAgendaKeys& Keys) noexcept {
-  static const std::vector<int32_t> None;
-  return Keys.Facts ? Keys.Facts->Facts : None;
+/// positive when after, 0 when equal. An activation placed by position rather than ordered has no lex keys:
+/// it orders as an empty match.
+int CompareLex(const TActivation::TAgendaKeys& KA, const TActivation::TAgendaKeys& KB) noexcept {
+  const int32_t SizeA = KA.FactCount < 0 ? 0 : KA.FactCount;
+  const int32_t SizeB = KB.FactCount < 0 ? 0 : KB.FactCount;
+  const int32_t N = std::min(SizeA, SizeB);
+  for (int32_t I = 0; I < N; ++I)
+    if (KA.Facts[I] != KB.Facts[I]) return KA.Facts[I] > KB.Facts[I] ? -1 : 1;
+  if (SizeA == SizeB) return 0;
+  return SizeA > SizeB ? -1 : 1;
 }
 
 }  // namespace
@@ -245,16 +238,21 @@ void TIEAgenda::PrepareKeys(TActivation& Activation) {
     case ssOldestFirst:
     case ssLex:
     case ssMea:
-      if (!Keys.Facts) {
-        auto Made = std::make_unique<TActivation::TFactKeys>();
+      if (Keys.FactCount < 0) {
+        int32_t Count = 0;
+        for (const TIEToken* Token = Activation.GetToken().get(); Token; Token = Token->GetParentObject())
+          if (const IFact& Fact = Token->GetFact(); Fact && !IsPlaceholder(Fact)) ++Count;
+        auto Facts = std::make_unique<int32_t[]>(static_cast<size_t>(Count));
+        int32_t At = 0;
         for (const TIEToken* Token = Activation.GetToken().get(); Token; Token = Token->GetParentObject()) {
           const IFact& Fact = Token->GetFact();
           if (!Fact || IsPlaceholder(Fact)) continue;
-          Made->Facts.push_back(Fact->GetID());
-          if (!Token->GetParentObject()) Made->FirstFact = Fact->GetID();
+          Facts[static_cast<size_t>(At++)] = Fact->GetID();
+          if (!Token->GetParentObject()) Keys.FirstFact = Fact->GetID();
         }
-        std::sort(Made->Facts.begin(), Made->Facts.end(), std::greater<>());
-        Keys.Facts = std::move(Made);
+        std::sort(Facts.get(), Facts.get() + Count, std::greater<>());
+        Keys.Facts = std::move(Facts);
+        Keys.FactCount = Count;
       }
       break;
     case ssSimplicity:
@@ -278,15 +276,15 @@ bool TIEAgenda::Before(const TActivation& A, const TActivation& B) const noexcep
     case ssOldestFirst: {
       const bool Newest = FStrategy == ssNewestFirst;
       if (ChangeOf(KA) != ChangeOf(KB)) return (ChangeOf(KA) > ChangeOf(KB)) == Newest;
-      if (const int Order = CompareLex(FactsOf(KA), FactsOf(KB))) return (Order < 0) == Newest;
+      if (const int Order = CompareLex(KA, KB)) return (Order < 0) == Newest;
       if (KA.Stamp != KB.Stamp) return (KA.Stamp > KB.Stamp) == Newest;
       return false;
     }
     case ssMea:
-      if (FirstFactOf(KA) != FirstFactOf(KB)) return FirstFactOf(KA) > FirstFactOf(KB);
+      if (KA.FirstFact != KB.FirstFact) return KA.FirstFact > KB.FirstFact;
       [[fallthrough]];
     case ssLex:
-      if (const int Order = CompareLex(FactsOf(KA), FactsOf(KB))) return Order < 0;
+      if (const int Order = CompareLex(KA, KB)) return Order < 0;
       break;
     case ssSimplicity:
       if (KA.Tests != KB.Tests) return KA.Tests < KB.Tests;
@@ -365,8 +363,14 @@ void TIEAgenda::ChunksMoved(size_t Position) noexcept {
 
 TIEAgenda::TChunk* TIEAgenda::NewChunk(size_t Position, int32_t At) {
   FStarts.reserve(FChunks.size() + 1);
-  // An agenda that empties and fills again (one activation at a time) reuses its last chunk.
-  std::unique_ptr<TChunk> Chunk = FSpare ? std::move(FSpare) : std::make_unique<TChunk>(this, At);
+  // An agenda that empties and fills again reuses the chunks it emptied.
+  std::unique_ptr<TChunk> Chunk;
+  if (FSpares.empty()) {
+    Chunk = std::make_unique<TChunk>(this, At);
+  } else {
+    Chunk = std::move(FSpares.back());
+    FSpares.pop_back();
+  }
   Chunk->Begin = Chunk->End = At;
   TChunk* Result = Chunk.get();
   FChunks.insert(FChunks.begin() + static_cast<std::ptrdiff_t>(Position), std::move(Chunk));
@@ -383,8 +387,17 @@ void TIEAgenda::Merge(size_t Left) noexcept {
     Into.Items[Into.End++] = From.Items[I];
   }
   From.End = From.Begin;  // nothing left for it to free
+  Retire(std::move(FChunks[Left + 1]));
   FChunks.erase(FChunks.begin() + static_cast<std::ptrdiff_t>(Left) + 1);
   ChunksMoved(Left + 1);
+}
+
+void TIEAgenda::Retire(std::unique_ptr<TChunk> Chunk) noexcept {
+  if (FSpares.size() >= MaxSpareChunks) return;  // freed here
+  try {
+    FSpares.push_back(std::move(Chunk));
+  } catch (...) {  // no room to keep it: Chunk still holds it and frees it
+  }
 }
 
 // ---- changes ---------------------------------------------------------------------------------------------
@@ -453,7 +466,7 @@ std::unique_ptr<TActivation> TIEAgenda::Take(TPlace Where) noexcept {
   --FCount;
   ShiftStartsAfter(Where.Chunk, -1);
   if (Chunk->Size() == 0) {
-    FSpare = std::move(FChunks[Where.Chunk]);
+    Retire(std::move(FChunks[Where.Chunk]));
     FChunks.erase(FChunks.begin() + static_cast<std::ptrdiff_t>(Where.Chunk));
     ChunksMoved(Where.Chunk);
   } else if (Where.Chunk > 0 && FChunks[Where.Chunk - 1]->Size() + Chunk->Size() <= TChunk::Capacity / 2) {

@@ -139,7 +139,12 @@ class TIEAgenda : public TObject {
   }
 
   std::vector<std::unique_ptr<TChunk>> FChunks;
-  std::unique_ptr<TChunk> FSpare;  // the last chunk emptied, kept for the next NewChunk
+  /// Chunks emptied or merged away, kept for the next NewChunk (at most MaxSpareChunks): an agenda that
+  /// fills and empties again and again then allocates no chunk after its first filling.
+  std::vector<std::unique_ptr<TChunk>> FSpares;
+  static constexpr size_t MaxSpareChunks = 256;
+  /// Keeps an emptied chunk for reuse, or frees it when enough are kept.
+  void Retire(std::unique_ptr<TChunk> Chunk) noexcept;
   /// FStarts[k] is the index of the first item of chunk k, known for chunks 0..FKnownStarts: a cache
   /// extended as indexes are looked up, kept up to date as items come and go, and cut back when chunks do.
   mutable std::vector<int32_t> FStarts;

@@ -774,6 +774,34 @@ TEST_F(TReteNetworkTest, TerminalNodesFindActivationsByTokenAmongThousands) {
   }
 }
 
+// Matches of different facts can share a sort code (f-1, f-9 and f-2, f-1: 1 * 8 + 9 = 2 * 8 + 1): the
+// terminal node keeps one activation per match and a retraction stands down exactly the matches of its fact.
+TEST_F(TReteNetworkTest, ATerminalNodeTellsMatchesApartWhoseSortCodesCollide) {
+  TRule* Rule = AddRule("pairs", Ps(P(Order, {}), P(Order, {})));
+  std::vector<IFact> Facts;
+  for (int32_t I = 1; I <= 9; ++I) Facts.push_back(Assert(Order, {{"id", Int(I)}}));
+  ASSERT_EQ(Engine.Activations.size(), 81u);
+  auto Holds = [&](const std::string& Line) {
+    const std::vector<std::string> Lines = Agenda();
+    return std::find(Lines.begin(), Lines.end(), Line) != Lines.end();
+  };
+  EXPECT_TRUE(Holds("pairs: f-1, f-9"));
+  EXPECT_TRUE(Holds("pairs: f-2, f-1"));
+  // The same match arriving again adds nothing.
+  Net->ProcessToken(MakeRef<TIEToken>(taAdd, Facts[0]));
+  EXPECT_EQ(Engine.Activations.size(), 81u);
+
+  Retract(Facts[8]);
+  EXPECT_EQ(Engine.Activations.size(), 64u);
+  EXPECT_FALSE(Holds("pairs: f-1, f-9"));
+  EXPECT_TRUE(Holds("pairs: f-2, f-1"));
+  Retract(Facts[0]);
+  EXPECT_EQ(Engine.Activations.size(), 49u);
+  EXPECT_FALSE(Holds("pairs: f-2, f-1"));
+  EXPECT_TRUE(Holds("pairs: f-2, f-8"));
+  EXPECT_EQ(NodesOf<TPatternMatchTerminalNode>(Rule)[0]->GetActivationCount(), 49);
+}
+
 // ---- one-input tests
 
 TEST_F(TReteNetworkTest, AClassTypeNodeAcceptsFactsOfDescendantTemplates) {
