@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 #include <utility>
 
 #include "rulecraft/core/Constants.h"
@@ -480,6 +481,13 @@ void AttachVariable(const IIEValue& Value, TIFuzzyVariable* Variable) {
   if (Set && !Set->GetVariable()) Set->SetVariable(Variable);
 }
 
+// Whether a record's slot name stands for the whole fact (its length tested first: a slot name rarely has
+// it).
+bool IsPatternBinding(const std::string& Slot) noexcept {
+  static constexpr size_t Length = std::char_traits<char>::length(SPatternBinding);
+  return Slot.size() == Length && Slot == SPatternBinding;
+}
+
 }  // namespace
 
 IFact TIEContext::Resolve(const IFact& Fact) {
@@ -536,13 +544,12 @@ const TIEValue* TIEContext::PeekBindingRecord(const TBindingInfo& Record) {
     Fact = FFact.get();
   if (!Fact || !Fact->GetTemplate()) return nullptr;
   const std::string& Slot = Record.GetSlotIndex();
-  if (Slot == SPatternBinding) return nullptr;
+  if (IsPatternBinding(Slot)) return nullptr;
   const IIEValue* Found = Fact->SlotValueSeen(Slot, Record.LayoutSeen(), Record.PositionSeen());
   if (!Found || !*Found) return nullptr;
   const int32_t Sub = Record.GetSubIndex();
   if (Sub == NoSubIndex) return Found->get();
-  if ((*Found)->GetDType() != dtList) return nullptr;
-  const IValueVector List = (*Found)->GetAsList();
+  const TValueVector* List = (*Found)->GetListObject();
   if (!List || Sub < 0 || Sub >= List->GetValueCount()) return nullptr;
   return List->Get(Sub).get();
 }
@@ -558,7 +565,7 @@ void TIEContext::ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Resu
   if (!Fact) throw EIEException(SCorruptedToken, {Index});
 
   const std::string& Slot = Record.GetSlotIndex();
-  if (Slot == SPatternBinding) {
+  if (IsPatternBinding(Slot)) {
     Result = MakeRef<TIEValue>(Fact->GetID(), dtFactId);
     return;
   }

@@ -144,6 +144,14 @@ class TIETokenTree final : public TObject {
         if (FIndex == None && ++FBucket != FTree->FUsedBuckets.end())
           FIndex = FTree->FBuckets.Find(*FBucket)->Head;
       }
+      // A scan of a large memory waits on each token it reads: ask for the one after this one now, so
+      // that it is on its way while this one is compared.
+      if (FIndex != None) {
+        const TEntry& Now = FTree->FEntries[FIndex];
+        if (Now.Token) Now.Token->PrefetchAncestors();  // this token was asked for one step ago
+        if (const uint32_t After = ByKey ? Now.KeyNext : Now.BucketNext; After != None)
+          __builtin_prefetch(FTree->FEntries[After].Token.get());
+      }
       return *this;
     }
     TIterator operator++(int) {
