@@ -156,6 +156,25 @@ const TSymbol* TSymbol::Empty() noexcept {
 
 size_t TSymbol::TableSize() { return Table().Size(); }
 
-void TSymbol::_Release() const noexcept { Table().Release(this); }
+void TSymbol::ReleaseInterned() const noexcept { Table().Release(this); }
+
+const TSymbol* TSymbol::MakeLoose(std::string&& Text) {
+  if (Text.empty()) {
+    const TSymbol* E = Empty();
+    E->_AddRef();
+    return E;
+  }
+  auto* Made = new TSymbol(std::move(Text));
+  Made->FCount.store(1, std::memory_order_relaxed);
+  return Made;
+}
+
+const TSymbol* TSymbol::InternRecord(const TSymbol* Record) {
+  if (Record->FInterned) {
+    Record->_AddRef();
+    return Record;
+  }
+  return InternRaw(Record->FText);
+}
 
 }  // namespace rulecraft

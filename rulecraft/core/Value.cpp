@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "rulecraft/core/Binding.h"
 #include "rulecraft/core/Helpers.h"
@@ -62,11 +63,17 @@ TIEValue::TIEValue(std::string_view Text, TIEType Kind) : TIEValue() {
   FDType = Kind;
 }
 
+TIEValue::TIEValue(TBuiltText Text, TIEType Kind) : TIEValue() {
+  if (!IsTextKind(Kind)) throw EIEException(std::string(SInvalidValueType));
+  HoldSymbol(TSymbol::MakeLoose(std::move(Text.Text)));
+  FDType = Kind;
+}
+
 TIEValue::TIEValue(const ISymbol& Symbol, TIEType Kind) : TIEValue() {
   if (!IsTextKind(Kind)) throw EIEException(std::string(SInvalidValueType));
   const TSymbol* Record = Symbol ? Symbol.get() : TSymbol::Empty();
   Record->_AddRef();
-  FData.Symbol = Record;
+  HoldSymbol(Record);
   FDType = Kind;
 }
 
@@ -166,8 +173,20 @@ void TIEValue::Changing(TIEType NewKind) {
     const TSymbol* Symbol = FData.Symbol;
     FData.Pointer = nullptr;
     FDType = dtNone;
+    FLooseText = false;
     Symbol->_Release();
   }
+}
+
+void TIEValue::InternText() const {
+  const TSymbol* Loose = FData.Symbol;
+  const TSymbol* Interned = TSymbol::InternRecord(Loose);
+  // The same kind and text in another record: no change event. (The value object is never one of the
+  // shared constants, whose texts are interned.)
+  auto* Self = const_cast<TIEValue*>(this);
+  Self->FData.Symbol = Interned;
+  Self->FLooseText = false;
+  Loose->_Release();
 }
 
 void TIEValue::Changed() {
@@ -203,7 +222,7 @@ void TIEValue::TakeSymbol(TIEType Kind, const TSymbol* Symbol) {
     throw;
   }
   FDType = Kind;
-  FData.Symbol = Symbol;
+  HoldSymbol(Symbol);
   Changed();
 }
 
@@ -502,7 +521,15 @@ uint64_t TIEValue::GetMatchHash() const {
     case dtFact:
       return FData.Reference ? static_cast<const TFactBase*>(FData.Reference)->GetMatchHash() : 0;
     default:
-      if (IsTextKind(FDType)) return FData.Symbol->Hash();
+      if (IsTextKind(FDType)) {
+        // A loose text is interned when first hashed: hashed values are the ones the engine's tables keep
+        // and compare. Without room for the record, the loose text's own hash is the same.
+        if (FLooseText) try {
+            InternText();
+          } catch (const std::bad_alloc&) {
+          }
+        return FData.Symbol->Hash();
+      }
       // The published hash is exact for numbers (an integer and an equal float hash alike) and identities;
       // mixing spreads it over 64 bits.
       return MixHash(static_cast<uint32_t>(GetHashCode()));
@@ -552,7 +579,7 @@ bool TIEValue::Equals(const TIEValue* Other) const {
       case dtClass:
         return false;
       default:
-        return IsTextKind(FDType) && FData.Symbol == Other->FData.Symbol;
+        return IsTextKind(FDType) && SameText(*Other);
     }
   }
   if (Other->FDType == dtFuzzy) return Other->Equals(this);
@@ -564,8 +591,7 @@ bool TIEValue::EqualsStar(const TIEValue* Other) const {
   if (FDType == dtFunCall && Other->FDType != dtFunCall) return false;
   if (FDType != dtFuzzy && Other->FDType == dtFuzzy) return Other->EqualsStar(this);
   if (IsTextKind(FDType))
-    return IsTextKind(Other->FDType) ? FData.Symbol == Other->FData.Symbol
-                                     : FData.Symbol->Text() == Other->GetAsString();
+    return IsTextKind(Other->FDType) ? SameText(*Other) : FData.Symbol->Text() == Other->GetAsString();
   switch (FDType) {
     case dtInteger:
     case dtFactId:
@@ -592,6 +618,7 @@ void TIEValue::CopyFrom(const TIEValue& Source, bool CloneList) {
   } else {
     FDType = Source.FDType;
     FData = Source.FData;
+    FLooseText = Source.FLooseText;
     if (IsReferenceKind(FDType) && FData.Reference) FData.Reference->_AddRef();
     if (IsTextKind(FDType)) FData.Symbol->_AddRef();
   }

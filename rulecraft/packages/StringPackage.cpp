@@ -41,7 +41,7 @@ class THeldText {
   THeldText& operator=(const THeldText&) = delete;
 
   void Take(const IIEValue& Value) {
-    if (const TSymbol* Symbol = Value->GetSymbol()) {
+    if (const TSymbol* Symbol = Value->GetTextRecord()) {
       FSymbol = ISymbol(Symbol);
       FText = &Symbol->Text();
     } else {
@@ -62,7 +62,7 @@ class THeldText {
 struct TArgumentText {
   TArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context)
       : Value(ResolveArgument(FunCall, Index, Context)),
-        Text(Value->GetSymbol() ? Value->Text() : (Scratch = Value->GetAsString())) {}
+        Text(Value->GetTextRecord() ? Value->Text() : (Scratch = Value->GetAsString())) {}
   IIEValue Value;
   std::string Scratch;
   const std::string& Text;
@@ -80,7 +80,7 @@ std::string Concatenate(TFunctionCall& FunCall, TIEContext* Context) {
   for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
     // Each piece is copied before the next argument runs.
     const IIEValue Value = ResolveArgument(FunCall, I, Context);
-    if (Value->GetSymbol()) {
+    if (Value->GetTextRecord()) {
       const std::string& Text = Value->Text();
       // A long first piece leaves room for a few short ones after it, so the text is mostly built in one
       // piece.
@@ -101,7 +101,7 @@ IIEValue MapCase(TFunctionCall& FunCall, TIEContext* Context, Mapping Map) {
   std::string S = Value->GetAsString();
   for (char& C : S) C = Map(C);
   const TIEType Kind = IEStringTypes.Contains(Value->GetDType()) ? Value->GetDType() : dtString;
-  return MakeRef<TIEValue>(std::move(S), Kind);
+  return MakeRef<TIEValue>(TBuiltText{std::move(S)}, Kind);
 }
 
 }  // namespace
@@ -132,7 +132,7 @@ TStrCatFunction::TStrCatFunction()
                       " <lexeme-expression>*") {}
 
 void TStrCatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = MakeRef<TIEValue>(Concatenate(FunCall, Context), dtString);
+  Result = MakeRef<TIEValue>(TBuiltText{Concatenate(FunCall, Context)}, dtString);
 }
 
 TSymCatFunction::TSymCatFunction()
@@ -141,7 +141,7 @@ TSymCatFunction::TSymCatFunction()
                       " <expression>*") {}
 
 void TSymCatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = MakeRef<TIEValue>(Concatenate(FunCall, Context), dtAtom);
+  Result = MakeRef<TIEValue>(TBuiltText{Concatenate(FunCall, Context)}, dtAtom);
 }
 
 TStrCompFunction::TStrCompFunction()
@@ -212,7 +212,7 @@ void TSubStringFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, I
     throw EIEException(SInvalidSubstrParameters, {Start, End});
   const size_t From = static_cast<size_t>(Start) - 1;
   Result = MakeRef<TIEValue>(
-      std::string_view(S).substr(From, std::min(static_cast<size_t>(Count), S.size() - From)), dtString);
+      TBuiltText{S.substr(From, std::min(static_cast<size_t>(Count), S.size() - From))}, dtString);
 }
 
 TStrFormatFunction::TStrFormatFunction()
@@ -227,7 +227,7 @@ void TStrFormatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, I
   IValueVector Values = MakeRef<TValueVector>();
   Values->Reserve(FunCall.GetArgumentCount() - 1);
   for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) Values->Add(ResolveArgument(FunCall, I, Context));
-  Result = MakeRef<TIEValue>(CLIPSFormat(Control, Values), dtString);
+  Result = MakeRef<TIEValue>(TBuiltText{CLIPSFormat(Control, Values)}, dtString);
 }
 
 void TStringPackage::CreateFunctions() {
