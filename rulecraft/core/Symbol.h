@@ -61,10 +61,17 @@ class TSymbol final {
 
   void _AddRef() const noexcept { FCount.fetch_add(1, std::memory_order_relaxed); }
   void _Release() const noexcept {
-    if (FInterned)
-      ReleaseInterned();
-    else if (FCount.fetch_sub(1, std::memory_order_acq_rel) == 1)
-      delete this;
+    if (!FInterned) {
+      if (FCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+      return;
+    }
+    // A count above one drops without the table's lock; the last reference is dropped under it.
+    uint32_t Count = FCount.load(std::memory_order_relaxed);
+    while (Count > 1)
+      if (FCount.compare_exchange_weak(Count, Count - 1, std::memory_order_release,
+                                       std::memory_order_relaxed))
+        return;
+    ReleaseInterned();
   }
 
  private:

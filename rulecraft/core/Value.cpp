@@ -55,8 +55,6 @@ int32_t HashPointer(const void* Pointer) noexcept { return FoldBits(reinterpret_
 
 // ---- construction ----------------------------------------------------------------------------------------
 
-TIEValue::TIEValue() noexcept { FData.Pointer = nullptr; }
-
 TIEValue::TIEValue(std::string_view Text, TIEType Kind) : TIEValue() {
   if (!IsTextKind(Kind)) throw EIEException(std::string(SInvalidValueType));
   FData.Symbol = TSymbol::InternRaw(Text);
@@ -77,15 +75,14 @@ TIEValue::TIEValue(const ISymbol& Symbol, TIEType Kind) : TIEValue() {
   FDType = Kind;
 }
 
+TIEValue::TIEValue() noexcept { FData.Pointer = nullptr; }
+
+TIEValue::TIEValue(double Value) noexcept : FDType(dtFloat) { FData.Float = Value; }
+
 TIEValue::TIEValue(int32_t Value, TIEType Kind) : TIEValue() {
   if (!IEIntegerTypes.Contains(Kind)) throw EIEException(std::string(SInvalidValueType));
   FDType = Kind;
   FData.Integer = Value;
-}
-
-TIEValue::TIEValue(double Value) noexcept : TIEValue() {
-  FDType = dtFloat;
-  FData.Float = Value;
 }
 
 TIEValue::TIEValue(const IValueVector& List) noexcept : TIEValue() {
@@ -140,7 +137,15 @@ TIEValue::TIEValue(TClass Class) noexcept : TIEValue() {
 TIEValue::TIEValue(const IIEValue& Source) : TIEValue() { Assign(Source); }
 
 TIEValue::~TIEValue() {
-  if (FExtras) FExtras->OnChange = nullptr;
+  if (!FExtras) {
+    // The common case: no handler to silence, no owned object; only a counted payload to let go.
+    if (IsTextKind(FDType))
+      FData.Symbol->_Release();
+    else if (IsReferenceKind(FDType) && FData.Reference)
+      FData.Reference->_Release();
+    return;
+  }
+  FExtras->OnChange = nullptr;
   Reset();
   if (FExtras && FExtras->Nexus) delete FExtras->Nexus;
 }
@@ -227,6 +232,12 @@ void TIEValue::TakeSymbol(TIEType Kind, const TSymbol* Symbol) {
 }
 
 void TIEValue::SetInteger(TIEType Kind, int32_t Value) {
+  if (!FExtras && !IsTextKind(FDType) && !IsReferenceKind(FDType)) {
+    // Nothing to release and no one to tell.
+    FDType = Kind;
+    FData.Integer = Value;
+    return;
+  }
   Changing(Kind);
   FDType = Kind;
   FData.Integer = Value;
@@ -248,6 +259,11 @@ void TIEValue::SetAsFuzzy(const IFuzzySet& Value) { SetReference(dtFuzzy, Value.
 void TIEValue::SetAsSingletons(const ISingletonsVector& Value) { SetReference(dtSingletons, Value.get()); }
 
 void TIEValue::SetAsFloat(double Value) {
+  if (!FExtras && !IsTextKind(FDType) && !IsReferenceKind(FDType)) {
+    FDType = dtFloat;
+    FData.Float = Value;
+    return;
+  }
   Changing(dtFloat);
   FDType = dtFloat;
   FData.Float = Value;
