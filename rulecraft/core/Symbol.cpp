@@ -26,7 +26,8 @@ uint32_t TSymbol::HashText(std::string_view Text) noexcept {
     for (size_t I = 0; I < N; ++I) W |= static_cast<uint64_t>(P[I]) << (8 * I);
     H = CombineHash(H, W);
   }
-  return static_cast<uint32_t>(FoldHash(MixHash(H)));
+  const auto Hash = static_cast<uint32_t>(FoldHash(MixHash(H)));
+  return Hash != 0 ? Hash : 1;
 }
 
 // The table: open addressing with linear probing. Beside each slot's record pointer it keeps 16 bits of the
@@ -164,13 +165,14 @@ const TSymbol* TSymbol::MakeLoose(std::string&& Text) {
     E->_AddRef();
     return E;
   }
-  auto* Made = new TSymbol(std::move(Text));
+  void* Block = TakeBlock(sizeof(TSymbol));
+  auto* Made = new (Block) TSymbol(std::move(Text));
   Made->FCount.store(1, std::memory_order_relaxed);
   return Made;
 }
 
 const TSymbol* TSymbol::InternRecord(const TSymbol* Record) {
-  if (Record->FInterned) {
+  if (Record->IsInterned()) {
     Record->_AddRef();
     return Record;
   }
@@ -178,3 +180,6 @@ const TSymbol* TSymbol::InternRecord(const TSymbol* Record) {
 }
 
 }  // namespace rulecraft
+
+// Records are made for every distinct text: keep them in the 48-byte block class.
+static_assert(sizeof(void*) != 8 || sizeof(rulecraft::TSymbol) <= 40, "TSymbol grew");

@@ -28,7 +28,6 @@ class TSymbol;
 using ISymbol = TRef<const TSymbol>;
 
 class TSymbol final {
-  RC_CACHED_BLOCKS
  public:
   TSymbol(const TSymbol&) = delete;
   TSymbol& operator=(const TSymbol&) = delete;
@@ -47,22 +46,23 @@ class TSymbol final {
   static const TSymbol* Empty() noexcept;
   /// The number of records in the table (each distinct live text once).
   static size_t TableSize();
-  /// The hash of a text as a record keeps it: every byte read through a 64-bit mix, folded to 32 bits.
+  /// The hash of a text as a record keeps it: every byte read through a 64-bit mix, folded to 32 bits; never
+  /// 0 (a loose record keeps 0 in its place).
   static uint32_t HashText(std::string_view Text) noexcept;
 
   const std::string& Text() const noexcept { return FText; }
   size_t Length() const noexcept { return FText.size(); }
   /// The hash of the text (HashText), kept by an interned record and computed for a loose one.
-  uint32_t Hash() const noexcept { return FInterned ? FHash : HashText(FText); }
+  uint32_t Hash() const noexcept { return FHash != 0 ? FHash : HashText(FText); }
   /// False for a loose record.
-  bool IsInterned() const noexcept { return FInterned; }
+  bool IsInterned() const noexcept { return FHash != 0; }
   /// A number unique among the records alive at the same time (the record's address).
   uintptr_t Id() const noexcept { return reinterpret_cast<uintptr_t>(this); }
 
   void _AddRef() const noexcept { FCount.fetch_add(1, std::memory_order_relaxed); }
   void _Release() const noexcept {
-    if (!FInterned) {
-      if (FCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+    if (FHash == 0) {
+      if (FCount.fetch_sub(1, std::memory_order_acq_rel) == 1) DestroyLoose(this);
       return;
     }
     // A count above one drops without the table's lock; the last reference is dropped under it.
@@ -76,16 +76,22 @@ class TSymbol final {
 
  private:
   friend class TSymbolTable;
-  TSymbol(std::string_view Text, uint32_t Hash) : FText(Text), FHash(Hash), FInterned(true) {}
-  explicit TSymbol(std::string&& Text) noexcept : FText(std::move(Text)), FHash(0), FInterned(false) {}
+  TSymbol(std::string_view Text, uint32_t Hash) : FText(Text), FHash(Hash) {}
+  explicit TSymbol(std::string&& Text) noexcept : FText(std::move(Text)), FHash(0) {}
   ~TSymbol() = default;
   void ReleaseInterned() const noexcept;
+  /// Loose records live in recycled blocks (they come and go with every built text); interned ones on the
+  /// heap, where a record takes the smallest chunk.
+  static void DestroyLoose(const TSymbol* Record) noexcept {
+    Record->~TSymbol();
+    GiveBackBlock(const_cast<TSymbol*>(Record), sizeof(TSymbol));
+  }
 
-  // Forty-eight bytes, one recycled block (see BlockCache.h): records are made for every distinct text.
+  // Forty bytes: records are made for every distinct text.
   std::string FText;
   mutable std::atomic<uint32_t> FCount{0};
+  /// The text's hash in an interned record, 0 in a loose one.
   uint32_t FHash;
-  bool FInterned;
 };
 
 /// Mixes a 64-bit hash into a running one (order matters), for hashes of lists and facts.
