@@ -26,7 +26,8 @@ uint32_t TSymbol::HashText(std::string_view Text) noexcept {
     for (size_t I = 0; I < N; ++I) W |= static_cast<uint64_t>(P[I]) << (8 * I);
     H = CombineHash(H, W);
   }
-  return static_cast<uint32_t>(FoldHash(MixHash(H)));
+  const auto Hash = static_cast<uint32_t>(FoldHash(MixHash(H)));
+  return Hash != 0 ? Hash : 1;
 }
 
 // The table: open addressing with linear probing. Beside each slot's record pointer it keeps 16 bits of the
@@ -156,6 +157,29 @@ const TSymbol* TSymbol::Empty() noexcept {
 
 size_t TSymbol::TableSize() { return Table().Size(); }
 
-void TSymbol::_Release() const noexcept { Table().Release(this); }
+void TSymbol::ReleaseInterned() const noexcept { Table().Release(this); }
+
+const TSymbol* TSymbol::MakeLoose(std::string&& Text) {
+  if (Text.empty()) {
+    const TSymbol* E = Empty();
+    E->_AddRef();
+    return E;
+  }
+  void* Block = TakeBlock(sizeof(TSymbol));
+  auto* Made = new (Block) TSymbol(std::move(Text));
+  Made->FCount.store(1, std::memory_order_relaxed);
+  return Made;
+}
+
+const TSymbol* TSymbol::InternRecord(const TSymbol* Record) {
+  if (Record->IsInterned()) {
+    Record->_AddRef();
+    return Record;
+  }
+  return InternRaw(Record->FText);
+}
 
 }  // namespace rulecraft
+
+// Records are made for every distinct text: keep them in the 48-byte block class.
+static_assert(sizeof(void*) != 8 || sizeof(rulecraft::TSymbol) <= 40, "TSymbol grew");

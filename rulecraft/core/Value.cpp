@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "rulecraft/core/Binding.h"
 #include "rulecraft/core/Helpers.h"
@@ -54,11 +55,15 @@ int32_t HashPointer(const void* Pointer) noexcept { return FoldBits(reinterpret_
 
 // ---- construction ----------------------------------------------------------------------------------------
 
-TIEValue::TIEValue() noexcept { FData.Pointer = nullptr; }
-
 TIEValue::TIEValue(std::string_view Text, TIEType Kind) : TIEValue() {
   if (!IsTextKind(Kind)) throw EIEException(std::string(SInvalidValueType));
   FData.Symbol = TSymbol::InternRaw(Text);
+  FDType = Kind;
+}
+
+TIEValue::TIEValue(TBuiltText Text, TIEType Kind) : TIEValue() {
+  if (!IsTextKind(Kind)) throw EIEException(std::string(SInvalidValueType));
+  HoldSymbol(TSymbol::MakeLoose(std::move(Text.Text)));
   FDType = Kind;
 }
 
@@ -66,19 +71,18 @@ TIEValue::TIEValue(const ISymbol& Symbol, TIEType Kind) : TIEValue() {
   if (!IsTextKind(Kind)) throw EIEException(std::string(SInvalidValueType));
   const TSymbol* Record = Symbol ? Symbol.get() : TSymbol::Empty();
   Record->_AddRef();
-  FData.Symbol = Record;
+  HoldSymbol(Record);
   FDType = Kind;
 }
+
+TIEValue::TIEValue() noexcept { FData.Pointer = nullptr; }
+
+TIEValue::TIEValue(double Value) noexcept : FDType(dtFloat) { FData.Float = Value; }
 
 TIEValue::TIEValue(int32_t Value, TIEType Kind) : TIEValue() {
   if (!IEIntegerTypes.Contains(Kind)) throw EIEException(std::string(SInvalidValueType));
   FDType = Kind;
   FData.Integer = Value;
-}
-
-TIEValue::TIEValue(double Value) noexcept : TIEValue() {
-  FDType = dtFloat;
-  FData.Float = Value;
 }
 
 TIEValue::TIEValue(const IValueVector& List) noexcept : TIEValue() {
@@ -133,7 +137,15 @@ TIEValue::TIEValue(TClass Class) noexcept : TIEValue() {
 TIEValue::TIEValue(const IIEValue& Source) : TIEValue() { Assign(Source); }
 
 TIEValue::~TIEValue() {
-  if (FExtras) FExtras->OnChange = nullptr;
+  if (!FExtras) {
+    // The common case: no handler to silence, no owned object; only a counted payload to let go.
+    if (IsTextKind(FDType))
+      FData.Symbol->_Release();
+    else if (IsReferenceKind(FDType) && FData.Reference)
+      FData.Reference->_Release();
+    return;
+  }
+  FExtras->OnChange = nullptr;
   Reset();
   if (FExtras && FExtras->Nexus) delete FExtras->Nexus;
 }
@@ -166,8 +178,20 @@ void TIEValue::Changing(TIEType NewKind) {
     const TSymbol* Symbol = FData.Symbol;
     FData.Pointer = nullptr;
     FDType = dtNone;
+    FLooseText = false;
     Symbol->_Release();
   }
+}
+
+void TIEValue::InternText() const {
+  const TSymbol* Loose = FData.Symbol;
+  const TSymbol* Interned = TSymbol::InternRecord(Loose);
+  // The same kind and text in another record: no change event. (The value object is never one of the
+  // shared constants, whose texts are interned.)
+  auto* Self = const_cast<TIEValue*>(this);
+  Self->FData.Symbol = Interned;
+  Self->FLooseText = false;
+  Loose->_Release();
 }
 
 void TIEValue::Changed() {
@@ -203,11 +227,17 @@ void TIEValue::TakeSymbol(TIEType Kind, const TSymbol* Symbol) {
     throw;
   }
   FDType = Kind;
-  FData.Symbol = Symbol;
+  HoldSymbol(Symbol);
   Changed();
 }
 
 void TIEValue::SetInteger(TIEType Kind, int32_t Value) {
+  if (!FExtras && !IsTextKind(FDType) && !IsReferenceKind(FDType)) {
+    // Nothing to release and no one to tell.
+    FDType = Kind;
+    FData.Integer = Value;
+    return;
+  }
   Changing(Kind);
   FDType = Kind;
   FData.Integer = Value;
@@ -229,6 +259,11 @@ void TIEValue::SetAsFuzzy(const IFuzzySet& Value) { SetReference(dtFuzzy, Value.
 void TIEValue::SetAsSingletons(const ISingletonsVector& Value) { SetReference(dtSingletons, Value.get()); }
 
 void TIEValue::SetAsFloat(double Value) {
+  if (!FExtras && !IsTextKind(FDType) && !IsReferenceKind(FDType)) {
+    FDType = dtFloat;
+    FData.Float = Value;
+    return;
+  }
   Changing(dtFloat);
   FDType = dtFloat;
   FData.Float = Value;
@@ -502,7 +537,15 @@ uint64_t TIEValue::GetMatchHash() const {
     case dtFact:
       return FData.Reference ? static_cast<const TFactBase*>(FData.Reference)->GetMatchHash() : 0;
     default:
-      if (IsTextKind(FDType)) return FData.Symbol->Hash();
+      if (IsTextKind(FDType)) {
+        // A loose text is interned when first hashed: hashed values are the ones the engine's tables keep
+        // and compare. Without room for the record, the loose text's own hash is the same.
+        if (FLooseText) try {
+            InternText();
+          } catch (const std::bad_alloc&) {
+          }
+        return FData.Symbol->Hash();
+      }
       // The published hash is exact for numbers (an integer and an equal float hash alike) and identities;
       // mixing spreads it over 64 bits.
       return MixHash(static_cast<uint32_t>(GetHashCode()));
@@ -552,7 +595,7 @@ bool TIEValue::Equals(const TIEValue* Other) const {
       case dtClass:
         return false;
       default:
-        return IsTextKind(FDType) && FData.Symbol == Other->FData.Symbol;
+        return IsTextKind(FDType) && SameText(*Other);
     }
   }
   if (Other->FDType == dtFuzzy) return Other->Equals(this);
@@ -564,8 +607,7 @@ bool TIEValue::EqualsStar(const TIEValue* Other) const {
   if (FDType == dtFunCall && Other->FDType != dtFunCall) return false;
   if (FDType != dtFuzzy && Other->FDType == dtFuzzy) return Other->EqualsStar(this);
   if (IsTextKind(FDType))
-    return IsTextKind(Other->FDType) ? FData.Symbol == Other->FData.Symbol
-                                     : FData.Symbol->Text() == Other->GetAsString();
+    return IsTextKind(Other->FDType) ? SameText(*Other) : FData.Symbol->Text() == Other->GetAsString();
   switch (FDType) {
     case dtInteger:
     case dtFactId:
@@ -592,6 +634,7 @@ void TIEValue::CopyFrom(const TIEValue& Source, bool CloneList) {
   } else {
     FDType = Source.FDType;
     FData = Source.FData;
+    FLooseText = Source.FLooseText;
     if (IsReferenceKind(FDType) && FData.Reference) FData.Reference->_AddRef();
     if (IsTextKind(FDType)) FData.Symbol->_AddRef();
   }

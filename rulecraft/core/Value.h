@@ -57,6 +57,12 @@ class TFunCallBase : public ICloneable {
 
 using TIEValueChangeEvent = std::function<void(const IIEValue& Sender)>;
 
+/// A text a function has just built (a concatenation, a substring, a case mapping): a value made from it
+/// holds the text in a loose record (see TSymbol), without interning it, until its symbol is needed.
+struct TBuiltText {
+  std::string Text;
+};
+
 class TIEValue final : public ICloneable {
   RC_CLASS(TIEValue, ICloneable)
   RC_CACHED_BLOCKS
@@ -67,6 +73,8 @@ class TIEValue final : public ICloneable {
   TIEValue(std::string_view Text, TIEType Kind);
   TIEValue(const std::string& Text, TIEType Kind) : TIEValue(std::string_view(Text), Kind) {}
   TIEValue(const char* Text, TIEType Kind) : TIEValue(std::string_view(Text), Kind) {}
+  /// A text kind holding a built text in a loose record.
+  TIEValue(TBuiltText Text, TIEType Kind);
   /// A text kind holding Symbol.
   TIEValue(const ISymbol& Symbol, TIEType Kind);
   /// An integer kind: dtInteger, dtFactId or dtDescriptor.
@@ -139,10 +147,25 @@ class TIEValue final : public ICloneable {
   const std::string& Text() const noexcept {
     return IEStringTypes.Contains(FDType) ? FData.Symbol->Text() : TSymbol::Empty()->Text();
   }
-  /// The interned record of a text kind's text; nullptr for the other kinds. Two values of one text kind
-  /// are equal exactly when they hold the same record.
-  const TSymbol* GetSymbol() const noexcept {
+  /// The interned record of a text kind's text; nullptr for the other kinds. A value holding a loose text
+  /// interns it here and holds the interned record from then on (the value's kind and text stay as they
+  /// are; a reference to its former Text() is then no longer valid). Two values of one text kind holding
+  /// interned texts are equal exactly when they hold the same record.
+  const TSymbol* GetSymbol() const {
+    if (!IEStringTypes.Contains(FDType)) return nullptr;
+    if (FLooseText) InternText();
+    return FData.Symbol;
+  }
+  /// The record a text kind's text lives in, loose or interned, as it is; nullptr for the other kinds. A
+  /// holder of the record keeps the text alive.
+  const TSymbol* GetTextRecord() const noexcept {
     return IEStringTypes.Contains(FDType) ? FData.Symbol : nullptr;
+  }
+  /// True when this value is of a text kind and its text is the text of Symbol, an interned record: one
+  /// pointer compare, and a text compare only for a loose text.
+  bool HoldsSymbol(const TSymbol* Symbol) const noexcept {
+    return IEStringTypes.Contains(FDType) &&
+           (FData.Symbol == Symbol || (FLooseText && FData.Symbol->Text() == Symbol->Text()));
   }
 
   /// The payload of an integer kind (dtInteger, dtFactId, dtDescriptor) and of a dtFloat value, read
@@ -184,7 +207,7 @@ class TIEValue final : public ICloneable {
   /// floats); every other pair goes through Equals.
   bool SameAs(const TIEValue& Other) const {
     if (FDType == Other.FDType) {
-      if (IEStringTypes.Contains(FDType)) return FData.Symbol == Other.FData.Symbol;
+      if (IEStringTypes.Contains(FDType)) return SameText(Other);
       if (FDType == dtInteger) return FData.Integer == Other.FData.Integer;
       if (FDType == dtFloat) return FData.Float == Other.FData.Float;
     }
@@ -228,6 +251,18 @@ class TIEValue final : public ICloneable {
   void TakeClonedObject(const TIEValue& Source);
   [[noreturn]] void RaiseNotA(const char* Word) const;
   TExtras& Extras();
+  /// Two values of text kinds hold the same text: the same record, or equal texts when one is loose.
+  bool SameText(const TIEValue& Other) const noexcept {
+    return FData.Symbol == Other.FData.Symbol ||
+           ((FLooseText || Other.FLooseText) && FData.Symbol->Text() == Other.FData.Symbol->Text());
+  }
+  /// Stores Symbol as the payload (the caller hands its reference over) and notes whether it is loose.
+  void HoldSymbol(const TSymbol* Symbol) noexcept {
+    FData.Symbol = Symbol;
+    FLooseText = !Symbol->IsInterned();
+  }
+  /// Swaps a loose text for its interned record (GetSymbol).
+  void InternText() const;
 
   union TPayload {
     int32_t Integer;
@@ -242,6 +277,8 @@ class TIEValue final : public ICloneable {
   TPayload FData;
   int32_t FTag = 0;
   TIEType FDType = dtNone;
+  /// A text kind whose record is loose (in the padding after the kind).
+  bool FLooseText = false;
   std::unique_ptr<TExtras> FExtras;
 };
 
@@ -287,12 +324,12 @@ bool IsValueConstant(const TIEValue* Value) noexcept;
 /// it). Every other value, also nil, 0 and the string "FALSE", counts as true. Conditions (if, while, and,
 /// not) and tests in patterns both read results this way.
 inline bool IsFalseAtom(const IIEValue& Value) noexcept {
-  return Value && Value->GetDType() == dtAtom && Value->GetSymbol() == FCFalse->GetSymbol();
+  return Value && Value->GetDType() == dtAtom && Value->HoldsSymbol(FCFalse->GetTextRecord());
 }
 /// The reading of "true" that `or` uses: Value is the atom TRUE; every other value counts as not true. So 0
 /// or nil is neither false nor true.
 inline bool IsTrueAtom(const IIEValue& Value) noexcept {
-  return Value && Value->GetDType() == dtAtom && Value->GetSymbol() == FCTrue->GetSymbol();
+  return Value && Value->GetDType() == dtAtom && Value->HoldsSymbol(FCTrue->GetTextRecord());
 }
 
 }  // namespace rulecraft

@@ -17,6 +17,15 @@ TFunctionCall* CallOf(const TIEValue& Value) noexcept {
   return Base && typeid(*Base) == typeid(TFunctionCall) ? static_cast<TFunctionCall*>(Base) : nullptr;
 }
 
+/// The call Value holds when it is one of this layer's calls that may have a number form (its function has
+/// one, or is not bound yet); nullptr otherwise.
+TFunctionCall* NumberCallOf(const TIEValue& Value) noexcept {
+  TFunctionCall* Call = CallOf(Value);
+  if (!Call) return nullptr;
+  const IUserFunction& Function = Call->GetUserFunction();
+  return !Function || Function->HasNumberForm() ? Call : nullptr;
+}
+
 }  // namespace
 
 void ResolveSlow(TIEValue& Value, TIEContext* Context, IIEValue& Result) {
@@ -38,7 +47,7 @@ TNumber ResolveNumberSlow(TFunctionCall& Call, int32_t Index, TIEContext* Contex
   TNumber Number;
   if (Argument && Argument->GetDType() == dtFunCall) {
     // Held while it runs, as Resolve holds it.
-    const IFunCall Inner(CallOf(*Argument));
+    const IFunCall Inner(NumberCallOf(*Argument));
     if (Inner && Inner->ExecuteNumber(Context, Number)) return Number;
   }
   const IIEValue Value = ResolveIn(Argument, Context);
@@ -50,7 +59,7 @@ TNumber ResolveNumberSlow(TFunctionCall& Call, int32_t Index, TIEContext* Contex
 int32_t ResolveIntegerSlow(TFunctionCall& Call, int32_t Index, TIEContext* Context) {
   const IIEValue& Argument = Call.GetArgument(Index);
   if (Argument && Argument->GetDType() == dtFunCall) {
-    const IFunCall Inner(CallOf(*Argument));
+    const IFunCall Inner(NumberCallOf(*Argument));
     TNumber Number;
     if (Inner && Inner->ExecuteNumber(Context, Number))
       // A whole number is the integer itself; a float is read as its value would be.

@@ -212,8 +212,14 @@ void TFunctionCall::Bind() {
   SetUserFunction(Found);
 }
 
+TEvaluationState& TFunctionCall::FindState() {
+  TEvaluationState& Found = StateOf(FReasoner);
+  if (&Found != &ThreadEvaluationState()) FState = &Found;
+  return Found;
+}
+
 void TFunctionCall::Execute(TIEContext* Context, IIEValue& Result) {
-  TEvaluationState& State = StateOf(FReasoner);
+  TEvaluationState& State = this->State();
   TNestingGuard Guard(State.CallDepth, FName);
   if (!FFunction) Bind();
   // Held for the call: the function may be unbound or unregistered while it runs.
@@ -247,7 +253,7 @@ void TFunctionCall::CheckBuilt(const TEvaluationState& State, const TIEValue& Re
 }
 
 bool TFunctionCall::ExecuteNumber(TIEContext* Context, TNumber& Result) {
-  TNestingGuard Guard(StateOf(FReasoner).CallDepth, FName);
+  TNestingGuard Guard(State().CallDepth, FName);
   if (!FFunction) Bind();
   if (!FFunction->HasNumberForm()) return false;
   const IUserFunction Function = FFunction;

@@ -93,8 +93,14 @@ class TFunctionCall final : public TFunCallBase {
   [[noreturn]] static void RaiseNoArgument(int32_t Index);
   /// Raises when Result is a text or multifield longer than State allows.
   void CheckBuilt(const TEvaluationState& State, const TIEValue& Result) const;
+  /// The evaluation state of the call's engine (of the thread without one).
+  TEvaluationState& State() { return FState ? *FState : FindState(); }
+  TEvaluationState& FindState();
 
   IFunctionEngine* FReasoner;
+  /// The engine's own state, kept once found; nullptr while unknown, and when the engine answers the
+  /// thread's state (which is not kept: the call may run on another thread later).
+  TEvaluationState* FState = nullptr;
   std::vector<IIEValue> FArguments;
   IUserFunction FFunction;
   std::string FName;

@@ -1,14 +1,17 @@
 #include "rulecraft/packages/StringPackage.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <typeinfo>
 
 #include "rulecraft/core/Helpers.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/core/ValueVector.h"
+#include "rulecraft/framework/Format.h"
 #include "rulecraft/functions/FunctionCall.h"
 
 namespace rulecraft {
@@ -41,7 +44,7 @@ class THeldText {
   THeldText& operator=(const THeldText&) = delete;
 
   void Take(const IIEValue& Value) {
-    if (const TSymbol* Symbol = Value->GetSymbol()) {
+    if (const TSymbol* Symbol = Value->GetTextRecord()) {
       FSymbol = ISymbol(Symbol);
       FText = &Symbol->Text();
     } else {
@@ -57,16 +60,64 @@ class THeldText {
   const std::string* FText = &FScratch;
 };
 
-/// The text of argument Index resolved, for a function that evaluates nothing after it: the value is held,
-/// which keeps a text kind's text as it is.
-struct TArgumentText {
-  TArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context)
-      : Value(ResolveArgument(FunCall, Index, Context)),
-        Text(Value->GetSymbol() ? Value->Text() : (Scratch = Value->GetAsString())) {}
-  IIEValue Value;
-  std::string Scratch;
-  const std::string& Text;
+/// The text of argument Index resolved, for a function that evaluates nothing after it. A constant or a
+/// bound variable is read in place; a computed value is held, which keeps a text kind's text as it is.
+class TArgumentText {
+ public:
+  TArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
+    const TIEValue* Value = PeekArgument(FunCall, Index, Context);
+    if (!Value) {
+      FHeld = ResolveArgument(FunCall, Index, Context);
+      Value = FHeld.get();
+    }
+    FText = Value->GetTextRecord() ? &Value->Text() : &(FScratch = Value->GetAsString());
+  }
+  TArgumentText(const TArgumentText&) = delete;
+  TArgumentText& operator=(const TArgumentText&) = delete;
+
+  const std::string& Get() const noexcept { return *FText; }
+
+ private:
+  IIEValue FHeld;
+  std::string FScratch;
+  const std::string* FText;
 };
+
+/// Appends the text of a value to Out: a text kind's own text, any other kind's GetAsString.
+void AppendText(std::string& Out, const TIEValue& Value) {
+  if (Value.GetTextRecord()) {
+    const std::string& Text = Value.Text();
+    // A long first piece leaves room for a few short ones after it, so the text is mostly built in one
+    // piece.
+    if (Out.empty() && Text.size() > 15) Out.reserve(Text.size() + 32);
+    Out += Text;
+  } else {
+    Out += Value.GetAsString();
+  }
+}
+
+/// Appends the text of a call's number as GetAsString writes the value the call would answer: an integer
+/// in decimal, a float with four decimals.
+void AppendNumber(std::string& Out, const TNumber& Number) {
+  if (Number.IsFloat) {
+    Out += FloatToFixed(Number.Value, 4);
+    return;
+  }
+  char Digits[16];
+  const auto End = std::to_chars(Digits, Digits + sizeof Digits, static_cast<int32_t>(Number.Value)).ptr;
+  Out.append(Digits, End);
+}
+
+/// The call argument Index holds when it is a call of this engine's kind with a number form, without a new
+/// reference; nullptr otherwise.
+TFunctionCall* NumberCallOf(TFunctionCall& FunCall, int32_t Index) {
+  const IIEValue& Argument = FunCall.GetArgument(Index);
+  TFunCallBase* Base = Argument ? Argument->PeekFunCall() : nullptr;
+  if (!Base || typeid(*Base) != typeid(TFunctionCall)) return nullptr;
+  auto* Call = static_cast<TFunctionCall*>(Base);
+  const IUserFunction& Function = Call->GetUserFunction();
+  return !Function || Function->HasNumberForm() ? Call : nullptr;
+}
 
 /// A count of bytes as an integer value; texts beyond 2147483647 bytes report that.
 int32_t ByteCount(size_t Count) {
@@ -74,21 +125,26 @@ int32_t ByteCount(size_t Count) {
       std::min<size_t>(Count, static_cast<size_t>(std::numeric_limits<int32_t>::max())));
 }
 
-/// Every argument's text, concatenated.
+/// Every argument's text, concatenated. Each piece is copied before the next argument runs. A constant or a
+/// bound variable is read in place, and a call with a number form hands over its number, written without
+/// making a value.
 std::string Concatenate(TFunctionCall& FunCall, TIEContext* Context) {
   std::string Out;
   for (int32_t I = 0; I < FunCall.GetArgumentCount(); ++I) {
-    // Each piece is copied before the next argument runs.
-    const IIEValue Value = ResolveArgument(FunCall, I, Context);
-    if (Value->GetSymbol()) {
-      const std::string& Text = Value->Text();
-      // A long first piece leaves room for a few short ones after it, so the text is mostly built in one
-      // piece.
-      if (Out.empty() && Text.size() > 15) Out.reserve(Text.size() + 32);
-      Out += Text;
-    } else {
-      Out += Value->GetAsString();
+    if (const TIEValue* Value = PeekArgument(FunCall, I, Context)) {
+      AppendText(Out, *Value);
+      continue;
     }
+    if (TFunctionCall* Call = NumberCallOf(FunCall, I)) {
+      // Held while it runs, as a resolved argument is.
+      const IFunCall Held(Call);
+      TNumber Number;
+      if (Held->ExecuteNumber(Context, Number)) {
+        AppendNumber(Out, Number);
+        continue;
+      }
+    }
+    AppendText(Out, *ResolveArgument(FunCall, I, Context));
   }
   return Out;
 }
@@ -101,7 +157,7 @@ IIEValue MapCase(TFunctionCall& FunCall, TIEContext* Context, Mapping Map) {
   std::string S = Value->GetAsString();
   for (char& C : S) C = Map(C);
   const TIEType Kind = IEStringTypes.Contains(Value->GetDType()) ? Value->GetDType() : dtString;
-  return MakeRef<TIEValue>(std::move(S), Kind);
+  return MakeRef<TIEValue>(TBuiltText{std::move(S)}, Kind);
 }
 
 }  // namespace
@@ -132,7 +188,7 @@ TStrCatFunction::TStrCatFunction()
                       " <lexeme-expression>*") {}
 
 void TStrCatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = MakeRef<TIEValue>(Concatenate(FunCall, Context), dtString);
+  Result = MakeRef<TIEValue>(TBuiltText{Concatenate(FunCall, Context)}, dtString);
 }
 
 TSymCatFunction::TSymCatFunction()
@@ -141,7 +197,7 @@ TSymCatFunction::TSymCatFunction()
                       " <expression>*") {}
 
 void TSymCatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
-  Result = MakeRef<TIEValue>(Concatenate(FunCall, Context), dtAtom);
+  Result = MakeRef<TIEValue>(TBuiltText{Concatenate(FunCall, Context)}, dtAtom);
 }
 
 TStrCompFunction::TStrCompFunction()
@@ -181,7 +237,7 @@ void TStrIndexFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, II
   const THeldText NeedleText(ResolveArgument(FunCall, 0, Context));
   const TArgumentText HaystackArgument(FunCall, 1, Context);
   const std::string& Needle = NeedleText.Get();
-  const std::string& Haystack = HaystackArgument.Text;
+  const std::string& Haystack = HaystackArgument.Get();
   const size_t Position = Needle.empty() ? std::string::npos : Haystack.find(Needle);
   Result = Position == std::string::npos ? FCFalse : MakeRef<TIEValue>(ByteCount(Position + 1), dtInteger);
 }
@@ -191,7 +247,7 @@ TStrLengthFunction::TStrLengthFunction()
                       " <lexeme-expression>") {}
 
 void TStrLengthFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
-  Result = TNumber{static_cast<double>(ByteCount(TArgumentText(FunCall, 0, Context).Text.size())), false};
+  Result = TNumber{static_cast<double>(ByteCount(TArgumentText(FunCall, 0, Context).Get().size())), false};
 }
 
 TSubStringFunction::TSubStringFunction()
@@ -205,14 +261,14 @@ void TSubStringFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, I
   const int32_t Start = ResolveInteger(FunCall, 0, Context);
   const int32_t End = ResolveInteger(FunCall, 1, Context);
   const TArgumentText Argument(FunCall, 2, Context);
-  const std::string& S = Argument.Text;
+  const std::string& S = Argument.Get();
   // In 64 bits: end - start + 1 of any two 32-bit integers.
   const int64_t Count = static_cast<int64_t>(End) - Start + 1;
   if (Start < 1 || static_cast<uint64_t>(Start) > S.size() || Count < 0)
     throw EIEException(SInvalidSubstrParameters, {Start, End});
   const size_t From = static_cast<size_t>(Start) - 1;
   Result = MakeRef<TIEValue>(
-      std::string_view(S).substr(From, std::min(static_cast<size_t>(Count), S.size() - From)), dtString);
+      TBuiltText{S.substr(From, std::min(static_cast<size_t>(Count), S.size() - From))}, dtString);
 }
 
 TStrFormatFunction::TStrFormatFunction()
@@ -227,7 +283,7 @@ void TStrFormatFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, I
   IValueVector Values = MakeRef<TValueVector>();
   Values->Reserve(FunCall.GetArgumentCount() - 1);
   for (int32_t I = 1; I < FunCall.GetArgumentCount(); ++I) Values->Add(ResolveArgument(FunCall, I, Context));
-  Result = MakeRef<TIEValue>(CLIPSFormat(Control, Values), dtString);
+  Result = MakeRef<TIEValue>(TBuiltText{CLIPSFormat(Control, Values)}, dtString);
 }
 
 void TStringPackage::CreateFunctions() {

@@ -115,6 +115,72 @@ TEST(Symbol, ThreadsInterningTheSameTextsGetTheSameRecords) {
   EXPECT_EQ(TSymbol::TableSize(), Before);
 }
 
+TEST(Symbol, BuiltTextsStayOutOfTheTableUntilTheirSymbolIsNeeded) {
+  const size_t Before = TSymbol::TableSize();
+  IIEValue Built = MakeRef<TIEValue>(TBuiltText{"built-text-0123456789"}, dtAtom);
+  IIEValue BuiltString = MakeRef<TIEValue>(TBuiltText{"built-text-0123456789"}, dtString);
+  EXPECT_EQ(TSymbol::TableSize(), Before);
+  EXPECT_FALSE(Built->GetTextRecord()->IsInterned());
+  EXPECT_EQ(Built->Text(), "built-text-0123456789");
+  EXPECT_EQ(Built->GetToString(), "built-text-0123456789");
+  EXPECT_EQ(BuiltString->GetToString(), "\"built-text-0123456789\"");
+  // Equal to the interned text of the same kind only, whichever side is loose; the published hash is the
+  // text's. None of this interns anything.
+  IIEValue Interned = Atom("built-text-0123456789");
+  EXPECT_EQ(TSymbol::TableSize(), Before + 1);
+  EXPECT_TRUE(Built->Equals(Interned));
+  EXPECT_TRUE(Interned->Equals(Built));
+  EXPECT_TRUE(Built->SameAs(*Interned));
+  EXPECT_TRUE(Built->Equals(Built->Clone()));
+  EXPECT_FALSE(Built->Equals(BuiltString));
+  EXPECT_TRUE(Built->EqualsStar(BuiltString));
+  EXPECT_FALSE(Built->Equals(Atom("built-text-0123456788")));
+  EXPECT_FALSE(Built->SameAs(*Atom("built-text-0123456788")));
+  EXPECT_EQ(Built->GetHashCode(), Interned->GetHashCode());
+  EXPECT_TRUE(Built->HoldsSymbol(Interned->GetSymbol()));
+  EXPECT_FALSE(BuiltString->GetTextRecord()->IsInterned());
+  EXPECT_EQ(TSymbol::TableSize(), Before + 1);
+  // The symbol, or the match hash, is the interned record; a copy taken before keeps the loose one, and
+  // both stay equal.
+  IIEValue Copy = Built->Clone();
+  EXPECT_EQ(Built->GetSymbol(), Interned->GetSymbol());
+  EXPECT_TRUE(Built->GetTextRecord()->IsInterned());
+  EXPECT_FALSE(Copy->GetTextRecord()->IsInterned());
+  EXPECT_TRUE(Copy->Equals(Built));
+  EXPECT_EQ(Copy->GetMatchHash(), Interned->GetMatchHash());
+  EXPECT_EQ(Copy->GetSymbol(), Interned->GetSymbol());
+  EXPECT_EQ(BuiltString->GetMatchHash(), TSymbol::HashText("built-text-0123456789"));
+  EXPECT_EQ(BuiltString->GetSymbol(), Interned->GetSymbol());
+  // A built empty text is the empty record; a built text interned alone is found by later lookups.
+  EXPECT_EQ(MakeRef<TIEValue>(TBuiltText{""}, dtString)->GetTextRecord(), TSymbol::Empty());
+  IIEValue Alone = MakeRef<TIEValue>(TBuiltText{"built-alone"}, dtString);
+  const TSymbol* AloneSymbol = Alone->GetSymbol();
+  EXPECT_EQ(Atom("built-alone")->GetSymbol(), AloneSymbol);
+  Built.reset();
+  BuiltString.reset();
+  Interned.reset();
+  Copy.reset();
+  Alone.reset();
+  EXPECT_EQ(TSymbol::TableSize(), Before);
+  // A loose record is never changed once made, so threads may share one: each interns its own value.
+  IIEValue Shared = MakeRef<TIEValue>(TBuiltText{"built-shared"}, dtAtom);
+  std::vector<IIEValue> Copies;
+  for (int I = 0; I < 4; ++I) Copies.push_back(Shared->Clone());
+  std::vector<const TSymbol*> Seen(Copies.size());
+  std::vector<std::thread> Threads;
+  for (size_t T = 0; T < Copies.size(); ++T)
+    Threads.emplace_back([T, &Copies, &Seen] {
+      for (int Round = 0; Round < 200; ++Round) EXPECT_TRUE(Copies[T]->Equals(Atom("built-shared")));
+      Seen[T] = Copies[T]->GetSymbol();
+    });
+  for (std::thread& Thread : Threads) Thread.join();
+  for (const TSymbol* Symbol : Seen) EXPECT_EQ(Symbol, Seen[0]);
+  EXPECT_FALSE(Shared->GetTextRecord()->IsInterned());
+  Copies.clear();
+  Shared.reset();
+  EXPECT_EQ(TSymbol::TableSize(), Before);
+}
+
 TEST(Symbol, MatchHashReadsEveryByteAndFollowsEquality) {
   // Sixteen characters differing only at odd positions: the published hash reads every second one.
   IIEValue A = Atom("a0b0c0d0e0f0g0h0"), B = Atom("a1b0c0d0e0f0g0h0");
