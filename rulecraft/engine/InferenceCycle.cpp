@@ -183,26 +183,20 @@ void TInferenceEngine::AddActivation(std::unique_ptr<TActivation> Activation) {
 
 void TInferenceEngine::RemoveActivation(int32_t Index) {
   TActivation* Activation = FAgenda->Get(Index);
-  if (!OnRemoveActivation && !Watching(cwActivation)) {
-    // Nothing runs in between, so the activation is still at Index.
-    if (Activation == FCurrent)
-      FCurrentTaken = FAgenda->Extract(Index);  // Run releases it
-    else
-      FAgenda->Delete(Index);
-    return;
+  if (OnRemoveActivation || Watching(cwActivation)) {
+    if (OnRemoveActivation) OnRemoveActivation(this, Index, Activation);
+    if (Watching(cwActivation))
+      PrintOut("<== Activation: " +
+               (Activation->GetRule() ? Activation->GetRule()->GetRuleName() : std::string()) + " : " +
+               Activation->GetToken()->GetToFactsString() + NewLineString);
+    // A handler may have changed the agenda: look again. Without one the activation is still at Index.
+    Index = FAgenda->IndexOf(Activation);
+    if (Index < 0) return;
   }
-  if (OnRemoveActivation) OnRemoveActivation(this, Index, Activation);
-  if (Watching(cwActivation))
-    PrintOut(
-        "<== Activation: " + (Activation->GetRule() ? Activation->GetRule()->GetRuleName() : std::string()) +
-        " : " + Activation->GetToken()->GetToFactsString() + NewLineString);
-  // A handler may have changed the agenda: look again.
-  const int32_t Now = FAgenda->IndexOf(Activation);
-  if (Now < 0) return;
   if (Activation == FCurrent)
-    FCurrentTaken = FAgenda->Extract(Now);  // Run releases it
+    FCurrentTaken = FAgenda->Extract(Index);  // Run releases it
   else
-    FAgenda->Delete(Now);
+    FAgenda->Delete(Index);
 }
 
 void TInferenceEngine::RemoveActivation(TActivation* Activation) {

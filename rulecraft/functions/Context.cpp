@@ -488,6 +488,14 @@ bool IsPatternBinding(const std::string& Slot) noexcept {
   return Slot.size() == Length && Slot == SPatternBinding;
 }
 
+// The fact a binding record's pattern index names: a fact of the partial match, or the fact being matched
+// at the index just past it; nullptr for any other index.
+TFact* RecordFact(const TTokenBase* Token, TFact* Matched, int32_t Index) noexcept {
+  const int32_t Count = Token ? Token->GetCount() : 0;
+  if (Index >= 0 && Index < Count) return Token->GetFacts(Index).get();
+  return Index == Count ? Matched : nullptr;
+}
+
 }  // namespace
 
 IFact TIEContext::Resolve(const IFact& Fact) {
@@ -535,13 +543,7 @@ IFact TIEContext::Resolve(const IFact& Fact) {
 }
 
 const TIEValue* TIEContext::PeekBindingRecord(const TBindingInfo& Record) {
-  const int32_t Index = Record.GetFactIndex();
-  const int32_t Count = FToken ? FToken->GetCount() : 0;
-  TFact* Fact = nullptr;
-  if (Index >= 0 && Index < Count)
-    Fact = FToken->GetFacts(Index).get();
-  else if (Index == Count)
-    Fact = FFact.get();
+  TFact* Fact = RecordFact(FToken.get(), FFact.get(), Record.GetFactIndex());
   if (!Fact || !Fact->GetTemplate()) return nullptr;
   const std::string& Slot = Record.GetSlotIndex();
   if (IsPatternBinding(Slot)) return nullptr;
@@ -556,12 +558,7 @@ const TIEValue* TIEContext::PeekBindingRecord(const TBindingInfo& Record) {
 
 void TIEContext::ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Result) {
   const int32_t Index = Record.GetFactIndex();
-  const int32_t Count = FToken ? FToken->GetCount() : 0;
-  IFact Fact;
-  if (FToken && Index >= 0 && Index < Count)
-    Fact = FToken->GetFacts(Index);
-  else if (Index == Count && FFact)
-    Fact = FFact;
+  const IFact Fact(RecordFact(FToken.get(), FFact.get(), Index));
   if (!Fact) throw EIEException(SCorruptedToken, {Index});
 
   const std::string& Slot = Record.GetSlotIndex();

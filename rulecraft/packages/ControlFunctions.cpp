@@ -50,31 +50,23 @@ bool FirstHoldsForAll(TFunctionCall& FunCall, TIEContext* Context, THolds Holds)
   return true;
 }
 
-/// Argument Index of the call, unevaluated, is the keyword atom.
-bool IsKeyword(TFunctionCall& FunCall, int32_t Index, const IIEValue& Keyword) {
-  const IIEValue& Argument = FunCall.GetArgument(Index);
-  if (!Argument) return false;
-  // An atom is the keyword when it holds the keyword's symbol; only a fuzzy value has more to say.
-  switch (Argument->GetDType()) {
-    case dtAtom:
-      return Argument->GetSymbol() == Keyword->GetSymbol();
-    case dtFuzzy:
-      return Argument->Equals(Keyword);
-    default:
-      return false;
-  }
-}
-
-/// The resolved value Value is the keyword atom (as Value->Equals(Keyword)).
+/// The resolved value Value is the keyword atom (as Value->Equals(Keyword)): an atom holding the keyword's
+/// text; only a fuzzy value has more to say.
 bool IsKeywordValue(const IIEValue& Value, const IIEValue& Keyword) {
   switch (Value->GetDType()) {
     case dtAtom:
-      return Value->GetSymbol() == Keyword->GetSymbol();
+      return Value->HoldsSymbol(Keyword->GetSymbol());
     case dtFuzzy:
       return Value->Equals(Keyword);
     default:
       return false;
   }
+}
+
+/// Argument Index of the call, unevaluated, is the keyword atom.
+bool IsKeyword(TFunctionCall& FunCall, int32_t Index, const IIEValue& Keyword) {
+  const IIEValue& Argument = FunCall.GetArgument(Index);
+  return Argument && IsKeywordValue(Argument, Keyword);
 }
 
 bool ReturnPending(const TIEContext* Context) { return Context && Context->GetReturn(); }

@@ -252,9 +252,7 @@ T* TReteNetwork::AddNode(std::unique_ptr<T> Node, std::vector<TReteNode*>* Recor
   FNodes.push_back(std::move(Node));
   FRoots.push_back(Added);
   if (Record) Record->push_back(Added);
-  FClassRootsStale = true;
-  FRootMemo.clear();  // lets go of the templates it holds
-  ++FRootsGeneration;
+  RootsChanged();
   return Added;
 }
 
@@ -263,9 +261,7 @@ void TReteNetwork::NewEdge(TReteNode* Source, TReteNode* Target, TCallType CallT
   Target->FSources.reserve(Target->FSources.size() + 1);
   Source->FEdges.push_back(TReteEdge{Target, CallType});
   Source->EdgesChanged();
-  FClassRootsStale = true;
-  FRootMemo.clear();  // lets go of the templates it holds
-  ++FRootsGeneration;
+  RootsChanged();
   if (Target->FSources.empty()) {
     auto It = std::find(FRoots.begin(), FRoots.end(), Target);
     if (It != FRoots.end()) FRoots.erase(It);
@@ -291,9 +287,7 @@ void TReteNetwork::DestroyNode(TReteNode* Node) {
   }
   auto Root = std::find(FRoots.begin(), FRoots.end(), Node);
   if (Root != FRoots.end()) FRoots.erase(Root);
-  FClassRootsStale = true;
-  FRootMemo.clear();  // lets go of the templates it holds
-  ++FRootsGeneration;
+  RootsChanged();
   // Swap with the last node: the node list has no order of its own.
   const size_t Index = Node->FPosition;
   std::unique_ptr<TReteNode> Doomed = std::move(FNodes[Index]);
@@ -481,7 +475,6 @@ template <class F>
 void TReteNetwork::ForEachRootOf(const TFact& Fact, F&& Body) {
   if (FClassRootsStale) {
     FClassRoots.clear();
-    FRootMemo.clear();
     for (TReteNode* Root : FRoots) {
       const auto* Node = dynamic_cast<const TPatternMatchNode*>(Root);
       if (Node && Node->GetPatternMatchTest() == pmtTestClassType)
@@ -622,9 +615,7 @@ void TReteNetwork::Clear() {
   FNodes.clear();
   FRoots.clear();
   FClassRoots.clear();
-  FClassRootsStale = true;
-  FRootMemo.clear();  // lets go of the templates it holds
-  ++FRootsGeneration;
+  RootsChanged();
   if (!IsDestroying())
     for (const auto& Entry : FRules) Entry.second.Component->RemoveFreeNotification(this);
   FRules.clear();

@@ -169,6 +169,13 @@ class TReteNetwork : public TComponent {
     TReteNode* Root = nullptr;
   };
   std::unordered_map<const TFactTemplate*, TRootMemo> FRootMemo;
+  /// Notes that the roots changed: the class roots are rebuilt on the next token, and the memo lets go of
+  /// the templates it holds at once.
+  void RootsChanged() {
+    FClassRootsStale = true;
+    FRootMemo.clear();
+    ++FRootsGeneration;
+  }
   bool FClassRootsStale = true;
   uint32_t FRootsGeneration = 0;  // counts the changes of the roots
   std::unordered_map<const TRule*, TRuleEntry> FRules;
