@@ -64,7 +64,11 @@ class TActivation final : public TPersistent {
     /// identifiers, descending (lex, mea), in one block. FactCount is -1 until they are made.
     int32_t FirstFact = -1;
     int32_t FactCount = -1;
-    std::unique_ptr<int32_t[]> Facts;
+    /// The identifiers: up to InlineFacts of them in the keys themselves, more in a block of their own.
+    static constexpr int32_t InlineFacts = 6;
+    int32_t Inline[InlineFacts] = {};
+    std::unique_ptr<int32_t[]> More;
+    const int32_t* Facts() const noexcept { return FactCount > InlineFacts ? More.get() : Inline; }
   } AgendaKeys;
 
  private:

@@ -184,8 +184,10 @@ int CompareLex(const TActivation::TAgendaKeys& KA, const TActivation::TAgendaKey
   const int32_t SizeA = KA.FactCount < 0 ? 0 : KA.FactCount;
   const int32_t SizeB = KB.FactCount < 0 ? 0 : KB.FactCount;
   const int32_t N = std::min(SizeA, SizeB);
+  const int32_t* A = KA.Facts();
+  const int32_t* B = KB.Facts();
   for (int32_t I = 0; I < N; ++I)
-    if (KA.Facts[I] != KB.Facts[I]) return KA.Facts[I] > KB.Facts[I] ? -1 : 1;
+    if (A[I] != B[I]) return A[I] > B[I] ? -1 : 1;
   if (SizeA == SizeB) return 0;
   return SizeA > SizeB ? -1 : 1;
 }
@@ -242,7 +244,8 @@ void TIEAgenda::PrepareKeys(TActivation& Activation) {
         int32_t Count = 0;
         for (const TIEToken* Token = Activation.GetToken().get(); Token; Token = Token->GetParentObject())
           if (const IFact& Fact = Token->GetFact(); Fact && !IsPlaceholder(Fact)) ++Count;
-        auto Facts = std::make_unique<int32_t[]>(static_cast<size_t>(Count));
+        if (Count > Keys.InlineFacts) Keys.More = std::make_unique<int32_t[]>(static_cast<size_t>(Count));
+        int32_t* Facts = Count > Keys.InlineFacts ? Keys.More.get() : Keys.Inline;
         int32_t At = 0;
         for (const TIEToken* Token = Activation.GetToken().get(); Token; Token = Token->GetParentObject()) {
           const IFact& Fact = Token->GetFact();
@@ -250,8 +253,7 @@ void TIEAgenda::PrepareKeys(TActivation& Activation) {
           Facts[static_cast<size_t>(At++)] = Fact->GetID();
           if (!Token->GetParentObject()) Keys.FirstFact = Fact->GetID();
         }
-        std::sort(Facts.get(), Facts.get() + Count, std::greater<>());
-        Keys.Facts = std::move(Facts);
+        std::sort(Facts, Facts + Count, std::greater<>());
         Keys.FactCount = Count;
       }
       break;
