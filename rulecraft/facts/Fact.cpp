@@ -99,11 +99,6 @@ bool TFact::TypeChecking() const noexcept {
   return Engine && Engine->GetTypeChecks().Contains(tcDynamic);
 }
 
-const IIEValue& TFact::ValueAt(size_t Position) const {
-  Follow();
-  return Filled(Position).Value;
-}
-
 IIEValue TFact::GetValue(const std::string& Name) {
   CheckTemplate();
   Follow();

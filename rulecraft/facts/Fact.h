@@ -67,7 +67,10 @@ class TFact final : public TFactBase {
   }
   /// The value at a position of the template's slot table (filled in as ContainsKey does). Position must be
   /// below the template's slot count.
-  const IIEValue& ValueAt(size_t Position) const;
+  const IIEValue& ValueAt(size_t Position) const {
+    Follow();
+    return Filled(Position).Value;
+  }
   /// The template's hash combined with the hash of the values' texts in slot-name order.
   int32_t GetHashCode() const override;
   /// The engine's own hash of the fact: the template's identity and every slot value's match hash in slot
