@@ -521,7 +521,7 @@ int32_t TIEValue::GetHashCode() const {
   }
 }
 
-uint64_t TIEValue::GetMatchHash() const {
+uint64_t TIEValue::MatchHashSlow() const {
   switch (FDType) {
     case dtList: {
       // Elements in order: (a b) and (b a) hash apart.

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstring>
 #include <functional>
+#include <string_view>
 #include <utility>
 
 #include "rulecraft/core/Constants.h"
@@ -174,7 +175,8 @@ int32_t TIEAgenda::SearchSalience(int32_t Salience) const {
 namespace {
 
 bool IsPlaceholder(const IFact& Fact) {
-  return Fact->GetTemplate() && Fact->GetTemplate()->GetTemplateName() == SNullFact;
+  // Compared as views: names of another length are told apart without reading a byte.
+  return Fact->GetTemplate() && std::string_view(Fact->GetTemplate()->GetTemplateName()) == SNullFact;
 }
 
 /// Negative when A's list orders before B's under lex (larger first, the longer first on a common prefix),
