@@ -543,7 +543,10 @@ IFact TIEContext::Resolve(const IFact& Fact) {
 }
 
 const TIEValue* TIEContext::PeekBindingRecord(const TBindingInfo& Record) {
-  TFact* Fact = RecordFact(FToken.get(), FFact.get(), Record.GetFactIndex());
+  return PeekRecordIn(RecordFact(FToken.get(), FFact.get(), Record.GetFactIndex()), Record);
+}
+
+const TIEValue* PeekRecordIn(TFact* Fact, const TBindingInfo& Record) {
   if (!Fact || !Fact->GetTemplate()) return nullptr;
   const std::string& Slot = Record.GetSlotIndex();
   if (IsPatternBinding(Slot)) return nullptr;
