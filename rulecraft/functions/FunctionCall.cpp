@@ -26,6 +26,9 @@ constexpr int MaxCallNesting = 2000;
 
 /// A call whose tree could not be planned this many times (a call below it not bound yet) stops trying.
 constexpr uint8_t MaxPlanTries = 3;
+/// A plan that gave way to the general path this many runs in a row (its variables hold floats, say) is
+/// dropped, and the call runs the general way from then on.
+constexpr uint8_t MaxPlanMisses = 32;
 
 /// Counts one level of nesting for as long as it lives.
 class TNestingGuard {
@@ -209,7 +212,14 @@ void TFunctionCall::SetUserFunction(const IUserFunction& Function) {
 void TFunctionCall::Changed() noexcept {
   FPlan.reset();
   FPlanTries = 0;
+  FPlanMisses = 0;
   ++FVersion;
+}
+
+void TFunctionCall::PlanMissed() noexcept {
+  if (++FPlanMisses < MaxPlanMisses) return;
+  FPlan.reset();
+  FPlanTries = MaxPlanTries;
 }
 
 TNumberPlan* TFunctionCall::Plan() noexcept {
@@ -262,15 +272,19 @@ void TFunctionCall::Execute(TIEContext* Context, IIEValue& Result) {
     int32_t Number = 0;
     switch (Plan->Run(Context, Number)) {
       case TNumberPlan::rrTrue:
+        FPlanMisses = 0;
         Result = FCTrue;
         return;
       case TNumberPlan::rrFalse:
+        FPlanMisses = 0;
         Result = FCFalse;
         return;
       case TNumberPlan::rrNumber:
+        FPlanMisses = 0;
         Result = MakeRef<TIEValue>(Number, dtInteger);
         return;
       case TNumberPlan::rrGiveUp:
+        PlanMissed();
         break;
     }
   }
@@ -312,9 +326,11 @@ bool TFunctionCall::ExecuteNumber(TIEContext* Context, TNumber& Result) {
       Plan && !Plan->IsComparison() && State.CallDepth + Plan->GetDepth() <= MaxCallNesting) {
     int32_t Number = 0;
     if (Plan->Run(Context, Number) == TNumberPlan::rrNumber) {
+      FPlanMisses = 0;
       Result = TNumber{static_cast<double>(Number), false};
       return true;
     }
+    PlanMissed();
   }
   TNestingGuard Guard(State.CallDepth, FName);
   if (!FFunction) Bind();

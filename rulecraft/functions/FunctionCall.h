@@ -103,6 +103,8 @@ class TFunctionCall final : public TFunCallBase {
   /// The call's plan, built when it can be (the function bound and every call below it too); nullptr when
   /// the call runs the general way.
   TNumberPlan* Plan() noexcept;
+  /// Counts a run the plan left to the general path; drops the plan after MaxPlanMisses in a row.
+  void PlanMissed() noexcept;
   /// Binds the function of the call's name on first use ("Function is unimplemented or unassigned: %s").
   void Bind();
   [[noreturn]] static void RaiseNoArgument(int32_t Index);
@@ -123,6 +125,8 @@ class TFunctionCall final : public TFunCallBase {
   uint32_t FVersion = 0;
   /// How many times a plan was tried without success; at MaxPlanTries the call stops trying.
   uint8_t FPlanTries = 0;
+  /// How many runs in a row the plan left to the general path.
+  uint8_t FPlanMisses = 0;
   std::string FName;
   int32_t FTag = 0;
   std::string FComment;

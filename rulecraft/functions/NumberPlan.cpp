@@ -68,6 +68,7 @@ TNumberPlan::TBuildResult TNumberPlan::Build(TFunctionCall& Call, std::unique_pt
     Built = New->AddCall(Call, nullptr, 1, Later);
   }
   if (!Built) return Later ? brLater : brNever;
+  New->FRecords.clear();  // only needed to tell variables apart while building
   Plan = std::move(New);
   return brReady;
 }

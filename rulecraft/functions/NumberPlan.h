@@ -58,7 +58,7 @@ class TNumberPlan {
   struct TStep {
     TStepKind Kind = skConstant;
     TArithmeticKind Operation = akNone;
-    /// skCall: the argument count; skRecord: the entry of FRecords.
+    /// skCall: the argument count; skRecord: the variable's entry (its bit in TRun::Loaded).
     int32_t Count = 0;
     /// The argument value of the parent call (the call's own value for a call step).
     const TIEValue* Holder = nullptr;
@@ -96,7 +96,8 @@ class TNumberPlan {
   std::vector<TCallCheck> FChecks;
   /// For a comparison root: where the steps of each of its operands end.
   std::vector<size_t> FOperandEnds;
-  /// The distinct variables of the rule's patterns the tree reads (by position), each read once per run.
+  /// While building: the distinct variables of the rule's patterns the tree reads (by position), each read
+  /// once per run; emptied when the plan is built.
   std::vector<const TBindingInfo*> FRecords;
   int32_t FDepth = 1;
   int32_t FMaxStack = 0;

@@ -124,6 +124,11 @@ TEST_F(NumberPlan, ErrorsAsTheFunctions) {
   EXPECT_EQ(Outcome(Call), Outcome(Action("(+ ?n (* 2 ?n))")));
   Eval("(bind ?n 2.5)");
   EXPECT_EQ(Outcome(Call), "7.5000 (float)");
+  // A plan that keeps giving way is let go of; the call answers all the same.
+  for (int I = 0; I < 40; ++I) EXPECT_EQ(Outcome(Call), "7.5000 (float)");
+  EXPECT_FALSE(Call->HasPlan());
+  Eval("(bind ?n 5)");
+  EXPECT_EQ(Outcome(Call), "15");
 }
 
 // A call changed after its tree was planned (an argument replaced, a function unbound) is evaluated as it is
