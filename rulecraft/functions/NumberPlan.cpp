@@ -135,6 +135,22 @@ bool TNumberPlan::AddCall(TFunctionCall& Call, const TIEValue* Holder, int32_t D
       ++FStackHeight;
     }
   }
+  if (Kind == akProduct && Count == 2 && FSteps.size() >= 2) {
+    // (* 1000 ?s) or (* ?s 1000): the two leaves just added become one step.
+    const TStep& A = FSteps[FSteps.size() - 2];
+    const TStep& B = FSteps.back();
+    const bool FactorFirst = A.Kind == skConstant && B.Kind == skRecord;
+    if (FactorFirst || (A.Kind == skRecord && B.Kind == skConstant)) {
+      TStep Scaled = FactorFirst ? B : A;
+      Scaled.Kind = skScaled;
+      Scaled.Factor = FactorFirst ? A.Holder : B.Holder;
+      Scaled.FactorFirst = FactorFirst;
+      FSteps.pop_back();
+      FSteps.back() = Scaled;
+      FStackHeight = Base + 1;
+      return true;
+    }
+  }
   if (FSteps.size() >= MaxSteps) return false;
   TStep Step;
   Step.Kind = skCall;
@@ -204,6 +220,26 @@ TNumberPlan::TRunResult TNumberPlan::Run(TIEContext* Context, int32_t& Number) c
   return rrTrue;
 }
 
+bool TNumberPlan::ReadRecord(TRun& State, const TStep& Step, int64_t& Value) {
+  if (Step.Holder->GetDType() != dtObject || Step.Holder->GetAsObject() != Step.Record) return false;
+  const uint64_t Bit = uint64_t{1} << Step.Count;
+  if (!(State.Loaded & Bit)) {
+    // Read on first use, as the functions read it: the fact of the partial match (or the fact being matched,
+    // just past it) that the record's pattern index names.
+    if (!State.Context) return false;
+    const int32_t Index = Step.Record->GetFactIndex();
+    TFact* Fact = Index >= 0 && Index < State.Count ? State.Token->GetFacts(Index).get()
+                  : Index == State.Count            ? State.Matched
+                                                    : nullptr;
+    const TIEValue* Read = PeekRecordIn(Fact, *Step.Record);
+    if (!Read || Read->GetDType() != dtInteger) return false;
+    State.Records[Step.Count] = Read->IntegerPayload();
+    State.Loaded |= Bit;
+  }
+  Value = State.Records[Step.Count];
+  return true;
+}
+
 bool TNumberPlan::Evaluate(TRun& State, size_t Begin, size_t End, int64_t* Stack) const {
   int64_t* Top = Stack;
   const TStep* Step = FSteps.data() + Begin;
@@ -214,23 +250,19 @@ bool TNumberPlan::Evaluate(TRun& State, size_t Begin, size_t End, int64_t* Stack
         if (Step->Holder->GetDType() != dtInteger) return false;
         *Top++ = Step->Holder->IntegerPayload();
         break;
-      case skRecord: {
-        if (Step->Holder->GetDType() != dtObject || Step->Holder->GetAsObject() != Step->Record) return false;
-        const uint64_t Bit = uint64_t{1} << Step->Count;
-        if (!(State.Loaded & Bit)) {
-          // Read on first use, as the functions read it: the fact of the partial match (or the fact being
-          // matched, just past it) that the record's pattern index names.
-          if (!State.Context) return false;
-          const int32_t Index = Step->Record->GetFactIndex();
-          TFact* Fact = Index >= 0 && Index < State.Count ? State.Token->GetFacts(Index).get()
-                        : Index == State.Count            ? State.Matched
-                                                          : nullptr;
-          const TIEValue* Value = PeekRecordIn(Fact, *Step->Record);
-          if (!Value || Value->GetDType() != dtInteger) return false;
-          State.Records[Step->Count] = Value->IntegerPayload();
-          State.Loaded |= Bit;
-        }
-        *Top++ = State.Records[Step->Count];
+      case skRecord:
+        if (!ReadRecord(State, *Step, *Top)) return false;
+        ++Top;
+        break;
+      case skScaled: {
+        // Read in the order written, as the product reads its arguments; two 32-bit integers multiply
+        // within 64 bits.
+        if (Step->FactorFirst && Step->Factor->GetDType() != dtInteger) return false;
+        int64_t Value;
+        if (!ReadRecord(State, *Step, Value)) return false;
+        if (!Step->FactorFirst && Step->Factor->GetDType() != dtInteger) return false;
+        const int64_t Product = Value * Step->Factor->IntegerPayload();
+        *Top++ = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(Product)));
         break;
       }
       case skVariable: {

@@ -54,16 +54,20 @@ class TNumberPlan {
     skRecord,    // a variable of the rule's patterns (a binding record), read once per run
     skVariable,  // a variable of the context, found by the context
     skCall,      // a call of the tree: combines the Count values before it
+    skScaled,    // a product of an integer constant (Factor) and a pattern variable, in one step
   };
   struct TStep {
     TStepKind Kind = skConstant;
     TArithmeticKind Operation = akNone;
-    /// skCall: the argument count; skRecord: the variable's entry (its bit in TRun::Loaded).
+    /// skCall: the argument count; skRecord, skScaled: the variable's entry (its bit in TRun::Loaded).
     int32_t Count = 0;
     /// The argument value of the parent call (the call's own value for a call step).
     const TIEValue* Holder = nullptr;
     /// skRecord: the binding record the holder owned when the plan was built.
     const TBindingInfo* Record = nullptr;
+    /// skScaled: the constant's argument value, and whether it is written before the variable.
+    const TIEValue* Factor = nullptr;
+    bool FactorFirst = false;
   };
   /// A call below the root, as it was when the plan was built: checked before each run, parents first.
   struct TCallCheck {
@@ -91,6 +95,9 @@ class TNumberPlan {
   /// Evaluates the steps [Begin, End) onto an empty Stack, leaving their value in Stack[0]; false to give
   /// up.
   bool Evaluate(TRun& State, size_t Begin, size_t End, int64_t* Stack) const;
+  /// The integer the pattern variable of Step (skRecord, skScaled) holds, read once per run; false to give
+  /// up.
+  static bool ReadRecord(TRun& State, const TStep& Step, int64_t& Value);
 
   std::vector<TStep> FSteps;
   std::vector<TCallCheck> FChecks;

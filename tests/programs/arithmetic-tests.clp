@@ -39,6 +39,13 @@
   =>
   (printout t "chain: " ?a " " ?b " " ?c crlf))
 
+(defrule scaled
+  (n (v ?a))
+  (n (v ?b))
+  (test (= (+ (* 3 ?a) (* ?b -2) (* 1000 ?a)) (* ?a 1003) (* 2 (- ?b))))
+  =>
+  (printout t "scaled: " ?a " " ?b crlf))
+
 (deffacts numbers
   (n (v 0)) (n (v 1)) (n (v 2)) (n (v 4)) (n (v -1)) (n (v 2147483647)) (n (v 2147483646))
   (n (v -2147483648)) (n (v 65536)) (n (v 1.5)) (n (v 2.25)))

@@ -164,13 +164,21 @@ TEST_F(NumberPlan, RuleTestsAndPredicates) {
       "(deftemplate n (slot v)) "
       "(defrule sum (n (v ?a)) (n (v ?b&:(> ?b ?a))) (test (= (+ ?a ?b) 2147483647)) => "
       "  (printout t ?a \" \" ?b crlf)) "
-      "(defrule wrap (n (v ?a&:(< (+ ?a 1) 0))) => (printout t wrap \" \" ?a crlf))",
+      "(defrule wrap (n (v ?a&:(< (+ ?a 1) 0))) => (printout t wrap \" \" ?a crlf)) "
+      "(defrule scaled (n (v ?a)) (test (= (* ?a 3) (* 3 ?a) 2147483645)) => (printout t scaled crlf)) "
+      "(defrule negated (n (v ?a)) (test (= (* -1 ?a) ?a)) => (printout t negated \" \" ?a crlf))",
       true);
-  Engine->Parse("(assert (n (v 2147483646)) (n (v 1)) (n (v 2147483647)) (n (v 0)) (n (v 1.5)))", true);
-  EXPECT_EQ(Engine->Run(), 3);
+  Engine->Parse(
+      "(assert (n (v 2147483646)) (n (v 1)) (n (v 2147483647)) (n (v 0)) (n (v 1.5)) (n (v -2147483648)))",
+      true);
+  EXPECT_EQ(Engine->Run(), 7);
   EXPECT_NE(Output.find("0 2147483647\r\n"), std::string::npos) << Output;
   EXPECT_NE(Output.find("1 2147483646\r\n"), std::string::npos) << Output;
   EXPECT_NE(Output.find("wrap 2147483647\r\n"), std::string::npos) << Output;
+  EXPECT_NE(Output.find("wrap -2147483648\r\n"), std::string::npos) << Output;
+  EXPECT_NE(Output.find("scaled\r\n"), std::string::npos) << Output;
+  EXPECT_NE(Output.find("negated 0\r\n"), std::string::npos) << Output;
+  EXPECT_NE(Output.find("negated -2147483648\r\n"), std::string::npos) << Output;
 }
 
 }  // namespace
