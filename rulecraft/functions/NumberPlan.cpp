@@ -220,7 +220,7 @@ TNumberPlan::TRunResult TNumberPlan::Run(TIEContext* Context, int32_t& Number) c
   return rrTrue;
 }
 
-bool TNumberPlan::ReadRecord(TRun& State, const TStep& Step, int64_t& Value) {
+inline bool TNumberPlan::ReadRecord(TRun& State, const TStep& Step, int64_t& Value) {
   if (Step.Holder->GetDType() != dtObject || Step.Holder->GetAsObject() != Step.Record) return false;
   const uint64_t Bit = uint64_t{1} << Step.Count;
   if (!(State.Loaded & Bit)) {

@@ -97,7 +97,7 @@ class TNumberPlan {
   bool Evaluate(TRun& State, size_t Begin, size_t End, int64_t* Stack) const;
   /// The integer the pattern variable of Step (skRecord, skScaled) holds, read once per run; false to give
   /// up.
-  static bool ReadRecord(TRun& State, const TStep& Step, int64_t& Value);
+  [[gnu::always_inline]] static bool ReadRecord(TRun& State, const TStep& Step, int64_t& Value);
 
   std::vector<TStep> FSteps;
   std::vector<TCallCheck> FChecks;
