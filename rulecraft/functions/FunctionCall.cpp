@@ -24,8 +24,6 @@ namespace {
 /// equality, hash) is bounded the same way.
 constexpr int MaxCallNesting = 2000;
 
-/// A call whose tree could not be planned this many times (a call below it not bound yet) stops trying.
-constexpr uint8_t MaxPlanTries = 3;
 /// A plan that gave way to the general path this many runs in a row (its variables hold floats, say) is
 /// dropped, and the call runs the general way from then on.
 constexpr uint8_t MaxPlanMisses = 32;
@@ -222,9 +220,7 @@ void TFunctionCall::PlanMissed() noexcept {
   FPlanTries = MaxPlanTries;
 }
 
-TNumberPlan* TFunctionCall::Plan() noexcept {
-  if (FPlan) return FPlan.get();
-  if (!FFunction || FPlanTries >= MaxPlanTries) return nullptr;
+TNumberPlan* TFunctionCall::BuildPlan() noexcept {
   try {
     switch (TNumberPlan::Build(*this, FPlan)) {
       case TNumberPlan::brReady:

@@ -102,7 +102,12 @@ class TFunctionCall final : public TFunCallBase {
   void Changed() noexcept;
   /// The call's plan, built when it can be (the function bound and every call below it too); nullptr when
   /// the call runs the general way.
-  TNumberPlan* Plan() noexcept;
+  TNumberPlan* Plan() noexcept {
+    if (FPlan) return FPlan.get();
+    return FFunction && FPlanTries < MaxPlanTries ? BuildPlan() : nullptr;
+  }
+  /// Tries to build the plan (Plan's slow path).
+  TNumberPlan* BuildPlan() noexcept;
   /// Counts a run the plan left to the general path; drops the plan after MaxPlanMisses in a row.
   void PlanMissed() noexcept;
   /// Binds the function of the call's name on first use ("Function is unimplemented or unassigned: %s").
@@ -123,6 +128,8 @@ class TFunctionCall final : public TFunCallBase {
   /// The tree evaluated in one pass, when it is made only of integer arithmetic and comparisons.
   std::unique_ptr<TNumberPlan> FPlan;
   uint32_t FVersion = 0;
+  /// A call whose tree could not be planned this many times (a call below it not bound yet) stops trying.
+  static constexpr uint8_t MaxPlanTries = 3;
   /// How many times a plan was tried without success; at MaxPlanTries the call stops trying.
   uint8_t FPlanTries = 0;
   /// How many runs in a row the plan left to the general path.

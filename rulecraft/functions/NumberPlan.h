@@ -1,8 +1,9 @@
 #pragma once
-// TNumberPlan: a call tree made only of integer arithmetic and numeric comparisons, flattened into one array
-// of steps, so that evaluating it is a single loop instead of one function call, one argument check and one
-// context look-up per level and per variable. A call builds its plan the first time it runs with every call
-// of its tree bound; the plan is dropped when the call changes, and checks the calls below it each time.
+// TNumberPlan: a call tree made only of integer arithmetic and numeric comparisons, nesting at least one
+// call in another, flattened into one array of steps, so that evaluating it is a single loop instead of one
+// function call, one argument check and one context look-up per level and per variable. A call builds its
+// plan the first time it runs with every call of its tree bound; the plan is dropped when the call changes,
+// and checks the calls below it each time.
 //
 // The plan answers only when every number it meets is an integer and every sum, difference and product fits
 // in 64 bits; then its result is the one the functions give (each call's whole-number total wrapped to 32
