@@ -209,7 +209,7 @@ void TFunctionCall::SetUserFunction(const IUserFunction& Function) {
 
 void TFunctionCall::Changed() noexcept {
   FPlan.reset();
-  FPlanTries = 0;
+  FPlanState = 0;
   FPlanMisses = 0;
   ++FVersion;
 }
@@ -217,16 +217,17 @@ void TFunctionCall::Changed() noexcept {
 void TFunctionCall::PlanMissed() noexcept {
   if (++FPlanMisses < MaxPlanMisses) return;
   FPlan.reset();
-  FPlanTries = MaxPlanTries;
+  FPlanState = PlanNone;
 }
 
 TNumberPlan* TFunctionCall::BuildPlan() noexcept {
   try {
     switch (TNumberPlan::Build(*this, FPlan)) {
       case TNumberPlan::brReady:
+        FPlanState = PlanReady;
         return FPlan.get();
       case TNumberPlan::brLater:
-        ++FPlanTries;
+        ++FPlanState;  // the third such try reaches PlanNone
         return nullptr;
       case TNumberPlan::brNever:
         break;
@@ -234,7 +235,7 @@ TNumberPlan* TFunctionCall::BuildPlan() noexcept {
   } catch (const std::bad_alloc&) {
     FPlan.reset();  // no room for a plan: the call runs the general way
   }
-  FPlanTries = MaxPlanTries;
+  FPlanState = PlanNone;
   return nullptr;
 }
 

@@ -103,8 +103,9 @@ class TFunctionCall final : public TFunCallBase {
   /// The call's plan, built when it can be (the function bound and every call below it too); nullptr when
   /// the call runs the general way.
   TNumberPlan* Plan() noexcept {
-    if (FPlan) return FPlan.get();
-    return FFunction && FPlanTries < MaxPlanTries ? BuildPlan() : nullptr;
+    if (FPlanState == PlanNone) return nullptr;  // most calls: one compare
+    if (FPlanState == PlanReady) return FPlan.get();
+    return FFunction ? BuildPlan() : nullptr;
   }
   /// Tries to build the plan (Plan's slow path).
   TNumberPlan* BuildPlan() noexcept;
@@ -128,10 +129,11 @@ class TFunctionCall final : public TFunCallBase {
   /// The tree evaluated in one pass, when it is made only of integer arithmetic and comparisons.
   std::unique_ptr<TNumberPlan> FPlan;
   uint32_t FVersion = 0;
-  /// A call whose tree could not be planned this many times (a call below it not bound yet) stops trying.
-  static constexpr uint8_t MaxPlanTries = 3;
-  /// How many times a plan was tried without success; at MaxPlanTries the call stops trying.
-  uint8_t FPlanTries = 0;
+  /// FPlanState below PlanNone counts the tries that found a call of the tree not bound yet; at PlanNone
+  /// the call stops trying (and runs the general way); PlanReady when FPlan is built.
+  static constexpr uint8_t PlanNone = 3;
+  static constexpr uint8_t PlanReady = 4;
+  uint8_t FPlanState = 0;
   /// How many runs in a row the plan left to the general path.
   uint8_t FPlanMisses = 0;
   std::string FName;
