@@ -542,8 +542,10 @@ IFact TIEContext::Resolve(const IFact& Fact) {
   return Fact;
 }
 
-const TIEValue* TIEContext::PeekBindingRecord(const TBindingInfo& Record) {
-  TFact* Fact = RecordFact(FToken.get(), FFact.get(), Record.GetFactIndex());
+namespace {
+
+// The value Record stands for in Fact, read in place: PeekRecordIn, inline in PeekBindingRecord.
+inline const TIEValue* PeekInFact(TFact* Fact, const TBindingInfo& Record) {
   if (!Fact || !Fact->GetTemplate()) return nullptr;
   const std::string& Slot = Record.GetSlotIndex();
   if (IsPatternBinding(Slot)) return nullptr;
@@ -555,6 +557,14 @@ const TIEValue* TIEContext::PeekBindingRecord(const TBindingInfo& Record) {
   if (!List || Sub < 0 || Sub >= List->GetValueCount()) return nullptr;
   return List->Get(Sub).get();
 }
+
+}  // namespace
+
+const TIEValue* TIEContext::PeekBindingRecord(const TBindingInfo& Record) {
+  return PeekInFact(RecordFact(FToken.get(), FFact.get(), Record.GetFactIndex()), Record);
+}
+
+const TIEValue* PeekRecordIn(TFact* Fact, const TBindingInfo& Record) { return PeekInFact(Fact, Record); }
 
 void TIEContext::ResolveBindingRecord(const TBindingInfo& Record, IIEValue& Result) {
   const int32_t Index = Record.GetFactIndex();

@@ -260,4 +260,8 @@ class TIEContext final : public TResolveContext {
   std::vector<std::unique_ptr<TIEContext>> FFreeFrames;
 };
 
+/// The value Record stands for in Fact, the fact its pattern index names (nullptr for none), read where it
+/// is stored as TIEContext::PeekBindingRecord reads it; nullptr when it cannot be read so.
+const TIEValue* PeekRecordIn(TFact* Fact, const TBindingInfo& Record);
+
 }  // namespace rulecraft

@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "rulecraft/core/Constants.h"
 #include "rulecraft/core/Helpers.h"
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
@@ -11,6 +12,7 @@
 #include "rulecraft/framework/Exception.h"
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionEngine.h"
+#include "rulecraft/functions/NumberPlan.h"
 #include "rulecraft/functions/UserFunction.h"
 
 namespace rulecraft {
@@ -21,6 +23,10 @@ namespace {
 /// nesting error is raised rather than the thread's stack overrun. Walking a call's structure (text,
 /// equality, hash) is bounded the same way.
 constexpr int MaxCallNesting = 2000;
+
+/// A plan that gave way to the general path this many runs in a row (its variables hold floats, say) is
+/// dropped, and the call runs the general way from then on.
+constexpr uint8_t MaxPlanMisses = 32;
 
 /// Counts one level of nesting for as long as it lives.
 class TNestingGuard {
@@ -55,6 +61,7 @@ TFunctionCall::TFunctionCall(IFunctionEngine* Reasoner, std::string Name)
     : FReasoner(Reasoner), FName(std::move(Name)) {}
 
 TFunctionCall::~TFunctionCall() {
+  FPlan.reset();
   std::vector<TRef<TFunCallBase>> Local;
   std::vector<TRef<TFunCallBase>>& Queue = FreeQueue ? *FreeQueue : Local;
   for (IIEValue& Argument : FArguments) {
@@ -98,6 +105,7 @@ void TFunctionCall::Assign(const TPersistent* Source) {
   FTag = Other->FTag;
   FComment = Other->FComment;
   FArguments = std::move(Arguments);
+  Changed();
 }
 
 void TFunctionCall::Assign(const ICloneableRef& Source) {
@@ -131,6 +139,7 @@ bool TFunctionCall::Equals(const ICloneable* Other) const {
 
 int32_t TFunctionCall::AddArgument(const IIEValue& Value) {
   FArguments.push_back(Value);
+  Changed();
   return GetArgumentCount() - 1;
 }
 
@@ -176,6 +185,7 @@ int32_t TFunctionCall::AddArgument(const IValueVector& List) { return AddArgumen
 void TFunctionCall::Delete(int32_t Index) {
   GetArgument(Index);  // bounds check
   FArguments.erase(FArguments.begin() + Index);
+  Changed();
 }
 
 void TFunctionCall::RaiseNoArgument(int32_t Index) {
@@ -185,6 +195,7 @@ void TFunctionCall::RaiseNoArgument(int32_t Index) {
 void TFunctionCall::SetArgument(int32_t Index, const IIEValue& Value) {
   GetArgument(Index);  // bounds check
   FArguments[static_cast<size_t>(Index)] = Value;
+  Changed();
 }
 
 // ---- execution -------------------------------------------------------------------------------------------
@@ -193,6 +204,39 @@ void TFunctionCall::SetUserFunction(const IUserFunction& Function) {
   if (Function == FFunction) return;
   FFunction = Function;
   FName = Function ? Function->GetFunctionName() : std::string();
+  Changed();
+}
+
+void TFunctionCall::Changed() noexcept {
+  FPlan.reset();
+  FPlanState = 0;
+  FPlanMisses = 0;
+  ++FVersion;
+}
+
+void TFunctionCall::PlanMissed() noexcept {
+  if (++FPlanMisses < MaxPlanMisses) return;
+  FPlan.reset();
+  FPlanState = PlanNone;
+}
+
+TNumberPlan* TFunctionCall::BuildPlan() noexcept {
+  try {
+    switch (TNumberPlan::Build(*this, FPlan)) {
+      case TNumberPlan::brReady:
+        FPlanState = PlanReady;
+        return FPlan.get();
+      case TNumberPlan::brLater:
+        ++FPlanState;  // the third such try reaches PlanNone
+        return nullptr;
+      case TNumberPlan::brNever:
+        break;
+    }
+  } catch (const std::bad_alloc&) {
+    FPlan.reset();  // no room for a plan: the call runs the general way
+  }
+  FPlanState = PlanNone;
+  return nullptr;
 }
 
 void TFunctionCall::Execute(TResolveContext* Context, IIEValue& Result) {
@@ -220,6 +264,27 @@ TEvaluationState& TFunctionCall::FindState() {
 
 void TFunctionCall::Execute(TIEContext* Context, IIEValue& Result) {
   TEvaluationState& State = this->State();
+  // A tree of integer arithmetic runs in one pass when it can; its nesting counts as the calls' would.
+  if (const TNumberPlan* Plan = this->Plan(); Plan && State.CallDepth + Plan->GetDepth() <= MaxCallNesting) {
+    int32_t Number = 0;
+    switch (Plan->Run(Context, Number)) {
+      case TNumberPlan::rrTrue:
+        FPlanMisses = 0;
+        Result = FCTrue;
+        return;
+      case TNumberPlan::rrFalse:
+        FPlanMisses = 0;
+        Result = FCFalse;
+        return;
+      case TNumberPlan::rrNumber:
+        FPlanMisses = 0;
+        Result = MakeRef<TIEValue>(Number, dtInteger);
+        return;
+      case TNumberPlan::rrGiveUp:
+        PlanMissed();
+        break;
+    }
+  }
   TNestingGuard Guard(State.CallDepth, FName);
   if (!FFunction) Bind();
   // Held for the call: the function may be unbound or unregistered while it runs.
@@ -253,14 +318,28 @@ void TFunctionCall::CheckBuilt(const TEvaluationState& State, const TIEValue& Re
 }
 
 bool TFunctionCall::ExecuteNumber(TIEContext* Context, TNumber& Result) {
-  TNestingGuard Guard(State().CallDepth, FName);
+  TEvaluationState& State = this->State();
+  if (const TNumberPlan* Plan = this->Plan();
+      Plan && !Plan->IsComparison() && State.CallDepth + Plan->GetDepth() <= MaxCallNesting) {
+    int32_t Number = 0;
+    if (Plan->Run(Context, Number) == TNumberPlan::rrNumber) {
+      FPlanMisses = 0;
+      Result = TNumber{static_cast<double>(Number), false};
+      return true;
+    }
+    PlanMissed();
+  }
+  TNestingGuard Guard(State.CallDepth, FName);
   if (!FFunction) Bind();
   if (!FFunction->HasNumberForm()) return false;
   const IUserFunction Function = FFunction;
   return Function->CallNumber(*this, Context, Result);
 }
 
-void TFunctionCall::Unbind() noexcept { FFunction = nullptr; }
+void TFunctionCall::Unbind() noexcept {
+  FFunction = nullptr;
+  Changed();
+}
 
 void TFunctionCall::SimpleExecute(TIEContext* Context) {
   TNestingGuard Guard(StateOf(FReasoner).CallDepth, FName);

@@ -3,6 +3,7 @@
 // name up in the call's engine and keeps the function found; the function receives the call itself and
 // resolves the arguments it needs, when it needs them. Held through IFunCall.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ class TIEContext;
 class TIEUserFunction;
 struct TEvaluationState;
 struct TNumber;
+class TNumberPlan;
 using IUserFunction = TRef<TIEUserFunction>;
 
 class TFunctionCall final : public TFunCallBase {
@@ -47,7 +49,10 @@ class TFunctionCall final : public TFunCallBase {
   int32_t AddArgument(const IFact& Fact);
   int32_t AddArgument(const IFunCall& Call);
   int32_t AddArgument(const IValueVector& List);
-  void Clear() noexcept { FArguments.clear(); }
+  void Clear() noexcept {
+    FArguments.clear();
+    Changed();
+  }
   void Delete(int32_t Index);
   /// The argument value object itself (not a copy); raises EListError outside the list.
   const IIEValue& GetArgument(int32_t Index) const {
@@ -67,6 +72,11 @@ class TFunctionCall final : public TFunCallBase {
   IFunctionEngine* GetReasoner() const noexcept { return FReasoner; }
   const std::string& GetName() const noexcept { return FName; }
   const std::string& GetComment() const noexcept { return FComment; }
+  /// Counts the changes of the call's arguments and bound function: a plan of a call above this one
+  /// (TNumberPlan) keeps the count it saw and checks it.
+  uint32_t GetVersion() const noexcept { return FVersion; }
+  /// True when the call evaluates its tree in one pass (a plan was built and the call has not changed since).
+  bool HasPlan() const noexcept { return FPlan != nullptr; }
   void SetComment(const std::string& Value) { FComment = Value; }
 
   /// Binds the function on first use ("Function is unimplemented or unassigned: %s" when the engine does not
@@ -88,6 +98,19 @@ class TFunctionCall final : public TFunCallBase {
   int32_t GetHashCode() const override;
 
  private:
+  /// Notes a change of the arguments or of the bound function: the plan is dropped and the version moves.
+  void Changed() noexcept;
+  /// The call's plan, built when it can be (the function bound and every call below it too); nullptr when
+  /// the call runs the general way.
+  TNumberPlan* Plan() noexcept {
+    if (FPlanState == PlanNone) return nullptr;  // most calls: one compare
+    if (FPlanState == PlanReady) return FPlan.get();
+    return FFunction ? BuildPlan() : nullptr;
+  }
+  /// Tries to build the plan (Plan's slow path).
+  TNumberPlan* BuildPlan() noexcept;
+  /// Counts a run the plan left to the general path; drops the plan after MaxPlanMisses in a row.
+  void PlanMissed() noexcept;
   /// Binds the function of the call's name on first use ("Function is unimplemented or unassigned: %s").
   void Bind();
   [[noreturn]] static void RaiseNoArgument(int32_t Index);
@@ -103,6 +126,16 @@ class TFunctionCall final : public TFunCallBase {
   TEvaluationState* FState = nullptr;
   std::vector<IIEValue> FArguments;
   IUserFunction FFunction;
+  /// The tree evaluated in one pass, when it is made only of integer arithmetic and comparisons.
+  std::unique_ptr<TNumberPlan> FPlan;
+  uint32_t FVersion = 0;
+  /// FPlanState below PlanNone counts the tries that found a call of the tree not bound yet; at PlanNone
+  /// the call stops trying (and runs the general way); PlanReady when FPlan is built.
+  static constexpr uint8_t PlanNone = 3;
+  static constexpr uint8_t PlanReady = 4;
+  uint8_t FPlanState = 0;
+  /// How many runs in a row the plan left to the general path.
+  uint8_t FPlanMisses = 0;
   std::string FName;
   int32_t FTag = 0;
   std::string FComment;

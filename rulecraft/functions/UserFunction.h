@@ -30,6 +30,24 @@ struct TNumber {
   IIEValue ToValue() const;
 };
 
+/// What a built-in arithmetic or numeric comparison function computes, for the calls that evaluate a tree of
+/// such functions in one pass (TNumberPlan); akNone for every other function.
+enum TArithmeticKind : uint8_t {
+  akNone,
+  akSum,
+  akDifference,
+  akProduct,
+  akMaximum,
+  akMinimum,
+  // the comparisons, answering TRUE or FALSE
+  akEqual,
+  akNotEqual,
+  akLess,
+  akLessOrEqual,
+  akGreater,
+  akGreaterOrEqual,
+};
+
 class TIEUserFunction : public TInterfacedObject {
   RC_CLASS(TIEUserFunction, TInterfacedObject)
  public:
@@ -74,6 +92,10 @@ class TIEUserFunction : public TInterfacedObject {
   /// and evaluates the call into Result without making a value. False, doing nothing, for any other function.
   bool CallNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result);
   bool HasNumberForm() const noexcept { return FNumberForm; }
+  /// What the function computes when it is one of the built-in arithmetic or numeric comparison functions
+  /// a call may evaluate in one pass with the calls below it; akNone otherwise. Set by the function's
+  /// class only (Assign does not copy it).
+  TArithmeticKind GetArithmeticKind() const noexcept { return FArithmeticKind; }
 
   /// Copies the counts and the comment, and the name through SetFunctionName.
   void Assign(const TPersistent* Source) override;
@@ -86,6 +108,7 @@ class TIEUserFunction : public TInterfacedObject {
   /// nothing.
   virtual void EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result);
   void SetNumberForm() noexcept { FNumberForm = true; }
+  void SetArithmeticKind(TArithmeticKind Kind) noexcept { FArithmeticKind = Kind; }
 
  private:
   int32_t FMinArgumentCount = 0;
@@ -95,6 +118,7 @@ class TIEUserFunction : public TInterfacedObject {
   TIEName FFunctionName;
   std::string FArgumentString;
   bool FNumberForm = false;
+  TArithmeticKind FArithmeticKind = akNone;
 };
 
 using IUserFunction = TRef<TIEUserFunction>;

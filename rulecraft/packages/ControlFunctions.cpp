@@ -188,7 +188,9 @@ TNumericEqualFunction::TNumericEqualFunction()
     : TIEUserFunction("=", 1, Unbounded,
                       FunctionComment("Returns TRUE if the first numeric argument equals all of the "
                                       "following numeric arguments"),
-                      SNumericChainArguments) {}
+                      SNumericChainArguments) {
+  SetArithmeticKind(akEqual);
+}
 
 void TNumericEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   const double First = ResolveNumber(FunCall, 0, Context).Value;
@@ -205,7 +207,9 @@ TNumericNotEqualFunction::TNumericNotEqualFunction()
     : TIEUserFunction("<>", 1, Unbounded,
                       FunctionComment("Returns TRUE if the numeric first argument equals none of the "
                                       "following numeric arguments"),
-                      " <numeric-expression> <numeric-expression>*") {}
+                      " <numeric-expression> <numeric-expression>*") {
+  SetArithmeticKind(akNotEqual);
+}
 
 void TNumericNotEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   const double First = ResolveNumber(FunCall, 0, Context).Value;
@@ -222,7 +226,9 @@ TGreaterThanFunction::TGreaterThanFunction()
     : TIEUserFunction(
           ">", 2, Unbounded,
           FunctionComment("Returns TRUE if, for all arguments, argument n is greater than argument n + 1"),
-          SNumericChainArguments) {}
+          SNumericChainArguments) {
+  SetArithmeticKind(akGreater);
+}
 
 void TGreaterThanFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A > B; });
@@ -232,7 +238,9 @@ TGreaterOrEqualFunction::TGreaterOrEqualFunction()
     : TIEUserFunction(">=", 2, Unbounded,
                       FunctionComment("Returns TRUE if, for all arguments, argument n is greater than or "
                                       "equal to argument n + 1"),
-                      SNumericChainArguments) {}
+                      SNumericChainArguments) {
+  SetArithmeticKind(akGreaterOrEqual);
+}
 
 void TGreaterOrEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A >= B; });
@@ -242,7 +250,9 @@ TLessThanFunction::TLessThanFunction()
     : TIEUserFunction(
           "<", 2, Unbounded,
           FunctionComment("Returns TRUE if, for all arguments, argument n is less than argument n + 1"),
-          SNumericChainArguments) {}
+          SNumericChainArguments) {
+  SetArithmeticKind(akLess);
+}
 
 void TLessThanFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A < B; });
@@ -252,7 +262,9 @@ TLessOrEqualFunction::TLessOrEqualFunction()
     : TIEUserFunction("<=", 2, Unbounded,
                       FunctionComment("Returns TRUE if, for all arguments, argument n is less than or equal "
                                       "to argument n + 1"),
-                      SNumericChainArguments) {}
+                      SNumericChainArguments) {
+  SetArithmeticKind(akLessOrEqual);
+}
 
 void TLessOrEqualFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   Result = NumericChain(FunCall, Context, [](double A, double B) { return A <= B; });

@@ -200,7 +200,9 @@ TMinusFunction::TMinusFunction()
     : TNumberFunction("-", 1, Unbounded,
                       FunctionComment("Returns the value of the first argument minus each of the subsequent "
                                       "arguments (arg0 - arg1 - arg2...)"),
-                      SNumericArguments) {}
+                      SNumericArguments) {
+  SetArithmeticKind(akDifference);
+}
 
 void TMinusFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Accumulate(FunCall, Context, acDifference);
@@ -222,7 +224,9 @@ void TModFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, T
 TPlusFunction::TPlusFunction()
     : TNumberFunction("+", 0, Unbounded,
                       FunctionComment("Returns a value that is the sum of all the arguments"),
-                      SNumericArguments) {}
+                      SNumericArguments) {
+  SetArithmeticKind(akSum);
+}
 
 void TPlusFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Accumulate(FunCall, Context, acSum);
@@ -231,7 +235,9 @@ void TPlusFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, 
 TTimesFunction::TTimesFunction()
     : TNumberFunction("*", 0, Unbounded,
                       FunctionComment("Returns a value that is the product of all the arguments"),
-                      SNumericArguments) {}
+                      SNumericArguments) {
+  SetArithmeticKind(akProduct);
+}
 
 void TTimesFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Accumulate(FunCall, Context, acProduct);
@@ -240,7 +246,9 @@ void TTimesFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context,
 TMaxFunction::TMaxFunction()
     : TNumberFunction("max", 1, Unbounded,
                       FunctionComment("Returns the value of the maximum or largest argument"),
-                      SNumericArguments) {}
+                      SNumericArguments) {
+  SetArithmeticKind(akMaximum);
+}
 
 void TMaxFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Extreme(FunCall, Context, [](long double X, long double Best) { return X > Best; });
@@ -249,7 +257,9 @@ void TMaxFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, T
 TMinFunction::TMinFunction()
     : TNumberFunction("min", 1, Unbounded,
                       FunctionComment("Returns the value of the minimum or smallest argument"),
-                      SNumericArguments) {}
+                      SNumericArguments) {
+  SetArithmeticKind(akMinimum);
+}
 
 void TMinFunction::EvaluateNumber(TFunctionCall& FunCall, TIEContext* Context, TNumber& Result) {
   Result = Extreme(FunCall, Context, [](long double X, long double Best) { return X < Best; });
