@@ -11,12 +11,6 @@ namespace rulecraft {
 
 namespace {
 
-/// The call Value holds when it is one of this layer's calls, without a new reference; nullptr otherwise.
-TFunctionCall* CallOf(const TIEValue& Value) noexcept {
-  TFunCallBase* Base = Value.PeekFunCall();
-  return Base && typeid(*Base) == typeid(TFunctionCall) ? static_cast<TFunctionCall*>(Base) : nullptr;
-}
-
 /// The call Value holds when it is one of this layer's calls that may have a number form (its function has
 /// one, or is not bound yet); nullptr otherwise.
 TFunctionCall* NumberCallOf(const TIEValue& Value) noexcept {

@@ -488,14 +488,6 @@ bool IsPatternBinding(const std::string& Slot) noexcept {
   return Slot.size() == Length && Slot == SPatternBinding;
 }
 
-// The fact a binding record's pattern index names: a fact of the partial match, or the fact being matched
-// at the index just past it; nullptr for any other index.
-TFact* RecordFact(const TTokenBase* Token, TFact* Matched, int32_t Index) noexcept {
-  const int32_t Count = Token ? Token->GetCount() : 0;
-  if (Index >= 0 && Index < Count) return Token->GetFacts(Index).get();
-  return Index == Count ? Matched : nullptr;
-}
-
 }  // namespace
 
 IFact TIEContext::Resolve(const IFact& Fact) {

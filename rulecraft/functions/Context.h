@@ -260,6 +260,14 @@ class TIEContext final : public TResolveContext {
   std::vector<std::unique_ptr<TIEContext>> FFreeFrames;
 };
 
+/// The fact a binding record's pattern index names: a fact of the partial match Token, or Matched (the fact
+/// being matched) at the index just past it; nullptr for any other index.
+inline TFact* RecordFact(const TTokenBase* Token, TFact* Matched, int32_t Index) noexcept {
+  const int32_t Count = Token ? Token->GetCount() : 0;
+  if (Index >= 0 && Index < Count) return Token->GetFacts(Index).get();
+  return Index == Count ? Matched : nullptr;
+}
+
 /// The value Record stands for in Fact, the fact its pattern index names (nullptr for none), read where it
 /// is stored as TIEContext::PeekBindingRecord reads it; nullptr when it cannot be read so.
 const TIEValue* PeekRecordIn(TFact* Fact, const TBindingInfo& Record);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "rulecraft/core/Value.h"
@@ -145,5 +146,12 @@ inline IFunCall TIEValue::GetAsFunCall() const { return StaticRefCast<TFunctionC
 
 /// The stand-alone text of a call: "(" + name, the arguments' text forms separated by blanks, ")".
 std::string PrettyPrintFunCall(const TFunctionCall& Call);
+
+/// The call Value holds when it is a TFunctionCall (not another kind of call), without a new reference;
+/// nullptr otherwise.
+inline TFunctionCall* CallOf(const TIEValue& Value) noexcept {
+  TFunCallBase* Base = Value.PeekFunCall();
+  return Base && typeid(*Base) == typeid(TFunctionCall) ? static_cast<TFunctionCall*>(Base) : nullptr;
+}
 
 }  // namespace rulecraft

@@ -18,12 +18,6 @@ constexpr int32_t MaxStack = 64;
 constexpr size_t MaxSteps = 1024;
 constexpr int32_t MaxDepth = 64;
 
-/// The call Value holds when it is one of this layer's calls; nullptr otherwise.
-TFunctionCall* CallOf(const TIEValue& Value) noexcept {
-  TFunCallBase* Base = Value.PeekFunCall();
-  return Base && typeid(*Base) == typeid(TFunctionCall) ? static_cast<TFunctionCall*>(Base) : nullptr;
-}
-
 bool IsComparisonKind(TArithmeticKind Kind) noexcept { return Kind >= akEqual; }
 
 /// True when Function accepts Count arguments.
@@ -175,7 +169,6 @@ TNumberPlan::TRunResult TNumberPlan::Run(TIEContext* Context, int32_t& Number) c
   if (Context) {
     State.Context = Context;
     State.Token = Context->GetToken().get();
-    State.Count = State.Token ? State.Token->GetCount() : 0;
     State.Matched = Context->GetFact().get();
   }
   int64_t Stack[MaxStack];
@@ -230,11 +223,8 @@ inline bool TNumberPlan::ReadRecord(TRun& State, const TStep& Step, int64_t& Val
     // Read on first use, as the functions read it: the fact of the partial match (or the fact being matched,
     // just past it) that the record's pattern index names.
     if (!State.Context) return false;
-    const int32_t Index = Step.Record->GetFactIndex();
-    TFact* Fact = Index >= 0 && Index < State.Count ? State.Token->GetFacts(Index).get()
-                  : Index == State.Count            ? State.Matched
-                                                    : nullptr;
-    const TIEValue* Read = PeekRecordIn(Fact, *Step.Record);
+    const TIEValue* Read =
+        PeekRecordIn(RecordFact(State.Token, State.Matched, Step.Record->GetFactIndex()), *Step.Record);
     if (!Read || Read->GetDType() != dtInteger) return false;
     State.Records[Step.Count] = Read->IntegerPayload();
     State.Loaded |= Bit;

@@ -89,7 +89,6 @@ class TNumberPlan {
     TIEContext* Context = nullptr;
     const TTokenBase* Token = nullptr;
     TFact* Matched = nullptr;
-    int32_t Count = 0;    // the partial match's fact count
     uint64_t Loaded = 0;  // which entries of Records are read
     int32_t Records[MaxRecords];
   };

@@ -302,9 +302,8 @@ void TBindFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEVal
     throw EIEException(SInvalidVariableName, {Variable ? Variable->GetToString() : std::string()});
   TIEContext& Scope = ContextFor(Context);
   const IIEValue& Argument = FunCall.GetArgument(1);
-  TFunCallBase* Base = Argument ? Argument->PeekFunCall() : nullptr;
-  if (Base && typeid(*Base) == typeid(TFunctionCall)) {
-    const IFunCall Inner(static_cast<TFunctionCall*>(Base));  // held while it runs
+  if (TFunctionCall* Call = Argument ? CallOf(*Argument) : nullptr) {
+    const IFunCall Inner(Call);  // held while it runs
     TNumber Number;
     if (Inner->ExecuteNumber(Context, Number)) {
       // A number bound to a variable whose number no one else holds is written into that value, so a loop

@@ -112,9 +112,8 @@ void AppendNumber(std::string& Out, const TNumber& Number) {
 /// reference; nullptr otherwise.
 TFunctionCall* NumberCallOf(TFunctionCall& FunCall, int32_t Index) {
   const IIEValue& Argument = FunCall.GetArgument(Index);
-  TFunCallBase* Base = Argument ? Argument->PeekFunCall() : nullptr;
-  if (!Base || typeid(*Base) != typeid(TFunctionCall)) return nullptr;
-  auto* Call = static_cast<TFunctionCall*>(Base);
+  TFunctionCall* Call = Argument ? CallOf(*Argument) : nullptr;
+  if (!Call) return nullptr;
   const IUserFunction& Function = Call->GetUserFunction();
   return !Function || Function->HasNumberForm() ? Call : nullptr;
 }
