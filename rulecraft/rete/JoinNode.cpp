@@ -113,6 +113,7 @@ void TJoinNode::ClearMemory() {
       FRight->Clear();
     else
       FRight = std::make_unique<TIETokenTree>(FBucketCount, 0, NoSubIndex, std::string(), true, FMatchDepth);
+    KeepRecords();
     return;
   }
   if (FLeft) {
@@ -131,6 +132,12 @@ void TJoinNode::ClearMemory() {
   } else {
     FRight = std::make_unique<TIETokenTree>(FBucketCount, 0, NoSubIndex, std::string(), false);
   }
+  KeepRecords();
+}
+
+void TJoinNode::KeepRecords() {
+  if (FNegated || RecordsPairs()) FLeft->KeepRecords();
+  if (RecordsPairs()) FRight->KeepRecords();
 }
 
 bool TJoinNode::Equals(const TTestNode& Other) const {
@@ -344,61 +351,45 @@ void TJoinNode::ClearRecords() noexcept {
   FRematch = false;
 }
 
-// A join withdraws what it passed in the order a scan of the other memory meets the pairs, as it did when
-// it matched again to withdraw.
+// A keyed join withdraws its records in their order of creation, which is the order the scan of the other
+// memory would meet the same pairs in: that scan walks the tokens of one key in their order of addition.
+// The records of a left token L were made when L arrived, in the order of the right tokens of its key then
+// stored, and afterwards one by one as right tokens of that key arrived, each added at the end of the key's
+// list; right tokens that leave take their records with them and leave the order of the others as it was.
+// So the records of L follow the key list of the right memory, and symmetrically for a right token. Tests
+// with calls are not run again: exactly the pairs that passed are withdrawn (matching again passed on the
+// removal of pairs that never passed too, which found nothing below).
 //
-// A keyed join's scan walks the tokens of one key in their order of addition, and the records come in that
-// order already. The records of a left token L were made when L arrived, in the order of the right tokens of
-// its key then stored, and afterwards one by one as right tokens of that key arrived, each added at the end
-// of the key's list; right tokens that leave take their records with them and leave the order of the others
-// as it was. So the records of L follow the key list of the right memory, and symmetrically for a right
-// token.
-//
-// An unkeyed join's scan walks the whole memory bucket by bucket in ascending order, each bucket in order of
-// addition. By the same argument the records of one bucket come in that bucket's order (a partner that
-// arrives later is the last of its bucket), but a later partner may sit in an earlier bucket: a stable sort
-// by the partner's bucket gives the walk's order.
-//
-// Tests with calls are not run again: exactly the pairs that passed are withdrawn (matching again passed on
-// the removal of pairs that never passed too, which found nothing below).
+// An unkeyed join's scan walks the whole memory bucket by bucket, an order unrelated to arrival; that join
+// matches again to withdraw. (Sorting its records by bucket would give the same order, but measured it costs
+// more than the scan it saves: its records are many and short-lived.)
 void TJoinNode::Withdraw(uint32_t Head, bool FromLeft, bool Send) {
   constexpr uint32_t None = TIETokenTree::NoEntry;
   if (Head == None) return;
   // First every record leaves its lists, so that the join is whole whatever happens below.
-  std::vector<TWithdrawn> Out;
+  std::vector<IReteToken> Out;
   Out.swap(FWithdrawing);
   Out.clear();
-  const bool ByBucket = !Keyed();
-  bool Sorted = true;
   for (uint32_t Index = Head; Index != None;) {
     TRecord& Going = FRecords[Index];
     const uint32_t Next = FromLeft ? Going.LeftNext : Going.RightNext;
-    uint32_t Bucket = 0;
     if (FromLeft) {
       const TIETokenTree::TRecordList Right = FRight->Records(Going.RightEntry);
       (Going.RightPrev == None ? Right.Head : FRecords[Going.RightPrev].RightNext) = Going.RightNext;
       (Going.RightNext == None ? Right.Tail : FRecords[Going.RightNext].RightPrev) = Going.RightPrev;
-      if (ByBucket) Bucket = FRight->BucketAt(Going.RightEntry);
     } else {
       const TIETokenTree::TRecordList Left = FLeft->Records(Going.LeftEntry);
       (Going.LeftPrev == None ? Left.Head : FRecords[Going.LeftPrev].LeftNext) = Going.LeftNext;
       (Going.LeftNext == None ? Left.Tail : FRecords[Going.LeftNext].LeftPrev) = Going.LeftPrev;
-      if (ByBucket) Bucket = FLeft->BucketAt(Going.LeftEntry);
     }
-    if (Send) {
-      if (!Out.empty() && Bucket < Out.back().Bucket) Sorted = false;
-      Out.push_back(TWithdrawn{Bucket, std::move(Going.Token)});
-    }
+    if (Send) Out.push_back(std::move(Going.Token));
     FreeRecord(Index);
     Index = Next;
   }
-  if (!Sorted)
-    std::stable_sort(Out.begin(), Out.end(),
-                     [](const TWithdrawn& A, const TWithdrawn& B) { return A.Bucket < B.Bucket; });
-  for (TWithdrawn& Going : Out) {
-    Going.Token->SetTag(taRemove);
-    CallChildren(Going.Token);
-    Going.Token = IReteToken();
+  for (IReteToken& Token : Out) {
+    Token->SetTag(taRemove);
+    CallChildren(Token);
+    Token = IReteToken();
   }
   Out.clear();
   FWithdrawing.swap(Out);

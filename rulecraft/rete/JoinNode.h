@@ -122,30 +122,28 @@ class TJoinNode : public TTestNode {
     uint32_t LeftPrev = TIETokenTree::NoEntry, LeftNext = TIETokenTree::NoEntry;    // LeftNext also links
     uint32_t RightPrev = TIETokenTree::NoEntry, RightNext = TIETokenTree::NoEntry;  // the free records
   };
-  /// True when the join records the pairs it passes (a positive join).
-  bool RecordsPairs() const noexcept { return !FNegated; }
+  /// True when the join records the pairs it passes: a positive keyed join (see Withdraw).
+  bool RecordsPairs() const noexcept { return !FNegated && Keyed(); }
   /// Records Token as passed for the left entry (and the right entry unless NoEntry).
   void Record(IReteToken Token, uint32_t LeftEntry, uint32_t RightEntry);
   /// Frees a record taken out of its lists.
   void FreeRecord(uint32_t Index) noexcept;
   /// The records from Head on, along the left lists (FromLeft) or the right lists, leave the other side's
-  /// lists and are freed; with Send their tokens go on, tagged taRemove, in the order of a scan.
+  /// lists and are freed; with Send their tokens go on, tagged taRemove, in order.
   void Withdraw(uint32_t Head, bool FromLeft, bool Send);
   /// The token a negated join passed for the left token at entry LeftEntry (its record is freed), or the
   /// same match built afresh when none is recorded; tagged taRemove.
   IReteToken TakePadded(const IReteToken& Left, uint32_t LeftEntry);
   void ClearRecords() noexcept;
+  /// Tells the memories which records they keep for the tokens they store.
+  void KeepRecords();
   /// Whether a record pairs these two entries.
   bool Recorded(uint32_t LeftEntry, uint32_t RightEntry);
   TStablePool<TRecord> FRecords;
   uint32_t FFreeRecord = TIETokenTree::NoEntry;
   uint32_t FRecordCount = 0;
   bool FRematch = false;  // the records may miss pairs passed on (see PassStoredMatches): match to withdraw
-  struct TWithdrawn {
-    uint32_t Bucket;  // the partner's bucket in an unkeyed join (see Withdraw)
-    IReteToken Token;
-  };
-  std::vector<TWithdrawn> FWithdrawing;  // kept for its room between withdrawals
+  std::vector<IReteToken> FWithdrawing;  // kept for its room between withdrawals
 
   bool FNegated;
   int32_t FMatchDepth = 0;

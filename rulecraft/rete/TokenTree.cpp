@@ -162,7 +162,10 @@ uint32_t TIETokenTree::AddAt(const IReteToken& Token) {
   const uint32_t Index = NewEntry(std::move(Held));
   TEntry& Entry = FEntries[Index];
   Entry.Token->SetHint(Index);
-  Entry.Key = Key;
+  if (FKeepSide) {
+    if (Index >= FSide.size()) FSide.resize(Index + 1);
+    FSide[Index] = TSide{Key, None, None};
+  }
   Entry.Bucket = static_cast<uint32_t>(BucketOf(Order));
   TList& KeyList = FKeys[Key];
   Entry.KeyPrev = KeyList.Tail;
@@ -219,7 +222,7 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token, uint32_t* Records) {
   uint32_t Previous = None;
   uint32_t Index = ByHint(*Token);
   if (Index != None) {
-    Key = FEntries[Index].Key;
+    Key = FKeepSide ? FSide[Index].Key : KeyOf(*Token);
     if (!FUseSortCode) {  // the entry's predecessor in its twin chain (normally it has none)
       for (uint32_t At = *FTwins.Find(TwinKey(Key, FEntries[Index].Token->GetMatchKey())); At != Index;
            At = FEntries[At].TwinNext)
@@ -232,7 +235,7 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token, uint32_t* Records) {
     if (Index == None) return IReteToken();
   }
   TEntry& Entry = FEntries[Index];
-  if (Records) *Records = Entry.RecordHead;
+  if (Records) *Records = FKeepSide ? FSide[Index].RecordHead : None;
 
   if (!FUseSortCode) {
     if (Previous != None) {
@@ -262,11 +265,12 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token, uint32_t* Records) {
 
   // Token may be this entry's own handle: it is not used after the release.
   IReteToken Released = std::move(Entry.Token);
-  Entry.RecordHead = Entry.RecordTail = None;
+  if (FKeepSide) FSide[Index].RecordHead = FSide[Index].RecordTail = None;
   Entry.KeyNext = FFree;
   FFree = Index;
   if (--FCount == 0) {  // start the next filling at the front of the pool
     FEntries.clear();
+    FSide.clear();
     FFree = None;
   }
   return Released;
@@ -275,6 +279,7 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token, uint32_t* Records) {
 void TIETokenTree::Clear() {
   // Detach everything before releasing the tokens, so the memory is consistent whatever their release does.
   TStablePool<TEntry> Entries = FEntries.Take();
+  FSide.clear();
   FKeys.Clear();
   FBuckets.Clear();
   FUsedBuckets.clear();
