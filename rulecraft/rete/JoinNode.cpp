@@ -165,7 +165,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
       // The stored token leaves and withdraws what it made; it knows whom it blocked.
       uint32_t Records;
       if (IReteToken Stored = FRight->Extract(Token, &Records)) {
-        if (RecordsPairs()) Withdraw(Records, false, !FRematch);
+        if (RecordsPairs()) Withdraw(Records, false, !FRematch, Stored);
         if (!RecordsPairs() || FRematch) RunTestsVaryLeft(Stored, taRemove, TIETokenTree::NoEntry);
       }
     } else if (const uint32_t Entry = FRight->AddAt(Token); Entry != TIETokenTree::NoEntry) {
@@ -178,7 +178,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
     uint32_t Records;
     if (IReteToken Stored = FLeft->Extract(Token, &Records)) {
       if (!FNegated) {
-        if (RecordsPairs()) Withdraw(Records, true, !FRematch);
+        if (RecordsPairs()) Withdraw(Records, true, !FRematch, Stored);
         if (!RecordsPairs() || FRematch) RunTestsVaryRight(Stored, taRemove, TIETokenTree::NoEntry);
       } else if (Stored->GetNegatedCount() == 0) {
         // It passed when nothing blocked it: withdraw that.
@@ -202,7 +202,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
 }
 
 bool TJoinNode::Recorded(uint32_t LeftEntry, uint32_t RightEntry) {
-  for (uint32_t Index = FLeft->Records(LeftEntry).Head; Index != TIETokenTree::NoEntry;
+  for (uint32_t Index = FLeft->Records(LeftEntry); Index != TIETokenTree::NoEntry;
        Index = FRecords[Index].LeftNext)
     if (FRecords[Index].RightEntry == RightEntry) return true;
   return false;
@@ -318,19 +318,29 @@ void TJoinNode::Record(IReteToken Token, uint32_t LeftEntry, uint32_t RightEntry
   }
   ++FRecordCount;
   TRecord& Made = FRecords[Index];
-  Made.Token = std::move(Token);
+  // A token only a terminal or test node (or a negated join, which stores a copy) receives would be freed
+  // once its activation goes: the record keeps the pair instead, and the token is built again to withdraw.
+  if (ChildrenKeepTokens()) Made.Token = std::move(Token);
   Made.LeftEntry = LeftEntry;
   Made.RightEntry = RightEntry;
-  const TIETokenTree::TRecordList Left = FLeft->Records(LeftEntry);
-  Made.LeftPrev = Left.Tail;
-  (Left.Tail == None ? Left.Head : FRecords[Left.Tail].LeftNext) = Index;
-  Left.Tail = Index;
+  // Each list runs from the newest record to the oldest (a list keeps only its head).
+  uint32_t& LeftHead = FLeft->Records(LeftEntry);
+  Made.LeftNext = LeftHead;
+  if (LeftHead != None) FRecords[LeftHead].LeftPrev = Index;
+  LeftHead = Index;
   if (RightEntry != None) {
-    const TIETokenTree::TRecordList Right = FRight->Records(RightEntry);
-    Made.RightPrev = Right.Tail;
-    (Right.Tail == None ? Right.Head : FRecords[Right.Tail].RightNext) = Index;
-    Right.Tail = Index;
+    uint32_t& RightHead = FRight->Records(RightEntry);
+    Made.RightNext = RightHead;
+    if (RightHead != None) FRecords[RightHead].RightPrev = Index;
+    RightHead = Index;
   }
+}
+
+bool TJoinNode::ChildrenKeepTokens() const noexcept {
+  if (GetEdges().empty()) return false;
+  for (const TReteEdge& Edge : GetEdges())  // only joins have memories
+    if (!Edge.Target->HasMemory() || static_cast<const TJoinNode*>(Edge.Target)->FNegated) return false;
+  return true;
 }
 
 void TJoinNode::FreeRecord(uint32_t Index) noexcept {
@@ -363,7 +373,7 @@ void TJoinNode::ClearRecords() noexcept {
 // An unkeyed join's scan walks the whole memory bucket by bucket, an order unrelated to arrival; that join
 // matches again to withdraw. (Sorting its records by bucket would give the same order, but measured it costs
 // more than the scan it saves: its records are many and short-lived.)
-void TJoinNode::Withdraw(uint32_t Head, bool FromLeft, bool Send) {
+void TJoinNode::Withdraw(uint32_t Head, bool FromLeft, bool Send, const IReteToken& Leaving) {
   constexpr uint32_t None = TIETokenTree::NoEntry;
   if (Head == None) return;
   // First every record leaves its lists, so that the join is whole whatever happens below.
@@ -374,18 +384,27 @@ void TJoinNode::Withdraw(uint32_t Head, bool FromLeft, bool Send) {
     TRecord& Going = FRecords[Index];
     const uint32_t Next = FromLeft ? Going.LeftNext : Going.RightNext;
     if (FromLeft) {
-      const TIETokenTree::TRecordList Right = FRight->Records(Going.RightEntry);
-      (Going.RightPrev == None ? Right.Head : FRecords[Going.RightPrev].RightNext) = Going.RightNext;
-      (Going.RightNext == None ? Right.Tail : FRecords[Going.RightNext].RightPrev) = Going.RightPrev;
+      (Going.RightPrev == None ? FRight->Records(Going.RightEntry) : FRecords[Going.RightPrev].RightNext) =
+          Going.RightNext;
+      if (Going.RightNext != None) FRecords[Going.RightNext].RightPrev = Going.RightPrev;
     } else {
-      const TIETokenTree::TRecordList Left = FLeft->Records(Going.LeftEntry);
-      (Going.LeftPrev == None ? Left.Head : FRecords[Going.LeftPrev].LeftNext) = Going.LeftNext;
-      (Going.LeftNext == None ? Left.Tail : FRecords[Going.LeftNext].LeftPrev) = Going.LeftPrev;
+      (Going.LeftPrev == None ? FLeft->Records(Going.LeftEntry) : FRecords[Going.LeftPrev].LeftNext) =
+          Going.LeftNext;
+      if (Going.LeftNext != None) FRecords[Going.LeftNext].LeftPrev = Going.LeftPrev;
     }
-    if (Send) Out.push_back(std::move(Going.Token));
+    if (Send && Going.Token) {
+      Out.push_back(std::move(Going.Token));
+    } else if (Send) {  // the same match built again
+      const IReteToken& Left = FromLeft ? Leaving : FLeft->TokenAt(Going.LeftEntry);
+      const IReteToken& Right = FromLeft ? FRight->TokenAt(Going.RightEntry) : Leaving;
+      IReteToken Joined = MakeRef<TIEToken>(Left, Right->GetFact());
+      Joined->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
+      Out.push_back(std::move(Joined));
+    }
     FreeRecord(Index);
     Index = Next;
   }
+  std::reverse(Out.begin(), Out.end());  // the lists run from the newest record
   for (IReteToken& Token : Out) {
     Token->SetTag(taRemove);
     CallChildren(Token);
@@ -454,9 +473,9 @@ void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag, uint
       Left->SetNegatedCount(Left->GetNegatedCount() + 1);
       if (Left->GetNegatedCount() == 1) {
         // Newly blocked: withdraw what the left token produced (the very token passed on, when recorded).
-        const TIETokenTree::TRecordList List = FLeft->Records(LeftEntry);
-        const uint32_t Head = List.Head;
-        List.Head = List.Tail = TIETokenTree::NoEntry;
+        uint32_t& List = FLeft->Records(LeftEntry);
+        const uint32_t Head = List;
+        List = TIETokenTree::NoEntry;
         CallChildren(TakePadded(Left, Head));
       }
     } else {

@@ -113,11 +113,11 @@ class TJoinNode : public TTestNode {
 
   // What a join passed on, so that a leaving token withdraws exactly that without testing pairs again. A
   // keyed positive join records each token it made (Left extended by Right's fact) in two lists: the left
-  // entry's and the right entry's (TIETokenTree::Records), both in order of creation. A negated join records
-  // the one token it passed for a left token (the left token padded with placeholders) in the left entry's
-  // list. Records live in a pool of the join, linked by indexes.
+  // entry's and the right entry's (TIETokenTree::Records), both from the newest to the oldest. A negated join
+  // records the one token it passed for a left token (the left token padded with placeholders) in the left
+  // entry's list. Records live in a pool of the join, linked by indexes.
   struct TRecord {
-    IReteToken Token;  // nil while the record is free
+    IReteToken Token;  // nil while the record is free, and when the children keep no tokens
     uint32_t LeftEntry = TIETokenTree::NoEntry, RightEntry = TIETokenTree::NoEntry;
     uint32_t LeftPrev = TIETokenTree::NoEntry, LeftNext = TIETokenTree::NoEntry;    // LeftNext also links
     uint32_t RightPrev = TIETokenTree::NoEntry, RightNext = TIETokenTree::NoEntry;  // the free records
@@ -130,7 +130,10 @@ class TJoinNode : public TTestNode {
   void FreeRecord(uint32_t Index) noexcept;
   /// The records from Head on, along the left lists (FromLeft) or the right lists, leave the other side's
   /// lists and are freed; with Send their tokens go on, tagged taRemove, in order.
-  void Withdraw(uint32_t Head, bool FromLeft, bool Send);
+  void Withdraw(uint32_t Head, bool FromLeft, bool Send, const IReteToken& Leaving);
+  /// Whether every child stores the very tokens it receives (a positive join), so that a record holding its
+  /// token keeps nothing alive that would not live anyway.
+  bool ChildrenKeepTokens() const noexcept;
   /// The token a negated join passed for the left token at entry LeftEntry (its record is freed), or the
   /// same match built afresh when none is recorded; tagged taRemove.
   IReteToken TakePadded(const IReteToken& Left, uint32_t LeftEntry);

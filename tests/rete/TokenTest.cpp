@@ -483,8 +483,7 @@ TEST(TokenTree, FindsStoredTokensByTheirHint) {
   EXPECT_EQ(Tree.KeyAt(Second->GetHint()), Tree.KeyOf(*Second));
 
   // Records hang on the entry until it leaves.
-  Tree.Records(Third->GetHint()).Head = 42;
-  Tree.Records(Third->GetHint()).Tail = 42;
+  Tree.Records(Third->GetHint()) = 42;
   uint32_t Records = 0;
   EXPECT_EQ(Tree.Extract(Third, &Records).get(), Third.get());
   EXPECT_EQ(Records, 42u);
@@ -510,7 +509,7 @@ TEST(TokenTree, FindsStoredTokensByTheirHint) {
   IReteToken Copy = MakeRef<TIEToken>(Third);
   ASSERT_TRUE(Tree.Add(Copy));
   Third->SetHint(Copy->GetHint());
-  EXPECT_EQ(Tree.Records(Copy->GetHint()).Head, TIETokenTree::NoEntry);  // a reused entry starts bare
+  EXPECT_EQ(Tree.Records(Copy->GetHint()), TIETokenTree::NoEntry);  // a reused entry starts bare
   EXPECT_EQ(Tree.Extract(Third).get(), Copy.get());
   ASSERT_TRUE(Tree.Add(Copy));
   EXPECT_EQ(Tree.Extract(Root(B)).get(), Copy.get());
