@@ -164,7 +164,7 @@ uint32_t TIETokenTree::AddAt(const IReteToken& Token) {
   Entry.Token->SetHint(Index);
   if (FKeepSide) {
     while (Index >= FSide.size()) FSide.emplace_back();
-    FSide[Index] = None;
+    FSide[Index] = TSide{Key, None};
   }
   Entry.Bucket = static_cast<uint32_t>(BucketOf(Order));
   TList& KeyList = FKeys[Key];
@@ -222,7 +222,7 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token, uint32_t* Records) {
   uint32_t Previous = None;
   uint32_t Index = ByHint(*Token);
   if (Index != None) {
-    Key = KeyOf(*Token);
+    Key = FKeepSide ? FSide[Index].Key : KeyOf(*Token);
     if (!FUseSortCode) {  // the entry's predecessor in its twin chain (normally it has none)
       for (uint32_t At = *FTwins.Find(TwinKey(Key, FEntries[Index].Token->GetMatchKey())); At != Index;
            At = FEntries[At].TwinNext)
@@ -235,7 +235,7 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token, uint32_t* Records) {
     if (Index == None) return IReteToken();
   }
   TEntry& Entry = FEntries[Index];
-  if (Records) *Records = FKeepSide ? FSide[Index] : None;
+  if (Records) *Records = FKeepSide ? FSide[Index].RecordHead : None;
 
   if (!FUseSortCode) {
     if (Previous != None) {
@@ -265,7 +265,7 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token, uint32_t* Records) {
 
   // Token may be this entry's own handle: it is not used after the release.
   IReteToken Released = std::move(Entry.Token);
-  if (FKeepSide) FSide[Index] = None;
+  if (FKeepSide) FSide[Index].RecordHead = None;
   Entry.KeyNext = FFree;
   FFree = Index;
   if (--FCount == 0) {  // start the next filling at the front of the pool

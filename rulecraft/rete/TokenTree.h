@@ -93,6 +93,12 @@ class TIETokenTree final : public TObject {
     uint32_t BucketPrev = None, BucketNext = None;  // the tokens of one bucket, in order of addition
     uint32_t TwinNext = None;  // the tokens of one key and sort code, in order of addition
   };
+  // What a memory that keeps records holds beside each entry (see KeepRecords): kept apart, so that an
+  // entry stays 32 bytes, two to a cache line, and memories that keep no records pay nothing.
+  struct TSide {
+    int32_t Key;          // the token's key, kept so that leaving needs not read it again
+    uint32_t RecordHead;  // the owning join's list of records (see Records)
+  };
   struct TList {  // empty when Head is None
     uint32_t Head = None, Tail = None;
   };
@@ -123,17 +129,17 @@ class TIETokenTree final : public TObject {
   /// The entry index holding this very token object; NoEntry when it is not stored here.
   uint32_t IndexOf(const TIEToken& Token) const;
 
-  /// Keeps a list of records for each stored token from now on (only while the memory is empty).
+  /// Keeps a list of records and the key for each stored token from now on (only while the memory is empty).
   void KeepRecords() { FKeepSide = true; }
   /// The token stored at entry Index.
   const IReteToken& TokenAt(uint32_t Index) const noexcept { return FEntries[Index].Token; }
   /// The key of the token stored at entry Index.
-  int32_t KeyAt(uint32_t Index) const { return KeyOf(*FEntries[Index].Token); }
+  int32_t KeyAt(uint32_t Index) const { return FKeepSide ? FSide[Index].Key : KeyOf(*FEntries[Index].Token); }
   /// The head of a list of records kept for the token at entry Index (given by AddAt, IndexOf or an
   /// iterator) by the join that owns this memory, which links the records itself: the memory starts the list
   /// empty, hands out its head when the token leaves, and drops it on Clear. Only in a memory that keeps
   /// records.
-  uint32_t& Records(uint32_t Index) noexcept { return FSide[Index]; }
+  uint32_t& Records(uint32_t Index) noexcept { return FSide[Index].RecordHead; }
   /// Removes every token and sets Empty.
   void Clear();
   /// Adds a part to a slot key (a memory keyed by a slot of one fact): the value of SlotName (narrowed to its
@@ -294,9 +300,7 @@ class TIETokenTree final : public TObject {
 
   TStablePool<TEntry> FEntries;
   bool FKeepSide = false;
-  // The heads of the record lists by entry index, when FKeepSide (as many as FEntries): kept apart, so that
-  // an entry stays 32 bytes, two to a cache line, and memories that keep no records pay nothing.
-  TStablePool<uint32_t> FSide;
+  TStablePool<TSide> FSide;  // by entry index, when FKeepSide (as many as FEntries)
   uint32_t FFree = None;
   TFlatTable<int32_t, TList> FKeys;
   TFlatTable<uint32_t, TList> FBuckets;  // only buckets holding tokens
