@@ -376,10 +376,18 @@ void TJoinNode::ClearRecords() noexcept {
 void TJoinNode::Withdraw(uint32_t Head, bool FromLeft, bool Send, const IReteToken& Leaving) {
   constexpr uint32_t None = TIETokenTree::NoEntry;
   if (Head == None) return;
-  // First every record leaves its lists, so that the join is whole whatever happens below.
-  std::vector<IReteToken> Out;
+  // First every record leaves its lists, so that the join is whole whatever happens below; the room for
+  // what goes on is taken before anything changes, so that running out of memory leaves the lists whole.
+  std::vector<TWithdrawn> Out;
   Out.swap(FWithdrawing);
   Out.clear();
+  if (Send) {
+    size_t Count = 0;
+    for (uint32_t Index = Head; Index != None;
+         Index = FromLeft ? FRecords[Index].LeftNext : FRecords[Index].RightNext)
+      ++Count;
+    Out.reserve(Count);
+  }
   for (uint32_t Index = Head; Index != None;) {
     TRecord& Going = FRecords[Index];
     const uint32_t Next = FromLeft ? Going.LeftNext : Going.RightNext;
@@ -392,23 +400,25 @@ void TJoinNode::Withdraw(uint32_t Head, bool FromLeft, bool Send, const IReteTok
           Going.LeftNext;
       if (Going.LeftNext != None) FRecords[Going.LeftNext].LeftPrev = Going.LeftPrev;
     }
-    if (Send && Going.Token) {
-      Out.push_back(std::move(Going.Token));
-    } else if (Send) {  // the same match built again
-      const IReteToken& Left = FromLeft ? Leaving : FLeft->TokenAt(Going.LeftEntry);
-      const IReteToken& Right = FromLeft ? FRight->TokenAt(Going.RightEntry) : Leaving;
-      IReteToken Joined = MakeRef<TIEToken>(Left, Right->GetFact());
-      Joined->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
-      Out.push_back(std::move(Joined));
+    if (Send) {  // without its token, the partner to build the same match again with
+      Out.push_back(TWithdrawn{std::move(Going.Token), IReteToken()});
+      if (!Out.back().Token)
+        Out.back().Partner = FromLeft ? FRight->TokenAt(Going.RightEntry) : FLeft->TokenAt(Going.LeftEntry);
     }
     FreeRecord(Index);
     Index = Next;
   }
   std::reverse(Out.begin(), Out.end());  // the lists run from the newest record
-  for (IReteToken& Token : Out) {
-    Token->SetTag(taRemove);
-    CallChildren(Token);
-    Token = IReteToken();
+  for (TWithdrawn& Going : Out) {
+    if (!Going.Token) {
+      const IReteToken& Left = FromLeft ? Leaving : Going.Partner;
+      const IReteToken& Right = FromLeft ? Going.Partner : Leaving;
+      Going.Token = MakeRef<TIEToken>(Left, Right->GetFact());
+      Going.Token->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
+    }
+    Going.Token->SetTag(taRemove);
+    CallChildren(Going.Token);
+    Going = TWithdrawn();
   }
   Out.clear();
   FWithdrawing.swap(Out);

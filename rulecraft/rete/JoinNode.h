@@ -146,7 +146,11 @@ class TJoinNode : public TTestNode {
   uint32_t FFreeRecord = TIETokenTree::NoEntry;
   uint32_t FRecordCount = 0;
   bool FRematch = false;  // the records may miss pairs passed on (see PassStoredMatches): match to withdraw
-  std::vector<IReteToken> FWithdrawing;  // kept for its room between withdrawals
+  struct TWithdrawn {
+    IReteToken Token;    // the recorded token, or nil
+    IReteToken Partner;  // without one, the stored token of the other side
+  };
+  std::vector<TWithdrawn> FWithdrawing;  // kept for its room between withdrawals
 
   bool FNegated;
   int32_t FMatchDepth = 0;

@@ -159,13 +159,12 @@ uint32_t TIETokenTree::AddAt(const IReteToken& Token) {
   uint32_t Last, Previous;
   if (FindTwin(Key, *Held, Last, Previous) != None) return None;
 
+  // The room beside the entry first: running out of memory then changes nothing.
+  if (FKeepSide && FFree == None && FSide.size() <= FEntries.size()) FSide.emplace_back();
   const uint32_t Index = NewEntry(std::move(Held));
   TEntry& Entry = FEntries[Index];
   Entry.Token->SetHint(Index);
-  if (FKeepSide) {
-    while (Index >= FSide.size()) FSide.emplace_back();
-    FSide[Index] = TSide{Key, None};
-  }
+  if (FKeepSide) FSide[Index] = TSide{Key, None};
   Entry.Bucket = static_cast<uint32_t>(BucketOf(Order));
   TList& KeyList = FKeys[Key];
   Entry.KeyPrev = KeyList.Tail;
