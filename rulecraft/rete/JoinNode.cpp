@@ -80,6 +80,7 @@ void TJoinNode::PrepareShortCut(const std::function<bool(const TIEJoinTest&)>& M
   }
   FRightShared.clear();  // the tests may have moved
   // Memories keyed the old way are of no use any more.
+  ClearRecords();
   FLeft.reset();
   FRight.reset();
 }
@@ -100,6 +101,7 @@ const std::vector<uint8_t>& TJoinNode::RightShared() {
 
 void TJoinNode::ClearMemory() {
   FBlocked.clear();
+  ClearRecords();
   if (FMatchDepth > 0) {
     // Left tokens by their sort code, right tokens by their ancestor's: a right token meets only the left
     // token it extends (and the rare ones whose codes collide, which the ancestor check rejects).
@@ -111,6 +113,7 @@ void TJoinNode::ClearMemory() {
       FRight->Clear();
     else
       FRight = std::make_unique<TIETokenTree>(FBucketCount, 0, NoSubIndex, std::string(), true, FMatchDepth);
+    KeepRecords();
     return;
   }
   if (FLeft) {
@@ -129,6 +132,12 @@ void TJoinNode::ClearMemory() {
   } else {
     FRight = std::make_unique<TIETokenTree>(FBucketCount, 0, NoSubIndex, std::string(), false);
   }
+  KeepRecords();
+}
+
+void TJoinNode::KeepRecords() {
+  if (FNegated || RecordsPairs()) FLeft->KeepRecords();
+  if (RecordsPairs()) FRight->KeepRecords();
 }
 
 bool TJoinNode::Equals(const TTestNode& Other) const {
@@ -154,34 +163,49 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
   if (CallType == ctRight) {
     if (Removing) {
       // The stored token leaves and withdraws what it made; it knows whom it blocked.
-      if (IReteToken Stored = FRight->Extract(Token)) RunTestsVaryLeft(Stored, taRemove);
-    } else if (FRight->Add(Token)) {
-      RunTestsVaryLeft(Token, Token->GetTag());
+      uint32_t Records;
+      if (IReteToken Stored = FRight->Extract(Token, &Records)) {
+        if (RecordsPairs()) Withdraw(Records, false, !FRematch, Stored);
+        if (!RecordsPairs() || FRematch) RunTestsVaryLeft(Stored, taRemove, TIETokenTree::NoEntry);
+      }
+    } else if (const uint32_t Entry = FRight->AddAt(Token); Entry != TIETokenTree::NoEntry) {
+      RunTestsVaryLeft(Token, Token->GetTag(), Entry);
     }
   } else if (Removing) {
-    // What goes on extends the stored token, the very object the tokens passed on earlier extend, so the
-    // memories below find their stored twins at the first level rather than comparing the whole chain.
-    if (IReteToken Stored = FLeft->Extract(Token)) {
+    // What goes on is what was passed on: the very objects the memories below hold (recorded), or tokens
+    // extending the stored token, the very object the tokens passed on earlier extend, so that the memories
+    // below find their stored twins at the first level rather than comparing the whole chain.
+    uint32_t Records;
+    if (IReteToken Stored = FLeft->Extract(Token, &Records)) {
       if (!FNegated) {
-        RunTestsVaryRight(Stored, taRemove);
+        if (RecordsPairs()) Withdraw(Records, true, !FRematch, Stored);
+        if (!RecordsPairs() || FRematch) RunTestsVaryRight(Stored, taRemove, TIETokenTree::NoEntry);
       } else if (Stored->GetNegatedCount() == 0) {
         // It passed when nothing blocked it: withdraw that.
         ++FPassCount;
-        IReteToken Withdrawn = Padded(Stored);
-        Withdrawn->SetTag(taRemove);
-        CallChildren(Withdrawn);
+        CallChildren(TakePadded(Stored, Records));
+      } else if (Records != TIETokenTree::NoEntry) {
+        FreeRecord(Records);  // a blocked token has none: its record went when it was blocked
       }
     }
   } else {
     IReteToken Stored = FNegated ? MakeRef<TIEToken>(Token) : Token;
-    if (FLeft->Add(Stored)) {
+    if (const uint32_t Entry = FLeft->AddAt(Stored); Entry != TIETokenTree::NoEntry) {
+      Token->SetHint(Entry);  // when a copy is stored, its original finds it when it leaves
       // A stored left token always counts the right tokens currently blocking it.
-      const int32_t Blocking = RunTestsVaryRight(Stored, Token->GetTag());
+      const int32_t Blocking = RunTestsVaryRight(Stored, Token->GetTag(), Entry);
       if (FNegated) Stored->SetNegatedCount(Blocking);
       AskForBackChain(Token);
     }
   }
   return FPassCount > 0;
+}
+
+bool TJoinNode::Recorded(uint32_t LeftEntry, uint32_t RightEntry) {
+  for (uint32_t Index = FLeft->Records(LeftEntry); Index != TIETokenTree::NoEntry;
+       Index = FRecords[Index].LeftNext)
+    if (FRecords[Index].RightEntry == RightEntry) return true;
+  return false;
 }
 
 bool TJoinNode::PairPasses(const TIEToken& Left, const TIEToken& Right, bool Removing) {
@@ -271,28 +295,161 @@ void TJoinNode::RecordBlocking(const IReteToken& Right, const IReteToken& Left) 
   FBlocked[Right.get()].push_back(Left);
 }
 
-void TJoinNode::Unblock(const IReteToken& Left) {
+void TJoinNode::Unblock(const IReteToken& Left, uint32_t LeftEntry) {
   if (Left->GetNegatedCount() == 0) return;
   Left->SetNegatedCount(Left->GetNegatedCount() - 1);
   if (Left->GetNegatedCount() == 0) {
     ++FPassCount;
-    CallChildren(Padded(Left));
+    IReteToken Passed = Padded(Left);
+    Record(Passed, LeftEntry, TIETokenTree::NoEntry);
+    CallChildren(Passed);
   }
 }
 
-template <class F>
-void TJoinNode::ScanRight(const TIEToken& Left, F&& Visit) {
-  if (Keyed()) {
-    for (const IReteToken& Right : FRight->GetTokens(FLeft->KeyOf(Left)))
-      if (!Visit(Right)) break;
+void TJoinNode::Record(IReteToken Token, uint32_t LeftEntry, uint32_t RightEntry) {
+  constexpr uint32_t None = TIETokenTree::NoEntry;
+  uint32_t Index = FFreeRecord;
+  if (Index != None) {
+    FFreeRecord = FRecords[Index].LeftNext;
+    FRecords[Index] = TRecord();
   } else {
-    for (const IReteToken& Right : *FRight)
-      if (!Visit(Right)) break;
+    Index = FRecords.size();
+    FRecords.emplace_back();
+  }
+  ++FRecordCount;
+  TRecord& Made = FRecords[Index];
+  // A token only a terminal or test node (or a negated join, which stores a copy) receives would be freed
+  // once its activation goes: the record keeps the pair instead, and the token is built again to withdraw.
+  if (ChildrenKeepTokens()) Made.Token = std::move(Token);
+  Made.LeftEntry = LeftEntry;
+  Made.RightEntry = RightEntry;
+  // Each list runs from the newest record to the oldest (a list keeps only its head).
+  uint32_t& LeftHead = FLeft->Records(LeftEntry);
+  Made.LeftNext = LeftHead;
+  if (LeftHead != None) FRecords[LeftHead].LeftPrev = Index;
+  LeftHead = Index;
+  if (RightEntry != None) {
+    uint32_t& RightHead = FRight->Records(RightEntry);
+    Made.RightNext = RightHead;
+    if (RightHead != None) FRecords[RightHead].RightPrev = Index;
+    RightHead = Index;
+  }
+}
+
+bool TJoinNode::ChildrenKeepTokens() const noexcept {
+  if (GetEdges().empty()) return false;
+  for (const TReteEdge& Edge : GetEdges())  // only joins have memories
+    if (!Edge.Target->HasMemory() || static_cast<const TJoinNode*>(Edge.Target)->FNegated) return false;
+  return true;
+}
+
+void TJoinNode::FreeRecord(uint32_t Index) noexcept {
+  TRecord& Freed = FRecords[Index];
+  Freed.Token = IReteToken();
+  Freed.LeftNext = FFreeRecord;
+  FFreeRecord = Index;
+  if (--FRecordCount == 0) {  // start the next filling at the front of the pool
+    FRecords.clear();
+    FFreeRecord = TIETokenTree::NoEntry;
+  }
+}
+
+void TJoinNode::ClearRecords() noexcept {
+  FRecords.Take();  // releases the blocks and the tokens they hold
+  FFreeRecord = TIETokenTree::NoEntry;
+  FRecordCount = 0;
+  FRematch = false;
+}
+
+// A keyed join withdraws its records in their order of creation, which is the order the scan of the other
+// memory would meet the same pairs in: that scan walks the tokens of one key in their order of addition.
+// The records of a left token L were made when L arrived, in the order of the right tokens of its key then
+// stored, and afterwards one by one as right tokens of that key arrived, each added at the end of the key's
+// list; right tokens that leave take their records with them and leave the order of the others as it was.
+// So the records of L follow the key list of the right memory, and symmetrically for a right token. Tests
+// with calls are not run again: exactly the pairs that passed are withdrawn (matching again passed on the
+// removal of pairs that never passed too, which found nothing below).
+//
+// An unkeyed join's scan walks the whole memory bucket by bucket, an order unrelated to arrival; that join
+// matches again to withdraw. (Sorting its records by bucket would give the same order, but measured it costs
+// more than the scan it saves: its records are many and short-lived.)
+void TJoinNode::Withdraw(uint32_t Head, bool FromLeft, bool Send, const IReteToken& Leaving) {
+  constexpr uint32_t None = TIETokenTree::NoEntry;
+  if (Head == None) return;
+  // First every record leaves its lists, so that the join is whole whatever happens below; the room for
+  // what goes on is taken before anything changes, so that running out of memory leaves the lists whole.
+  std::vector<TWithdrawn> Out;
+  Out.swap(FWithdrawing);
+  Out.clear();
+  if (Send) {
+    size_t Count = 0;
+    for (uint32_t Index = Head; Index != None;
+         Index = FromLeft ? FRecords[Index].LeftNext : FRecords[Index].RightNext)
+      ++Count;
+    Out.reserve(Count);
+  }
+  for (uint32_t Index = Head; Index != None;) {
+    TRecord& Going = FRecords[Index];
+    const uint32_t Next = FromLeft ? Going.LeftNext : Going.RightNext;
+    if (FromLeft) {
+      (Going.RightPrev == None ? FRight->Records(Going.RightEntry) : FRecords[Going.RightPrev].RightNext) =
+          Going.RightNext;
+      if (Going.RightNext != None) FRecords[Going.RightNext].RightPrev = Going.RightPrev;
+    } else {
+      (Going.LeftPrev == None ? FLeft->Records(Going.LeftEntry) : FRecords[Going.LeftPrev].LeftNext) =
+          Going.LeftNext;
+      if (Going.LeftNext != None) FRecords[Going.LeftNext].LeftPrev = Going.LeftPrev;
+    }
+    if (Send) {  // without its token, the partner to build the same match again with
+      Out.push_back(TWithdrawn{std::move(Going.Token), IReteToken()});
+      if (!Out.back().Token)
+        Out.back().Partner = FromLeft ? FRight->TokenAt(Going.RightEntry) : FLeft->TokenAt(Going.LeftEntry);
+    }
+    FreeRecord(Index);
+    Index = Next;
+  }
+  std::reverse(Out.begin(), Out.end());  // the lists run from the newest record
+  for (TWithdrawn& Going : Out) {
+    if (!Going.Token) {
+      const IReteToken& Left = FromLeft ? Leaving : Going.Partner;
+      const IReteToken& Right = FromLeft ? Going.Partner : Leaving;
+      Going.Token = MakeRef<TIEToken>(Left, Right->GetFact());
+      Going.Token->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
+    }
+    Going.Token->SetTag(taRemove);
+    CallChildren(Going.Token);
+    Going = TWithdrawn();
+  }
+  Out.clear();
+  FWithdrawing.swap(Out);
+}
+
+IReteToken TJoinNode::TakePadded(const IReteToken& Left, uint32_t Head) {
+  IReteToken Out;
+  if (Head != TIETokenTree::NoEntry) {
+    Out = std::move(FRecords[Head].Token);
+    FreeRecord(Head);
+  }
+  if (!Out) Out = Padded(Left);
+  Out->SetTag(taRemove);
+  return Out;
+}
+
+template <class F>
+void TJoinNode::ScanRight(const TIEToken& Left, uint32_t LeftEntry, F&& Visit) {
+  if (Keyed()) {
+    const TIETokenTree::TKeyRange Range =
+        FRight->GetTokens(LeftEntry != TIETokenTree::NoEntry ? FLeft->KeyAt(LeftEntry) : FLeft->KeyOf(Left));
+    for (auto It = Range.begin(); It != Range.end(); ++It)
+      if (!Visit(*It, It.Index())) break;
+  } else {
+    for (auto It = FRight->begin(); It != FRight->end(); ++It)
+      if (!Visit(*It, It.Index())) break;
   }
 }
 
 // A right token arrives or leaves: compare it with the stored left tokens (those of its key when keyed).
-void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag) {
+void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag, uint32_t RightEntry) {
   if (FLeft->Count() == 0) {
     FBlocked.erase(Right.get());
     return;
@@ -305,50 +462,55 @@ void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag) {
     const std::vector<IReteToken> Blocked = std::move(It->second);
     FBlocked.erase(It);
     for (const IReteToken& Left : Blocked)
-      if (FLeft->Holds(*Left)) Unblock(Left);
+      if (const uint32_t Entry = FLeft->IndexOf(*Left); Entry != TIETokenTree::NoEntry) Unblock(Left, Entry);
     return;
   }
   const IFact& RightFact = Right->GetFact();
   const bool Plain = PlainJoin();
   TFixedSide Fixed(FTests, RightShared(), false);
 
-  auto Visit = [&](const IReteToken& Left) {
+  const bool Recording = RecordsPairs() && Adding;
+  auto Visit = [&](const IReteToken& Left, uint32_t LeftEntry) {
     if (Plain ? !Fixed.Passes(*Left, RightFact.get()) : !PairPasses(*Left, *Right, !Adding)) return;
     if (!FNegated) {
       IReteToken Joined = MakeRef<TIEToken>(Left, RightFact);
       Joined->SetTag(Tag);
       Joined->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
+      if (Recording) Record(Joined, LeftEntry, RightEntry);
       CallChildren(Joined);
     } else if (Adding) {
       if (RecordsBlocking()) RecordBlocking(Right, Left);
       Left->SetNegatedCount(Left->GetNegatedCount() + 1);
       if (Left->GetNegatedCount() == 1) {
-        // Newly blocked: withdraw what the left token produced. The placeholder token carries the left
-        // token's strength, as when it was passed on, so that the withdrawal finds it.
-        IReteToken Withdrawn = Padded(Left);
-        Withdrawn->SetTag(taRemove);
-        CallChildren(Withdrawn);
+        // Newly blocked: withdraw what the left token produced (the very token passed on, when recorded).
+        uint32_t& List = FLeft->Records(LeftEntry);
+        const uint32_t Head = List;
+        List = TIETokenTree::NoEntry;
+        CallChildren(TakePadded(Left, Head));
       }
     } else {
-      Unblock(Left);
+      Unblock(Left, LeftEntry);
     }
   };
   if (Keyed()) {
-    for (const IReteToken& Left : FLeft->GetTokens(FRight->KeyOf(*Right))) Visit(Left);
+    const TIETokenTree::TKeyRange Range = FLeft->GetTokens(
+        RightEntry != TIETokenTree::NoEntry ? FRight->KeyAt(RightEntry) : FRight->KeyOf(*Right));
+    for (auto It = Range.begin(); It != Range.end(); ++It) Visit(*It, It.Index());
   } else {
-    for (const IReteToken& Left : *FLeft) Visit(Left);
+    for (auto It = FLeft->begin(); It != FLeft->end(); ++It) Visit(*It, It.Index());
   }
 }
 
 // A left token arrives (the stored copy) or, in a positive join, leaves: compare it with the stored right
 // tokens (those of its key when keyed).
-int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag) {
+int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag, uint32_t LeftEntry) {
   const bool Removing = Tag == taRemove;
   int32_t Blocking = 0;
   if (FRight->Count() > 0) {
     const bool Plain = PlainJoin();
     TFixedSide Fixed(FTests, RightShared(), true);
-    auto Visit = [&](const IReteToken& Right) -> bool {  // false: stop the scan
+    const bool Recording = RecordsPairs() && !Removing;
+    auto Visit = [&](const IReteToken& Right, uint32_t RightEntry) -> bool {  // false: stop the scan
       if (Plain ? !Fixed.Passes(*Left, Right->GetFact().get()) : !PairPasses(*Left, *Right, Removing))
         return true;
       if (FNegated) {
@@ -360,14 +522,17 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag) {
       if (Joined->GetTag() != Tag) Joined->SetTag(Tag);
       Joined->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
       if (!Removing) ++FPassCount;
+      if (Recording) Record(Joined, LeftEntry, RightEntry);
       CallChildren(Joined);
       return !(FUnique && !Removing);
     };
-    ScanRight(*Left, Visit);
+    ScanRight(*Left, LeftEntry, Visit);
   }
   if (FNegated && Blocking == 0) {
     ++FPassCount;
-    CallChildren(Padded(Left));
+    IReteToken Passed = Padded(Left);
+    Record(Passed, LeftEntry, TIETokenTree::NoEntry);
+    CallChildren(Passed);
   }
   return Blocking;
 }
@@ -375,7 +540,9 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag) {
 void TJoinNode::PassStoredMatches() {
   if (!FLeft || !FRight) return;
   TIEContext* Context = GetContext();
-  for (const IReteToken& Left : *FLeft) {
+  for (auto LeftIt = FLeft->begin(); LeftIt != FLeft->end(); ++LeftIt) {
+    const IReteToken& Left = *LeftIt;
+    const uint32_t LeftEntry = LeftIt.Index();
     if (FNegated) {
       if (Left->GetNegatedCount() != 0) continue;
       IReteToken Passed = Padded(Left);
@@ -383,16 +550,19 @@ void TJoinNode::PassStoredMatches() {
       CallChildren(Passed);
       continue;
     }
-    auto Visit = [&](const IReteToken& Right) -> bool {  // false: stop the scan
+    auto Visit = [&](const IReteToken& Right, uint32_t RightEntry) -> bool {  // false: stop the scan
       TPairContext Pair(Context, Left, Right->GetFact());
       if (!RunTests()) return true;
       IReteToken Joined = MakeRef<TIEToken>(Left, Right->GetFact());
       Joined->SetTag(taAdd);
       Joined->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
+      // A pair that passes now but was never passed (its calls answer otherwise now) has no record to
+      // withdraw it by, nor a place among the records: from now on the join matches again to withdraw.
+      if (RecordsPairs() && !FRematch && !Recorded(LeftEntry, RightEntry)) FRematch = true;
       CallChildren(Joined);
       return !FUnique;
     };
-    ScanRight(*Left, Visit);
+    ScanRight(*Left, LeftEntry, Visit);
   }
 }
 

@@ -80,11 +80,11 @@ class TJoinNode : public TTestNode {
  private:
   /// A right token arrives (Tag taAdd or taUpdate) or leaves (taRemove): its pairs with the stored left
   /// tokens go on, block or unblock. The stored right token is passed, so that blocking records find it.
-  void RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag);
+  void RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag, uint32_t RightEntry);
   /// A left token arrives (Tag taAdd or taUpdate) or leaves (taRemove; the stored token is passed): its
   /// pairs with the stored right tokens go on with Tag. Returns the number of right tokens that passed the
   /// tests (what blocks the token in a negated join).
-  int32_t RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag);
+  int32_t RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag, uint32_t LeftEntry);
   void AskForBackChain(const IReteToken& Left);
   /// Whether the pair passes: the join tests (calls left out for a removing token), or for a negation level
   /// whether Right extends Left.
@@ -100,15 +100,57 @@ class TJoinNode : public TTestNode {
   /// In a negated join whose tests include calls, the stored right tokens remember the stored left tokens
   /// they block, so that a removal unblocks exactly those (the calls are not run again for it).
   bool RecordsBlocking() const noexcept { return FNegated && FCallTests > 0; }
-  /// Visit(right token) for the stored right tokens Left may pair with, until Visit answers false.
+  /// Visit(right token, its entry) for the stored right tokens Left may pair with, until Visit answers false.
   template <class F>
-  void ScanRight(const TIEToken& Left, F&& Visit);
+  void ScanRight(const TIEToken& Left, uint32_t LeftEntry, F&& Visit);
   /// Whether a scan reads only the tokens of the arriving token's key.
   bool Keyed() const noexcept { return FUseShortCut || FMatchDepth > 0; }
   /// Left extended by the placeholders a negated join passes on (one, or Depth for a conjunction).
   IReteToken Padded(const IReteToken& Left) const;
   void RecordBlocking(const IReteToken& Right, const IReteToken& Left);
-  void Unblock(const IReteToken& Left);
+  /// Left, stored at entry LeftEntry, is blocked by one token less; passes it on when nothing blocks it now.
+  void Unblock(const IReteToken& Left, uint32_t LeftEntry);
+
+  // What a join passed on, so that a leaving token withdraws exactly that without testing pairs again. A
+  // keyed positive join records each token it made (Left extended by Right's fact) in two lists: the left
+  // entry's and the right entry's (TIETokenTree::Records), both from the newest to the oldest. A negated join
+  // records the one token it passed for a left token (the left token padded with placeholders) in the left
+  // entry's list. Records live in a pool of the join, linked by indexes.
+  struct TRecord {
+    IReteToken Token;  // nil while the record is free, and when the children keep no tokens
+    uint32_t LeftEntry = TIETokenTree::NoEntry, RightEntry = TIETokenTree::NoEntry;
+    uint32_t LeftPrev = TIETokenTree::NoEntry, LeftNext = TIETokenTree::NoEntry;    // LeftNext also links
+    uint32_t RightPrev = TIETokenTree::NoEntry, RightNext = TIETokenTree::NoEntry;  // the free records
+  };
+  /// True when the join records the pairs it passes: a positive keyed join (see Withdraw).
+  bool RecordsPairs() const noexcept { return !FNegated && Keyed(); }
+  /// Records Token as passed for the left entry (and the right entry unless NoEntry).
+  void Record(IReteToken Token, uint32_t LeftEntry, uint32_t RightEntry);
+  /// Frees a record taken out of its lists.
+  void FreeRecord(uint32_t Index) noexcept;
+  /// The records from Head on, along the left lists (FromLeft) or the right lists, leave the other side's
+  /// lists and are freed; with Send their tokens go on, tagged taRemove, in order.
+  void Withdraw(uint32_t Head, bool FromLeft, bool Send, const IReteToken& Leaving);
+  /// Whether every child stores the very tokens it receives (a positive join), so that a record holding its
+  /// token keeps nothing alive that would not live anyway.
+  bool ChildrenKeepTokens() const noexcept;
+  /// The token a negated join passed for the left token at entry LeftEntry (its record is freed), or the
+  /// same match built afresh when none is recorded; tagged taRemove.
+  IReteToken TakePadded(const IReteToken& Left, uint32_t LeftEntry);
+  void ClearRecords() noexcept;
+  /// Tells the memories which records they keep for the tokens they store.
+  void KeepRecords();
+  /// Whether a record pairs these two entries.
+  bool Recorded(uint32_t LeftEntry, uint32_t RightEntry);
+  TStablePool<TRecord> FRecords;
+  uint32_t FFreeRecord = TIETokenTree::NoEntry;
+  uint32_t FRecordCount = 0;
+  bool FRematch = false;  // the records may miss pairs passed on (see PassStoredMatches): match to withdraw
+  struct TWithdrawn {
+    IReteToken Token;    // the recorded token, or nil
+    IReteToken Partner;  // without one, the stored token of the other side
+  };
+  std::vector<TWithdrawn> FWithdrawing;  // kept for its room between withdrawals
 
   bool FNegated;
   int32_t FMatchDepth = 0;

@@ -66,12 +66,19 @@ class TIEToken final : public TTokenBase {
   /// without a fact and the placeholders of not and test elements are left out.
   std::string GetToFactsString() const;
 
+  /// Where a memory that stores this token last put it (an entry index), so that the memory finds it again
+  /// without searching; a memory checks that the entry still holds this token before trusting it. Not
+  /// copied by Assign.
+  uint32_t GetHint() const noexcept { return FHint; }
+  void SetHint(uint32_t Value) const noexcept { FHint = Value; }
+
  private:
   int32_t FNegatedCount = 0;
   float FStrength = 1.0f;
   int32_t FSortCode = 0;
   uint32_t FMatchKey = 0;
   TTokenAction FTag = taClear;
+  mutable uint32_t FHint = UINT32_MAX;
 
   static uint32_t MixMatchKey(uint32_t Parent, const IFact& Fact) noexcept {
     uint32_t H = (Parent ^ 0x9E3779B9u) + (Fact ? static_cast<uint32_t>(Fact->GetID()) : 0u);

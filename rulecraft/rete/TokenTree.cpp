@@ -151,16 +151,20 @@ uint32_t TIETokenTree::NewEntry(IReteToken Token) {
   return Index;
 }
 
-bool TIETokenTree::Add(const IReteToken& Token) {
-  if (!Token) return false;
+uint32_t TIETokenTree::AddAt(const IReteToken& Token) {
+  if (!Token) return None;
   IReteToken Held = Token;  // Token may live in this memory's pool, which can move below
   int32_t Order = 0;
   const int32_t Key = KeyOf(*Held, &Order);
   uint32_t Last, Previous;
-  if (FindTwin(Key, *Held, Last, Previous) != None) return false;
+  if (FindTwin(Key, *Held, Last, Previous) != None) return None;
 
+  // The room beside the entry first: running out of memory then changes nothing.
+  if (FKeepSide && FFree == None && FSide.size() <= FEntries.size()) FSide.emplace_back();
   const uint32_t Index = NewEntry(std::move(Held));
   TEntry& Entry = FEntries[Index];
+  Entry.Token->SetHint(Index);
+  if (FKeepSide) FSide[Index] = TSide{Key, None};
   Entry.Bucket = static_cast<uint32_t>(BucketOf(Order));
   TList& KeyList = FKeys[Key];
   Entry.KeyPrev = KeyList.Tail;
@@ -182,25 +186,55 @@ bool TIETokenTree::Add(const IReteToken& Token) {
   }
   ++FCount;
   FEmpty = false;
-  return true;
+  return Index;
 }
 
 bool TIETokenTree::Remove(const IReteToken& Token) { return static_cast<bool>(Extract(Token)); }
 
-bool TIETokenTree::Holds(const TIEToken& Token) const {
-  if (FCount == 0) return false;
-  uint32_t Last, Previous;
-  const uint32_t Index = FindTwin(KeyOf(Token), Token, Last, Previous);
-  return Index != None && FEntries[Index].Token.get() == &Token;
+// A copy of a stored token (a negated join stores copies) shares its parent and fact objects with it, so
+// it has the same key, and the memory holds no two equal tokens of one key: an entry holding such an equal
+// token is the one a search would find. Comparing them stops after one level, at the shared parent.
+uint32_t TIETokenTree::ByHint(const TIEToken& Token) const noexcept {
+  const uint32_t Hint = Token.GetHint();
+  if (Hint >= FEntries.size()) return None;
+  const TIEToken* Stored = FEntries[Hint].Token.get();
+  if (Stored == &Token) return Hint;
+  if (Stored && Stored->GetParentObject() == Token.GetParentObject() &&
+      Stored->GetFact() == Token.GetFact() && Stored->Equals(&Token))
+    return Hint;
+  return None;
 }
 
-IReteToken TIETokenTree::Extract(const IReteToken& Token) {
-  if (!Token || FCount == 0) return IReteToken();
-  const int32_t Key = KeyOf(*Token);
+uint32_t TIETokenTree::IndexOf(const TIEToken& Token) const {
+  if (FCount == 0) return None;
+  const uint32_t Hinted = Token.GetHint();
+  if (Hinted < FEntries.size() && FEntries[Hinted].Token.get() == &Token) return Hinted;
   uint32_t Last, Previous;
-  const uint32_t Index = FindTwin(Key, *Token, Last, Previous);
-  if (Index == None) return IReteToken();
+  const uint32_t Index = FindTwin(KeyOf(Token), Token, Last, Previous);
+  return Index != None && FEntries[Index].Token.get() == &Token ? Index : None;
+}
+
+IReteToken TIETokenTree::Extract(const IReteToken& Token, uint32_t* Records) {
+  if (Records) *Records = None;
+  if (!Token || FCount == 0) return IReteToken();
+  int32_t Key;
+  uint32_t Previous = None;
+  uint32_t Index = ByHint(*Token);
+  if (Index != None) {
+    Key = FKeepSide ? FSide[Index].Key : KeyOf(*Token);
+    if (!FUseSortCode) {  // the entry's predecessor in its twin chain (normally it has none)
+      for (uint32_t At = *FTwins.Find(TwinKey(Key, FEntries[Index].Token->GetMatchKey())); At != Index;
+           At = FEntries[At].TwinNext)
+        Previous = At;
+    }
+  } else {
+    Key = KeyOf(*Token);
+    uint32_t Last;
+    Index = FindTwin(Key, *Token, Last, Previous);
+    if (Index == None) return IReteToken();
+  }
   TEntry& Entry = FEntries[Index];
+  if (Records) *Records = FKeepSide ? FSide[Index].RecordHead : None;
 
   if (!FUseSortCode) {
     if (Previous != None) {
@@ -230,10 +264,12 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token) {
 
   // Token may be this entry's own handle: it is not used after the release.
   IReteToken Released = std::move(Entry.Token);
+  if (FKeepSide) FSide[Index].RecordHead = None;
   Entry.KeyNext = FFree;
   FFree = Index;
   if (--FCount == 0) {  // start the next filling at the front of the pool
     FEntries.clear();
+    FSide.clear();
     FFree = None;
   }
   return Released;
@@ -241,7 +277,8 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token) {
 
 void TIETokenTree::Clear() {
   // Detach everything before releasing the tokens, so the memory is consistent whatever their release does.
-  TEntryPool Entries = FEntries.Take();
+  TStablePool<TEntry> Entries = FEntries.Take();
+  FSide.Take();
   FKeys.Clear();
   FBuckets.Clear();
   FUsedBuckets.clear();

@@ -21,6 +21,66 @@
 
 namespace rulecraft {
 
+/// Objects by index, in blocks that never move: 16 objects, then blocks doubling up to 4096 objects, then
+/// blocks of 4096. Growing adds a block rather than copying every object into an array twice the size, so a
+/// large pool neither holds its objects twice while it grows nor keeps up to half its room unused, and an
+/// index (or a reference) stays valid while the pool grows.
+template <class T>
+class TStablePool {
+ public:
+  T& operator[](uint32_t Index) noexcept {
+    uint32_t Block, Offset;
+    Locate(Index, Block, Offset);
+    return FBlocks[Block][Offset];
+  }
+  const T& operator[](uint32_t Index) const noexcept {
+    uint32_t Block, Offset;
+    Locate(Index, Block, Offset);
+    return FBlocks[Block][Offset];
+  }
+  uint32_t size() const noexcept { return FSize; }
+  /// Appends a value-initialised object; its index is size() - 1.
+  void emplace_back() {
+    uint32_t Block, Offset;
+    Locate(FSize, Block, Offset);
+    if (Block == FBlocks.size()) FBlocks.push_back(std::make_unique<T[]>(BlockSize(Block)));
+    FBlocks[Block][Offset] = T();
+    ++FSize;
+  }
+  /// Forgets the objects, keeping the blocks for the next filling (every object must hold nothing that
+  /// needs releasing: an object is reset when it is used again).
+  void clear() noexcept { FSize = 0; }
+  /// Hands the blocks and objects over, leaving this pool empty.
+  TStablePool Take() noexcept {
+    TStablePool Out;
+    Out.FBlocks.swap(FBlocks);
+    Out.FSize = FSize;
+    FSize = 0;
+    return Out;
+  }
+
+ private:
+  static constexpr uint32_t FirstShift = 4, LastShift = 12;  // blocks of 16 up to 4096 objects
+  static uint32_t BlockSize(uint32_t Block) noexcept {
+    return Block <= 1 ? 1u << FirstShift
+                      : 1u << (Block - 1 + FirstShift < LastShift ? Block - 1 + FirstShift : LastShift);
+  }
+  static void Locate(uint32_t Index, uint32_t& Block, uint32_t& Offset) noexcept {
+    if (Index >= 1u << LastShift) {
+      Block = (Index >> LastShift) + (LastShift - FirstShift);
+      Offset = Index & ((1u << LastShift) - 1);
+    } else if (const uint32_t Scaled = Index >> FirstShift; Scaled == 0) {
+      Block = 0;
+      Offset = Index;
+    } else {
+      Block = static_cast<uint32_t>(std::bit_width(Scaled));
+      Offset = Index - (1u << (Block - 1 + FirstShift));
+    }
+  }
+  std::vector<std::unique_ptr<T[]>> FBlocks;
+  uint32_t FSize = 0;
+};
+
 class TIETokenTree final : public TObject {
   RC_CLASS(TIETokenTree, TObject)
 
@@ -33,65 +93,14 @@ class TIETokenTree final : public TObject {
     uint32_t BucketPrev = None, BucketNext = None;  // the tokens of one bucket, in order of addition
     uint32_t TwinNext = None;  // the tokens of one key and sort code, in order of addition
   };
+  // What a memory that keeps records holds beside each entry (see KeepRecords): kept apart, so that an
+  // entry stays 32 bytes, two to a cache line, and memories that keep no records pay nothing.
+  struct TSide {
+    int32_t Key;          // the token's key, kept so that leaving needs not read it again
+    uint32_t RecordHead;  // the owning join's list of records (see Records)
+  };
   struct TList {  // empty when Head is None
     uint32_t Head = None, Tail = None;
-  };
-  // The entries by index, in blocks that never move: 16 entries, then blocks doubling up to 4096 entries,
-  // then blocks of 4096. Growing adds a block rather than copying every entry into an array twice the size,
-  // so a large memory neither holds its entries twice while it grows nor keeps up to half its room unused.
-  class TEntryPool {
-   public:
-    TEntry& operator[](uint32_t Index) noexcept {
-      uint32_t Block, Offset;
-      Locate(Index, Block, Offset);
-      return FBlocks[Block][Offset];
-    }
-    const TEntry& operator[](uint32_t Index) const noexcept {
-      uint32_t Block, Offset;
-      Locate(Index, Block, Offset);
-      return FBlocks[Block][Offset];
-    }
-    uint32_t size() const noexcept { return FSize; }
-    /// Appends an empty entry; its index is size() - 1.
-    void emplace_back() {
-      uint32_t Block, Offset;
-      Locate(FSize, Block, Offset);
-      if (Block == FBlocks.size()) FBlocks.push_back(std::make_unique<TEntry[]>(BlockSize(Block)));
-      FBlocks[Block][Offset] = TEntry();
-      ++FSize;
-    }
-    /// Forgets the entries, keeping the blocks for the next filling (every entry must be free: an entry is
-    /// reset when it is used again).
-    void clear() noexcept { FSize = 0; }
-    /// Hands the blocks and entries over, leaving this pool empty.
-    TEntryPool Take() noexcept {
-      TEntryPool Out;
-      Out.FBlocks.swap(FBlocks);
-      Out.FSize = FSize;
-      FSize = 0;
-      return Out;
-    }
-
-   private:
-    static constexpr uint32_t FirstShift = 4, LastShift = 12;  // blocks of 16 up to 4096 entries
-    static uint32_t BlockSize(uint32_t Block) noexcept {
-      return Block <= 1 ? 1u << FirstShift
-                        : 1u << (Block - 1 + FirstShift < LastShift ? Block - 1 + FirstShift : LastShift);
-    }
-    static void Locate(uint32_t Index, uint32_t& Block, uint32_t& Offset) noexcept {
-      if (Index >= 1u << LastShift) {
-        Block = (Index >> LastShift) + (LastShift - FirstShift);
-        Offset = Index & ((1u << LastShift) - 1);
-      } else if (const uint32_t Scaled = Index >> FirstShift; Scaled == 0) {
-        Block = 0;
-        Offset = Index;
-      } else {
-        Block = static_cast<uint32_t>(std::bit_width(Scaled));
-        Offset = Index - (1u << (Block - 1 + FirstShift));
-      }
-    }
-    std::vector<std::unique_ptr<TEntry[]>> FBlocks;
-    uint32_t FSize = 0;
   };
 
  public:
@@ -104,14 +113,33 @@ class TIETokenTree final : public TObject {
                bool UseSortCode, int32_t KeyByParent = 0);
   ~TIETokenTree() override;
 
+  static constexpr uint32_t NoEntry = None;
   /// Stores Token unless an equal token is stored already; True when it was stored.
-  bool Add(const IReteToken& Token);
+  bool Add(const IReteToken& Token) { return AddAt(Token) != None; }
+  /// As Add, answering the new entry's index (NoEntry when nothing was stored). The token's hint is set to
+  /// it.
+  uint32_t AddAt(const IReteToken& Token);
   /// Removes the first stored token equal to Token; True when there was one.
   bool Remove(const IReteToken& Token);
   /// Removes the first stored token equal to Token and returns it (the stored copy); nil when there is none.
-  IReteToken Extract(const IReteToken& Token);
+  /// Records, when given, receives the head of the entry's record list (NoEntry when it had none).
+  IReteToken Extract(const IReteToken& Token, uint32_t* Records = nullptr);
   /// True when this very token object is stored here (not merely an equal one).
-  bool Holds(const TIEToken& Token) const;
+  bool Holds(const TIEToken& Token) const { return IndexOf(Token) != None; }
+  /// The entry index holding this very token object; NoEntry when it is not stored here.
+  uint32_t IndexOf(const TIEToken& Token) const;
+
+  /// Keeps a list of records and the key for each stored token from now on (only while the memory is empty).
+  void KeepRecords() { FKeepSide = true; }
+  /// The token stored at entry Index.
+  const IReteToken& TokenAt(uint32_t Index) const noexcept { return FEntries[Index].Token; }
+  /// The key of the token stored at entry Index.
+  int32_t KeyAt(uint32_t Index) const { return FKeepSide ? FSide[Index].Key : KeyOf(*FEntries[Index].Token); }
+  /// The head of a list of records kept for the token at entry Index (given by AddAt, IndexOf or an
+  /// iterator) by the join that owns this memory, which links the records itself: the memory starts the list
+  /// empty, hands out its head when the token leaves, and drops it on Clear. Only in a memory that keeps
+  /// records.
+  uint32_t& Records(uint32_t Index) noexcept { return FSide[Index].RecordHead; }
   /// Removes every token and sets Empty.
   void Clear();
   /// Adds a part to a slot key (a memory keyed by a slot of one fact): the value of SlotName (narrowed to its
@@ -133,6 +161,8 @@ class TIETokenTree final : public TObject {
     using reference = const IReteToken&;
 
     TIterator() = default;
+    /// The entry index of the token (see Records).
+    uint32_t Index() const noexcept { return FIndex; }
     reference operator*() const { return FTree->FEntries[FIndex].Token; }
     pointer operator->() const { return &**this; }
     TIterator& operator++() {
@@ -240,6 +270,9 @@ class TIETokenTree final : public TObject {
   /// The first stored token of Key equal to Token, or None; Last receives the last entry of the candidate
   /// chain and Previous the candidate before the match (None when there is none).
   uint32_t FindTwin(int32_t Key, const TIEToken& Token, uint32_t& Last, uint32_t& Previous) const;
+  /// The entry the token's hint names when it holds the token or its copy (a token sharing its parent and
+  /// equal to it), else None.
+  uint32_t ByHint(const TIEToken& Token) const noexcept;
   uint32_t NewEntry(IReteToken Token);
 
   struct TKeyPart {
@@ -265,7 +298,9 @@ class TIETokenTree final : public TObject {
   bool FEmpty = true;
   size_t FCount = 0;
 
-  TEntryPool FEntries;
+  TStablePool<TEntry> FEntries;
+  bool FKeepSide = false;
+  TStablePool<TSide> FSide;  // by entry index, when FKeepSide (as many as FEntries)
   uint32_t FFree = None;
   TFlatTable<int32_t, TList> FKeys;
   TFlatTable<uint32_t, TList> FBuckets;  // only buckets holding tokens

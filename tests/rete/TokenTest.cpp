@@ -467,3 +467,53 @@ TEST(TokenTree, KeyOfSeveralParts) {
   EXPECT_EQ(Left->GetTokens(Left->KeyOf(*Empty)).size(), 1u);
   EXPECT_TRUE(Left->Remove(Empty));
 }
+
+// A memory finds a stored token through the hint the token carries, and falls back to searching when the
+// hint is stale or names another token; an entry's records list and kept key go with the entry.
+TEST(TokenTree, FindsStoredTokensByTheirHint) {
+  IFactTemplate T = ItemTemplate();
+  // Two copies of fact 1 that differ in their multislot (as multifield splits do): equal sort codes and
+  // match keys, so they share a chain of equality candidates.
+  IFact A1 = Item(T, 1, 7, {Int(1)}), A2 = Item(T, 1, 7, {Int(2)}), B = Item(T, 2, 7), C = Item(T, 3, 7);
+  TIETokenTree Tree(101, 0, -1, "group", false), Other(101, 0, -1, "group", false);
+  Tree.KeepRecords();
+  IReteToken First = Root(A1), Second = Root(A2), Third = Root(B), Fourth = Root(C);
+  for (const IReteToken& Token : {First, Second, Third, Fourth}) ASSERT_TRUE(Tree.Add(Token));
+  EXPECT_EQ(Tree.IndexOf(*Second), Second->GetHint());
+  EXPECT_EQ(Tree.KeyAt(Second->GetHint()), Tree.KeyOf(*Second));
+
+  // Records hang on the entry until it leaves.
+  Tree.Records(Third->GetHint()) = 42;
+  uint32_t Records = 0;
+  EXPECT_EQ(Tree.Extract(Third, &Records).get(), Third.get());
+  EXPECT_EQ(Records, 42u);
+
+  // The later of two candidates leaves by its hint; the earlier one stays findable.
+  EXPECT_EQ(Tree.Extract(Second, &Records).get(), Second.get());
+  EXPECT_EQ(Records, TIETokenTree::NoEntry);
+  EXPECT_EQ(Tree.IndexOf(*Second), TIETokenTree::NoEntry);
+  EXPECT_NE(Tree.IndexOf(*First), TIETokenTree::NoEntry);
+
+  // Stored in a second memory, the token's hint serves that one; the first still finds it by searching.
+  ASSERT_TRUE(Other.Add(Fourth));
+  EXPECT_NE(Tree.IndexOf(*Fourth), TIETokenTree::NoEntry);
+  // A hint naming another stored token is not trusted either.
+  Fourth->SetHint(Tree.IndexOf(*First));
+  EXPECT_EQ(Tree.Extract(Fourth).get(), Fourth.get());
+  EXPECT_EQ(Tree.Count(), 1u);
+  EXPECT_EQ(Tree.begin()->get(), First.get());
+  EXPECT_EQ(Other.Count(), 1u);
+
+  // A copy of a token is stored (as a negated join stores one); the original finds it by its hint, and an
+  // equal token built afresh finds it by searching.
+  IReteToken Copy = MakeRef<TIEToken>(Third);
+  ASSERT_TRUE(Tree.Add(Copy));
+  Third->SetHint(Copy->GetHint());
+  EXPECT_EQ(Tree.Records(Copy->GetHint()), TIETokenTree::NoEntry);  // a reused entry starts bare
+  EXPECT_EQ(Tree.Extract(Third).get(), Copy.get());
+  ASSERT_TRUE(Tree.Add(Copy));
+  EXPECT_EQ(Tree.Extract(Root(B)).get(), Copy.get());
+  EXPECT_EQ(Tree.Extract(First).get(), First.get());
+  EXPECT_EQ(Tree.Count(), 0u);
+  EXPECT_FALSE(Tree.Extract(First));
+}
