@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numeric>
 #include <utility>
 
@@ -136,7 +137,15 @@ const THedge Hedges[] = {
     {"somewhat", [](double Y) { return std::cbrt(Y); }, true, false},
     {"not", [](double Y) { return 1.0 - Y; }, false, false},
     {"slightly", [](double Y) { return std::min(Y, 1.0 - Y * Y); }, true, true},
+    {"plus", [](double Y) { return std::pow(Y, 1.25); }, true, false},
+    {"minus", [](double Y) { return std::pow(Y, 0.75); }, true, false},
+    {"norm", [](double Y) { return Y; }, false, true},
+    {"intensify", [](double Y) { return Y <= 0.5 ? 2.0 * Y * Y : 1.0 - 2.0 * (1.0 - Y) * (1.0 - Y); }, true,
+     false},
 };
+
+/// The word of the hedge operator; Hedge applies it, IsFuzzyHedge does not count it.
+constexpr char SNotHedge[] = "not";
 
 const THedge* FindHedge(const std::string& Name) {
   for (const THedge& H : Hedges)
@@ -160,7 +169,98 @@ bool NeedsBrackets(const std::string& Text) {
   return false;
 }
 
+/// One row of the operation table: the union and intersection operators and how Combine follows them.
+struct TOperationRow {
+  double (*Union)(double, double);
+  double (*Intersection)(double, double);
+  bool UnionCurved, IntersectionCurved;  // refine between the evaluation points
+  bool CrossesOne;                       // kinks where a + b = 1
+  bool NormaliseUnion;                   // divide by the height when it exceeds 1
+};
+
+double Max(double A, double B) { return std::max(A, B); }
+double Min(double A, double B) { return std::min(A, B); }
+double Mean(double A, double B) { return (A + B) / 2.0; }
+double AlgebraicSum(double A, double B) { return A + B - A * B; }
+double Product(double A, double B) { return A * B; }
+double EinsteinSum(double A, double B) { return (A + B) / (1.0 + A * B); }
+double EinsteinProduct(double A, double B) { return A * B / (1.0 + (1.0 - A) * (1.0 - B)); }
+double BoundedSum(double A, double B) { return std::min(1.0, A + B); }
+double BoundedDifference(double A, double B) { return std::max(0.0, A + B - 1.0); }
+double Sum(double A, double B) { return A + B; }
+
+const TOperationRow Operations[] = {
+    {Max, Min, false, false, false, false},                      // foMinMax
+    {Mean, Mean, false, false, false, false},                    // foMean
+    {AlgebraicSum, Product, true, true, false, false},           // foProduct
+    {EinsteinSum, EinsteinProduct, true, true, false, false},    // foEinstein
+    {AlgebraicSum, Product, true, true, false, false},           // foAlgebraic
+    {BoundedSum, BoundedDifference, false, false, true, false},  // foBounded
+    {Sum, Product, false, true, false, true},                    // foSum
+    {Max, Min, false, false, false, false},                      // foMinimum
+};
+static_assert(std::size(Operations) == std::size(FuzzyOperationNames));
+
+const TOperationRow& OperationRow(TFuzzyOperation Op) {
+  if (static_cast<size_t>(Op) >= std::size(Operations))
+    throw Exception(Format("Unknown fuzzy operation: %d", {static_cast<int>(Op)}));
+  return Operations[Op];
+}
+
+template <typename E, size_t N>
+bool IsNameOf(const std::string& Word, const char* const (&Names)[N], E* Result) {
+  for (size_t I = 0; I < N; ++I)
+    if (Word == Names[I]) {
+      if (Result) *Result = static_cast<E>(I);
+      return true;
+    }
+  return false;
+}
+
 }  // namespace
+
+#define RC_ENUM_INFO(Type, ...)                        \
+  const TEnumInfo& Type##Info() {                      \
+    static const TEnumInfo Info(#Type, {__VA_ARGS__}); \
+    return Info;                                       \
+  }
+
+RC_ENUM_INFO(TFuzzyOperation, "foMinMax", "foMean", "foProduct", "foEinstein", "foAlgebraic", "foBounded",
+             "foSum", "foMinimum")
+RC_ENUM_INFO(TFuzzyInferenceMethod, "fimMinMax", "fimSum", "fimMean", "fimProduct", "fimBoundedSum")
+RC_ENUM_INFO(TFuzzyCorrelationMethod, "fcmMinimum", "fcmProduct")
+RC_ENUM_INFO(TFuzzyKeyword, "fkAnd", "fkOr")
+
+#undef RC_ENUM_INFO
+
+bool IsFuzzyHedge(const std::string& Word) { return Word != SNotHedge && FindHedge(Word); }
+
+bool IsFuzzyHedgeOperator(const std::string& Word) { return Word == SNotHedge; }
+
+bool IsFuzzyKeyword(const std::string& Word, TFuzzyKeyword* Kind) {
+  static constexpr const char* const Keywords[] = {"and", "or"};
+  return IsNameOf(Word, Keywords, Kind);
+}
+
+bool IsFuzzyOperation(const std::string& Word, TFuzzyOperation* Op) {
+  return IsNameOf(Word, FuzzyOperationNames, Op);
+}
+
+bool IsFuzzyInference(const std::string& Word, TFuzzyInferenceMethod* Method) {
+  return IsNameOf(Word, FuzzyInferenceNames, Method);
+}
+
+bool IsFuzzyCorrelation(const std::string& Word, TFuzzyCorrelationMethod* Method) {
+  return IsNameOf(Word, FuzzyCorrelationNames, Method);
+}
+
+/// How Combine builds a set: the operator, the extra evaluation points it needs, and a final normalisation.
+struct TIFuzzySet::TCombineRule {
+  TFuzzyOperator Operator;
+  bool Refine = false;      // steps of at most 1/KHedgeResolution of the X range where either set slopes
+  bool CrossesOne = false;  // the X values where a + b crosses 1
+  bool Normalise = false;   // divide by the height when it exceeds 1
+};
 
 // ---------------------------------------------------------------------------------------------------------
 // TIFuzzySet
@@ -425,14 +525,55 @@ void TIFuzzySet::Hedge(const std::string& Name) {
 }
 
 IFuzzySet TIFuzzySet::Combine(const TIFuzzySet& Other, const TFuzzyOperator& Operator) const {
+  return Combine(Other, TCombineRule{Operator});
+}
+
+IFuzzySet TIFuzzySet::Combine(const TIFuzzySet& Other, const TCombineRule& Rule) const {
+  TSortedPoints A(FX, FY), B(Other.FX, Other.FY);
+  std::vector<double> Points = EvaluationPoints(A, B);
+  if ((Rule.Refine || Rule.CrossesOne) && Points.size() >= 2) {
+    const double Step = (Points.back() - Points.front()) / KHedgeResolution;
+    std::vector<double> Extra;
+    for (size_t I = 0; I + 1 < Points.size(); ++I) {
+      const double Low = Points[I], High = Points[I + 1], Width = High - Low;
+      const double A0 = Sample(A, Low).Right, A1 = Sample(A, High).Left;
+      const double B0 = Sample(B, Low).Right, B1 = Sample(B, High).Left;
+      if (Rule.CrossesOne) {
+        const double D0 = A0 + B0 - 1.0, D1 = A1 + B1 - 1.0;
+        if ((D0 < 0.0 && D1 > 0.0) || (D0 > 0.0 && D1 < 0.0)) {
+          const double Cross = Low + D0 / (D0 - D1) * Width;
+          if (Cross > Low && Cross < High) Extra.push_back(Cross);
+        }
+      }
+      if (Rule.Refine && Step > 0.0 && (A0 != A1 || B0 != B1)) {
+        const int Parts = static_cast<int>(std::min(std::ceil(Width / Step), double{KHedgeResolution}));
+        for (int K = 1; K < Parts; ++K) Extra.push_back(Low + Width * K / Parts);
+      }
+    }
+    if (!Extra.empty()) {
+      Points.insert(Points.end(), Extra.begin(), Extra.end());
+      std::sort(Points.begin(), Points.end());
+      Points.erase(std::unique(Points.begin(), Points.end()), Points.end());
+    }
+  }
+  std::vector<TMembership> Values;
+  Values.reserve(Points.size());
+  double Height = 0.0;
+  for (double X : Points) {
+    const TMembership MA = Sample(A, X), MB = Sample(B, X);
+    const TMembership V{Rule.Operator(MA.Left, MB.Left), Rule.Operator(MA.At, MB.At),
+                        Rule.Operator(MA.Right, MB.Right)};
+    Height = std::max({Height, V.Left, V.At, V.Right});
+    Values.push_back(V);
+  }
+  const double Scale = Rule.Normalise && Height > 1.0 ? 1.0 / Height : 1.0;
   IFuzzySet Result = NewInstance();
   Result->SetVariable(FVariable);
-  TSortedPoints A(FX, FY), B(Other.FX, Other.FY);
-  for (double X : EvaluationPoints(A, B)) {
-    const TMembership MA = Sample(A, X), MB = Sample(B, X);
-    const double Left = Clamp01(Operator(MA.Left, MB.Left));
-    const double At = Clamp01(Operator(MA.At, MB.At));
-    const double Right = Clamp01(Operator(MA.Right, MB.Right));
+  for (size_t I = 0; I < Points.size(); ++I) {
+    const double X = Points[I];
+    const double Left = Clamp01(Values[I].Left * Scale);
+    const double At = Clamp01(Values[I].At * Scale);
+    const double Right = Clamp01(Values[I].Right * Scale);
     Result->FX.push_back(X);
     Result->FY.push_back(Left);
     if (At != Left) {
@@ -447,12 +588,53 @@ IFuzzySet TIFuzzySet::Combine(const TIFuzzySet& Other, const TFuzzyOperator& Ope
   return Result;
 }
 
-IFuzzySet TIFuzzySet::Union(const TIFuzzySet& Other) const {
-  return Combine(Other, [](double A, double B) { return std::max(A, B); });
+IFuzzySet TIFuzzySet::Union(const TIFuzzySet& Other) const { return Union(Other, foMinMax); }
+
+IFuzzySet TIFuzzySet::Intersection(const TIFuzzySet& Other) const { return Intersection(Other, foMinMax); }
+
+IFuzzySet TIFuzzySet::Union(const TIFuzzySet& Other, TFuzzyOperation Op) const {
+  const TOperationRow& Row = OperationRow(Op);
+  return Combine(Other, TCombineRule{Row.Union, Row.UnionCurved, Row.CrossesOne, Row.NormaliseUnion});
 }
 
-IFuzzySet TIFuzzySet::Intersection(const TIFuzzySet& Other) const {
-  return Combine(Other, [](double A, double B) { return std::min(A, B); });
+IFuzzySet TIFuzzySet::Intersection(const TIFuzzySet& Other, TFuzzyOperation Op) const {
+  const TOperationRow& Row = OperationRow(Op);
+  return Combine(Other, TCombineRule{Row.Intersection, Row.IntersectionCurved, Row.CrossesOne, false});
+}
+
+IFuzzySet TIFuzzySet::Correlate(double Strength, TFuzzyOperation Op) const {
+  OperationRow(Op);  // refuses an unknown ordinal
+  const double S = Clamp01(Strength);
+  TSortedPoints P(FX, FY);
+  const std::vector<double>& PX = P.X();
+  const std::vector<double>& PY = P.Y();
+  std::vector<double> X, Y;
+  X.reserve(PX.size());
+  Y.reserve(PY.size());
+  for (size_t I = 0; I < PX.size(); ++I) {
+    if (Op == foProduct) {
+      X.push_back(PX[I]);
+      Y.push_back(PY[I] * S);
+      continue;
+    }
+    X.push_back(PX[I]);
+    Y.push_back(std::min(PY[I], S));
+    if (I + 1 == PX.size() || !(PX[I + 1] > PX[I])) continue;
+    const double D0 = PY[I] - S, D1 = PY[I + 1] - S;
+    if ((D0 < 0.0 && D1 > 0.0) || (D0 > 0.0 && D1 < 0.0)) {
+      const double Cross = PX[I] + D0 / (D0 - D1) * (PX[I + 1] - PX[I]);
+      if (Cross > PX[I] && Cross < PX[I + 1]) {
+        X.push_back(Cross);
+        Y.push_back(S);
+      }
+    }
+  }
+  if (X == PX && Y == PY) return Clone();
+  IFuzzySet Result = NewInstance();
+  Result->SetVariable(FVariable);
+  Result->FX = std::move(X);
+  Result->FY = std::move(Y);
+  return Result;
 }
 
 double TIFuzzySet::Iterate(const TIFuzzySet& Other, const TFuzzyOperator& Operator) const {

@@ -26,13 +26,10 @@
 // Neither side holds a count on the other through this link, so there are no reference cycles. The registry
 // is not synchronised: a variable and its sets are used from one thread at a time.
 //
-// Still to come with the fuzzy-logic work, and deliberately absent here:
-//   - the vocabulary tests IsFuzzyKeyword (an operator word and its operation), IsFuzzyHedge,
-//     IsFuzzyHedgeOperator, IsFuzzyOperation, IsFuzzyInference, IsFuzzyCorrelation;
-//   - the name tables FuzzyOperationNames, FuzzyInferenceNames (min-max, sum, mean, product, bounded-sum),
-//     FuzzyCorrelationNames (minimum, product) with TFuzzyInferenceMethod and TFuzzyCorrelationMethod;
-//   - Union/Intersection under a chosen fuzzy operation (an ordinal of the operation table) and the
-//     correlation of a set with a strength; Combine below is the pointwise engine they will build on.
+// Operations and vocabulary (declared below, each with its formula): the fuzzy operations TFuzzyOperation
+// (union, intersection and correlation operators chosen by ordinal), the inference and correlation method
+// types with their name tables, and the vocabulary tests that tell a fuzzy expression's words apart (hedges,
+// the hedge operator "not", the keywords "and" and "or", and the names of the tables).
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -41,6 +38,7 @@
 #include "rulecraft/collections/Cloneable.h"
 #include "rulecraft/framework/Object.h"
 #include "rulecraft/framework/Ref.h"
+#include "rulecraft/framework/TypeInfo.h"
 
 namespace rulecraft {
 
@@ -63,6 +61,76 @@ enum TFuzzySetType : uint8_t { fstPoints, fstTriangle, fstZ, fstS, fstPi, fstBet
 
 /// A binary operator on membership degrees (min, max, product, ...).
 using TFuzzyOperator = std::function<double(double, double)>;
+
+/// The fuzzy operations, chosen by ordinal. Each is at once a union operator, an intersection operator and a
+/// correlation operator, so that every ordinal works wherever an operation is asked for. In the formulas a
+/// and b are the memberships of the two sets at one X, y the membership of the correlated set and s the
+/// strength.
+///
+///   ordinal  name         union                        intersection                  correlation
+///   0        "min-max"    max(a, b)                    min(a, b)                     clip: min(y, s)
+///   1        "mean"       (a + b) / 2                  (a + b) / 2                   clip
+///   2        "product"    a + b - ab                   ab                            scale: y * s
+///   3        "einstein"   (a + b) / (1 + ab)           ab / (1 + (1 - a)(1 - b))     clip
+///   4        "algebraic"  a + b - ab                   ab                            clip
+///   5        "bounded"    min(1, a + b)                max(0, a + b - 1)             clip
+///   6        "sum"        a + b, normalised            ab                            clip
+///   7        "minimum"    max(a, b)                    min(a, b)                     clip
+///
+/// "mean" averages the two sets whether they are joined or met. "sum" adds the memberships and, when the sum
+/// anywhere exceeds 1, divides the whole result by its height (its largest membership), so the result keeps
+/// the shape of the sum with height 1; unlike "bounded" it never cuts the sum flat. "product" and "minimum"
+/// are named after what they do as correlation operators; as union and intersection they act as "algebraic"
+/// and "min-max" do. The identities: union with the empty set (membership 0 everywhere) has the memberships
+/// of the set itself under every operation but "mean" (a / 2); so has intersection with the universe
+/// (membership 1 everywhere), under every operation but "mean" ((a + 1) / 2).
+enum TFuzzyOperation : uint8_t {
+  foMinMax,
+  foMean,
+  foProduct,
+  foEinstein,
+  foAlgebraic,
+  foBounded,
+  foSum,
+  foMinimum
+};
+/// The names of the fuzzy operations, by ordinal (the name column above).
+inline constexpr const char* const FuzzyOperationNames[] = {"min-max",   "mean",    "product", "einstein",
+                                                            "algebraic", "bounded", "sum",     "minimum"};
+
+/// How fuzzy facts asserted twice are combined, in the engine's order; it maps each onto a TFuzzyOperation.
+enum TFuzzyInferenceMethod : uint8_t { fimMinMax, fimSum, fimMean, fimProduct, fimBoundedSum };
+inline constexpr const char* const FuzzyInferenceNames[] = {"min-max", "sum", "mean", "product",
+                                                            "bounded-sum"};
+
+/// How a fuzzy conclusion is weakened by the strength of its premise: fcmMinimum clips the set at the
+/// strength, fcmProduct scales it by the strength.
+enum TFuzzyCorrelationMethod : uint8_t { fcmMinimum, fcmProduct };
+inline constexpr const char* const FuzzyCorrelationNames[] = {"minimum", "product"};
+
+/// The binary keywords of a fuzzy expression: "and" meets two sets (intersection), "or" joins them (union).
+enum TFuzzyKeyword : uint8_t { fkAnd, fkOr };
+
+/// Member names of the enumerations above ("foMinMax", "fimMinMax", "fcmMinimum", "fkAnd", ...).
+const TEnumInfo& TFuzzyOperationInfo();
+const TEnumInfo& TFuzzyInferenceMethodInfo();
+const TEnumInfo& TFuzzyCorrelationMethodInfo();
+const TEnumInfo& TFuzzyKeywordInfo();
+
+// Vocabulary tests. Each compares the whole word, case-sensitively ("And", "very " and "" are no match), and
+// on a match stores what the word stands for through the optional pointer.
+/// A hedge a fuzzy expression writes before a term: every hedge TIFuzzySet::Hedge applies except "not".
+bool IsFuzzyHedge(const std::string& Word);
+/// A hedge operator: "not", the unary complement 1 - y (applied with TIFuzzySet::Hedge("not")).
+bool IsFuzzyHedgeOperator(const std::string& Word);
+/// A binary keyword: "and" (intersection) or "or" (union).
+bool IsFuzzyKeyword(const std::string& Word, TFuzzyKeyword* Kind = nullptr);
+/// A name of FuzzyOperationNames.
+bool IsFuzzyOperation(const std::string& Word, TFuzzyOperation* Op = nullptr);
+/// A name of FuzzyInferenceNames.
+bool IsFuzzyInference(const std::string& Word, TFuzzyInferenceMethod* Method = nullptr);
+/// A name of FuzzyCorrelationNames.
+bool IsFuzzyCorrelation(const std::string& Word, TFuzzyCorrelationMethod* Method = nullptr);
 
 class TIFuzzySet : public ICloneable {
   RC_CLASS(TIFuzzySet, ICloneable)
@@ -133,11 +201,14 @@ class TIFuzzySet : public ICloneable {
   /// Applies a hedge in place to the Y values. Known hedges:
   ///   "very" y^2, "extremely" y^3, "more-or-less" y^(1/2), "somewhat" y^(1/3), "not" 1 - y,
   ///   "slightly": (y and not very y) normalised, min(y, 1 - y^2) divided by its largest value: the set's
-  ///   edges, where membership is about 0.62, become the core and the old core drops to 0.
-  /// Non-linear hedges first refine every sloped segment to steps of at most 1/32 of the X range, so the
-  /// curve is followed between the original points. The expression becomes "<hedge> <base>" where base is
-  /// the expression, else the name (an expression of more than hedges and one word is bracketed:
-  /// "very [hot or cold]"); a set with neither keeps an empty expression and prints its points.
+  ///   edges, where membership is about 0.62, become the core and the old core drops to 0;
+  ///   "plus" y^1.25 (a milder "very"), "minus" y^0.75 (a milder "more-or-less");
+  ///   "norm" y / h with h the largest Y (the height), so the set reaches 1; nothing when h is 0;
+  ///   "intensify" (contrast intensification) 2y^2 for y <= 0.5, else 1 - 2(1 - y)^2.
+  /// Non-linear hedges (all but "not" and "norm") first refine every sloped segment to steps of at most 1/32
+  /// of the X range, so the curve is followed between the original points. The expression becomes "<hedge>
+  /// <base>" where base is the expression, else the name (an expression of more than hedges and one word is
+  /// bracketed: "very [hot or cold]"); a set with neither keeps an empty expression and prints its points.
   /// Exception "Unknown hedge: %s" for any other name.
   void Hedge(const std::string& Name);
 
@@ -147,10 +218,26 @@ class TIFuzzySet : public ICloneable {
   /// operators are followed only at those points. The result belongs to this set's variable, has no name
   /// and is of this set's class. Two empty sets give an empty set.
   IFuzzySet Combine(const TIFuzzySet& Other, const TFuzzyOperator& Operator) const;
-  /// Pointwise max.
+  /// Pointwise max (the union of foMinMax).
   IFuzzySet Union(const TIFuzzySet& Other) const;
-  /// Pointwise min.
+  /// Pointwise min (the intersection of foMinMax).
   IFuzzySet Intersection(const TIFuzzySet& Other) const;
+  /// The union under a fuzzy operation (the union column of TFuzzyOperation), built like Combine and exact at
+  /// its evaluation points. The result follows the operation between them too: "bounded" adds the X values
+  /// where a + b crosses 1 (exact everywhere, as are max/min, "mean" and "sum"), and the curved operations
+  /// ("product", "einstein", "algebraic", and the intersection of "sum") refine every span where either set
+  /// slopes to steps of at most 1/32 of the X range of both sets. Exception "Unknown fuzzy operation: %d"
+  /// for an ordinal outside the enumeration.
+  IFuzzySet Union(const TIFuzzySet& Other, TFuzzyOperation Op) const;
+  /// The intersection under a fuzzy operation (the intersection column of TFuzzyOperation); as Union.
+  IFuzzySet Intersection(const TIFuzzySet& Other, TFuzzyOperation Op) const;
+  /// The correlation of this set with a strength (clamped to [0, 1]; NaN counts as 0) under a fuzzy operation
+  /// (the correlation column of TFuzzyOperation): foProduct scales every Y by the strength, every other
+  /// operation clips the set at the strength, min(y, s), adding the X values where a slope crosses s, so the
+  /// result is exact everywhere. A new set: when its points come out the same as this set's (strength 1, or
+  /// a set nowhere above a clipping strength) it is a Clone, name and shape included; otherwise a point set
+  /// without name or expression, of this set's variable and class. The same exception as Union.
+  IFuzzySet Correlate(double Strength, TFuzzyOperation Op) const;
   /// The largest Operator(mu1, mu2) over the evaluation points (left, at-point and right memberships);
   /// Operator(0, 0) for two empty sets.
   double Iterate(const TIFuzzySet& Other, const TFuzzyOperator& Operator) const;
@@ -185,6 +272,8 @@ class TIFuzzySet : public ICloneable {
 
   /// After a change: Changed() at once outside an update, at the final EndUpdate inside one.
   void Modified();
+  struct TCombineRule;
+  IFuzzySet Combine(const TIFuzzySet& Other, const TCombineRule& Rule) const;
   void SetShape(TFuzzySetType Type, std::vector<double> Parameters, std::vector<double> X,
                 std::vector<double> Y);
   void Link(TIFuzzyVariable* Variable);
