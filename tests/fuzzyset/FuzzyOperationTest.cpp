@@ -54,7 +54,7 @@ std::vector<double> ManyX() {
 }  // namespace
 
 TEST(FuzzyOperationTest, UnionWithEmptyAndIntersectionWithUniverse) {
-  IFuzzySet A = Points({0, 4, 10, 14, 20}, {0, 0.3, 1, 0.6, 0});
+  IFuzzySet A = Points({0, 4, 10, 14, 20}, {0, 0.3, 1, 0.7, 0});
   IFuzzySet Empty = MakeRef<TIFuzzySet>();
   IFuzzySet Universe = Points({-10, 40}, {1, 1});
   for (TFuzzyOperation Op : AllOperations) {
@@ -315,4 +315,18 @@ TEST(FuzzyOperationTest, VocabularyTests) {
   for (const char* Miss : {"min", "Product", "min-max", "", "minimum "})
     EXPECT_FALSE(IsFuzzyCorrelation(Miss)) << Miss;
   EXPECT_EQ(TFuzzyKeywordInfo().Name(fkOr), "fkOr");
+}
+
+TEST(FuzzyOperationTest, RepeatedCombinationStaysBounded) {
+  // The engine unions a fuzzy fact into an equal one again and again: refining must not add points each time.
+  IFuzzySet A = Triangle(0.1, 10.3, 20.7), B = Triangle(5.3, 15.1, 25.9);
+  for (TFuzzyOperation Op : AllOperations) {
+    SCOPED_TRACE(FuzzyOperationNames[Op]);
+    IFuzzySet Once = A->Union(*B, Op), Again = Once;
+    for (int I = 0; I < 30; ++I) Again = Again->Union(*B, Op);
+    EXPECT_LE(Again->GetCount(), Once->GetCount() + 2);
+    IFuzzySet Mixed = A;
+    for (int I = 0; I < 300; ++I) Mixed = Mixed->Intersection(*B, Op)->Union(*A, Op);
+    EXPECT_LT(Mixed->GetCount(), 150);
+  }
 }
