@@ -208,6 +208,15 @@ const TOperationRow& OperationRow(TFuzzyOperation Op) {
   return Operations[Op];
 }
 
+/// Into how many parts a span of Width is cut so that none exceeds Step (at most KHedgeResolution; 1 when
+/// the ratio is not a number, as with a span of infinite width). A span already refined, within the step up
+/// to rounding, stays whole, so a result refined again does not double its points.
+int SpanParts(double Width, double Step) {
+  const double Ratio = Width / Step;
+  if (!(Ratio > 1.0 + 1e-9)) return 1;
+  return static_cast<int>(std::min(std::ceil(Ratio - 1e-9), double{KHedgeResolution}));
+}
+
 /// Leaves out every point that lies on the line through the points beside it (within 1e-12); the points of
 /// a vertical step stay.
 void DropCollinearPoints(std::vector<double>& X, std::vector<double>& Y) {
@@ -521,7 +530,7 @@ void TIFuzzySet::Hedge(const std::string& Name) {
       if (I + 1 == X.size()) break;
       const double Width = X[I + 1] - X[I];
       if (Width <= 0.0 || Y[I] == Y[I + 1]) continue;
-      const int Parts = static_cast<int>(std::ceil(Width / Step));
+      const int Parts = SpanParts(Width, Step);
       for (int K = 1; K < Parts; ++K) {
         FineX.push_back(X[I] + Width * K / Parts);
         FineY.push_back(Y[I] + (Y[I + 1] - Y[I]) * K / Parts);
@@ -567,9 +576,7 @@ IFuzzySet TIFuzzySet::Combine(const TIFuzzySet& Other, const TCombineRule& Rule)
         }
       }
       if (Rule.Refine && Step > 0.0 && (A0 != A1 || B0 != B1)) {
-        // A span already refined (as a result combined again is) may exceed the step by rounding only.
-        const int Parts =
-            static_cast<int>(std::min(std::ceil(Width / Step - 1e-9), double{KHedgeResolution}));
+        const int Parts = SpanParts(Width, Step);
         for (int K = 1; K < Parts; ++K) Extra.push_back(Low + Width * K / Parts);
       }
     }

@@ -330,3 +330,22 @@ TEST(FuzzyOperationTest, RepeatedCombinationStaysBounded) {
     EXPECT_LT(Mixed->GetCount(), 150);
   }
 }
+
+TEST(FuzzyOperationTest, ExtremeUniversesStayWellDefined) {
+  // Spans of infinite width (the X range overflows) are neither refined nor crossed, and nothing breaks.
+  IFuzzySet Wide = Points({-1e308, 0, 1e308}, {0, 1, 0.5});
+  IFuzzySet Other = Points({-1e308, 1e308}, {1, 0});
+  IFuzzySet Hedge = Hedged(Wide, "very");
+  EXPECT_EQ(Hedge->DegreeOfMembership(0), 1.0);
+  EXPECT_EQ(Hedge->DegreeOfMembership(1e308), 0.25);
+  for (TFuzzyOperation Op : AllOperations) {
+    for (const IFuzzySet& Set :
+         {Wide->Union(*Other, Op), Wide->Intersection(*Other, Op), Wide->Correlate(0.7, Op)}) {
+      for (double X : {-1e308, -1.0, 0.0, 3.0, 1e308}) {
+        const double Mu = Set->DegreeOfMembership(X);
+        EXPECT_TRUE(Mu >= 0.0 && Mu <= 1.0) << FuzzyOperationNames[Op] << " " << X;
+      }
+    }
+  }
+  EXPECT_EQ(Wide->Correlate(0.7, foMinimum)->DegreeOfMembership(0), 0.7);
+}
