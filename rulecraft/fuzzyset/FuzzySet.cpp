@@ -176,6 +176,7 @@ struct TOperationRow {
   bool UnionCurved, IntersectionCurved;  // refine between the evaluation points
   bool CrossesOne;                       // kinks where a + b = 1
   bool NormaliseUnion;                   // divide by the height when it exceeds 1
+  bool DropCollinear;                    // leave out points on the line through their neighbours
 };
 
 double Max(double A, double B) { return std::max(A, B); }
@@ -190,14 +191,14 @@ double BoundedDifference(double A, double B) { return std::max(0.0, A + B - 1.0)
 double Sum(double A, double B) { return A + B; }
 
 const TOperationRow Operations[] = {
-    {Max, Min, false, false, false, false},                      // foMinMax
-    {Mean, Mean, false, false, false, false},                    // foMean
-    {AlgebraicSum, Product, true, true, false, false},           // foProduct
-    {EinsteinSum, EinsteinProduct, true, true, false, false},    // foEinstein
-    {AlgebraicSum, Product, true, true, false, false},           // foAlgebraic
-    {BoundedSum, BoundedDifference, false, false, true, false},  // foBounded
-    {Sum, Product, false, true, false, true},                    // foSum
-    {Max, Min, false, false, false, false},                      // foMinimum
+    {Max, Min, false, false, false, false, false},                     // foMinMax
+    {Mean, Mean, false, false, false, false, true},                    // foMean
+    {AlgebraicSum, Product, true, true, false, false, true},           // foProduct
+    {EinsteinSum, EinsteinProduct, true, true, false, false, true},    // foEinstein
+    {AlgebraicSum, Product, true, true, false, false, true},           // foAlgebraic
+    {BoundedSum, BoundedDifference, false, false, true, false, true},  // foBounded
+    {Sum, Product, false, true, false, true, true},                    // foSum
+    {Max, Min, false, false, false, false, false},                     // foMinimum
 };
 static_assert(std::size(Operations) == std::size(FuzzyOperationNames));
 
@@ -205,6 +206,34 @@ const TOperationRow& OperationRow(TFuzzyOperation Op) {
   if (static_cast<size_t>(Op) >= std::size(Operations))
     throw Exception(Format("Unknown fuzzy operation: %d", {static_cast<int>(Op)}));
   return Operations[Op];
+}
+
+/// Into how many parts a span of Width is cut so that none exceeds Step (at most KHedgeResolution; 1 when
+/// the ratio is not a number, as with a span of infinite width). A span already refined, within the step up
+/// to rounding, stays whole, so a result refined again does not double its points.
+int SpanParts(double Width, double Step) {
+  const double Ratio = Width / Step;
+  if (!(Ratio > 1.0 + 1e-9)) return 1;
+  return static_cast<int>(std::min(std::ceil(Ratio - 1e-9), double{KHedgeResolution}));
+}
+
+/// Leaves out every point that lies on the line through the points beside it (within 1e-12); the points of
+/// a vertical step stay.
+void DropCollinearPoints(std::vector<double>& X, std::vector<double>& Y) {
+  if (X.size() < 3) return;
+  size_t Kept = 1;
+  for (size_t I = 1; I + 1 < X.size(); ++I) {
+    const double X0 = X[Kept - 1], Y0 = Y[Kept - 1], X2 = X[I + 1], Y2 = Y[I + 1];
+    if (X0 < X[I] && X[I] < X2 && std::abs(Y0 + (Y2 - Y0) * (X[I] - X0) / (X2 - X0) - Y[I]) <= 1e-12)
+      continue;
+    X[Kept] = X[I];
+    Y[Kept] = Y[I];
+    ++Kept;
+  }
+  X[Kept] = X.back();
+  Y[Kept] = Y.back();
+  X.resize(Kept + 1);
+  Y.resize(Kept + 1);
 }
 
 template <typename E, size_t N>
@@ -260,6 +289,7 @@ struct TIFuzzySet::TCombineRule {
   bool Refine = false;      // steps of at most 1/KHedgeResolution of the X range where either set slopes
   bool CrossesOne = false;  // the X values where a + b crosses 1
   bool Normalise = false;   // divide by the height when it exceeds 1
+  bool DropCollinear = false;
 };
 
 // ---------------------------------------------------------------------------------------------------------
@@ -500,7 +530,7 @@ void TIFuzzySet::Hedge(const std::string& Name) {
       if (I + 1 == X.size()) break;
       const double Width = X[I + 1] - X[I];
       if (Width <= 0.0 || Y[I] == Y[I + 1]) continue;
-      const int Parts = static_cast<int>(std::ceil(Width / Step));
+      const int Parts = SpanParts(Width, Step);
       for (int K = 1; K < Parts; ++K) {
         FineX.push_back(X[I] + Width * K / Parts);
         FineY.push_back(Y[I] + (Y[I + 1] - Y[I]) * K / Parts);
@@ -546,7 +576,7 @@ IFuzzySet TIFuzzySet::Combine(const TIFuzzySet& Other, const TCombineRule& Rule)
         }
       }
       if (Rule.Refine && Step > 0.0 && (A0 != A1 || B0 != B1)) {
-        const int Parts = static_cast<int>(std::min(std::ceil(Width / Step), double{KHedgeResolution}));
+        const int Parts = SpanParts(Width, Step);
         for (int K = 1; K < Parts; ++K) Extra.push_back(Low + Width * K / Parts);
       }
     }
@@ -585,6 +615,7 @@ IFuzzySet TIFuzzySet::Combine(const TIFuzzySet& Other, const TCombineRule& Rule)
       Result->FY.push_back(Right);
     }
   }
+  if (Rule.DropCollinear) DropCollinearPoints(Result->FX, Result->FY);
   return Result;
 }
 
@@ -594,12 +625,14 @@ IFuzzySet TIFuzzySet::Intersection(const TIFuzzySet& Other) const { return Inter
 
 IFuzzySet TIFuzzySet::Union(const TIFuzzySet& Other, TFuzzyOperation Op) const {
   const TOperationRow& Row = OperationRow(Op);
-  return Combine(Other, TCombineRule{Row.Union, Row.UnionCurved, Row.CrossesOne, Row.NormaliseUnion});
+  return Combine(
+      Other, TCombineRule{Row.Union, Row.UnionCurved, Row.CrossesOne, Row.NormaliseUnion, Row.DropCollinear});
 }
 
 IFuzzySet TIFuzzySet::Intersection(const TIFuzzySet& Other, TFuzzyOperation Op) const {
   const TOperationRow& Row = OperationRow(Op);
-  return Combine(Other, TCombineRule{Row.Intersection, Row.IntersectionCurved, Row.CrossesOne, false});
+  return Combine(Other, TCombineRule{Row.Intersection, Row.IntersectionCurved, Row.CrossesOne, false,
+                                     Row.DropCollinear});
 }
 
 IFuzzySet TIFuzzySet::Correlate(double Strength, TFuzzyOperation Op) const {

@@ -226,8 +226,10 @@ class TIFuzzySet : public ICloneable {
   /// its evaluation points. The result follows the operation between them too: "bounded" adds the X values
   /// where a + b crosses 1 (exact everywhere, as are max/min, "mean" and "sum"), and the curved operations
   /// ("product", "einstein", "algebraic", and the intersection of "sum") refine every span where either set
-  /// slopes to steps of at most 1/32 of the X range of both sets. Exception "Unknown fuzzy operation: %d"
-  /// for an ordinal outside the enumeration.
+  /// slopes to steps of at most 1/32 of the X range of both sets. Under every operation but "min-max" and
+  /// "minimum" (which give exactly what the one-argument forms give) a point lying on the line through its
+  /// neighbours is left out, so a set combined again and again does not gather points. Exception
+  /// "Unknown fuzzy operation: %d" for an ordinal outside the enumeration.
   IFuzzySet Union(const TIFuzzySet& Other, TFuzzyOperation Op) const;
   /// The intersection under a fuzzy operation (the intersection column of TFuzzyOperation); as Union.
   IFuzzySet Intersection(const TIFuzzySet& Other, TFuzzyOperation Op) const;
