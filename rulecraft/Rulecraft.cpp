@@ -4,6 +4,7 @@
 // registration below runs before main.
 #include "rulecraft/Rulecraft.h"
 
+#include "rulecraft/fuzzy/FuzzyLogicPackage.h"
 #include "rulecraft/packages/BusinessPackage.h"
 #include "rulecraft/packages/MathPackage.h"
 #include "rulecraft/packages/MiscPackage.h"
@@ -35,8 +36,10 @@ TUserPackage* CreateFunctionPackage(TFunctionPackage Package, TComponent* Owner)
       return CreatePackage<TTrigonometryPackage>(Owner);
     case pBusiness:
       return CreatePackage<TBusinessPackage>(Owner);
+    case pFuzzyLogic:
+      return CreatePackage<TFuzzyLogicPackage>(Owner);
     default:
-      return nullptr;  // not part of this build yet
+      return nullptr;
   }
 }
 

@@ -156,6 +156,10 @@ class TFakeFunctionLayer : public TFakeFactLayer<IEngine> {
     ++FuzzyEvaluations;
     return Variable->FindFuzzySet(Value->GetAsString());
   }
+  IIEValue EvalFuzzyValue(TIFuzzyVariable* Variable, const IIEValue& Value, TIEContext* Context) override {
+    IFuzzySet Set = EvalFuzzyExpression(Variable, Value, Context);
+    return Set ? MakeRef<TIEValue>(Set) : IIEValue();
+  }
   using TFakeFactLayer<IEngine>::EvalFuzzyExpression;
 };
 

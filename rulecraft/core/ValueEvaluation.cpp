@@ -2,6 +2,7 @@
 // built from a singleton vector's points.
 #include "rulecraft/core/Binding.h"
 #include "rulecraft/core/IEException.h"
+#include "rulecraft/core/IEFuzzy.h"
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/core/ResolveContext.h"
 #include "rulecraft/core/SingletonsVector.h"
@@ -39,7 +40,7 @@ void TIEValue::Resolve(TResolveContext* Context, IIEValue& Result) {
     case dtSingletons:
       if (FData.Reference) {
         ISingletonsVector Points(static_cast<TSingletonsVector*>(FData.Reference));
-        IFuzzySet Set = MakeRef<TIFuzzySet>(nullptr, std::string());
+        IFuzzySet Set = NewEngineFuzzySet(nullptr, nullptr);
         IIEValue Fuzzy = MakeRef<TIEValue>(Set);
         if (auto* Variable = dynamic_cast<TIFuzzyVariable*>(Points->GetParser())) Set->SetVariable(Variable);
         Set->BeginUpdate();

@@ -201,6 +201,7 @@ IIEDefinedType TIEDefinedTypes::Get(const std::string& Name) const {
 
 void TIEDefinedTypes::Put(const IIEDefinedType& Type) {
   if (!Type) return;
+  FEngine->PrepareFuzzyType(*Type);
   const std::string Name = Type->GetName();
   if (IIEDefinedType Old = Get(Name)) {
     // The very type, or an identical definition of it (a file loaded twice): the stored one stays, with the

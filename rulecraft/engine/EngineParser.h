@@ -84,6 +84,10 @@ class TEngineParser : public ISingletonsParser, public TParseEvents {
   virtual IFactTemplate ParseFactTemplate(const std::string& Text) = 0;
   /// A deftype read from Text, not registered.
   virtual IIEDefinedType ParseDefinedType(const std::string& Text) = 0;
+  /// The body of a fuzzy deftype (its range, units and values clauses) as a fuzzy variable.
+  virtual IFuzzyVariable ParseFuzzyVariable(const std::string& Text) = 0;
+  /// One "(term NAME VALUE)" for Variable.
+  virtual IFuzzySet ParseFuzzySet(TIFuzzyVariable* Variable, const std::string& Text) = 0;
   /// A deffunction read from Text, not registered.
   virtual IUserFunction ParseFunction(const std::string& Text) = 0;
   /// A fact set read from Text, owned by the engine component and not registered.

@@ -499,18 +499,4 @@ void TInferenceEngine::SetTypeChecks(TTypeChecks Value) {
   FParser->SetStaticTypeChecks(Value.Contains(tcStatic));
 }
 
-IFuzzySet TInferenceEngine::EvalFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text) {
-  return Variable ? Variable->FindFuzzySet(Text) : IFuzzySet();
-}
-
-IFuzzySet TInferenceEngine::EvalFuzzyExpression(TIFuzzyVariable* Variable, const IIEValue& Value,
-                                                TIEContext* Context) {
-  if (!Value) return IFuzzySet();
-  IIEValue Resolved;
-  Value->Resolve(Context ? Context : FContext.get(), Resolved);
-  if (!Resolved) return IFuzzySet();
-  if (Resolved->GetDType() == dtFuzzy) return Resolved->GetAsFuzzy();
-  return EvalFuzzyExpression(Variable, Resolved->GetToString());
-}
-
 }  // namespace rulecraft

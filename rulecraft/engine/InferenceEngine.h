@@ -130,7 +130,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   bool GetFuzzyAutoTerms() const noexcept { return FFuzzyAutoTerms; }
   void SetFuzzyAutoTerms(bool Value) noexcept { FFuzzyAutoTerms = Value; }
   float GetFuzzyEqualsThreshold() const noexcept { return FFuzzyEqualsThreshold; }
-  void SetFuzzyEqualsThreshold(float Value) noexcept { FFuzzyEqualsThreshold = Value; }
+  /// Clamped to [0, 1] and handed to the fuzzy variable of every defined type (nothing when unchanged).
+  void SetFuzzyEqualsThreshold(float Value);
   float GetMinActivationStrength() const noexcept { return FNetwork->GetMinActivationStrength(); }
   void SetMinActivationStrength(float Value) noexcept { FNetwork->SetMinActivationStrength(Value); }
   TErrorHandling GetParserErrorHandling() const noexcept { return FParserErrorHandling; }
@@ -532,6 +533,33 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const IIEValue& Value,
                                 TIEContext* Context) override;
 
+  // ---- fuzzy expressions
+  // An expression is a value: nil (the variable's empty set), a number (a crisp set at it), a term name, a
+  // variable or call (evaluated in Context, when there is one, and its value in turn), a point list, a fuzzy
+  // value, or a multifield holding a sequence of operands, hedges, the keywords "and" and "or" and the
+  // brackets "[" and "]". Errors: "fuzzy variable is not defined" (a name without a variable), "Invalid item
+  // in fuzzy expression: %s", "Missing Fuzzy Close Bracket in expression", "Missing fuzzy operand to be
+  // modified by hedge: %s" and "Invalid Fuzzy Expression: %s" (a sequence that is not one expression).
+  /// A sequence that must hold exactly one expression.
+  IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const IValueVector& Items, TIEContext* Context);
+  /// Text read as one value (a sequence of several words is a multifield) and evaluated.
+  IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text, TIEContext* Context);
+  /// As above without a context; returns the crisp value of the set it leaves in Result (0 without one).
+  double EvalFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text, IFuzzySet& Result);
+  /// As EvalFuzzyExpression on a value, but a multifield holding several expressions (an operand right
+  /// after an operand starts the next) gives a multifield of their fuzzy values.
+  IIEValue EvalFuzzyValue(TIFuzzyVariable* Variable, const IIEValue& Value, TIEContext* Context) override;
+  /// Reads one expression from Text and evaluates it in the engine's context.
+  IFuzzySet ParseFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text);
+  /// A text chart of Sets (all of one variable) over [Low, High] (the variable's universe when Low is not
+  /// below High), the I-th set drawn with the I-th character of PlotChars (cycled; "*" without any), printed
+  /// to OutID.
+  void PlotFuzzySet(const std::string& OutID, const std::string& PlotChars, double Low, double High,
+                    const std::vector<IFuzzySet>& Sets, const std::string& VariableName = std::string());
+  /// Gives a fuzzy type's variable the engine's threshold and, with FuzzyAutoTerms, the standard terms it
+  /// lacks (low, medium, high over its universe); done when the type is stored.
+  void PrepareFuzzyType(TIEDefinedType& Type);
+
   // ---- IRuleEngine
   std::string GenerateSymbol(const std::string& Prefix) override;
   const TIEPattern* GetInitialFactPattern() const override { return FInitialFactPattern.get(); }
@@ -602,6 +630,11 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   friend class TRules;
   friend class TFactTemplates;
   friend class TIEDefinedTypes;
+
+  IFuzzySet EvalFuzzyItem(TIFuzzyVariable* Variable, const IIEValue& Value, TIEContext* Context);
+  std::vector<IFuzzySet> EvalFuzzySequence(TIFuzzyVariable* Variable, const IValueVector& Items,
+                                           TIEContext* Context);
+  static IFuzzySet SingleFuzzySet(const std::vector<IFuzzySet>& Sets, const TIEValue& Source);
   friend class TUserFunctions;
   friend class TGlobalVariables;
   friend class TFactSets;

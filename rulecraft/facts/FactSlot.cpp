@@ -72,8 +72,10 @@ void TFactSlot::SetExtendedTypeInfo(const IIEDefinedType& Value) {
   if (Value == FExtendedTypeInfo) return;
   const TIETypes Kinds = Value ? Value->GetBaseTypes() : TIETypes();
   if (FTemplate && Value) FTemplate->NewSlotType(*this, Kinds);
+  // A multislot stays one: the type names the kinds of its elements.
+  const bool Multi = FName == SDefaultSlotName || FSlotType.Contains(dtMultiSlot);
   FExtendedTypeInfo = Value;
-  SetSlotType(FName == SDefaultSlotName ? Kinds + IEMultiSlotTypes : Kinds);
+  SetSlotType(Multi ? Kinds + IEMultiSlotTypes : Kinds);
 }
 
 bool TFactSlot::IsValid(const IIEValue& Value) const {

@@ -464,21 +464,31 @@ IValueVector TIEContext::FlattenList(const IValueVector& List) {
 
 namespace {
 
+// A fuzzy value, or a multifield of fuzzy values only (the empty one included).
 bool IsFuzzyValue(const IIEValue& Value) {
   if (!Value) return false;
   if (Value->GetDType() == dtFuzzy) return true;
   if (Value->GetDType() != dtList) return false;
   const IValueVector List = Value->GetAsList();
-  return List && List->GetValueCount() == 1 && List->Get(0) && List->Get(0)->GetDType() == dtFuzzy;
+  if (!List) return false;
+  for (int32_t I = 0; I < List->GetValueCount(); ++I)
+    if (!List->Get(I) || List->Get(I)->GetDType() != dtFuzzy) return false;
+  return true;
 }
 
-/// Gives a fuzzy value whose set belongs to no variable the slot's variable.
+/// Gives each fuzzy value whose set belongs to no variable the slot's variable.
 void AttachVariable(const IIEValue& Value, TIFuzzyVariable* Variable) {
   if (!Variable || !Value) return;
-  IIEValue Fuzzy = Value;
-  if (Value->GetDType() == dtList) Fuzzy = Value->GetAsList()->Get(0);
-  const IFuzzySet Set = Fuzzy->GetAsFuzzy();
-  if (Set && !Set->GetVariable()) Set->SetVariable(Variable);
+  auto Attach = [Variable](const IIEValue& Fuzzy) {
+    const IFuzzySet Set = Fuzzy ? Fuzzy->GetAsFuzzy() : IFuzzySet();
+    if (Set && !Set->GetVariable()) Set->SetVariable(Variable);
+  };
+  if (Value->GetDType() != dtList) {
+    Attach(Value);
+    return;
+  }
+  const IValueVector List = Value->GetAsList();
+  for (int32_t I = 0; List && I < List->GetValueCount(); ++I) Attach(List->Get(I));
 }
 
 // Whether a record's slot name stands for the whole fact (its length tested first: a slot name rarely has
@@ -514,11 +524,18 @@ IFact TIEContext::Resolve(const IFact& Fact) {
       if (!IsFuzzyValue(Value)) {
         if (!Variable) throw EIEException(std::string(SUndefinedFuzzyVariable));
         if (!FEngine) throw EIEException(std::string(SUnknownEngine));
-        const IFuzzySet Set = FEngine->EvalFuzzyExpression(Variable, Value, this);
-        if (!Set) throw EIEException(SInvalidFuzzyExpression, {Value->GetToString()});
-        Value = MakeRef<TIEValue>(Set);
-        if (Kinds.Contains(dtList))
-          Value = MakeRef<TIEValue>(MakeRef<TValueVector>(std::vector<IIEValue>{Value}));
+        if (Kinds.Contains(dtList)) {
+          // A multislot may hold several expressions: one fuzzy value each.
+          IIEValue Values = FEngine->EvalFuzzyValue(Variable, Value, this);
+          if (!Values) throw EIEException(SInvalidFuzzyExpression, {Value->GetToString()});
+          Value = Values->GetDType() == dtList
+                      ? Values
+                      : MakeRef<TIEValue>(MakeRef<TValueVector>(std::vector<IIEValue>{Values}));
+        } else {
+          const IFuzzySet Set = FEngine->EvalFuzzyExpression(Variable, Value, this);
+          if (!Set) throw EIEException(SInvalidFuzzyExpression, {Value->GetToString()});
+          Value = MakeRef<TIEValue>(Set);
+        }
       } else {
         AttachVariable(Value, Variable);
       }

@@ -32,6 +32,9 @@ class IFunctionEngine : public IFactEngine {
   /// The fuzzy value Value stands for in Variable, resolved in Context.
   virtual IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const IIEValue& Value,
                                         TIEContext* Context) = 0;
+  /// As EvalFuzzyExpression, but a multifield holding several expressions gives a multifield of their fuzzy
+  /// values (the contents of a fuzzy multislot).
+  virtual IIEValue EvalFuzzyValue(TIFuzzyVariable* Variable, const IIEValue& Value, TIEContext* Context) = 0;
   /// The engine's nesting counters and random sequence. By default the calling thread's, for engines that
   /// keep none of their own.
   virtual TEvaluationState& GetEvaluationState() noexcept { return ThreadEvaluationState(); }

@@ -184,21 +184,26 @@ double Min(double A, double B) { return std::min(A, B); }
 double Mean(double A, double B) { return (A + B) / 2.0; }
 double AlgebraicSum(double A, double B) { return A + B - A * B; }
 double Product(double A, double B) { return A * B; }
-double EinsteinSum(double A, double B) { return (A + B) / (1.0 + A * B); }
-double EinsteinProduct(double A, double B) { return A * B / (1.0 + (1.0 - A) * (1.0 - B)); }
+double QuadraticMean(double A, double B) { return std::sqrt((A * A + B * B) / 2.0); }
+double MeanOfSquares(double A, double B) { return (A * A + B * B) / 2.0; }
+double MeanOfRoots(double A, double B) { return (std::sqrt(A) + std::sqrt(B)) / 2.0; }
+double SquaredMeanOfRoots(double A, double B) {
+  const double M = MeanOfRoots(A, B);
+  return M * M;
+}
 double BoundedSum(double A, double B) { return std::min(1.0, A + B); }
 double BoundedDifference(double A, double B) { return std::max(0.0, A + B - 1.0); }
 double Sum(double A, double B) { return A + B; }
 
 const TOperationRow Operations[] = {
-    {Max, Min, false, false, false, false, false},                     // foMinMax
-    {Mean, Mean, false, false, false, false, true},                    // foMean
-    {AlgebraicSum, Product, true, true, false, false, true},           // foProduct
-    {EinsteinSum, EinsteinProduct, true, true, false, false, true},    // foEinstein
-    {AlgebraicSum, Product, true, true, false, false, true},           // foAlgebraic
-    {BoundedSum, BoundedDifference, false, false, true, false, true},  // foBounded
-    {Sum, Product, false, true, false, true, true},                    // foSum
-    {Max, Min, false, false, false, false, false},                     // foMinimum
+    {Max, Min, false, false, false, false, false},                      // foZadeh
+    {Mean, Mean, false, false, false, false, true},                     // foMean
+    {QuadraticMean, MeanOfSquares, true, true, false, false, true},     // foMeanSqr
+    {MeanOfRoots, SquaredMeanOfRoots, true, true, false, false, true},  // foMeanSqrt
+    {AlgebraicSum, Product, true, true, false, false, true},            // foProduct
+    {BoundedSum, BoundedDifference, false, false, true, false, true},   // foBoundedSum
+    {Sum, Product, false, true, false, true, true},                     // foSum
+    {Max, Min, false, false, false, false, false},                      // foMinimum
 };
 static_assert(std::size(Operations) == std::size(FuzzyOperationNames));
 
@@ -254,7 +259,7 @@ bool IsNameOf(const std::string& Word, const char* const (&Names)[N], E* Result)
     return Info;                                       \
   }
 
-RC_ENUM_INFO(TFuzzyOperation, "foMinMax", "foMean", "foProduct", "foEinstein", "foAlgebraic", "foBounded",
+RC_ENUM_INFO(TFuzzyOperation, "foZadeh", "foMean", "foMeanSqr", "foMeanSqrt", "foProduct", "foBoundedSum",
              "foSum", "foMinimum")
 RC_ENUM_INFO(TFuzzyInferenceMethod, "fimMinMax", "fimSum", "fimMean", "fimProduct", "fimBoundedSum")
 RC_ENUM_INFO(TFuzzyCorrelationMethod, "fcmMinimum", "fcmProduct")
@@ -619,9 +624,9 @@ IFuzzySet TIFuzzySet::Combine(const TIFuzzySet& Other, const TCombineRule& Rule)
   return Result;
 }
 
-IFuzzySet TIFuzzySet::Union(const TIFuzzySet& Other) const { return Union(Other, foMinMax); }
+IFuzzySet TIFuzzySet::Union(const TIFuzzySet& Other) const { return Union(Other, foZadeh); }
 
-IFuzzySet TIFuzzySet::Intersection(const TIFuzzySet& Other) const { return Intersection(Other, foMinMax); }
+IFuzzySet TIFuzzySet::Intersection(const TIFuzzySet& Other) const { return Intersection(Other, foZadeh); }
 
 IFuzzySet TIFuzzySet::Union(const TIFuzzySet& Other, TFuzzyOperation Op) const {
   const TOperationRow& Row = OperationRow(Op);
@@ -645,7 +650,7 @@ IFuzzySet TIFuzzySet::Correlate(double Strength, TFuzzyOperation Op) const {
   X.reserve(PX.size());
   Y.reserve(PY.size());
   for (size_t I = 0; I < PX.size(); ++I) {
-    if (Op == foProduct) {
+    if (Op == foMeanSqr) {
       X.push_back(PX[I]);
       Y.push_back(PY[I] * S);
       continue;

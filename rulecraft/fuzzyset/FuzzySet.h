@@ -67,36 +67,39 @@ using TFuzzyOperator = std::function<double(double, double)>;
 /// and b are the memberships of the two sets at one X, y the membership of the correlated set and s the
 /// strength.
 ///
-///   ordinal  name         union                        intersection                  correlation
-///   0        "min-max"    max(a, b)                    min(a, b)                     clip: min(y, s)
-///   1        "mean"       (a + b) / 2                  (a + b) / 2                   clip
-///   2        "product"    a + b - ab                   ab                            scale: y * s
-///   3        "einstein"   (a + b) / (1 + ab)           ab / (1 + (1 - a)(1 - b))     clip
-///   4        "algebraic"  a + b - ab                   ab                            clip
-///   5        "bounded"    min(1, a + b)                max(0, a + b - 1)             clip
-///   6        "sum"        a + b, normalised            ab                            clip
-///   7        "minimum"    max(a, b)                    min(a, b)                     clip
+///   ordinal  name           union                        intersection                  correlation
+///   0        "zadeh"        max(a, b)                    min(a, b)                     clip: min(y, s)
+///   1        "mean"         (a + b) / 2                  (a + b) / 2                   clip
+///   2        "mean-sqr"     sqrt((a^2 + b^2) / 2)        (a^2 + b^2) / 2               scale: y * s
+///   3        "mean-sqrt"    (sqrt(a) + sqrt(b)) / 2      ((sqrt(a) + sqrt(b)) / 2)^2   clip
+///   4        "product"      a + b - ab                   ab                            clip
+///   5        "bounded-sum"  min(1, a + b)                max(0, a + b - 1)             clip
+///   6        "sum"          a + b, normalised            ab                            clip
+///   7        "minimum"      max(a, b)                    min(a, b)                     clip
 ///
-/// "mean" averages the two sets whether they are joined or met. "sum" adds the memberships and, when the sum
-/// anywhere exceeds 1, divides the whole result by its height (its largest membership), so the result keeps
-/// the shape of the sum with height 1; unlike "bounded" it never cuts the sum flat. "product" and "minimum"
-/// are named after what they do as correlation operators; as union and intersection they act as "algebraic"
-/// and "min-max" do. The identities: union with the empty set (membership 0 everywhere) has the memberships
-/// of the set itself under every operation but "mean" (a / 2); so has intersection with the universe
-/// (membership 1 everywhere), under every operation but "mean" ((a + 1) / 2).
+/// "mean" averages the two sets whether they are joined or met; "mean-sqr" and "mean-sqrt" average their
+/// squares and square roots, which leans a union towards the larger membership and an intersection towards
+/// the smaller one. "product" joins by the algebraic sum and meets by the product. "sum" adds the
+/// memberships and, when the sum anywhere exceeds 1, divides the whole result by its height (its largest
+/// membership), so the result keeps the shape of the sum with height 1; unlike "bounded-sum" it never cuts
+/// the sum flat. "minimum" is named after what it does as a correlation operator (the one the engine uses
+/// to clip a conclusion), as "mean-sqr" scales; as union and intersection "minimum" acts as "zadeh" does.
+/// The identities: union with the empty set (membership 0 everywhere) has the memberships of the set itself
+/// under every operation but the three means; so has intersection with the universe (membership 1
+/// everywhere), under every operation but the three means.
 enum TFuzzyOperation : uint8_t {
-  foMinMax,
+  foZadeh,
   foMean,
+  foMeanSqr,
+  foMeanSqrt,
   foProduct,
-  foEinstein,
-  foAlgebraic,
-  foBounded,
+  foBoundedSum,
   foSum,
   foMinimum
 };
 /// The names of the fuzzy operations, by ordinal (the name column above).
-inline constexpr const char* const FuzzyOperationNames[] = {"min-max",   "mean",    "product", "einstein",
-                                                            "algebraic", "bounded", "sum",     "minimum"};
+inline constexpr const char* const FuzzyOperationNames[] = {"zadeh",   "mean",        "mean-sqr", "mean-sqrt",
+                                                            "product", "bounded-sum", "sum",      "minimum"};
 
 /// How fuzzy facts asserted twice are combined, in the engine's order; it maps each onto a TFuzzyOperation.
 enum TFuzzyInferenceMethod : uint8_t { fimMinMax, fimSum, fimMean, fimProduct, fimBoundedSum };
@@ -111,7 +114,7 @@ inline constexpr const char* const FuzzyCorrelationNames[] = {"minimum", "produc
 /// The binary keywords of a fuzzy expression: "and" meets two sets (intersection), "or" joins them (union).
 enum TFuzzyKeyword : uint8_t { fkAnd, fkOr };
 
-/// Member names of the enumerations above ("foMinMax", "fimMinMax", "fcmMinimum", "fkAnd", ...).
+/// Member names of the enumerations above ("foZadeh", "fimMinMax", "fcmMinimum", "fkAnd", ...).
 const TEnumInfo& TFuzzyOperationInfo();
 const TEnumInfo& TFuzzyInferenceMethodInfo();
 const TEnumInfo& TFuzzyCorrelationMethodInfo();
@@ -218,9 +221,9 @@ class TIFuzzySet : public ICloneable {
   /// operators are followed only at those points. The result belongs to this set's variable, has no name
   /// and is of this set's class. Two empty sets give an empty set.
   IFuzzySet Combine(const TIFuzzySet& Other, const TFuzzyOperator& Operator) const;
-  /// Pointwise max (the union of foMinMax).
+  /// Pointwise max (the union of foZadeh).
   IFuzzySet Union(const TIFuzzySet& Other) const;
-  /// Pointwise min (the intersection of foMinMax).
+  /// Pointwise min (the intersection of foZadeh).
   IFuzzySet Intersection(const TIFuzzySet& Other) const;
   /// The union under a fuzzy operation (the union column of TFuzzyOperation), built like Combine and exact at
   /// its evaluation points. The result follows the operation between them too: "bounded" adds the X values
@@ -234,7 +237,7 @@ class TIFuzzySet : public ICloneable {
   /// The intersection under a fuzzy operation (the intersection column of TFuzzyOperation); as Union.
   IFuzzySet Intersection(const TIFuzzySet& Other, TFuzzyOperation Op) const;
   /// The correlation of this set with a strength (clamped to [0, 1]; NaN counts as 0) under a fuzzy operation
-  /// (the correlation column of TFuzzyOperation): foProduct scales every Y by the strength, every other
+  /// (the correlation column of TFuzzyOperation): foMeanSqr scales every Y by the strength, every other
   /// operation clips the set at the strength, min(y, s), adding the X values where a slope crosses s, so the
   /// result is exact everywhere. A new set: when its points come out the same as this set's (strength 1, or
   /// a set nowhere above a clipping strength) it is a Clone, name and shape included; otherwise a point set

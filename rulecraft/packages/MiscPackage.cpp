@@ -82,22 +82,6 @@ constexpr int32_t Unbounded = 2147483647;
 IIEValue Boolean(bool Value) { return Value ? FCTrue : FCFalse; }
 IIEValue Float(double Value) { return MakeRef<TIEValue>(Value); }
 
-/// Configures a function of a family.
-void Setup(TIEUserFunction& Function, const std::string& Name, int32_t Min, int32_t Max,
-           const std::string& Comment, const std::string& Arguments) {
-  Function.SetFunctionName(Name);
-  Function.SetComment(FunctionComment(Comment));
-  Function.SetArgumentString(Arguments);
-  // The counts move in the order that keeps Min <= Max on the way.
-  if (Min > Function.GetMaxArgumentCount()) {
-    Function.SetMaxArgumentCount(Max);
-    Function.SetMinArgumentCount(Min);
-  } else {
-    Function.SetMinArgumentCount(Min);
-    Function.SetMaxArgumentCount(Max);
-  }
-}
-
 /// Prints Lines sorted as text, one per line, then Total (the "for a total of ..." line) and a line break.
 void PrintSorted(TInferenceEngine& Engine, std::vector<std::string> Lines, const std::string& Total) {
   std::sort(Lines.begin(), Lines.end());
@@ -165,9 +149,10 @@ void TIsIEStructFunction::Configure() {
                                       "is-defrule", "is-deffacts", "is-deftemplate"};
   static const char* const Kinds[] = {"binding", "defined type", "function",     "global variable",
                                       "rule",    "fact set",     "fact template"};
-  Setup(*this, Names[FType], 1, 1,
-        std::string("Returns TRUE if a ") + Kinds[FType] + " with the specified name exists, otherwise FALSE",
-        "");
+  SetupFunction(
+      *this, Names[FType], 1, 1,
+      std::string("Returns TRUE if a ") + Kinds[FType] + " with the specified name exists, otherwise FALSE",
+      "");
 }
 
 void TIsIEStructFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
@@ -202,10 +187,11 @@ void TIsIEStructFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, 
 
 void TListVariablesFunction::Configure() {
   if (FType == lvDefGlobals)
-    Setup(*this, "list-defglobals", 0, 0, "Lists the global variables defined in the inference engine", "");
+    SetupFunction(*this, "list-defglobals", 0, 0,
+                  "Lists the global variables defined in the inference engine", "");
   else
-    Setup(*this, "list-bindings", 0, 0,
-          "Lists the variables bound in the current context and in every context enclosing it", "");
+    SetupFunction(*this, "list-bindings", 0, 0,
+                  "Lists the variables bound in the current context and in every context enclosing it", "");
 }
 
 void TListVariablesFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
@@ -232,8 +218,9 @@ void TPrettyPrintFunction::Configure() {
   static const char* const Kinds[] = {"fact set", "function", "fact template", "rule", "defined type"};
   static const char* const Arguments[] = {" <fact-set-name>", " <function-name>", " <fact-template-name>",
                                           " <rulename>", " <type-name>"};
-  Setup(*this, Names[FType], 1, 1,
-        std::string("Returns the text of the specified ") + Kinds[FType] + " as a string", Arguments[FType]);
+  SetupFunction(*this, Names[FType], 1, 1,
+                std::string("Returns the text of the specified ") + Kinds[FType] + " as a string",
+                Arguments[FType]);
 }
 
 void TPrettyPrintFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
@@ -274,10 +261,10 @@ void TPrettyPrintFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context,
 void TSystemDateTimeFunction::Configure() {
   static const char* const Names[] = {"system-datetime", "system-date", "system-time"};
   static const char* const What[] = {"date and time", "date", "time"};
-  Setup(*this, Names[FType], 0, 0,
-        std::string("Returns the current system ") + What[FType] +
-            " as a number of days since 30 December 1899 (the time of day as the fraction)",
-        "");
+  SetupFunction(*this, Names[FType], 0, 0,
+                std::string("Returns the current system ") + What[FType] +
+                    " as a number of days since 30 December 1899 (the time of day as the fraction)",
+                "");
 }
 
 void TSystemDateTimeFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
@@ -302,18 +289,19 @@ void TDateTimeStringFunction::Configure() {
                                       "date-str",     "time-str", "datetime-str-format"};
   static const char* const What[] = {"date and time", "date", "time"};
   if (FType <= dtsStrTime)
-    Setup(*this, Names[FType], 1, 1,
-          std::string("Converts a string to a ") + What[FType] +
-              " value using the engine's date and time formats",
-          " <string-expression>");
+    SetupFunction(*this, Names[FType], 1, 1,
+                  std::string("Converts a string to a ") + What[FType] +
+                      " value using the engine's date and time formats",
+                  " <string-expression>");
   else if (FType <= dtsTimeStr)
-    Setup(*this, Names[FType], 1, 1,
-          std::string("Converts a ") + What[FType - dtsDateTimeStr] +
-              " value to a string using the engine's date and time formats",
-          " <numeric-expression>");
+    SetupFunction(*this, Names[FType], 1, 1,
+                  std::string("Converts a ") + What[FType - dtsDateTimeStr] +
+                      " value to a string using the engine's date and time formats",
+                  " <numeric-expression>");
   else
-    Setup(*this, Names[FType], 2, 2, "Converts a date and time value to a string using the format string",
-          " <numeric-expression> <format-string-expression>");
+    SetupFunction(*this, Names[FType], 2, 2,
+                  "Converts a date and time value to a string using the format string",
+                  " <numeric-expression> <format-string-expression>");
 }
 
 void TDateTimeStringFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
@@ -354,9 +342,9 @@ void TDecodeDateTimeFunction::Configure() {
   static const char* const Names[] = {"decode-year",   "decode-month",  "decode-day",        "decode-hour",
                                       "decode-minute", "decode-second", "decode-millisecond"};
   static const char* const Parts[] = {"year", "month", "day", "hour", "minute", "second", "millisecond"};
-  Setup(*this, Names[FType], 1, 1,
-        std::string("Returns the ") + Parts[FType] + " of a date and time value as an integer",
-        FType <= ddtDay ? " <system-date-numeric-expression>" : " <system-time-numeric-expression>");
+  SetupFunction(*this, Names[FType], 1, 1,
+                std::string("Returns the ") + Parts[FType] + " of a date and time value as an integer",
+                FType <= ddtDay ? " <system-date-numeric-expression>" : " <system-time-numeric-expression>");
 }
 
 void TDecodeDateTimeFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
@@ -368,14 +356,14 @@ void TDecodeDateTimeFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Conte
 
 void TEncodeDateTimeFunction::Configure() {
   if (FType == edtDate)
-    Setup(*this, "encode-date", 1, 3,
-          "Returns the date value of the year, month (default 1) and day (default 1)",
-          " <year-integer-expression> [<month-integer-expression> [<day-integer-expression>]]");
+    SetupFunction(*this, "encode-date", 1, 3,
+                  "Returns the date value of the year, month (default 1) and day (default 1)",
+                  " <year-integer-expression> [<month-integer-expression> [<day-integer-expression>]]");
   else
-    Setup(*this, "encode-time", 1, 4,
-          "Returns the time value of the hour, minute, second and millisecond (each default 0)",
-          " <hour-integer-expression> [<minute-integer-expression> [<second-integer-expression> "
-          "[<millisecond-integer-expression>]]]");
+    SetupFunction(*this, "encode-time", 1, 4,
+                  "Returns the time value of the hour, minute, second and millisecond (each default 0)",
+                  " <hour-integer-expression> [<minute-integer-expression> [<second-integer-expression> "
+                  "[<millisecond-integer-expression>]]]");
 }
 
 void TEncodeDateTimeFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {

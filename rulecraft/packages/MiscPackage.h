@@ -11,6 +11,7 @@
 #include <string>
 
 #include "rulecraft/framework/TypeInfo.h"
+#include "rulecraft/functions/ConfiguredFunction.h"
 #include "rulecraft/functions/UserPackage.h"
 #include "rulecraft/packages/PackageHelpers.h"
 
@@ -57,41 +58,6 @@ enum TDecodeDateTimeFunctionType : uint8_t {
 const TEnumInfo& TDecodeDateTimeFunctionTypeInfo();
 enum TEncodeDateTimeFunctionType : uint8_t { edtDate, edtTime };
 const TEnumInfo& TEncodeDateTimeFunctionTypeInfo();
-
-/// A built-in function whose name, help, argument text and counts follow its type. Setting the type
-/// configures the function; Assign copies the type with the rest, so a copy keeps its behaviour.
-template <class E>
-class TConfiguredFunction : public TIEUserFunction {
- public:
-  E GetFunctionType() const noexcept { return FType; }
-  void SetFunctionType(E Value) {
-    FType = Value;
-    Configure();
-  }
-  void Assign(const TPersistent* Source) override {
-    const auto* Same = dynamic_cast<const TConfiguredFunction*>(Source);
-    if (Same) FType = Same->FType;
-    TIEUserFunction::Assign(Source);
-    if (Same) SetArgumentString(Same->GetArgumentString());
-  }
-
- protected:
-  /// Sets name, comment, argument text and counts for the current type.
-  virtual void Configure() = 0;
-  E FType{};
-};
-
-#define RC_CONFIGURED_FUNCTION(Cls, E)                                                   \
-  class Cls final : public ::rulecraft::TConfiguredFunction<E> {                         \
-    RC_CLASS(Cls, ::rulecraft::TIEUserFunction)                                          \
-   public:                                                                               \
-    explicit Cls(E Type = E{}) { SetFunctionType(Type); }                                \
-                                                                                         \
-   protected:                                                                            \
-    void Configure() override;                                                           \
-    void Evaluate(::rulecraft::TFunctionCall& FunCall, ::rulecraft::TIEContext* Context, \
-                  ::rulecraft::IIEValue& Result) override;                               \
-  }
 
 /// (is-binding|is-deftype|is-deffunction|is-defglobal|is-defrule|is-deffacts|is-deftemplate <name>): TRUE
 /// when a construct of the kind has that name (is-binding: a binding the calling context sees).

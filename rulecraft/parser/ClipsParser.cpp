@@ -159,10 +159,6 @@ void TIEClipsParser::ParseError(const std::string& Method, std::string_view Fmt,
   ParseError(Method, Format(Fmt, Args));
 }
 
-void TIEClipsParser::Unsupported(const std::string& Keyword) {
-  ParseError("ParseExpression", SUnsupportedConstruct, {Keyword});
-}
-
 bool IsValueToken(const TIEStreamToken& Token) {
   switch (Token.GetDataType()) {
     case dtAtom:
@@ -561,16 +557,20 @@ IIEValue TIEClipsParser::ParseValue(TIETypes Types, const IIEDefinedType& Define
   }
   if (Fuzzy && FStaticTypeChecks && Value && !IsVariableKind(Value->GetDType()) &&
       Value->GetDType() != dtFunCall) {
-    IFuzzySet Set =
-        FEngine->EvalFuzzyExpression(DefinedType->GetFuzzyType().get(), Value, FEngine->GetContext());
-    if (!Set) ParseError("ParseValue", SInvalidFuzzyExpression, {Value->GetToString()});
-    Value = MakeRef<TIEValue>(Set);
-    if (Types.Contains(dtMultiSlot)) {
+    // A multislot may hold several expressions ("hot cold"): one fuzzy value each.
+    TIFuzzyVariable* Variable = DefinedType->GetFuzzyType().get();
+    const bool Multi = Types.Contains(dtMultiSlot) || Types.Contains(dtList);
+    IIEValue Result =
+        Multi ? FEngine->EvalFuzzyValue(Variable, Value, FEngine->GetContext())
+              : MakeRef<TIEValue>(FEngine->EvalFuzzyExpression(Variable, Value, FEngine->GetContext()));
+    if (!Result || (Result->GetDType() == dtFuzzy && !Result->GetAsFuzzy()))
+      ParseError("ParseValue", SInvalidFuzzyExpression, {Value->GetToString()});
+    if (Multi && Result->GetDType() != dtList) {
       IValueVector One = MakeRef<TValueVector>();
-      One->Add(Value);
-      Value = MakeRef<TIEValue>(One);
+      One->Add(Result);
+      Result = MakeRef<TIEValue>(One);
     }
-    return Value;
+    return Result;
   }
   return CheckSlotValue(Value, Types, DefinedType);
 }
@@ -690,6 +690,14 @@ void TIEClipsParser::ParseRulePatterns(TRule& Rule, const std::string& Text) {
 
 IIEDefinedType TIEClipsParser::ParseDefinedType(const std::string& Text) {
   return WithText(Text, [&] { return ParseDefinedType(); });
+}
+
+IFuzzyVariable TIEClipsParser::ParseFuzzyVariable(const std::string& Text) {
+  return WithText(Text, [&] { return ParseFuzzyVariable(); });
+}
+
+IFuzzySet TIEClipsParser::ParseFuzzySet(TIFuzzyVariable* Variable, const std::string& Text) {
+  return WithText(Text, [&] { return ParseFuzzySet(Variable); });
 }
 
 IUserFunction TIEClipsParser::ParseFunction(const std::string& Text) {

@@ -122,8 +122,10 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   /// The words of a type list up to ")" (left for the caller); a defined type named there goes to
   /// DefinedType.
   TIETypes ParseSlotTypes(IIEDefinedType& DefinedType);
-  /// "(range low high)" or "(cardinality low high)" into DefinedType.
-  void ParseRangeAndCardinality(const IIEDefinedType& DefinedType, bool IsCardinality, bool AllowVariables);
+  /// "(range low high)" or "(cardinality low high)" into DefinedType; without a defined type, a range sets
+  /// the limits of FuzzyVariable instead.
+  void ParseRangeAndCardinality(const IIEDefinedType& DefinedType, bool IsCardinality, bool AllowVariables,
+                                TIFuzzyVariable* FuzzyVariable = nullptr);
   /// "(allowed-... values)" into DefinedType.
   void ParseAllowedEnumerations(const IIEDefinedType& DefinedType);
   /// A fact set owned by the caller (not registered).
@@ -146,9 +148,17 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   /// Raises the engine's warnings about the rule just read, which starts at Line (RuleWarnings.cpp): those
   /// its patterns left in FRuleWarnings, then those of its actions.
   void WarnAboutRule(const TRule& Rule, int32_t Line);
-  /// A deftype, not registered. A fuzzy deftype is not read yet (a clear error).
+  /// A deftype, not registered.
   IIEDefinedType ParseDefinedType();
   IIEDefinedType ParseDefinedType(const std::string& Text) override;
+  /// The body of a fuzzy deftype: "(range ...)", "(units ...)" and "(values (term ...) ...)" clauses up to
+  /// the closing ")" of the deftype, which is left for the caller. The variable has no name yet.
+  IFuzzyVariable ParseFuzzyVariable();
+  IFuzzyVariable ParseFuzzyVariable(const std::string& Text) override;
+  /// One "(term NAME VALUE...)": the value, unless already fuzzy, evaluated as a fuzzy expression of
+  /// Variable; the set is named after the term and belongs to Variable. Not added to Variable.
+  IFuzzySet ParseFuzzySet(TIFuzzyVariable* Variable);
+  IFuzzySet ParseFuzzySet(TIFuzzyVariable* Variable, const std::string& Text) override;
   /// A deffunction, not registered.
   IUserFunction ParseFunction();
   /// The same over Text.
@@ -169,8 +179,6 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   std::string GenerateSymbol(const std::string& Prefix) override;
   IStreamToken Next();
   void PutBack(const IStreamToken& Token);
-  /// Raises the clear error of a construct this parser cannot read yet.
-  [[noreturn]] void Unsupported(const std::string& Keyword);
   /// The units a "units" clause names.
   static std::string UnitsText(const IStreamToken& Token);
   /// Counts one level of nesting of calls, lists and patterns; too deep is a parse error, never a stack

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "rulecraft/core/Constants.h"
+#include "rulecraft/core/IEFuzzy.h"
 #include "rulecraft/core/IETypes.h"
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/core/ValueVector.h"
@@ -261,7 +262,7 @@ TIETypes TIEClipsParser::ParseSlotTypes(IIEDefinedType& DefinedType) {
 }
 
 void TIEClipsParser::ParseRangeAndCardinality(const IIEDefinedType& DefinedType, bool IsCardinality,
-                                              bool AllowVariables) {
+                                              bool AllowVariables, TIFuzzyVariable* FuzzyVariable) {
   const char* What = IsCardinality ? "cardinality" : "range";
   if (!Next()->Is(tkOpenParen)) ParseError("ParseDefinedType", SMissingOpenParens);
   IStreamToken Word = Next();
@@ -298,6 +299,8 @@ void TIEClipsParser::ParseRangeAndCardinality(const IIEDefinedType& DefinedType,
       if (Low) DefinedType->SetMinRange(Low->GetAsNumeric());
       if (High) DefinedType->SetMaxRange(High->GetAsNumeric());
     }
+  } else if (FuzzyVariable && !IsCardinality && Low && High) {
+    FuzzyVariable->SetRange(Low->GetAsNumeric(), High->GetAsNumeric());
   }
   if (!Next()->Is(tkCloseParen)) ParseError("ParseDefinedType", SMissingCloseParens);
 }
@@ -724,7 +727,16 @@ IIEDefinedType TIEClipsParser::ParseDefinedType() {
   }
   Type->SetName(Name);
   Type->SetComment(Comment);
-  if (Type->GetBaseTypes().Contains(dtFuzzy)) Unsupported("fuzzy deftype");
+  if (Type->GetBaseTypes().Contains(dtFuzzy)) {
+    // The rest is the body of the type's fuzzy variable, which is named after the type.
+    IFuzzyVariable Variable = ParseFuzzyVariable();
+    Variable->SetName(Name);
+    Type->SetFuzzyType(Variable);
+    Type->SetUnits(Variable->GetUnits());
+    if (!Next()->Is(tkCloseParen)) ParseError("ParseDefinedType", SMissingCloseParens);
+    if (OnParseDefinedType) OnParseDefinedType(this, Type);
+    return Type;
+  }
   for (Token = Next(); Token->Is(tkOpenParen); Token = Next()) {
     IStreamToken Word = Next();
     const std::string Clause = Word->Is(dtAtom) ? Word->GetText() : std::string();
@@ -744,6 +756,73 @@ IIEDefinedType TIEClipsParser::ParseDefinedType() {
   if (!Token->Is(tkCloseParen)) ParseError("ParseDefinedType", SMissingCloseParens);
   if (OnParseDefinedType) OnParseDefinedType(this, Type);
   return Type;
+}
+
+IFuzzyVariable TIEClipsParser::ParseFuzzyVariable() {
+  TNesting Guard(*this, "ParseFuzzyVariable");
+  IFuzzyVariable Variable = MakeRef<TIEFuzzyVariable>(std::string(), FEngine);
+  for (;;) {
+    IStreamToken Token = Next();
+    if (Token->Is(tkCloseParen)) {
+      PutBack(Token);  // the construct's own
+      break;
+    }
+    if (Token->IsEOF()) ParseError("ParseFuzzyVariable", SUnexpectedEOF);
+    if (!Token->Is(tkOpenParen)) ParseError("ParseFuzzyVariable", SMissingOpenParens);
+    IStreamToken Word = Next();
+    const std::string Clause = Word->Is(dtAtom) ? Word->GetText() : std::string();
+    if (Clause == "range") {
+      PutBack(Word);
+      PutBack(Token);
+      ParseRangeAndCardinality(IIEDefinedType(), false, false, Variable.get());
+      continue;
+    }
+    if (Clause == "units") {
+      Variable->SetUnits(UnitsText(Next()));
+    } else if (Clause == "values") {
+      for (IStreamToken Term = Next(); !Term->Is(tkCloseParen); Term = Next()) {
+        if (Term->IsEOF()) ParseError("ParseFuzzyVariable", SUnexpectedEOF);
+        PutBack(Term);
+        Variable->AddFuzzySet(ParseFuzzySet(Variable.get()));
+      }
+      continue;
+    } else {
+      ParseError("ParseFuzzyVariable", SExpectedKeyword, {"range, units, or values"});
+    }
+    if (!Next()->Is(tkCloseParen)) ParseError("ParseFuzzyVariable", SMissingCloseParens);
+  }
+  if (OnParseFuzzyVariable) OnParseFuzzyVariable(this, Variable);
+  return Variable;
+}
+
+IFuzzySet TIEClipsParser::ParseFuzzySet(TIFuzzyVariable* Variable) {
+  TNesting Guard(*this, "ParseFuzzySet");
+  IStreamToken Token = Next();
+  IStreamToken Word = Token->Is(tkOpenParen) ? Next() : Token;
+  if (!Token->Is(tkOpenParen) || !Word->Is(dtAtom) || Word->GetText() != "term")
+    ParseError("ParseFuzzySet", SExpectedFuzzySet);
+  IStreamToken Name = Next();
+  if (!Name->Is(dtAtom)) ParseError("ParseFuzzySet", SMissingName);
+  IIEValue Value = ParseValue();
+  IIEValue Resolved;
+  if (Value) Value->Resolve(FEngine->GetContext(), Resolved);
+  IFuzzySet Set;
+  if (Resolved && Resolved->GetDType() == dtFuzzy) {
+    Set = Resolved->GetAsFuzzy();
+  } else {
+    if (!Resolved) ParseError("ParseFuzzySet", SMissingFuzzySetValues, {Name->GetText()});
+    Set = FEngine->EvalFuzzyExpression(Variable, Resolved, FEngine->GetContext());
+  }
+  if (!Set) ParseError("ParseFuzzySet", SMissingFuzzySetValues, {Name->GetText()});
+  // A term's set is its own: a term named after another term (or a shared value) gets a copy.
+  if (Set->GetVariable() || !Set->GetName().empty()) Set = Set->Clone();
+  Set->SetName(Name->GetText());
+  Set->SetExpression(std::string());
+  if (auto* Engine = dynamic_cast<TIEFuzzySet*>(Set.get())) Engine->SetReasoner(FEngine);
+  if (!Set->GetVariable()) Set->SetVariable(Variable);
+  if (!Next()->Is(tkCloseParen)) ParseError("ParseFuzzySet", SMissingCloseParens);
+  if (OnParseFuzzySet) OnParseFuzzySet(this, Set);
+  return Set;
 }
 
 // ---- deffunction

@@ -220,6 +220,30 @@ IIEDefinedType TIEDefinedType::Clone() const {
   return Copy;
 }
 
+namespace {
+
+// Two fuzzy variables define the same universe and terms: limits, units, and term by term the name and the
+// points, compared to the four decimals the printer writes them with, so that a printed type read back
+// equals its original.
+bool SameFuzzyVariable(const TIFuzzyVariable* A, const TIFuzzyVariable* B) {
+  if (A == B) return true;
+  if (!A || !B) return false;
+  constexpr double Tolerance = 0.5e-4;
+  auto Near = [](double X, double Y) { return std::fabs(X - Y) <= Tolerance * std::max(1.0, std::fabs(X)); };
+  if (!Near(A->GetFrom(), B->GetFrom()) || !Near(A->GetTo(), B->GetTo()) || A->GetUnits() != B->GetUnits() ||
+      A->GetTermCount() != B->GetTermCount())
+    return false;
+  for (int I = 0; I < A->GetTermCount(); ++I) {
+    const IFuzzySet TermA = A->GetTerm(I), TermB = B->GetTerm(I);
+    if (TermA->GetName() != TermB->GetName() || TermA->GetCount() != TermB->GetCount()) return false;
+    for (int P = 0; P < TermA->GetCount(); ++P)
+      if (!Near(TermA->GetX(P), TermB->GetX(P)) || !Near(TermA->GetY(P), TermB->GetY(P))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool TIEDefinedType::Equals(const ICloneable* Other) const {
   if (Other == this) return true;
   const auto* Type = dynamic_cast<const TIEDefinedType*>(Other);
@@ -228,7 +252,8 @@ bool TIEDefinedType::Equals(const ICloneable* Other) const {
          FMaxRange == Type->FMaxRange && FCardinalityLimited == Type->FCardinalityLimited &&
          FMinCardinality == Type->FMinCardinality && FMaxCardinality == Type->FMaxCardinality &&
          FUnits == Type->FUnits && FImplicit == Type->FImplicit && FAncestor == Type->FAncestor &&
-         FNarrowed == Type->FNarrowed && ConstraintsEqual(*Type);
+         FNarrowed == Type->FNarrowed && ConstraintsEqual(*Type) &&
+         SameFuzzyVariable(FFuzzyType.get(), Type->FFuzzyType.get());
 }
 
 // ---- plain properties -------------------------------------------------------------------------------------

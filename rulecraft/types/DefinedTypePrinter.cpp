@@ -6,6 +6,7 @@
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/core/Value.h"
 #include "rulecraft/framework/Format.h"
+#include "rulecraft/fuzzyset/FuzzySet.h"
 #include "rulecraft/types/DefinedType.h"
 
 namespace rulecraft {
@@ -202,6 +203,19 @@ std::string PrettyPrintAllowedValues(const TIEDefinedType& Type) {
   return Text;
 }
 
+std::string PrettyPrintFuzzyVariable(const TIFuzzyVariable& Variable) {
+  const std::string Indent(IndentString);
+  std::string Text =
+      Indent + "(range " + Format("%.4f %.4f", {Variable.GetFrom(), Variable.GetTo()}) + ")" + NewLineString;
+  if (!Variable.GetUnits().empty()) Text += Indent + UnitsClause(Variable.GetUnits()) + NewLineString;
+  Text += Indent + "(values";
+  for (int I = 0; I < Variable.GetTermCount(); ++I) {
+    const IFuzzySet Term = Variable.GetTerm(I);
+    Text += NewLineString + Indent + Indent + "(term " + Term->GetName() + " " + Term->GetShapeText() + ")";
+  }
+  return Text + ")" + NewLineString;
+}
+
 std::string PrettyPrintDefinedType(const TIEDefinedType& Type) {
   const TReadBackText ReadBack;
   const bool Fuzzy = Type.GetBaseTypes().Contains(dtFuzzy);
@@ -223,10 +237,10 @@ std::string PrettyPrintDefinedType(const TIEDefinedType& Type) {
   Text +=
       NewLineString + std::string(IndentString) + "extends (type " + ExtendsTypes(Type) + ")" + NewLineString;
   if (Fuzzy) {
-    // The fuzzy-variable body (its range, units and terms) is written here, one clause per indented line,
-    // by the fuzzy-logic printer, which is not part of this layer yet. Until then a fuzzy type prints
-    // without its body; its own range, units and allowed values are not written, since the reader takes
-    // everything after "extends" of a fuzzy type as the variable's body.
+    // The body of the type's fuzzy variable: its range, units and terms (its own range, units and allowed
+    // values are the variable's).
+    if (const TIFuzzyVariable* Variable = Type.GetFuzzyType().get())
+      Text += PrettyPrintFuzzyVariable(*Variable);
   } else {
     for (const std::string& Clause : Clauses(Type, Type.GetAncestor().get()))
       Text += IndentString + Clause + NewLineString;

@@ -16,9 +16,13 @@
 namespace rulecraft {
 
 class TIEDefinedType;
+class TIFuzzyVariable;
 
 /// The deftype text of a named type, or the constraint clauses of an implicit one.
 std::string PrettyPrintDefinedType(const TIEDefinedType& Type);
+/// The body of a fuzzy deftype: indented "(range FROM TO)", "(units U)" when there are units, and
+/// "(values" with one "(term NAME SHAPE)" per term on lines of their own, each clause ending its line.
+std::string PrettyPrintFuzzyVariable(const TIFuzzyVariable& Variable);
 /// The allowed-value clauses of the type, separated by one blank; the empty text without constraints.
 /// One clause per kind present, in this order: "(allowed-values ...)" when all four kinds are present;
 /// otherwise "(allowed-numbers ...)" for integers and floats together, else "(allowed-integers ...)" or

@@ -1,0 +1,70 @@
+#include "rulecraft/core/IEFuzzy.h"
+
+#include <algorithm>
+
+#include "rulecraft/core/Value.h"
+
+namespace rulecraft {
+
+TIEFuzzySet::TIEFuzzySet(TIFuzzyVariable* Variable, const std::string& Name) : TIFuzzySet(Variable, Name) {}
+
+double TIEFuzzySet::GetThreshold() const noexcept {
+  return GetVariable() ? GetVariable()->GetThreshold() : DefaultFuzzyThreshold;
+}
+
+double TIEFuzzySet::FuzzyEquals(const TIFuzzySet& Other) const { return TIFuzzySet::FuzzyEquals(Other); }
+
+double TIEFuzzySet::FuzzyEquals(const TIEValue& Other) const {
+  switch (Other.GetDType()) {
+    case dtInteger:
+    case dtFloat:
+      return DegreeOfMembership(Other.GetAsNumeric());
+    case dtFuzzy: {
+      const IFuzzySet Set = Other.GetAsFuzzy();
+      return Set ? FuzzyEquals(*Set) : 0.0;
+    }
+    default:
+      return 0.0;
+  }
+}
+
+bool TIEFuzzySet::Equals(const ICloneable* Other) const {
+  if (!Other) return false;
+  if (Other == this) return true;
+  const double Threshold = GetThreshold();
+  // The minimum with a threshold: a point counts only where both memberships rise above it.
+  auto AboveThreshold = [Threshold](double A, double B) { return std::min(A, B) > Threshold ? 1.0 : 0.0; };
+  if (const auto* Set = dynamic_cast<const TIFuzzySet*>(Other)) return Iterate(*Set, AboveThreshold) > 0.0;
+  const auto* Value = dynamic_cast<const TIEValue*>(Other);
+  if (!Value) return false;
+  switch (Value->GetDType()) {
+    case dtInteger:
+    case dtFloat:
+      return Threshold < DegreeOfMembership(Value->GetAsNumeric());
+    case dtFuzzy: {
+      const IFuzzySet Set = Value->GetAsFuzzy();
+      if (!Set) return false;
+      return Set.get() == this || Iterate(*Set, AboveThreshold) > 0.0;
+    }
+    default:
+      return false;
+  }
+}
+
+void TIEFuzzySet::Assign(const TPersistent* Source) {
+  TIFuzzySet::Assign(Source);
+  if (const auto* Set = dynamic_cast<const TIEFuzzySet*>(Source)) FReasoner = Set->FReasoner;
+}
+
+TIEFuzzyVariable::TIEFuzzyVariable(const std::string& Name, IReasoner* Reasoner)
+    : TIFuzzyVariable(Name), FReasoner(Reasoner) {}
+
+IFuzzySet TIEFuzzyVariable::CreateFuzzySet() { return NewEngineFuzzySet(this, FReasoner); }
+
+IFuzzySet NewEngineFuzzySet(TIFuzzyVariable* Variable, IReasoner* Reasoner) {
+  auto Set = MakeRef<TIEFuzzySet>(Variable);
+  Set->SetReasoner(Reasoner);
+  return Set;
+}
+
+}  // namespace rulecraft
