@@ -2,6 +2,7 @@
 // keywords "and" and "or", evaluated against a fuzzy variable; the fuzzy-equality threshold; the automatic
 // terms of a fuzzy type; the text chart of fuzzy values.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -288,8 +289,7 @@ IIEValue TInferenceEngine::EvalFuzzyValue(TIFuzzyVariable* Variable, const IIEVa
                                           TIEContext* Context) {
   if (Value && Value->GetDType() == dtList) {
     const std::vector<IFuzzySet> Sets = EvalFuzzySequence(Variable, Value->GetAsList(), Context);
-    if (Sets.empty()) throw EIEException(SInvalidFuzzyExpression, {Value->GetToString()});
-    if (Sets.size() == 1) return MakeRef<TIEValue>(Sets.front());
+    if (Sets.size() == 1) return MakeRef<TIEValue>(Sets.front());  // none: an empty multifield
     IValueVector List = MakeRef<TValueVector>();
     for (const IFuzzySet& Set : Sets) List->Add(MakeRef<TIEValue>(Set));
     return MakeRef<TIEValue>(List);
@@ -319,18 +319,34 @@ IFuzzySet TInferenceEngine::ParseFuzzyExpression(TIFuzzyVariable* Variable, cons
 
 // ---- settings --------------------------------------------------------------------------------------------
 
+namespace {
+
+// The threshold a fuzzy variable receives: the double written the same as the single-precision setting
+// (0.01f becomes 0.01, not 0.0099999998), so that a membership of exactly 0.01 is not above a threshold of
+// 0.01.
+double VariableThreshold(float Value) {
+  char Text[32];
+  const auto End = std::to_chars(Text, Text + sizeof Text, Value).ptr;
+  double Result = Value;
+  std::from_chars(Text, End, Result);
+  return Result;
+}
+
+}  // namespace
+
 void TInferenceEngine::SetFuzzyEqualsThreshold(float Value) {
   if (Value == FFuzzyEqualsThreshold) return;
   FFuzzyEqualsThreshold = Value < 0.0f ? 0.0f : (Value > 1.0f ? 1.0f : Value);
   if (std::isnan(Value)) FFuzzyEqualsThreshold = 0.0f;
   for (const IIEDefinedType& Type : FDefinedTypes->Items())
-    if (Type && Type->GetFuzzyType()) Type->GetFuzzyType()->SetThreshold(FFuzzyEqualsThreshold);
+    if (Type && Type->GetFuzzyType())
+      Type->GetFuzzyType()->SetThreshold(VariableThreshold(FFuzzyEqualsThreshold));
 }
 
 void TInferenceEngine::PrepareFuzzyType(TIEDefinedType& Type) {
   TIFuzzyVariable* Variable = Type.GetFuzzyType().get();
   if (!Variable) return;
-  Variable->SetThreshold(FFuzzyEqualsThreshold);
+  Variable->SetThreshold(VariableThreshold(FFuzzyEqualsThreshold));
   if (!FFuzzyAutoTerms) return;
   const double From = Variable->GetFrom(), To = Variable->GetTo();
   if (!Variable->FindFuzzySet(SFuzzyTermLow))
