@@ -1,5 +1,7 @@
 #include "rulecraft/engine/EngineParser.h"
 
+#include "rulecraft/fuzzyset/FuzzySet.h"
+
 #include "rulecraft/engine/FactSet.h"
 #include "rulecraft/facts/FactPrinter.h"
 #include "rulecraft/functions/InterpretedFunction.h"
@@ -30,6 +32,13 @@ std::string TEngineParser::PrettyPrint(const TInterpretedFunction& Function) {
 }
 std::string TEngineParser::PrettyPrint(const TIEDefinedType& DefinedType) {
   return PrettyPrintDefinedType(DefinedType);
+}
+std::string TEngineParser::PrettyPrint(const TIFuzzyVariable& Variable) {
+  return PrettyPrintFuzzyVariable(Variable);
+}
+std::string TEngineParser::PrettyPrint(const TIFuzzySet& Set) {
+  if (Set.GetName().empty()) return Set.GetShapeText();
+  return "(term " + Set.GetName() + " " + Set.GetShapeText() + ")";
 }
 std::string TEngineParser::PrettyPrint(const TIEPattern& Pattern) { return PrettyPrintPattern(Pattern); }
 std::string TEngineParser::PrettyPrint(const TRule& Rule) { return PrettyPrintRule(Rule); }

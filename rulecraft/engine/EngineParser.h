@@ -121,6 +121,8 @@ class TEngineParser : public ISingletonsParser, public TParseEvents {
   virtual std::string PrettyPrint(const TIEUserFunction& Function);
   virtual std::string PrettyPrint(const TInterpretedFunction& Function);
   virtual std::string PrettyPrint(const TIEDefinedType& DefinedType);
+  virtual std::string PrettyPrint(const TIFuzzyVariable& Variable);
+  virtual std::string PrettyPrint(const TIFuzzySet& Set);
   virtual std::string PrettyPrint(const TIEPattern& Pattern);
   virtual std::string PrettyPrint(const TRule& Rule);
   virtual std::string PrettyPrint(const TFactSet& FactSet);

@@ -408,4 +408,23 @@ void TInferenceEngine::PlotFuzzySet(const std::string& OutID, const std::string&
   PrintOut(OutID, Text);
 }
 
+void TInferenceEngine::PlotFuzzySet(const std::string& OutID, const std::string& PlotChars, double Low,
+                                    double High, const IIEValue& Value) {
+  if (Value && Value->GetDType() == dtList) {
+    PlotFuzzySet(OutID, PlotChars, Low, High, Value->GetAsList());
+    return;
+  }
+  if (Value && Value->GetDType() == dtFuzzy && Value->GetAsFuzzy())
+    PlotFuzzySet(OutID, PlotChars, Low, High, std::vector<IFuzzySet>{Value->GetAsFuzzy()});
+}
+
+void TInferenceEngine::PlotFuzzySet(const std::string& OutID, const std::string& PlotChars, double Low,
+                                    double High, const IValueVector& Values) {
+  std::vector<IFuzzySet> Sets;
+  for (int32_t I = 0; Values && I < Values->GetValueCount(); ++I)
+    if (const IIEValue& Item = Values->Get(I); Item && Item->GetDType() == dtFuzzy && Item->GetAsFuzzy())
+      Sets.push_back(Item->GetAsFuzzy());
+  PlotFuzzySet(OutID, PlotChars, Low, High, Sets);
+}
+
 }  // namespace rulecraft

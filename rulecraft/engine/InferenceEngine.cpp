@@ -412,6 +412,12 @@ std::string TInferenceEngine::PrettyPrint(const TInterpretedFunction& Function) 
 std::string TInferenceEngine::PrettyPrint(const TIEDefinedType& DefinedType) {
   return FParser ? FParser->PrettyPrint(DefinedType) : PrettyPrintDefinedType(DefinedType);
 }
+std::string TInferenceEngine::PrettyPrint(const TIFuzzyVariable& Variable) {
+  return FParser ? FParser->PrettyPrint(Variable) : PrettyPrintFuzzyVariable(Variable);
+}
+std::string TInferenceEngine::PrettyPrint(const TIFuzzySet& Set) {
+  return FParser ? FParser->PrettyPrint(Set) : Set.GetShapeText();
+}
 std::string TInferenceEngine::PrettyPrint(const TIEPattern& Pattern) {
   return FParser ? FParser->PrettyPrint(Pattern) : PrettyPrintPattern(Pattern);
 }

@@ -317,6 +317,12 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// A fact set read from Text, owned by the engine and not registered in its fact sets.
   TFactSet* ParseFactSet(const std::string& Text) { return FParser->ParseFactSet(Text); }
   bool ParseGlobalVariables(const std::string& Text) { return FParser->ParseGlobalVariables(Text); }
+  /// The body of a fuzzy deftype ("(range ...) (units ...) (values ...)") as a fuzzy variable without a name.
+  IFuzzyVariable ParseFuzzyVariable(const std::string& Text) { return FParser->ParseFuzzyVariable(Text); }
+  /// One "(term NAME VALUE)" of Variable (not added to it).
+  IFuzzySet ParseFuzzySet(TIFuzzyVariable* Variable, const std::string& Text) {
+    return FParser->ParseFuzzySet(Variable, Text);
+  }
   IIEValue ParseVariable(const std::string& Text, std::string& Name) {
     return FParser->ParseVariable(Text, Name);
   }
@@ -515,6 +521,10 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::string PrettyPrint(const TIEUserFunction& Function) override;
   std::string PrettyPrint(const TInterpretedFunction& Function) override;
   std::string PrettyPrint(const TIEDefinedType& DefinedType) override;
+  /// The body of a fuzzy deftype: its range, units and terms.
+  std::string PrettyPrint(const TIFuzzyVariable& Variable);
+  /// A term clause "(term NAME SHAPE)" for a set with a name, else the set's shape alone.
+  std::string PrettyPrint(const TIFuzzySet& Set);
   std::string PrettyPrint(const TIEPattern& Pattern) override;
   std::string PrettyPrint(const TRule& Rule) override;
   std::string PrettyPrint(const TFactSet& FactSet);
@@ -556,6 +566,11 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// to OutID.
   void PlotFuzzySet(const std::string& OutID, const std::string& PlotChars, double Low, double High,
                     const std::vector<IFuzzySet>& Sets, const std::string& VariableName = std::string());
+  /// The chart of one fuzzy value, or of every fuzzy value in a multifield (other values are left out).
+  void PlotFuzzySet(const std::string& OutID, const std::string& PlotChars, double Low, double High,
+                    const IIEValue& Value);
+  void PlotFuzzySet(const std::string& OutID, const std::string& PlotChars, double Low, double High,
+                    const IValueVector& Values);
   /// Gives a fuzzy type's variable the engine's threshold and, with FuzzyAutoTerms, the standard terms it
   /// lacks (low, medium, high over its universe); done when the type is stored.
   void PrepareFuzzyType(TIEDefinedType& Type);

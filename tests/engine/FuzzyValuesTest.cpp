@@ -7,6 +7,7 @@
 
 #include "rulecraft/core/IEFuzzy.h"
 #include "rulecraft/core/Value.h"
+#include "rulecraft/core/ValueVector.h"
 #include "rulecraft/engine/Facts.h"
 #include "rulecraft/engine/InferenceEngine.h"
 #include "rulecraft/framework/Exception.h"
@@ -235,6 +236,35 @@ TEST_F(FuzzyValues, FactsHoldFuzzyValuesThatReadBackEqual) {
   }
 }
 
+TEST_F(FuzzyValues, VariablesAndTermsReadAndPrintOnTheirOwn) {
+  std::vector<std::string> Events;
+  Engine.GetParseEvents().OnParseFuzzySet = [&](TObject*, const IFuzzySet& Set) {
+    Events.push_back("set " + Set->GetName());
+  };
+  Engine.GetParseEvents().OnParseFuzzyVariable = [&](TObject*, const IFuzzyVariable& Variable) {
+    Events.push_back("variable " + std::to_string(Variable->GetTermCount()));
+  };
+  const IFuzzyVariable Speed = Engine.ParseFuzzyVariable(
+      "(range 0 10) (units \"m s\") (values (term slow (z 2 4)) (term fast ((6 0) (8 1)))))");
+  EXPECT_EQ(Events, (std::vector<std::string>{"set slow", "set fast", "variable 2"}));
+  EXPECT_EQ(Speed->GetName(), "");
+  EXPECT_EQ(
+      Engine.PrettyPrint(*Speed),
+      "    (range 0.0000 10.0000)\r\n    (units \"m s\")\r\n    (values\r\n"
+      "        (term slow (z 2.0000 4.0000))\r\n        (term fast ((6.0000 0.0000) (8.0000 1.0000) )))\r\n");
+  const IFuzzySet Crawl = Engine.ParseFuzzySet(Speed.get(), "(term crawl very slow)");
+  EXPECT_EQ(Crawl->GetName(), "crawl");
+  EXPECT_EQ(Crawl->GetVariable(), Speed.get());
+  EXPECT_EQ(Speed->FindFuzzySet("crawl"), nullptr);  // read, not added
+  EXPECT_DOUBLE_EQ(Crawl->DegreeOfMembership(3), 0.25);
+  EXPECT_EQ(Speed->FindFuzzySet("slow")->DegreeOfMembership(3), 0.5);  // the term it was made from stays
+  EXPECT_EQ(Engine.PrettyPrint(*Speed->FindFuzzySet("slow")), "(term slow (z 2.0000 4.0000))");
+  EXPECT_EQ(Engine.PrettyPrint(*Engine.EvalFuzzyExpression(Speed.get(), "7")), "(tri 7.0000 7.0000 7.0000)");
+  // An expression read with the engine's context sees its globals.
+  Engine.Parse("(defglobal ?*limit* = 5)", true);
+  EXPECT_EQ(Engine.ParseFuzzyExpression(Speed.get(), "?*limit*")->DegreeOfMembership(5), 1.0);
+}
+
 TEST_F(FuzzyValues, PlotDrawsEachSetOverTheUniverse) {
   Engine.Parse(TempType, true);
   Engine.PlotFuzzySet("t", "*+", 0, 0, {Eval("cold"), Eval("hot")});
@@ -246,6 +276,22 @@ TEST_F(FuzzyValues, PlotDrawsEachSetOverTheUniverse) {
   const size_t TopRow = Output.find("1.00");
   const std::string Top = Output.substr(TopRow, Output.find("\r\n", TopRow) - TopRow);
   EXPECT_EQ(Top.back(), '+');  // hot is 1 at the right end
+
+  // A value, a multifield of values (anything else in it left out), a range of one's own.
+  Output.clear();
+  Engine.PlotFuzzySet("t", "", 0, 0, MakeRef<TIEValue>(Eval("hot")));
+  EXPECT_NE(Output.find("Fuzzy Values: hot (*)"), std::string::npos) << Output;
+  Output.clear();
+  IValueVector Values = MakeRef<TValueVector>();
+  Values->Add(MakeRef<TIEValue>(Eval("cold")));
+  Values->Add(MakeRef<TIEValue>(3));
+  Values->Add(MakeRef<TIEValue>(Eval("very hot")));
+  Engine.PlotFuzzySet("t", "ab", 50, 100, Values);
+  EXPECT_NE(Output.find("Fuzzy Values: cold (a), very hot (b)"), std::string::npos) << Output;
+  EXPECT_NE(Output.find("Universe of Discourse: From 50.00 to 100.00"), std::string::npos) << Output;
+  Output.clear();
+  Engine.PlotFuzzySet("t", "*", 0, 0, MakeRef<TIEValue>(3));
+  EXPECT_EQ(Output, "");  // nothing fuzzy, no chart
 }
 
 }  // namespace
