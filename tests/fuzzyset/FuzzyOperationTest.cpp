@@ -1,6 +1,8 @@
 // Fuzzy operations by ordinal, correlation, the later hedges and the vocabulary tests.
 #include <gtest/gtest.h>
 
+#include "FuzzySets.h"
+
 #include <cmath>
 #include <functional>
 #include <iterator>
@@ -11,37 +13,17 @@
 #include "rulecraft/fuzzyset/FuzzySet.h"
 
 using namespace rulecraft;
+using namespace rulecraft::testing;
 
 namespace {
 
 constexpr TFuzzyOperation AllOperations[] = {foZadeh,   foMean,       foMeanSqr, foMeanSqrt,
                                              foProduct, foBoundedSum, foSum,     foMinimum};
 
-IFuzzySet Points(std::vector<double> X, std::vector<double> Y) {
-  IFuzzySet Set = MakeRef<TIFuzzySet>();
-  Set->SetPoints(std::move(X), std::move(Y));
-  return Set;
-}
-
-IFuzzySet Triangle(double A, double B, double C) {
-  IFuzzySet Set = MakeRef<TIFuzzySet>();
-  Set->SetTriangle(A, B, C);
-  return Set;
-}
-
 IFuzzySet Hedged(const IFuzzySet& Set, const std::string& Hedge) {
   IFuzzySet Result = Set->Clone();
   Result->Hedge(Hedge);
   return Result;
-}
-
-std::string ErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "";
 }
 
 /// X values from -5 to 35 in steps of 0.25: the defining points, the crossings and between them.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "FuzzySets.h"
+
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -11,29 +13,9 @@
 #include "rulecraft/framework/Exception.h"
 
 using namespace rulecraft;
+using namespace rulecraft::testing;
 
 namespace {
-
-IFuzzySet Points(std::vector<double> X, std::vector<double> Y) {
-  IFuzzySet Set = MakeRef<TIFuzzySet>();
-  Set->SetPoints(std::move(X), std::move(Y));
-  return Set;
-}
-
-IFuzzySet Triangle(double A, double B, double C) {
-  IFuzzySet Set = MakeRef<TIFuzzySet>();
-  Set->SetTriangle(A, B, C);
-  return Set;
-}
-
-std::string ErrorOf(const std::function<void()>& Action) {
-  try {
-    Action();
-  } catch (const Exception& E) {
-    return E.Message();
-  }
-  return "";
-}
 
 // A descendant as the engine will write one: its variable creates sets of its own class.
 class TTestSet : public TIFuzzySet {
