@@ -31,10 +31,13 @@ double TIEFuzzySet::FuzzyEquals(const TIEValue& Other) const {
 bool TIEFuzzySet::Equals(const ICloneable* Other) const {
   if (!Other) return false;
   if (Other == this) return true;
+  // Two empty sets are the same set, though they have no height to overlap with.
+  auto BothEmpty = [this](const TIFuzzySet& Set) { return GetCount() == 0 && Set.GetCount() == 0; };
   const double Threshold = GetThreshold();
   // The minimum with a threshold: a point counts only where both memberships rise above it.
   auto AboveThreshold = [Threshold](double A, double B) { return std::min(A, B) > Threshold ? 1.0 : 0.0; };
-  if (const auto* Set = dynamic_cast<const TIFuzzySet*>(Other)) return Iterate(*Set, AboveThreshold) > 0.0;
+  if (const auto* Set = dynamic_cast<const TIFuzzySet*>(Other))
+    return BothEmpty(*Set) || Iterate(*Set, AboveThreshold) > 0.0;
   const auto* Value = dynamic_cast<const TIEValue*>(Other);
   if (!Value) return false;
   switch (Value->GetDType()) {
@@ -44,7 +47,7 @@ bool TIEFuzzySet::Equals(const ICloneable* Other) const {
     case dtFuzzy: {
       const IFuzzySet Set = Value->GetAsFuzzy();
       if (!Set) return false;
-      return Set.get() == this || Iterate(*Set, AboveThreshold) > 0.0;
+      return Set.get() == this || BothEmpty(*Set) || Iterate(*Set, AboveThreshold) > 0.0;
     }
     default:
       return false;

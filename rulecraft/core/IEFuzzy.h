@@ -5,8 +5,9 @@
 //
 // Equality, which fact comparison, duplicate detection and fuzzy merging use:
 //   - two sets are equal when the height of their intersection, max over x of min(a(x), b(x)), is strictly
-//     above the threshold of this set's variable (the engine's FuzzyEqualsThreshold, pushed into every
-//     fuzzy variable it knows; DefaultFuzzyThreshold for a set without a variable);
+//     above the threshold of this set's variable (and two empty sets are equal) (the engine's
+//     FuzzyEqualsThreshold, pushed into every fuzzy variable it knows; DefaultFuzzyThreshold for a set
+//     without a variable);
 //   - a set and a crisp number x are equal when the threshold is strictly below the membership of x;
 //   - a set and any other value are not equal.
 // FuzzyEquals gives the degree instead of the decision: the height of the intersection against a set or a

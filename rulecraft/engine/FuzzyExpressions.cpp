@@ -349,12 +349,18 @@ void TInferenceEngine::PrepareFuzzyType(TIEDefinedType& Type) {
   Variable->SetThreshold(VariableThreshold(FFuzzyEqualsThreshold));
   if (!FFuzzyAutoTerms) return;
   const double From = Variable->GetFrom(), To = Variable->GetTo();
-  if (!Variable->FindFuzzySet(SFuzzyTermLow))
-    Variable->NewFuzzySet(SFuzzyTermLow)->SetPoints({From, To}, {1.0, 0.0});
-  if (!Variable->FindFuzzySet(SFuzzyTermMedium))
-    Variable->NewFuzzySet(SFuzzyTermMedium)->SetTriangle(From, From + (To - From) / 2, To);
-  if (!Variable->FindFuzzySet(SFuzzyTermHigh))
-    Variable->NewFuzzySet(SFuzzyTermHigh)->SetPoints({From, To}, {0.0, 1.0});
+  // Each term is shaped before it joins the variable, so a shape that fails adds nothing; the middle is
+  // computed so that it stays finite for any finite universe.
+  auto Add = [&](const char* Name, auto&& Shape) {
+    if (Variable->FindFuzzySet(Name)) return;
+    IFuzzySet Term = NewEngineFuzzySet(Variable, this);
+    Shape(*Term);
+    Term->SetName(Name);
+    Variable->AddFuzzySet(Term);
+  };
+  Add(SFuzzyTermLow, [&](TIFuzzySet& Term) { Term.SetPoints({From, To}, {1.0, 0.0}); });
+  Add(SFuzzyTermMedium, [&](TIFuzzySet& Term) { Term.SetTriangle(From, From / 2 + To / 2, To); });
+  Add(SFuzzyTermHigh, [&](TIFuzzySet& Term) { Term.SetPoints({From, To}, {0.0, 1.0}); });
 }
 
 // ---- plotting --------------------------------------------------------------------------------------------

@@ -464,11 +464,9 @@ IValueVector TIEContext::FlattenList(const IValueVector& List) {
 
 namespace {
 
-// A fuzzy value, or a multifield of fuzzy values only (the empty one included).
-bool IsFuzzyValue(const IIEValue& Value) {
-  if (!Value) return false;
-  if (Value->GetDType() == dtFuzzy) return true;
-  if (Value->GetDType() != dtList) return false;
+// A multifield of fuzzy values only (the empty one included).
+bool IsFuzzyList(const IIEValue& Value) {
+  if (!Value || Value->GetDType() != dtList) return false;
   const IValueVector List = Value->GetAsList();
   if (!List) return false;
   for (int32_t I = 0; I < List->GetValueCount(); ++I)
@@ -476,19 +474,14 @@ bool IsFuzzyValue(const IIEValue& Value) {
   return true;
 }
 
-/// Gives each fuzzy value whose set belongs to no variable the slot's variable.
-void AttachVariable(const IIEValue& Value, TIFuzzyVariable* Variable) {
-  if (!Variable || !Value) return;
-  auto Attach = [Variable](const IIEValue& Fuzzy) {
-    const IFuzzySet Set = Fuzzy ? Fuzzy->GetAsFuzzy() : IFuzzySet();
-    if (Set && !Set->GetVariable()) Set->SetVariable(Variable);
-  };
-  if (Value->GetDType() != dtList) {
-    Attach(Value);
-    return;
-  }
-  const IValueVector List = Value->GetAsList();
-  for (int32_t I = 0; List && I < List->GetValueCount(); ++I) Attach(List->Get(I));
+/// A fuzzy value whose set belongs to no variable as a new value holding a copy of the set given the slot's
+/// variable: the set may be shared with a global, a binding or a constant of a rule, which keep theirs.
+IIEValue AttachVariable(const IIEValue& Value, TIFuzzyVariable* Variable) {
+  const IFuzzySet Set = Value && Value->GetDType() == dtFuzzy ? Value->GetAsFuzzy() : IFuzzySet();
+  if (!Variable || !Set || Set->GetVariable()) return Value;
+  IFuzzySet Copy = Set->Clone();
+  Copy->SetVariable(Variable);
+  return MakeRef<TIEValue>(Copy);
 }
 
 // Whether a record's slot name stands for the whole fact (its length tested first: a slot name rarely has
@@ -521,10 +514,24 @@ IFact TIEContext::Resolve(const IFact& Fact) {
     if (Fuzzy && Kinds.Contains(dtFuzzy)) {
       const IIEDefinedType& Type = Slot->GetExtendedTypeInfo();
       TIFuzzyVariable* Variable = Type ? Type->GetFuzzyType().get() : nullptr;
-      if (!IsFuzzyValue(Value)) {
+      const bool Multi = Kinds.Contains(dtList);
+      // A single slot takes one fuzzy value, also given as a multifield holding just that value.
+      if (!Multi && IsFuzzyList(Value) && Value->GetAsList()->GetValueCount() == 1)
+        Value = Value->GetAsList()->Get(0);
+      if (Multi ? IsFuzzyList(Value) : Value->GetDType() == dtFuzzy) {
+        if (Multi) {
+          const IValueVector List = Value->GetAsList();
+          IValueVector Attached = MakeRef<TValueVector>();
+          for (int32_t Item = 0; Item < List->GetValueCount(); ++Item)
+            Attached->Add(AttachVariable(List->Get(Item), Variable));
+          Value = MakeRef<TIEValue>(Attached);
+        } else {
+          Value = AttachVariable(Value, Variable);
+        }
+      } else {
         if (!Variable) throw EIEException(std::string(SUndefinedFuzzyVariable));
         if (!FEngine) throw EIEException(std::string(SUnknownEngine));
-        if (Kinds.Contains(dtList)) {
+        if (Multi) {
           // A multislot may hold several expressions: one fuzzy value each.
           IIEValue Values = FEngine->EvalFuzzyValue(Variable, Value, this);
           if (!Values) throw EIEException(SInvalidFuzzyExpression, {Value->GetToString()});
@@ -536,8 +543,6 @@ IFact TIEContext::Resolve(const IFact& Fact) {
           if (!Set) throw EIEException(SInvalidFuzzyExpression, {Value->GetToString()});
           Value = MakeRef<TIEValue>(Set);
         }
-      } else {
-        AttachVariable(Value, Variable);
       }
     } else if (Value->GetDType() == dtList) {
       // A new list: the list object resolved may be a rule's own argument, which must stay as written.

@@ -116,10 +116,11 @@ void TCreateFuzzyShapeFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Con
       Set->SetTriangle(Numbers[0], Numbers[1], Numbers[2]);
       break;
     default:
-      if (Numbers.size() == 2)
+      if (Numbers.size() == 2 && Numbers[1] > 0)
         Set->SetBeta(Numbers[0], Numbers[1]);
       else
-        SetBetaCurve(*Set, Numbers[0], Numbers[1], Numbers[2], Numbers.size() > 3 ? Numbers[3] : 1.0);
+        SetBetaCurve(*Set, Numbers[0], Numbers[1], Numbers.size() > 2 ? Numbers[2] : 0.5,
+                     Numbers.size() > 3 ? Numbers[3] : 1.0);
       break;
   }
   Result = MakeRef<TIEValue>(Set);

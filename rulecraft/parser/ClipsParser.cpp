@@ -531,6 +531,36 @@ IIEValue TIEClipsParser::ParseValue(const TFactSlot& Slot) {
   ParseError("ParseValue(Fact Slot)", Slot.GetInvalidValueString(Value));
 }
 
+namespace {
+
+// Whether Value holds a variable or a call anywhere (itself, an element of a multifield, a coordinate of a
+// point list): a fuzzy expression holding one is evaluated when it runs, in the context that binds it.
+bool HoldsRuntimeParts(const IIEValue& Value) {
+  if (!Value) return false;
+  switch (Value->GetDType()) {
+    case dtVariable:
+    case dtMultiVariable:
+    case dtFunCall:
+      return true;
+    case dtList: {
+      const IValueVector List = Value->GetAsList();
+      for (int32_t I = 0; List && I < List->GetValueCount(); ++I)
+        if (HoldsRuntimeParts(List->Get(I))) return true;
+      return false;
+    }
+    case dtSingletons: {
+      const ISingletonsVector Points = Value->GetAsSingletons();
+      for (int32_t I = 0; Points && I < Points->GetCount(); ++I)
+        if (HoldsRuntimeParts(Points->GetXValues(I)) || HoldsRuntimeParts(Points->GetYValues(I))) return true;
+      return false;
+    }
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 IIEValue TIEClipsParser::ParseValue(TIETypes Types, const IIEDefinedType& DefinedType) {
   const bool Fuzzy = Types.Contains(dtFuzzy);
   if (Fuzzy && !DefinedType) ParseError("ParseValue", SNeedFuzzyType);
@@ -556,7 +586,7 @@ IIEValue TIEClipsParser::ParseValue(TIETypes Types, const IIEDefinedType& Define
     }
   }
   if (Fuzzy && FStaticTypeChecks && Value && !IsVariableKind(Value->GetDType()) &&
-      Value->GetDType() != dtFunCall) {
+      !HoldsRuntimeParts(Value)) {
     // A multislot may hold several expressions ("hot cold"): one fuzzy value each.
     TIFuzzyVariable* Variable = DefinedType->GetFuzzyType().get();
     const bool Multi = Types.Contains(dtMultiSlot) || Types.Contains(dtList);
@@ -693,7 +723,7 @@ IIEDefinedType TIEClipsParser::ParseDefinedType(const std::string& Text) {
 }
 
 IFuzzyVariable TIEClipsParser::ParseFuzzyVariable(const std::string& Text) {
-  return WithText(Text, [&] { return ParseFuzzyVariable(); });
+  return WithText(Text, [&] { return ParseFuzzyVariableBody(std::string()); });
 }
 
 IFuzzySet TIEClipsParser::ParseFuzzySet(TIFuzzyVariable* Variable, const std::string& Text) {

@@ -152,11 +152,15 @@ class TIEClipsParser : public TObject, public TEngineParser, private ISymbolGene
   IIEDefinedType ParseDefinedType();
   IIEDefinedType ParseDefinedType(const std::string& Text) override;
   /// The body of a fuzzy deftype: "(range ...)", "(units ...)" and "(values (term ...) ...)" clauses up to
-  /// the closing ")" of the deftype, which is left for the caller. The variable has no name yet.
-  IFuzzyVariable ParseFuzzyVariable();
+  /// the closing ")" of the deftype, which is left for the caller. The variable is named Name (the deftype's
+  /// name; none when read on its own).
+  IFuzzyVariable ParseFuzzyVariableBody(const std::string& Name);
+  /// The same over Text, the variable without a name.
   IFuzzyVariable ParseFuzzyVariable(const std::string& Text) override;
   /// One "(term NAME VALUE...)": the value, unless already fuzzy, evaluated as a fuzzy expression of
-  /// Variable; the set is named after the term and belongs to Variable. Not added to Variable.
+  /// Variable (no value is the empty set); the set, always a copy, is named after the term and belongs to
+  /// Variable. Not added to Variable. A term named like a hedge, keyword or bracket is "Invalid item in
+  /// fuzzy expression: %s".
   IFuzzySet ParseFuzzySet(TIFuzzyVariable* Variable);
   IFuzzySet ParseFuzzySet(TIFuzzyVariable* Variable, const std::string& Text) override;
   /// A deffunction, not registered.

@@ -729,8 +729,7 @@ IIEDefinedType TIEClipsParser::ParseDefinedType() {
   Type->SetComment(Comment);
   if (Type->GetBaseTypes().Contains(dtFuzzy)) {
     // The rest is the body of the type's fuzzy variable, which is named after the type.
-    IFuzzyVariable Variable = ParseFuzzyVariable();
-    Variable->SetName(Name);
+    IFuzzyVariable Variable = ParseFuzzyVariableBody(Name);
     Type->SetFuzzyType(Variable);
     Type->SetUnits(Variable->GetUnits());
     if (!Next()->Is(tkCloseParen)) ParseError("ParseDefinedType", SMissingCloseParens);
@@ -758,9 +757,9 @@ IIEDefinedType TIEClipsParser::ParseDefinedType() {
   return Type;
 }
 
-IFuzzyVariable TIEClipsParser::ParseFuzzyVariable() {
+IFuzzyVariable TIEClipsParser::ParseFuzzyVariableBody(const std::string& Name) {
   TNesting Guard(*this, "ParseFuzzyVariable");
-  IFuzzyVariable Variable = MakeRef<TIEFuzzyVariable>(std::string(), FEngine);
+  IFuzzyVariable Variable = MakeRef<TIEFuzzyVariable>(Name, FEngine);
   for (;;) {
     IStreamToken Token = Next();
     if (Token->Is(tkCloseParen)) {
@@ -803,20 +802,21 @@ IFuzzySet TIEClipsParser::ParseFuzzySet(TIFuzzyVariable* Variable) {
     ParseError("ParseFuzzySet", SExpectedFuzzySet);
   IStreamToken Name = Next();
   if (!Name->Is(dtAtom)) ParseError("ParseFuzzySet", SMissingName);
+  // A term named like a word of the expressions ("very", "and", "[") could never be used in one.
+  const std::string& Term = Name->GetText();
+  if (IsFuzzyHedge(Term) || IsFuzzyHedgeOperator(Term) || IsFuzzyKeyword(Term) || Term == "[" || Term == "]")
+    ParseError("ParseFuzzySet", SInvalidFuzzyToken, {Term});
+  // No value is nil, the variable's empty set.
   IIEValue Value = ParseValue();
   IIEValue Resolved;
   if (Value) Value->Resolve(FEngine->GetContext(), Resolved);
-  IFuzzySet Set;
-  if (Resolved && Resolved->GetDType() == dtFuzzy) {
-    Set = Resolved->GetAsFuzzy();
-  } else {
-    if (!Resolved) ParseError("ParseFuzzySet", SMissingFuzzySetValues, {Name->GetText()});
-    Set = FEngine->EvalFuzzyExpression(Variable, Resolved, FEngine->GetContext());
-  }
-  if (!Set) ParseError("ParseFuzzySet", SMissingFuzzySetValues, {Name->GetText()});
-  // A term's set is its own: a term named after another term (or a shared value) gets a copy.
-  if (Set->GetVariable() || !Set->GetName().empty()) Set = Set->Clone();
-  Set->SetName(Name->GetText());
+  IFuzzySet Set = Resolved && Resolved->GetDType() == dtFuzzy
+                      ? Resolved->GetAsFuzzy()
+                      : FEngine->EvalFuzzyExpression(Variable, Resolved, FEngine->GetContext());
+  if (!Set) ParseError("ParseFuzzySet", SMissingFuzzySetValues, {Term});
+  // A term's set is its own: the set evaluated may be another term, a global's value or a shared constant.
+  Set = Set->Clone();
+  Set->SetName(Term);
   Set->SetExpression(std::string());
   if (auto* Engine = dynamic_cast<TIEFuzzySet*>(Set.get())) Engine->SetReasoner(FEngine);
   if (!Set->GetVariable()) Set->SetVariable(Variable);

@@ -104,14 +104,19 @@ TEST_F(FuzzyValues, DeftypeErrors) {
   EXPECT_EQ(ErrorOf("(deftype t extends (type FUZZY) (values (term 5 ((0 1)))))"),
             "Parsing Error, Missing name in ParseFuzzySet at line 1: "
             "( deftype t extends ( type FUZZY ) ( values ( term 5 ");
-  EXPECT_EQ(ErrorOf("(deftype t extends (type FUZZY) (values (term a)))"),
-            "Parsing Error, Missing values for fuzzy set a in ParseFuzzySet at line 1: "
-            "( deftype t extends ( type FUZZY ) ( values ( term a ");
+  EXPECT_EQ(ErrorOf("(deftype t extends (type FUZZY) (values (term very ((0 1)))))"),
+            "Parsing Error, Invalid item in fuzzy expression: very in ParseFuzzySet at line 1: "
+            "( deftype t extends ( type FUZZY ) ( values ( term very ");
   EXPECT_EQ(ErrorOf("(deftype t extends (type FUZZY) (values (term a ((0 1))) (term a ((0 0)))))"),
-            "Fuzzy term a already exists in ");
+            "Fuzzy term a already exists in t");
   EXPECT_EQ(ErrorOf("(deftype t extends (type FUZZY) (range 5 1))"),
             "Invalid fuzzy variable range: lower limit must be below upper limit");
   EXPECT_EQ(Engine.FindDefinedType("t"), nullptr);  // nothing half-made is stored
+  // A term without a value is the empty set; a universe as wide as a double allows keeps a finite medium.
+  Engine.Parse("(deftype wide extends (type FUZZY) (range -1e308 1e308) (values (term none)))", true);
+  EXPECT_EQ(Variable("wide")->FindFuzzySet("none")->GetCount(), 0);
+  EXPECT_EQ(Engine.PrettyPrint(*Variable("wide")->FindFuzzySet("none")), "(term none EMPTY)");
+  EXPECT_EQ(Variable("wide")->FindFuzzySet("medium")->DegreeOfMembership(0), 1.0);
   // The engine stays usable.
   Engine.Parse(TempType, true);
   EXPECT_NE(Variable("temp"), nullptr);
@@ -234,6 +239,74 @@ TEST_F(FuzzyValues, FactsHoldFuzzyValuesThatReadBackEqual) {
       EXPECT_NEAR(After->GetAsFuzzy()->DegreeOfMembership(X), Before->GetAsFuzzy()->DegreeOfMembership(X),
                   1e-4);
   }
+}
+
+TEST_F(FuzzyValues, ExpressionsWithVariablesAreEvaluatedWhenTheFactIsMade) {
+  Engine.Parse(TempType, true);
+  Engine.Parse(
+      "(deftemplate reading (slot id) (slot t (type temp)) (multislot ts (type temp)))"
+      "(defrule hedge (reading (id 1) (t ?x)) (peak ?y)"
+      "  => (assert (reading (id 2) (t very ?x) (ts ?x not ?x)))"
+      "     (assert (reading (id 3) (t ((0 ?y) (10 0))))))"
+      "(assert (reading (id 1) (t hot)) (peak 1))",
+      true);
+  Engine.Run();
+  const IFact Two = Engine.GetFacts().GetFactByID(3), Three = Engine.GetFacts().GetFactByID(4);
+  ASSERT_TRUE(Two && Three);
+  EXPECT_DOUBLE_EQ(Two->GetValue("t")->GetAsFuzzy()->DegreeOfMembership(75), 0.25);
+  EXPECT_EQ(Two->GetValue("ts")->GetAsList()->GetValueCount(), 2);
+  EXPECT_EQ(Two->GetToString(), "(reading (id 2) (t very hot) (ts hot not hot))");
+  EXPECT_EQ(Three->GetValue("t")->GetAsFuzzy()->DegreeOfMembership(0), 1.0);
+  EXPECT_EQ(Three->GetValue("t")->GetAsFuzzy()->GetVariable(), Variable("temp"));
+}
+
+TEST_F(FuzzyValues, SharedSetsAreCopiedNotChanged) {
+  Engine.Parse(TempType, true);
+  Engine.Parse(
+      "(defglobal ?*g* = (tri 0 5 10))"
+      "(deftype other extends (type FUZZY) (range 0 10) (values (term mine ?*g*)))"
+      "(deftemplate reading (slot id) (slot t (type temp)))"
+      "(deftemplate gauge (slot v (type other)))"
+      "(assert (reading (id 1) (t ?*g*)) (gauge (v ?*g*)))",
+      true);
+  const IIEValue Global = Engine.ParseNExecuteFunCall("(create$ ?*g*)")->GetAsList()->Get(0);
+  EXPECT_EQ(Global->GetToString(), "(tri 0.0000 5.0000 10.0000)");
+  EXPECT_EQ(Global->GetAsFuzzy()->GetVariable(), nullptr);
+  EXPECT_EQ(Variable("other")->FindFuzzySet("mine")->GetVariable(), Variable("other"));
+  EXPECT_EQ(Engine.GetFacts().GetFactByID(1)->GetValue("t")->GetAsFuzzy()->GetVariable(), Variable("temp"));
+  EXPECT_EQ(Engine.GetFacts().GetFactByID(2)->GetValue("v")->GetAsFuzzy()->GetVariable(), Variable("other"));
+  // A single slot takes one value, also as a multifield of one; anything else is refused.
+  Engine.Parse("(assert (reading (id 3) (t (create$ (tri 1 2 3)))))", true);
+  EXPECT_EQ(Engine.GetFacts().GetFactByID(3)->GetValue("t")->GetDType(), dtFuzzy);
+  EXPECT_EQ(ErrorOf("(assert (reading (id 4) (t (create$))))"), "Invalid Fuzzy Expression: ");
+  EXPECT_EQ(ErrorOf("(assert (reading (id 4) (t (create$ (tri 1 2 3) (tri 4 5 6)))))"),
+            "Invalid Fuzzy Expression: (tri 1.0000 2.0000 3.0000) (tri 4.0000 5.0000 6.0000) ");
+  // Two empty sets are equal.
+  EXPECT_TRUE(Eval("EMPTY")->Equals(Eval("EMPTY").get()));
+}
+
+TEST_F(FuzzyValues, ShapeFunctions) {
+  auto Shape = [this](const std::string& Call) { return Engine.ParseNExecuteFunCall(Call)->GetAsFuzzy(); };
+  EXPECT_DOUBLE_EQ(Shape("(s 10 20)")->DegreeOfMembership(15), 0.5);
+  EXPECT_DOUBLE_EQ(Shape("(z 10 20)")->DegreeOfMembership(12.5), 0.75);
+  EXPECT_DOUBLE_EQ(Shape("(tri 10 20 40)")->DegreeOfMembership(30), 0.5);
+  EXPECT_EQ(Shape("(pi 50 10)")->DegreeOfMembership(50), 1.0);
+  EXPECT_EQ(Shape("(pi 50 10)")->DegreeOfMembership(40), 0.0);
+  EXPECT_EQ(Shape("(pi 50 10)")->GetToString(), "(pi 50.0000 10.0000)");
+  const IFuzzySet Bell = Shape("(pi 20 40 70)");  // rises over 20..40, falls over 40..70
+  EXPECT_EQ(Bell->DegreeOfMembership(40), 1.0);
+  EXPECT_DOUBLE_EQ(Bell->DegreeOfMembership(30), 0.5);
+  EXPECT_DOUBLE_EQ(Bell->DegreeOfMembership(55), 0.5);
+  EXPECT_EQ(Bell->DegreeOfMembership(71), 0.0);
+  EXPECT_DOUBLE_EQ(Shape("(beta 50 10)")->DegreeOfMembership(60), 0.5);
+  const IFuzzySet Weighted = Shape("(beta 50 10 0.2 0.9)");
+  EXPECT_DOUBLE_EQ(Weighted->DegreeOfMembership(50), 0.9);
+  EXPECT_NEAR(Weighted->DegreeOfMembership(60), 0.18, 1e-12);
+  EXPECT_EQ(Weighted->DegreeOfMembership(91), 0.0);
+  EXPECT_EQ(ErrorOf("(beta 50 0)"), "Invalid fuzzy set shape: width must be finite and above 0");
+  EXPECT_EQ(ErrorOf("(beta 50 10 1.5)"), "Invalid fuzzy set shape: inflection must lie between 0 and 1");
+  EXPECT_EQ(ErrorOf("(beta 50 10 0.5 0)"), "Invalid fuzzy set shape: weight must lie above 0 and at most 1");
+  EXPECT_EQ(ErrorOf("(pi 50 -1)"), "Invalid fuzzy set shape: width must be finite and not negative");
 }
 
 TEST_F(FuzzyValues, VariablesAndTermsReadAndPrintOnTheirOwn) {

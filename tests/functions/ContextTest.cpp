@@ -259,12 +259,19 @@ TEST(Context, ResolveFuzzyFact) {
   // The template's other multislots are expanded as in any fact.
   EXPECT_EQ(Texts(F->GetValue("tags")->GetAsList()), "hot 1");
 
-  // A fuzzy value is not evaluated again; a set of no variable takes the slot's variable.
+  // A fuzzy value is not evaluated again; a set of no variable is copied into the slot's variable, and the
+  // set given (which a global or a binding may share) stays as it was.
   F->SetValue("heat", MakeRef<TIEValue>(Loose));
   C.Resolve(F);
   EXPECT_EQ(Engine.FuzzyEvaluations, 2);
-  EXPECT_EQ(F->GetValue("heat")->GetAsFuzzy().get(), Loose.get());
-  EXPECT_EQ(Loose->GetVariable(), Temperature.get());
+  const IFuzzySet Stored = F->GetValue("heat")->GetAsFuzzy();
+  EXPECT_NE(Stored.get(), Loose.get());
+  EXPECT_EQ(Stored->GetVariable(), Temperature.get());
+  EXPECT_DOUBLE_EQ(Stored->DegreeOfMembership(15), Loose->DegreeOfMembership(15));
+  EXPECT_EQ(Loose->GetVariable(), nullptr);
+  // A set that already has a variable is kept as it is.
+  C.Resolve(F);
+  EXPECT_EQ(F->GetValue("heat")->GetAsFuzzy().get(), Stored.get());
 }
 
 TEST(Context, BindingRecordsReadThePartialMatch) {
