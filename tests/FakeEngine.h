@@ -157,8 +157,9 @@ class TFakeFunctionLayer : public TFakeFactLayer<IEngine> {
     return Variable->FindFuzzySet(Value->GetAsString());
   }
   IIEValue EvalFuzzyValue(TIFuzzyVariable* Variable, const IIEValue& Value, TIEContext* Context) override {
-    IFuzzySet Set = EvalFuzzyExpression(Variable, Value, Context);
-    return Set ? MakeRef<TIEValue>(Set) : IIEValue();
+    IValueVector List = MakeRef<TValueVector>();
+    if (IFuzzySet Set = EvalFuzzyExpression(Variable, Value, Context)) List->Add(MakeRef<TIEValue>(Set));
+    return MakeRef<TIEValue>(List);
   }
   using TFakeFactLayer<IEngine>::EvalFuzzyExpression;
 };

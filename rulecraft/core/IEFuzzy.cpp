@@ -12,8 +12,6 @@ double TIEFuzzySet::GetThreshold() const noexcept {
   return GetVariable() ? GetVariable()->GetThreshold() : DefaultFuzzyThreshold;
 }
 
-double TIEFuzzySet::FuzzyEquals(const TIFuzzySet& Other) const { return TIFuzzySet::FuzzyEquals(Other); }
-
 double TIEFuzzySet::FuzzyEquals(const TIEValue& Other) const {
   switch (Other.GetDType()) {
     case dtInteger:
@@ -29,29 +27,23 @@ double TIEFuzzySet::FuzzyEquals(const TIEValue& Other) const {
 }
 
 bool TIEFuzzySet::Equals(const ICloneable* Other) const {
-  if (!Other) return false;
-  if (Other == this) return true;
-  // Two empty sets are the same set, though they have no height to overlap with.
-  auto BothEmpty = [this](const TIFuzzySet& Set) { return GetCount() == 0 && Set.GetCount() == 0; };
   const double Threshold = GetThreshold();
-  // The minimum with a threshold: a point counts only where both memberships rise above it.
-  auto AboveThreshold = [Threshold](double A, double B) { return std::min(A, B) > Threshold ? 1.0 : 0.0; };
-  if (const auto* Set = dynamic_cast<const TIFuzzySet*>(Other))
-    return BothEmpty(*Set) || Iterate(*Set, AboveThreshold) > 0.0;
-  const auto* Value = dynamic_cast<const TIEValue*>(Other);
-  if (!Value) return false;
-  switch (Value->GetDType()) {
-    case dtInteger:
-    case dtFloat:
+  // Another set, or a value: a crisp number by its membership, a fuzzy value by its set.
+  const TIFuzzySet* Set = dynamic_cast<const TIFuzzySet*>(Other);
+  IFuzzySet Held;
+  if (!Set) {
+    const auto* Value = dynamic_cast<const TIEValue*>(Other);
+    if (!Value) return false;
+    if (Value->GetDType() == dtInteger || Value->GetDType() == dtFloat)
       return Threshold < DegreeOfMembership(Value->GetAsNumeric());
-    case dtFuzzy: {
-      const IFuzzySet Set = Value->GetAsFuzzy();
-      if (!Set) return false;
-      return Set.get() == this || BothEmpty(*Set) || Iterate(*Set, AboveThreshold) > 0.0;
-    }
-    default:
-      return false;
+    if (Value->GetDType() != dtFuzzy || !(Held = Value->GetAsFuzzy())) return false;
+    Set = Held.get();
   }
+  // Two empty sets are the same set, though they have no height to overlap with. Otherwise the minimum with
+  // a threshold: a point counts only where both memberships rise above it.
+  if (Set == this || (GetCount() == 0 && Set->GetCount() == 0)) return true;
+  return Iterate(*Set, [Threshold](double A, double B) { return std::min(A, B) > Threshold ? 1.0 : 0.0; }) >
+         0.0;
 }
 
 void TIEFuzzySet::Assign(const TPersistent* Source) {

@@ -36,7 +36,7 @@ class TIEFuzzySet : public TIFuzzySet {
   double GetThreshold() const noexcept;
 
   /// The height of the intersection with another set.
-  double FuzzyEquals(const TIFuzzySet& Other) const override;
+  using TIFuzzySet::FuzzyEquals;
   /// The degree against a value: see the top of this file.
   double FuzzyEquals(const TIEValue& Other) const;
   /// Other is a fuzzy set or a value (TIEValue); see the top of this file.

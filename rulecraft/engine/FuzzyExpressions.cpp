@@ -76,9 +76,6 @@ int IncomingPrecedence(TItemKind Kind) {
   return StackPrecedence(Kind);
 }
 
-// The text a set stands for inside a larger expression: its expression, else its name, else its shape.
-std::string OperandText(const TIFuzzySet& Set) { return Set.GetToString(); }
-
 // True when Text combines operands with a keyword outside brackets ("hot or cold", not "very [hot or cold]").
 bool IsCompound(const std::string& Text) {
   int Depth = 0;
@@ -134,7 +131,7 @@ IFuzzySet TInferenceEngine::EvalFuzzyItem(TIFuzzyVariable* Variable, const IIEVa
       }
       break;
     case dtList:
-      return SingleFuzzySet(EvalFuzzySequence(Variable, Value->GetAsList(), Context), *Value);
+      return EvalFuzzyExpression(Variable, Value->GetAsList(), Context);
     case dtSingletons: {
       IIEValue Resolved;
       Value->Resolve(Context ? Context : FContext.get(), Resolved);
@@ -152,11 +149,6 @@ IFuzzySet TInferenceEngine::EvalFuzzyItem(TIFuzzyVariable* Variable, const IIEVa
   throw EIEException(SInvalidFuzzyToken, {Value->GetToString()});
 }
 
-IFuzzySet TInferenceEngine::SingleFuzzySet(const std::vector<IFuzzySet>& Sets, const TIEValue& Source) {
-  if (Sets.size() != 1) throw EIEException(SInvalidFuzzyExpression, {Source.GetToString()});
-  return Sets.front();
-}
-
 std::vector<IFuzzySet> TInferenceEngine::EvalFuzzySequence(TIFuzzyVariable* Variable,
                                                            const IValueVector& Items, TIEContext* Context) {
   // Infix to postfix, one output sequence per expression: an operand right after an operand starts the next.
@@ -164,6 +156,8 @@ std::vector<IFuzzySet> TInferenceEngine::EvalFuzzySequence(TIFuzzyVariable* Vari
   std::vector<TItem> Stack;
   int OpenBrackets = 0;
   bool LastWasOperand = false;
+  // Moves the stacked operators down to the innermost open bracket (all of them outside brackets) to the
+  // output.
   auto Flush = [&]() {
     while (!Stack.empty() && Stack.back().Kind != ikOpen) {
       Outputs.back().push_back(std::move(Stack.back()));
@@ -183,10 +177,7 @@ std::vector<IFuzzySet> TInferenceEngine::EvalFuzzySequence(TIFuzzyVariable* Vari
         LastWasOperand = true;
         continue;
       case ikClose:
-        while (!Stack.empty() && Stack.back().Kind != ikOpen) {
-          Outputs.back().push_back(std::move(Stack.back()));
-          Stack.pop_back();
-        }
+        Flush();
         if (Stack.empty()) throw EIEException(SInvalidFuzzyToken, {Item.Word});
         Stack.pop_back();
         --OpenBrackets;
@@ -216,10 +207,7 @@ std::vector<IFuzzySet> TInferenceEngine::EvalFuzzySequence(TIFuzzyVariable* Vari
     }
   }
   if (OpenBrackets > 0) throw EIEException(std::string(SMissingFuzzyCloseBracket));
-  while (!Stack.empty()) {
-    Outputs.back().push_back(std::move(Stack.back()));
-    Stack.pop_back();
-  }
+  Flush();
 
   // Each postfix sequence with an operand stack.
   std::vector<IFuzzySet> Results;
@@ -254,9 +242,10 @@ std::vector<IFuzzySet> TInferenceEngine::EvalFuzzySequence(TIFuzzyVariable* Vari
           TFuzzyKeyword Keyword = fkAnd;
           IsFuzzyKeyword(Item.Word, &Keyword);
           IFuzzySet Set = Keyword == fkOr ? Left->Union(*Right) : Left->Intersection(*Right);
-          std::string RightText = OperandText(*Right);
+          // Each side as it prints: its expression, else its name, else its shape.
+          std::string RightText = Right->GetToString();
           if (IsCompound(RightText)) RightText = "[" + RightText + "]";
-          Set->SetExpression(OperandText(*Left) + " " + Item.Word + " " + RightText);
+          Set->SetExpression(Left->GetToString() + " " + Item.Word + " " + RightText);
           if (auto* Engine = dynamic_cast<TIEFuzzySet*>(Set.get())) Engine->SetReasoner(this);
           Operands.push_back(std::move(Set));
           break;
@@ -287,15 +276,14 @@ IFuzzySet TInferenceEngine::EvalFuzzyExpression(TIFuzzyVariable* Variable, const
 
 IIEValue TInferenceEngine::EvalFuzzyValue(TIFuzzyVariable* Variable, const IIEValue& Value,
                                           TIEContext* Context) {
+  IValueVector List = MakeRef<TValueVector>();
   if (Value && Value->GetDType() == dtList) {
-    const std::vector<IFuzzySet> Sets = EvalFuzzySequence(Variable, Value->GetAsList(), Context);
-    if (Sets.size() == 1) return MakeRef<TIEValue>(Sets.front());  // none: an empty multifield
-    IValueVector List = MakeRef<TValueVector>();
-    for (const IFuzzySet& Set : Sets) List->Add(MakeRef<TIEValue>(Set));
-    return MakeRef<TIEValue>(List);
+    for (const IFuzzySet& Set : EvalFuzzySequence(Variable, Value->GetAsList(), Context))
+      List->Add(MakeRef<TIEValue>(Set));
+  } else if (IFuzzySet Set = EvalFuzzyItem(Variable, Value, Context)) {
+    List->Add(MakeRef<TIEValue>(Set));
   }
-  IFuzzySet Set = EvalFuzzyItem(Variable, Value, Context);
-  return Set ? MakeRef<TIEValue>(Set) : IIEValue();
+  return MakeRef<TIEValue>(List);
 }
 
 IFuzzySet TInferenceEngine::EvalFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text,

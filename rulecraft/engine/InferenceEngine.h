@@ -556,8 +556,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text, TIEContext* Context);
   /// As above without a context; returns the crisp value of the set it leaves in Result (0 without one).
   double EvalFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text, IFuzzySet& Result);
-  /// As EvalFuzzyExpression on a value, but a multifield holding several expressions (an operand right
-  /// after an operand starts the next) gives a multifield of their fuzzy values.
+  /// The contents of a fuzzy multislot: a multifield of the fuzzy values of the expressions Value holds (an
+  /// operand right after a complete operand starts the next).
   IIEValue EvalFuzzyValue(TIFuzzyVariable* Variable, const IIEValue& Value, TIEContext* Context) override;
   /// Reads one expression from Text and evaluates it in the engine's context.
   IFuzzySet ParseFuzzyExpression(TIFuzzyVariable* Variable, const std::string& Text);
@@ -649,7 +649,6 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   IFuzzySet EvalFuzzyItem(TIFuzzyVariable* Variable, const IIEValue& Value, TIEContext* Context);
   std::vector<IFuzzySet> EvalFuzzySequence(TIFuzzyVariable* Variable, const IValueVector& Items,
                                            TIEContext* Context);
-  static IFuzzySet SingleFuzzySet(const std::vector<IFuzzySet>& Sets, const TIEValue& Source);
   friend class TUserFunctions;
   friend class TGlobalVariables;
   friend class TFactSets;

@@ -533,11 +533,7 @@ IFact TIEContext::Resolve(const IFact& Fact) {
         if (!FEngine) throw EIEException(std::string(SUnknownEngine));
         if (Multi) {
           // A multislot may hold several expressions: one fuzzy value each.
-          IIEValue Values = FEngine->EvalFuzzyValue(Variable, Value, this);
-          if (!Values) throw EIEException(SInvalidFuzzyExpression, {Value->GetToString()});
-          Value = Values->GetDType() == dtList
-                      ? Values
-                      : MakeRef<TIEValue>(MakeRef<TValueVector>(std::vector<IIEValue>{Values}));
+          Value = FEngine->EvalFuzzyValue(Variable, Value, this);
         } else {
           const IFuzzySet Set = FEngine->EvalFuzzyExpression(Variable, Value, this);
           if (!Set) throw EIEException(SInvalidFuzzyExpression, {Value->GetToString()});

@@ -32,8 +32,8 @@ class IFunctionEngine : public IFactEngine {
   /// The fuzzy value Value stands for in Variable, resolved in Context.
   virtual IFuzzySet EvalFuzzyExpression(TIFuzzyVariable* Variable, const IIEValue& Value,
                                         TIEContext* Context) = 0;
-  /// As EvalFuzzyExpression, but a multifield holding several expressions gives a multifield of their fuzzy
-  /// values (the contents of a fuzzy multislot).
+  /// The contents of a fuzzy multislot: a multifield of the fuzzy values of the expressions Value holds (an
+  /// operand right after a complete operand starts the next); empty for an empty multifield.
   virtual IIEValue EvalFuzzyValue(TIFuzzyVariable* Variable, const IIEValue& Value, TIEContext* Context) = 0;
   /// The engine's nesting counters and random sequence. By default the calling thread's, for engines that
   /// keep none of their own.

@@ -590,17 +590,10 @@ IIEValue TIEClipsParser::ParseValue(TIETypes Types, const IIEDefinedType& Define
     // A multislot may hold several expressions ("hot cold"): one fuzzy value each.
     TIFuzzyVariable* Variable = DefinedType->GetFuzzyType().get();
     const bool Multi = Types.Contains(dtMultiSlot) || Types.Contains(dtList);
-    IIEValue Result =
-        Multi ? FEngine->EvalFuzzyValue(Variable, Value, FEngine->GetContext())
-              : MakeRef<TIEValue>(FEngine->EvalFuzzyExpression(Variable, Value, FEngine->GetContext()));
-    if (!Result || (Result->GetDType() == dtFuzzy && !Result->GetAsFuzzy()))
-      ParseError("ParseValue", SInvalidFuzzyExpression, {Value->GetToString()});
-    if (Multi && Result->GetDType() != dtList) {
-      IValueVector One = MakeRef<TValueVector>();
-      One->Add(Result);
-      Result = MakeRef<TIEValue>(One);
-    }
-    return Result;
+    if (Multi) return FEngine->EvalFuzzyValue(Variable, Value, FEngine->GetContext());
+    IFuzzySet Set = FEngine->EvalFuzzyExpression(Variable, Value, FEngine->GetContext());
+    if (!Set) ParseError("ParseValue", SInvalidFuzzyExpression, {Value->GetToString()});
+    return MakeRef<TIEValue>(Set);
   }
   return CheckSlotValue(Value, Types, DefinedType);
 }
