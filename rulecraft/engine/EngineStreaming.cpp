@@ -24,6 +24,8 @@ constexpr const char* PFactDuplication = "FactDuplication";
 constexpr const char* PFuzzyAutoTerms = "FuzzyAutoTerms";
 constexpr const char* PFuzzyEqualsThreshold = "FuzzyEqualsThreshold";
 constexpr const char* PMinActivationStrength = "MinActivationStrength";
+constexpr const char* PFuzzyInferenceMethod = "FuzzyInferenceMethod";
+constexpr const char* PFuzzyCorrelationMethod = "FuzzyCorrelationMethod";
 constexpr const char* PParserErrorHandling = "ParserErrorHandling";
 constexpr const char* PParserMaxErrors = "ParserMaxErrors";
 constexpr const char* PResetGlobals = "ResetGlobals";
@@ -45,6 +47,8 @@ constexpr bool NewFactDuplication = false;
 constexpr bool NewFuzzyAutoTerms = true;
 constexpr float NewFuzzyEqualsThreshold = 0.01f;
 constexpr float NewMinActivationStrength = 0.0f;
+constexpr TFuzzyInferenceMethod NewFuzzyInferenceMethod = fimMinMax;
+constexpr TFuzzyCorrelationMethod NewFuzzyCorrelationMethod = fcmMinimum;
 constexpr TErrorHandling NewParserErrorHandling = ehRaiseImmediate;
 constexpr int32_t NewParserMaxErrors = 10;
 constexpr bool NewResetGlobals = true;
@@ -198,6 +202,12 @@ void TInferenceEngine::WriteProperties(TPropertyWriter& Writer) const try {
     Writer.WriteSingle(PFuzzyEqualsThreshold, FFuzzyEqualsThreshold);
   if (GetMinActivationStrength() != NewMinActivationStrength)
     Writer.WriteSingle(PMinActivationStrength, GetMinActivationStrength());
+  if (FFuzzyInferenceMethod != NewFuzzyInferenceMethod)
+    Writer.WriteIdent(PFuzzyInferenceMethod,
+                      std::string(TFuzzyInferenceMethodInfo().Name(FFuzzyInferenceMethod)));
+  if (FFuzzyCorrelationMethod != NewFuzzyCorrelationMethod)
+    Writer.WriteIdent(PFuzzyCorrelationMethod,
+                      std::string(TFuzzyCorrelationMethodInfo().Name(FFuzzyCorrelationMethod)));
   if (FParserErrorHandling != NewParserErrorHandling)
     Writer.WriteIdent(PParserErrorHandling, std::string(TErrorHandlingInfo().Name(FParserErrorHandling)));
   if (FParserMaxErrors != NewParserMaxErrors) Writer.WriteInteger(PParserMaxErrors, FParserMaxErrors);
@@ -231,6 +241,8 @@ void TInferenceEngine::BeginRead() try {
   SetFuzzyAutoTerms(NewFuzzyAutoTerms);
   SetFuzzyEqualsThreshold(NewFuzzyEqualsThreshold);
   SetMinActivationStrength(NewMinActivationStrength);
+  SetFuzzyInferenceMethod(NewFuzzyInferenceMethod);
+  SetFuzzyCorrelationMethod(NewFuzzyCorrelationMethod);
   SetParserErrorHandling(NewParserErrorHandling);
   SetParserMaxErrors(NewParserMaxErrors);
   SetResetGlobals(NewResetGlobals);
@@ -256,6 +268,10 @@ bool TInferenceEngine::ReadProperty(const TStreamProperty& Property) try {
     SetFuzzyEqualsThreshold(static_cast<float>(Property.AsFloat()));
   } else if (Name == PMinActivationStrength) {
     SetMinActivationStrength(static_cast<float>(Property.AsFloat()));
+  } else if (Name == PFuzzyInferenceMethod) {
+    SetFuzzyInferenceMethod(EnumValue<TFuzzyInferenceMethod>(Property, TFuzzyInferenceMethodInfo()));
+  } else if (Name == PFuzzyCorrelationMethod) {
+    SetFuzzyCorrelationMethod(EnumValue<TFuzzyCorrelationMethod>(Property, TFuzzyCorrelationMethodInfo()));
   } else if (Name == PParserErrorHandling) {
     SetParserErrorHandling(EnumValue<TErrorHandling>(Property, TErrorHandlingInfo()));
   } else if (Name == PParserMaxErrors) {
@@ -318,6 +334,8 @@ void TInferenceEngine::Assign(const TPersistent* Source) try {
   SetResetGlobals(Other.FResetGlobals);
   SetFuzzyAutoTerms(Other.FFuzzyAutoTerms);
   SetMinActivationStrength(Other.GetMinActivationStrength());
+  SetFuzzyCorrelationMethod(Other.FFuzzyCorrelationMethod);
+  SetFuzzyInferenceMethod(Other.FFuzzyInferenceMethod);
   // Beyond the copied settings: the packages (so the copy knows the functions its rules call), the fuzzy
   // threshold and the symbol counter.
   SetPackages(Other.FPackages);

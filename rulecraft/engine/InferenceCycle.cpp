@@ -23,14 +23,17 @@ namespace rulecraft {
 // -----------------------------------------------------------------------------------------
 
 int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) try {
-  (void)Unconditional;  // only fuzzy merging reads it
   if (!Fact || !Fact->GetTemplate()) throw EIEException(SNoTemplate);
   // The values may have been changed in place since the fact's hash was last kept (a modify, a resolve).
   Fact->ValuesChanged();
   if (Fact->GetTemplate()->IsFuzzy()) {
-    // A fuzzy fact replaces an equal one; merging their fuzzy values belongs to fuzzy inference.
-    if (TFact* Existing = FFacts->FindEqual(*Fact)) {
-      if (Existing != Fact.get()) RetractEntry(FFacts->FindEntry(Existing));
+    // A conclusion is no more certain than the firing that draws it; an equal fact present (equal in its
+    // crisp slots) is merged into the new one, which takes its place. A fuzzy fact is never refused.
+    if (FCurrent) FuzzyCorrelation(Fact, FCurrent->GetStrength());
+    if (TFact* Existing = FFacts->FindEqual(*Fact); Existing && Existing != Fact.get()) {
+      const IFact Present(Existing);
+      FuzzyOperation(Fact, Present, !Unconditional);
+      RetractEntry(FFacts->FindEntry(Existing));
     }
   } else if (!FFactDuplication && FFacts->FindEqual(*Fact)) {
     return -1;

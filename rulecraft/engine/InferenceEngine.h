@@ -27,6 +27,7 @@
 #include "rulecraft/framework/Streaming.h"
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/UserPackage.h"
+#include "rulecraft/fuzzyset/FuzzySet.h"
 #include "rulecraft/rete/Activation.h"
 #include "rulecraft/rete/Agenda.h"
 #include "rulecraft/rete/Pattern.h"
@@ -73,6 +74,14 @@ struct TIEWarning {
   std::string Message;
 };
 using TWarningEvent = std::function<void(TObject* Sender, const TIEWarning& Warning)>;
+/// Asked before a fuzzy fact asserted by a firing rule is correlated with the firing's strength; a handler
+/// that sets Done has done the correlation itself (or wants none).
+using TFuzzyCorrelationEvent =
+    std::function<void(TObject* Sender, const IFact& Fact, float Strength, bool& Done)>;
+/// Asked before the fuzzy values of Fact2 are merged into Fact1 by FuzzyInference; a handler that sets Done
+/// has combined them itself.
+using TFactCombineEvent =
+    std::function<void(TObject* Sender, const IFact& Fact1, const IFact& Fact2, bool& Done)>;
 
 /// Which files the rule language's file functions (open, load, save, batch, dribble-on, remove, rename, ...)
 /// may touch: any, none, or only those inside one directory (TInferenceEngine::SetSandbox).
@@ -133,7 +142,14 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// Clamped to [0, 1] and handed to the fuzzy variable of every defined type (nothing when unchanged).
   void SetFuzzyEqualsThreshold(float Value);
   float GetMinActivationStrength() const noexcept { return FNetwork->GetMinActivationStrength(); }
-  void SetMinActivationStrength(float Value) noexcept { FNetwork->SetMinActivationStrength(Value); }
+  /// Clamped to [0, 1] and handed to the network, which creates no activation weaker than it.
+  void SetMinActivationStrength(float Value) noexcept;
+  /// How an equal fuzzy fact asserted again is combined with the one present (min-max at first).
+  TFuzzyInferenceMethod GetFuzzyInferenceMethod() const noexcept { return FFuzzyInferenceMethod; }
+  void SetFuzzyInferenceMethod(TFuzzyInferenceMethod Value) noexcept { FFuzzyInferenceMethod = Value; }
+  /// How a fuzzy conclusion is weakened by the strength of the firing that asserts it (minimum at first).
+  TFuzzyCorrelationMethod GetFuzzyCorrelationMethod() const noexcept { return FFuzzyCorrelationMethod; }
+  void SetFuzzyCorrelationMethod(TFuzzyCorrelationMethod Value) noexcept { FFuzzyCorrelationMethod = Value; }
   TErrorHandling GetParserErrorHandling() const noexcept { return FParserErrorHandling; }
   void SetParserErrorHandling(TErrorHandling Value);
   int32_t GetParserMaxErrors() const noexcept { return FParserMaxErrors; }
@@ -224,6 +240,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// Asserts Fact; its new identifier, or -1 when an equal fact is present and duplicates are refused.
   /// "Fact Template is missing" for a fact without template.
   virtual int32_t Assert(const IFact& Fact, bool Unconditional = false);
+  /// Assert with FuzzyInferenceMethod set to Method for the time of the call (restored also when it raises).
+  int32_t Assert(const IFact& Fact, TFuzzyInferenceMethod Method, bool Unconditional);
   /// Parses Text as one fact, resolves it in the engine's context and asserts it.
   int32_t Assert(const std::string& Text);
   /// Retracts the fact with that identifier; nothing when there is none.
@@ -575,6 +593,28 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// lacks (low, medium, high over its universe); done when the type is stored.
   void PrepareFuzzyType(TIEDefinedType& Type);
 
+  // ---- fuzzy inference
+  /// Weakens the fuzzy values of Fact by Strength under FuzzyCorrelationMethod (after OnFuzzyCorrelation,
+  /// which may take it over): each fuzzy slot's set, and each set of a fuzzy multislot, is replaced by its
+  /// correlation. Strength 1 changes nothing. SNotFuzzyFact for a fact of a template without fuzzy slots.
+  virtual void FuzzyCorrelation(const IFact& Fact, float Strength);
+  /// Merges the fuzzy slot values of Fact2 into Fact1 (Fact1 changes, Fact2 does not) by union, or by
+  /// intersection when Union is false, under FuzzyInferenceMethod. SInvalidFuzzyUnionTemplate for facts of
+  /// different templates, SNotFuzzyFact for a template without fuzzy slots.
+  virtual void FuzzyOperation(const IFact& Fact1, const IFact& Fact2, bool Union);
+  /// FuzzyOperation(Fact1, Fact2, true) unless OnFuzzyInference does the merge.
+  virtual void FuzzyInference(const IFact& Fact1, const IFact& Fact2);
+  /// Combines Second into First: two fuzzy values give First the union (intersection) of their sets; two
+  /// multifields of one length give First a list of its own in which each fuzzy element is combined with
+  /// the element at its position in Second. Values of different kinds, and lists of different lengths, are
+  /// left alone.
+  virtual void FuzzyUnion(const IIEValue& First, const IIEValue& Second, TFuzzyOperation Operation);
+  virtual void FuzzyIntersection(const IIEValue& First, const IIEValue& Second, TFuzzyOperation Operation);
+  /// The library operation behind each method (by the engine's mapping; another value maps to zadeh, or
+  /// to minimum for a correlation).
+  static TFuzzyOperation InferenceOperation(TFuzzyInferenceMethod Method) noexcept;
+  static TFuzzyOperation CorrelationOperation(TFuzzyCorrelationMethod Method) noexcept;
+
   // ---- IRuleEngine
   std::string GenerateSymbol(const std::string& Prefix) override;
   const TIEPattern* GetInitialFactPattern() const override { return FInitialFactPattern.get(); }
@@ -630,6 +670,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   TDialogEvent OnDialog;
   /// Warnings about constructs that were defined as written (see TIEWarning and Warning).
   TWarningEvent OnWarning;
+  TFuzzyCorrelationEvent OnFuzzyCorrelation;
+  TFactCombineEvent OnFuzzyInference;
 
  protected:
   /// Makes an owned object of a descendant's class, or nullptr for the engine's own class.
@@ -681,6 +723,8 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   bool FFactDuplication = false;
   bool FFuzzyAutoTerms = true;
   float FFuzzyEqualsThreshold = 0.01f;
+  TFuzzyInferenceMethod FFuzzyInferenceMethod = fimMinMax;
+  TFuzzyCorrelationMethod FFuzzyCorrelationMethod = fcmMinimum;
   TErrorHandling FParserErrorHandling = ehRaiseImmediate;
   int32_t FParserMaxErrors = 10;
   bool FResetGlobals = true;
