@@ -152,6 +152,8 @@ TEST(Streaming, EveryPublishedPropertyReadsBackAndTheTargetsOwnSettingsGo) {
   E.SetFuzzyAutoTerms(false);
   E.SetFuzzyEqualsThreshold(0.25f);
   E.SetMinActivationStrength(0.125f);
+  E.SetFuzzyInferenceMethod(fimBoundedSum);
+  E.SetFuzzyCorrelationMethod(fcmProduct);
   E.SetParserErrorHandling(ehRaiseAllAtEnd);
   E.SetParserMaxErrors(3);
   E.SetResetGlobals(false);
@@ -168,6 +170,8 @@ TEST(Streaming, EveryPublishedPropertyReadsBackAndTheTargetsOwnSettingsGo) {
             "  FuzzyAutoTerms = False\n"
             "  FuzzyEqualsThreshold = 0.25\n"
             "  MinActivationStrength = 0.125\n"
+            "  FuzzyInferenceMethod = fimBoundedSum\n"
+            "  FuzzyCorrelationMethod = fcmProduct\n"
             "  ParserErrorHandling = ehRaiseAllAtEnd\n"
             "  ParserMaxErrors = 3\n"
             "  ResetGlobals = False\n"
@@ -188,6 +192,8 @@ TEST(Streaming, EveryPublishedPropertyReadsBackAndTheTargetsOwnSettingsGo) {
   EXPECT_FALSE(T.GetFuzzyAutoTerms());
   EXPECT_EQ(T.GetFuzzyEqualsThreshold(), 0.25f);
   EXPECT_EQ(T.GetMinActivationStrength(), 0.125f);
+  EXPECT_EQ(T.GetFuzzyInferenceMethod(), fimBoundedSum);
+  EXPECT_EQ(T.GetFuzzyCorrelationMethod(), fcmProduct);
   EXPECT_EQ(T.GetParserErrorHandling(), ehRaiseAllAtEnd);
   EXPECT_EQ(T.GetParserMaxErrors(), 3);
   EXPECT_FALSE(T.GetResetGlobals());
