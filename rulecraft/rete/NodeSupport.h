@@ -12,6 +12,11 @@
 
 namespace rulecraft {
 
+// Whether two values of tests are one test, so that one node or one slot test may serve both. Fuzzy values
+// are the same test only when their sets have the same points: their equality asks whether two sets overlap,
+// and a test of "cold" must not stand for a test of "warm". Other values compare by Equals.
+bool SameTestValue(const IIEValue& A, const IIEValue& B);
+
 // Points the network's shared context at one pair (a partial match and the fact it is tested with) while the
 // pair's tests run and its token travels on, then gives the context back its previous token and fact, also
 // when a call raises. The nodes below use the same context: restoring keeps what they set from reaching the

@@ -53,6 +53,16 @@ constexpr int MaxTemplateAncestry = 1000;
 
 }  // namespace
 
+bool SameTestValue(const IIEValue& A, const IIEValue& B) {
+  if (!A || !B) return !A && !B;
+  if (A->GetDType() != dtFuzzy && B->GetDType() != dtFuzzy) return A->Equals(B);
+  if (A->GetDType() != B->GetDType()) return false;
+  const IFuzzySet SetA = A->GetAsFuzzy();
+  const IFuzzySet SetB = B->GetAsFuzzy();
+  if (!SetA || !SetB) return !SetA && !SetB;
+  return SetA->GetVariable() == SetB->GetVariable() && SetA->TIFuzzySet::Equals(SetB.get());
+}
+
 TPatternMatchNode::TPatternMatchNode(TReteNetwork* Network, TPatternMatchTest Test, TNodeArgs Args,
                                      IIEValue Value)
     : TReteNode(Network), FValue(std::move(Value)), FArgs(std::move(Args)), FTest(Test) {
@@ -82,8 +92,7 @@ TPatternMatchNode::TPatternMatchNode(TReteNetwork* Network, TPatternMatchTest Te
 bool TPatternMatchNode::Matches(TPatternMatchTest Test, const TNodeArgs& Args, const IIEValue* Value) const {
   if (Test != FTest || Args != FArgs) return false;
   if (!Value) return true;
-  if (!*Value || !FValue) return !*Value && !FValue;
-  return FValue->Equals(*Value);
+  return SameTestValue(FValue, *Value);
 }
 
 bool TPatternMatchNode::GetEqualityConstant(const std::string*& Slot, const TIEValue*& Value) const {

@@ -18,11 +18,6 @@ namespace {
 
 IIEValue CloneValue(const IIEValue& Value) { return Value ? Value->Clone() : IIEValue(); }
 
-bool SameValue(const IIEValue& A, const IIEValue& B) {
-  if (!A || !B) return !A && !B;
-  return A->Equals(B);
-}
-
 }  // namespace
 
 const TEnumInfo& TSlotTestTypeInfo() {
@@ -114,7 +109,7 @@ bool TIEPatternMatchTest::Equals(const TIESlotTest& Other) const {
   if (!TIESlotTest::Equals(Other)) return false;
   const auto& Test = static_cast<const TIEPatternMatchTest&>(Other);
   return FMultiSlotSubIndex == Test.FMultiSlotSubIndex && FConjunction == Test.FConjunction &&
-         SameValue(FSlotValue, Test.FSlotValue);
+         SameTestValue(FSlotValue, Test.FSlotValue);
 }
 
 bool TIEPatternMatchTest::Equals(bool Negated, bool Conjunction, int32_t SubIndex,
@@ -123,7 +118,7 @@ bool TIEPatternMatchTest::Equals(bool Negated, bool Conjunction, int32_t SubInde
 }
 
 bool TIEPatternMatchTest::Equals(bool Negated, int32_t SubIndex, const IIEValue& Value) const {
-  return IsNegated() == Negated && FMultiSlotSubIndex == SubIndex && SameValue(FSlotValue, Value);
+  return IsNegated() == Negated && FMultiSlotSubIndex == SubIndex && SameTestValue(FSlotValue, Value);
 }
 
 bool TIEPatternMatchTest::PerformTest(TIEContext* Context) {

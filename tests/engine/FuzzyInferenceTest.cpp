@@ -3,6 +3,7 @@
 // host take either step over.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,8 @@ namespace {
 constexpr char Program[] =
     "(deftype temp extends (type FUZZY) (range 0 100)"
     "  (values (term cold ((0 1) (50 0))) (term hot ((50 0) (100 1)))))"
-    "(deftype speed extends (type FUZZY) (range 0 10) (values (term slow (tri 0 0 5)) (term fast (tri 5 10 10))))"
+    "(deftype speed extends (type FUZZY) (range 0 10) (values (term slow (tri 0 0 5)) (term fast (tri 5 10 "
+    "10))))"
     "(deftemplate t (slot v (type temp)))"
     "(deftemplate fan (slot s (type speed)))"
     "(deftemplate fans (slot id) (multislot s (type speed)))";
@@ -103,14 +105,16 @@ TEST_F(FuzzyInference, AConclusionIsCorrelatedWithTheStrengthOfItsFiring) {
 }
 
 TEST_F(FuzzyInference, TheStrengthOfAMatchFollowsTheWeakestPatternAndStopsBelowTheThreshold) {
-  Engine.Parse("(defrule both (t (v hot)) (fan (s fast)) => )"
-               "(defrule show (t (v ?x)) => (printout t \"v is \" ?x crlf))",
-               true);
-  Engine.Assert("(t (v 80))");  // hot to 0.6
+  Engine.Parse(
+      "(defrule both (t (v hot)) (fan (s fast)) => )"
+      "(defrule show (t (v ?x)) => (printout t \"v is \" ?x crlf))",
+      true);
+  Engine.Assert("(t (v 80))");                  // hot to 0.6
   Engine.Assert("(fan (s ((5 0) (10 0.3))))");  // fast to at most 0.3
   auto StrengthOf = [this](const std::string& Rule) {
     for (int32_t I = 0; I < Engine.GetAgendaCount(); ++I)
-      if (Engine.GetActivation(I)->GetRule()->GetRuleName() == Rule) return Engine.GetActivation(I)->GetStrength();
+      if (Engine.GetActivation(I)->GetRule()->GetRuleName() == Rule)
+        return Engine.GetActivation(I)->GetStrength();
     return -1.0f;
   };
   EXPECT_NEAR(StrengthOf("both"), 0.3f, 1e-6);
@@ -133,6 +137,33 @@ TEST_F(FuzzyInference, TheStrengthOfAMatchFollowsTheWeakestPatternAndStopsBelowT
   EXPECT_EQ(StrengthOf("hot"), -1.0f);
   Engine.Assert("(t (v 90))");  // 0.8: goes on
   EXPECT_NEAR(StrengthOf("hot"), 0.8f, 1e-6);
+}
+
+TEST_F(FuzzyInference, PatternsOfOverlappingTermsKeepNodesOfTheirOwn) {
+  // cold and warm overlap (both 0.5 at 15): their sets are equal as values, yet a test of one term must not
+  // stand for a test of the other. Four rules on one slot also bring in the network's constant fan-out.
+  Engine.Parse(
+      "(deftype temperature extends (type FUZZY) (range 0 40)"
+      "  (values (term cold (z 10 20)) (term warm (tri 10 20 30)) (term hot (s 20 30))))"
+      "(deftemplate reading (slot value (type temperature)))"
+      "(defrule cold (reading (value cold)) => )"
+      "(defrule warm (reading (value warm)) => )"
+      "(defrule hot (reading (value hot)) => )"
+      "(defrule hot-too (reading (value hot)) => )",
+      true);
+  auto Fired = [this](const std::string& Value) {
+    Engine.Reset();
+    Engine.Assert("(reading (value " + Value + "))");
+    std::vector<std::string> Rules;
+    for (int32_t I = 0; I < Engine.GetAgendaCount(); ++I)
+      Rules.push_back(Engine.GetActivation(I)->GetRule()->GetRuleName());
+    std::sort(Rules.begin(), Rules.end());
+    return Rules;
+  };
+  using TNames = std::vector<std::string>;
+  EXPECT_EQ(Fired("6"), (TNames{"cold"}));
+  EXPECT_EQ(Fired("25"), (TNames{"hot", "hot-too", "warm"}));
+  EXPECT_EQ(Fired("35"), (TNames{"hot", "hot-too"}));
 }
 
 TEST_F(FuzzyInference, AnEqualFuzzyFactIsMergedIntoTheNewOneByTheInferenceMethod) {
