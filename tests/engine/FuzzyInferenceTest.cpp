@@ -98,6 +98,15 @@ TEST_F(FuzzyInference, AConclusionIsCorrelatedWithTheStrengthOfItsFiring) {
   EXPECT_NEAR(Scaled->DegreeOfMembership(9), 0.32, 1e-6);
   EXPECT_NEAR(Scaled->DegreeOfMembership(10), 0.4, 1e-6);
 
+  // The rule's own "fast" was not changed by the firings that weakened their copies of it.
+  Engine.Reset();
+  Engine.Assert("(t (v 100))");
+  Engine.Run();
+  EXPECT_EQ(SetOf("fan")->GetToString(), "fast");
+  Engine.Reset();
+  Engine.Assert("(t (v 70))");
+  Engine.Run();
+
   // Outside a firing a fuzzy fact is not correlated: slow comes in whole and joins the scaled fast.
   Engine.Assert("(fan (s slow))");
   EXPECT_EQ(SetOf("fan")->GetToString(),
