@@ -12,10 +12,11 @@ FUZZ_SECONDS ?= 20
 WERROR       ?= OFF
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS  ?=
+PREFIX       ?= /usr/local
 INSTALL_DEPS ?= tools/install-deps
 FORMAT_DIRS  := rulecraft cli tests bench examples fuzz
 
-.PHONY: all build configure test test-clang run sanitize tsan fuzz fuzz-smoke bench format format-check clean
+.PHONY: all build configure install test test-clang run sanitize tsan fuzz fuzz-smoke bench format format-check clean
 
 all: build
 
@@ -31,6 +32,10 @@ run:
 	@$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target rulecraft_exe
 	$(BUILD_DIR)/rulecraft examples/loans.clp
+
+# The libraries, headers, program, CMake package and pkg-config file, under PREFIX.
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 test:
 	@$(INSTALL_DEPS) test
