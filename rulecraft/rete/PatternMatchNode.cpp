@@ -83,6 +83,15 @@ bool TPatternMatchNode::Matches(TPatternMatchTest Test, const TNodeArgs& Args, c
   if (Test != FTest || Args != FArgs) return false;
   if (!Value) return true;
   if (!*Value || !FValue) return !*Value && !FValue;
+  // Fuzzy values are Equals when they merely overlap ("warm" and "hot"), which is a degree of match, not
+  // the same test: a node is shared only for the same set of the same variable, point for point.
+  if (FValue->GetDType() == dtFuzzy || (*Value)->GetDType() == dtFuzzy) {
+    if (FValue->GetDType() != (*Value)->GetDType()) return false;
+    const IFuzzySet Mine = FValue->GetAsFuzzy();
+    const IFuzzySet Theirs = (*Value)->GetAsFuzzy();
+    if (!Mine || !Theirs) return !Mine && !Theirs;
+    return Mine->GetVariable() == Theirs->GetVariable() && Mine->TIFuzzySet::Equals(Theirs.get());
+  }
   return FValue->Equals(*Value);
 }
 
