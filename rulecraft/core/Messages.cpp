@@ -161,7 +161,8 @@ constexpr TMessageEntry Catalogue[] = {
     {"SInvalidFuzzyExpression", SInvalidFuzzyExpression},
     {"SUndefinedFuzzyVariable", SUndefinedFuzzyVariable},
     {"SFuzzyDefinitionError", SFuzzyDefinitionError},
-    {"SPatternMatchError", SPatternMatchError},  // wording ours
+    {"SFuzzySetIndexOutOfRange", SFuzzySetIndexOutOfRange},  // wording ours
+    {"SPatternMatchError", SPatternMatchError},              // wording ours
     {"SInvalidSetItem", SInvalidSetItem},
     {"SDivByZero", SDivByZero},
     {"SInvalidOp", SInvalidOp},

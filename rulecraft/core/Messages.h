@@ -242,6 +242,9 @@ inline constexpr const char* SUndefinedFuzzyVariable = "fuzzy variable is not de
 /// A range, units or allowed-values qualifier on a fuzzy slot.
 inline constexpr const char* SFuzzyDefinitionError =
     "Invalid attempt to modify fuzzy type in fact template slot, fuzzy types cannot be modified";
+/// A point index outside a fuzzy set (the index, the number of points).
+inline constexpr const char* SFuzzySetIndexOutOfRange =
+    "Fuzzy set point index %d is out of range, the set has %d points";
 inline constexpr const char* SPatternMatchError = "Pattern match error: %s";
 
 /// The helper unit's own message.

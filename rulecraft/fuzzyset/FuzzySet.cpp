@@ -457,6 +457,47 @@ double TIFuzzySet::CrispValue() const {
   return Sum / Count;
 }
 
+double TIFuzzySet::MaximumDefuzzify() const {
+  if (FX.empty()) return 0.0;
+  TSortedPoints P(FX, FY);
+  const std::vector<double>& X = P.X();
+  const std::vector<double>& Y = P.Y();
+  const double Height = *std::max_element(Y.begin(), Y.end());
+  double Length = 0.0, Weighted = 0.0, PointSum = 0.0;
+  int PointCount = 0;
+  for (size_t I = 0; I < X.size(); ++I) {
+    if (Y[I] != Height) continue;
+    const bool LeftInterval = I > 0 && Y[I - 1] == Height && X[I] > X[I - 1];
+    const bool RightInterval = I + 1 < X.size() && Y[I + 1] == Height && X[I + 1] > X[I];
+    if (RightInterval) {
+      const double Width = X[I + 1] - X[I];
+      Length += Width;
+      Weighted += Width * (X[I] + X[I + 1]) / 2.0;
+    }
+    if (!LeftInterval && !RightInterval) {
+      PointSum += X[I];
+      ++PointCount;
+    }
+  }
+  if (Length > 0.0) return Weighted / Length;
+  return PointSum / PointCount;
+}
+
+bool TIFuzzySet::IsUndecidable() const {
+  if (FX.empty()) return true;
+  TSortedPoints P(FX, FY);
+  const std::vector<double>& X = P.X();
+  const std::vector<double>& Y = P.Y();
+  for (size_t I = 0; I + 1 < X.size(); ++I)
+    if (X[I + 1] > X[I] && (Y[I] > 0.0 || Y[I + 1] > 0.0)) return false;
+  return true;
+}
+
+double TIFuzzySet::CompatibilityIndex() const {
+  if (FX.empty()) return 0.0;
+  return std::clamp(DegreeOfMembership(MomentDefuzzify()), 0.0, 1.0);
+}
+
 void TIFuzzySet::SetShape(TFuzzySetType Type, std::vector<double> Parameters, std::vector<double> X,
                           std::vector<double> Y) {
   if (!std::all_of(X.begin(), X.end(), ValidX)) throw Exception(SInvalidShape);

@@ -183,6 +183,24 @@ class TIFuzzySet : public ICloneable {
   /// empty set.
   double CrispValue() const;
 
+  // Defuzzification: the crisp number a fuzzy conclusion stands for, and how far that number can be trusted.
+  // Points are taken in X order; the membership function is the piecewise-linear curve through them.
+  /// Moment (centre of gravity): sum over segments of width w = x2 - x1 of
+  /// w (x1 (2 y1 + y2) + x2 (y1 + 2 y2)) / 6, divided by the area, the sum of w (y1 + y2) / 2. This is
+  /// CrispValue: for area 0 the mean of the X of the points with the largest Y; 0 for an empty set.
+  double MomentDefuzzify() const { return CrispValue(); }
+  /// Mean of maxima: with h the largest Y, the X where the membership is h form intervals (two consecutive
+  /// points both at h, of positive width) and isolated points (points at h on no such interval). With at
+  /// least one interval, the result is the mean of the intervals' midpoints weighted by their widths (the
+  /// middle of a single plateau); otherwise the mean of the isolated points' X. 0 for an empty set.
+  double MaximumDefuzzify() const;
+  /// True when no crisp value stands for the set: it is empty, or the area under its points is 0 (a single
+  /// X, or every Y 0).
+  bool IsUndecidable() const;
+  /// The membership at the moment-defuzzified X, in [0, 1]: how well the crisp answer fits the fuzzy
+  /// conclusion (1 at a symmetric peak, lower for a wide or two-humped set). 0 for an empty set.
+  double CompatibilityIndex() const;
+
   // Standard shapes: each replaces the points, remembers its parameters and notifies like any change.
   // Parameters must be finite (Exception otherwise).
   /// Triangle: points (A,0) (B,1) (C,0), the parameters taken in increasing order. A parameter equal to its

@@ -66,7 +66,8 @@ class TPatternMatchNode : public TReteNode {
   const IIEValue& GetValue() const noexcept { return FValue; }
   const TNodeArgs& GetArgs() const noexcept { return FArgs; }
   TPatternMatchTest GetPatternMatchTest() const noexcept { return FTest; }
-  /// Same test and arguments, and an equal value when Value is given (node sharing).
+  /// Same test and arguments, and an equal value when Value is given (node sharing; fuzzy values must be
+  /// the same set point for point, not merely fuzzy-equal).
   bool Matches(TPatternMatchTest Test, const TNodeArgs& Args, const IIEValue* Value) const;
 
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
