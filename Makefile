@@ -32,6 +32,7 @@ run:
 	@$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target rulecraft_exe
 	$(BUILD_DIR)/rulecraft examples/loans.clp
+	$(BUILD_DIR)/rulecraft examples/fan-controller.clp
 
 # The libraries, headers, program, CMake package and pkg-config file, under PREFIX.
 install: build
