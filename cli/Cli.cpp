@@ -17,6 +17,7 @@
 
 #include "rulecraft/core/IEException.h"
 #include "rulecraft/core/Messages.h"
+#include "rulecraft/engine/FactSet.h"
 #include "rulecraft/framework/Exception.h"
 #include "rulecraft/framework/Format.h"
 
@@ -282,8 +283,53 @@ namespace {
 struct TLineEditor {
   char* (*ReadLine)(const char*) = nullptr;
   int (*AddHistory)(const char*) = nullptr;
+  int (*WriteHistory)(const char*) = nullptr;
   bool Loaded = false;
+  std::string HistoryFile;  // empty: the history lives as long as the program
 };
+
+/// The most lines the history file keeps.
+constexpr int HistoryLines = 1000;
+
+/// Whether a terminal reader was made, and so the editor asked for.
+bool& TerminalReaderMade() {
+  static bool Made = false;
+  return Made;
+}
+
+/// The words Tab completes, asked for afresh at each completion.
+TCompletionSource& CompletionSource() {
+  static TCompletionSource Source;
+  return Source;
+}
+
+/// The editor's completion: called with State 0 for a new word, then again until it answers nullptr; each
+/// answer is a copy the editor frees.
+char* CompleteWord(const char* Text, int State) {
+  static std::vector<std::string> Matches;
+  static size_t Next = 0;
+  if (State == 0) {
+    Matches.clear();
+    Next = 0;
+    const std::string_view Prefix(Text ? Text : "");
+    if (const TCompletionSource& Source = CompletionSource()) {
+      for (std::string& Word : Source())
+        if (Word.size() >= Prefix.size() && Word.compare(0, Prefix.size(), Prefix) == 0)
+          Matches.push_back(std::move(Word));
+      std::sort(Matches.begin(), Matches.end());
+      Matches.erase(std::unique(Matches.begin(), Matches.end()), Matches.end());
+    }
+  }
+  if (Next >= Matches.size()) return nullptr;
+  return strdup(Matches[Next++].c_str());
+}
+
+/// Where the history is kept: RULECRAFT_HISTORY when it is set (empty: nowhere), else ~/.rulecraft_history.
+std::string HistoryFileName() {
+  if (const char* Named = std::getenv("RULECRAFT_HISTORY")) return Named;
+  const char* Home = std::getenv("HOME");
+  return Home && *Home ? std::string(Home) + "/.rulecraft_history" : std::string();
+}
 
 const TLineEditor& LineEditor() {
   static const TLineEditor Editor = [] {
@@ -293,17 +339,24 @@ const TLineEditor& LineEditor() {
       if ((Library = dlopen(Name, RTLD_NOW | RTLD_LOCAL)) != nullptr) break;
     if (!Library) return Made;
     auto Symbol = [Library](const char* Name) { return dlsym(Library, Name); };
-    using TBindKey = int (*)(int, int (*)(int, int));
     auto UsingHistory = reinterpret_cast<void (*)()>(Symbol("using_history"));
-    auto BindKey = reinterpret_cast<TBindKey>(Symbol("rl_bind_key"));
-    auto Insert = reinterpret_cast<int (*)(int, int)>(Symbol("rl_insert"));
     auto ReadlineName = static_cast<const char**>(Symbol("rl_readline_name"));
+    auto Completion = static_cast<void**>(Symbol("rl_completion_entry_function"));
+    auto StifleHistory = reinterpret_cast<void (*)(int)>(Symbol("stifle_history"));
+    auto ReadHistory = reinterpret_cast<int (*)(const char*)>(Symbol("read_history"));
     Made.ReadLine = reinterpret_cast<char* (*)(const char*)>(Symbol("readline"));
     Made.AddHistory = reinterpret_cast<int (*)(const char*)>(Symbol("add_history"));
-    if (!UsingHistory || !BindKey || !Insert || !Made.ReadLine || !Made.AddHistory) return TLineEditor();
+    Made.WriteHistory = reinterpret_cast<int (*)(const char*)>(Symbol("write_history"));
+    if (!UsingHistory || !Completion || !Made.ReadLine || !Made.AddHistory) return TLineEditor();
     if (ReadlineName) *ReadlineName = "rulecraft";  // the name ~/.editrc settings are given for
+    // Tab completes the names the session offers (functions, constructs, watch names), never file names.
+    *Completion = reinterpret_cast<void*>(&CompleteWord);
     UsingHistory();
-    BindKey('\t', Insert);  // a tab is a blank here, not a file-name completion
+    if (StifleHistory) StifleHistory(HistoryLines);
+    if (ReadHistory && Made.WriteHistory) {
+      Made.HistoryFile = HistoryFileName();
+      if (!Made.HistoryFile.empty()) ReadHistory(Made.HistoryFile.c_str());  // none yet is no error
+    }
     Made.Loaded = true;
     return Made;
   }();
@@ -312,7 +365,29 @@ const TLineEditor& LineEditor() {
 
 }  // namespace
 
+void SetCompletionSource(TCompletionSource Source) { CompletionSource() = std::move(Source); }
+
+void AddToHistory(const std::string& Input) {
+  if (!TerminalReaderMade()) return;  // no editor was asked for: nothing to remember
+  const TLineEditor& Editor = LineEditor();
+  if (!Editor.Loaded) return;
+  // One entry for the whole input, its lines joined by blanks, so that it comes back whole.
+  std::string Entry;
+  for (char C : Input) {
+    const bool Blank = C == '\n' || C == '\r' || C == '\t' || C == ' ';
+    if (Blank && (Entry.empty() || Entry.back() == ' ')) continue;
+    Entry += Blank ? ' ' : C;
+  }
+  while (!Entry.empty() && Entry.back() == ' ') Entry.pop_back();
+  if (Entry.empty()) return;
+  Editor.AddHistory(Entry.c_str());
+  // Kept at once, so that the history survives however the program ends; a file that cannot be written
+  // leaves the history to this run.
+  if (!Editor.HistoryFile.empty()) Editor.WriteHistory(Editor.HistoryFile.c_str());
+}
+
 TLineReader MakeTerminalReader() {
+  TerminalReaderMade() = true;
   const TLineEditor& Editor = LineEditor();
   if (Editor.Loaded) {
     return [&Editor](const std::string& PromptText, std::string& Line) {
@@ -320,7 +395,6 @@ TLineReader MakeTerminalReader() {
       const std::unique_ptr<char, decltype(&std::free)> Text(Editor.ReadLine(PromptText.c_str()), &std::free);
       if (!Text) return false;
       Line = Text.get();
-      if (!Line.empty()) Editor.AddHistory(Text.get());
       return true;
     };
   }
@@ -539,7 +613,28 @@ bool TCliSession::EvaluateInLoop(const std::string& Text, int& Status) {
   return false;
 }
 
+std::vector<std::string> TCliSession::CompletionWords() {
+  std::vector<std::string> Words = {"deftemplate", "defrule", "deffacts", "deffunction", "defglobal",
+                                    "deftype",     "rules",   "facts",    "activations", "compilations",
+                                    "statistics",  "all",     "help"};
+  FEngine.GetUserFunctionTable().ForEach(
+      [&Words](const IUserFunction& Function) { Words.push_back(Function->GetFunctionName()); });
+  for (TRule* Rule : FEngine.GetRules().Items()) Words.push_back(Rule->GetRuleName());
+  for (const IFactTemplate& Template : FEngine.GetFactTemplates().Items())
+    Words.push_back(Template->GetTemplateName());
+  for (const IIEDefinedType& Type : FEngine.GetDefinedTypes().Items()) Words.push_back(Type->GetName());
+  for (TFactSet* Set : FEngine.GetFactSets().Items()) Words.push_back(Set->GetFactSetName());
+  return Words;
+}
+
 int TCliSession::Interact(const TLineReader& Terminal) {
+  // Tab completes this session's words while the loop runs.
+  struct TCompletionScope {
+    explicit TCompletionScope(TCliSession* Session) {
+      if (Session) SetCompletionSource([Session] { return Session->CompletionWords(); });
+    }
+    ~TCompletionScope() { SetCompletionSource({}); }
+  } Completing(Terminal ? this : nullptr);
   TInputScanner Scanner;
   std::string Input;
   std::string Line;
@@ -566,6 +661,7 @@ int TCliSession::Interact(const TLineReader& Terminal) {
       continue;
     }
     if (!Scanner.State().Complete()) continue;
+    if (Terminal) AddToHistory(Input);
     if (AnswerHelp(Input)) {
       Input.clear();
       Scanner.Reset();

@@ -105,9 +105,20 @@ class TOutputWriter {
 /// Reads one line of interactive input after showing Prompt; false at the end of input.
 using TLineReader = std::function<bool(const std::string& Prompt, std::string& Line)>;
 
-/// A line reader with editing and history for a terminal on the standard input, or an empty reader when
-/// the program was built without line editing.
+/// A line reader with editing and history for a terminal on the standard input (plain reading with a prompt
+/// when the line editor cannot be loaded). Tab completes the words of the completion source; the history is
+/// kept in ~/.rulecraft_history (the file RULECRAFT_HISTORY names instead, none when it is empty), at most
+/// 1000 entries, written after each input (AddToHistory).
 TLineReader MakeTerminalReader();
+
+/// Remembers a complete input typed at the prompt as one history entry (its lines joined by blanks) and
+/// keeps the history file; nothing when no terminal reader with line editing was made.
+void AddToHistory(const std::string& Input);
+
+/// The words the prompt's Tab completes; asked for afresh at each completion.
+using TCompletionSource = std::function<std::vector<std::string>()>;
+/// Sets (or with an empty source clears) what Tab completes.
+void SetCompletionSource(TCompletionSource Source);
 
 /// One run of the program: an engine with its output on Out, its input on In and errors reported on Err.
 class TCliSession {
@@ -125,8 +136,12 @@ class TCliSession {
   /// (through Terminal when it is set, else reading In plainly without prompts). Returns the exit status.
   int Run(const TCliOptions& Options, const TLineReader& Terminal = {});
 
-  /// The interactive loop alone; the exit status.
+  /// The interactive loop alone; the exit status. With a terminal, Tab completes CompletionWords().
   int Interact(const TLineReader& Terminal = {});
+
+  /// What Tab completes at the prompt: the engine's function names (built-in and defined), the construct
+  /// keywords and the names of its rules, templates, types and fact sets, the watch names and "help".
+  std::vector<std::string> CompletionWords();
 
  private:
   /// Writes Text printed to the logical name Name: werror and wwarning to the error stream, nil nowhere,

@@ -180,6 +180,7 @@ constexpr TMessageEntry Catalogue[] = {
     {"SParseNestingTooDeep", SParseNestingTooDeep},
     {"SFactLimitReached", SFactLimitReached},        // wording ours
     {"SFiringLimitReached", SFiringLimitReached},    // wording ours
+    {"SInvalidFiringLimit", SInvalidFiringLimit},    // wording ours
     {"SStringTooLong", SStringTooLong},              // wording ours
     {"SMultifieldTooLong", SMultifieldTooLong},      // wording ours
     {"SFileAccessDenied", SFileAccessDenied},        // wording ours

@@ -292,6 +292,7 @@ inline constexpr const char* SFactLimitReached =
     "Cannot assert a fact: the fact base holds the most facts allowed (%d)";
 inline constexpr const char* SFiringLimitReached =
     "Run stopped after %d rule firings, the most allowed per run";
+inline constexpr const char* SInvalidFiringLimit = "A firing limit cannot be negative: %d";
 inline constexpr const char* SStringTooLong = "%s built a text of %d characters; at most %d are allowed";
 inline constexpr const char* SMultifieldTooLong =
     "%s built a multifield of %d fields; at most %d are allowed";

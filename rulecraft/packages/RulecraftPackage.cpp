@@ -11,7 +11,7 @@ namespace {
 
 [[maybe_unused]] const bool ClassesRegistered = [] {
   for (TClass Class : {TGetStrategyFunction::StaticClass(), TSetStrategyFunction::StaticClass(),
-                       TRulecraftPackage::StaticClass()})
+                       TSetMaxFiringsFunction::StaticClass(), TRulecraftPackage::StaticClass()})
     RegisterClass(Class);
   return true;
 }();
@@ -51,11 +51,27 @@ void TSetStrategyFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context,
   Engine.SetStrategy(Strategy);
 }
 
+TSetMaxFiringsFunction::TSetMaxFiringsFunction()
+    : TIEUserFunction("set-max-firings", 1, 1,
+                      FunctionComment("Sets the most rules one run may fire (0 for no limit) and returns the "
+                                      "previous limit.  A run that reaches the limit with activations left "
+                                      "stops with an error and keeps them on the agenda"),
+                      " <integer-expression>") {}
+
+void TSetMaxFiringsFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  TInferenceEngine& Engine = EngineOf(Context);
+  const int32_t Limit = ResolveInteger(FunCall, 0, Context);
+  if (Limit < 0) throw EIEException(SInvalidFiringLimit, {Limit});
+  Result = MakeRef<TIEValue>(Engine.GetMaxFirings(), dtInteger);
+  Engine.SetMaxFirings(Limit);
+}
+
 void TRulecraftPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
   TUserFunctionList& List = GetFunctions();
   List.Add(MakeRef<TGetStrategyFunction>());
   List.Add(MakeRef<TSetStrategyFunction>());
+  List.Add(MakeRef<TSetMaxFiringsFunction>());
 }
 
 }  // namespace rulecraft

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -183,4 +184,22 @@ TEST_F(SessionTest, DialogsAskOnTheTerminal) {
             "mrCancel");
   EXPECT_EQ(Out.str(),
             "Name: Your name? Order: Quantity [1]? Save?\n(Yes/No)? (Yes/No)? Name? \nQuit?\n(OK)? \n");
+}
+
+TEST_F(SessionTest, TabCompletesTheNamesTheSessionKnows) {
+  Start("");
+  TInferenceEngine& Engine = Session->GetEngine();
+  Engine.Parse(
+      "(deftemplate order (slot id)) (deffacts stock (order (id 1)))"
+      "(deffunction twice (?x) (* 2 ?x)) (defrule ship (order (id ?i)) => )"
+      "(deftype size extends (type INTEGER))",
+      true);
+  std::vector<std::string> Words = Session->CompletionWords();
+  auto Has = [&Words](const std::string& Word) {
+    return std::find(Words.begin(), Words.end(), Word) != Words.end();
+  };
+  for (const char* Word : {"str-cat", "set-max-firings", "twice", "order", "stock", "ship", "size", "defrule",
+                           "deftemplate", "statistics", "activations", "help"})
+    EXPECT_TRUE(Has(Word)) << Word;
+  EXPECT_FALSE(Has("no-such-name"));
 }

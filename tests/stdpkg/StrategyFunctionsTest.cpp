@@ -114,4 +114,23 @@ TEST(StrategyPackage, InstalledWhateverThePackagesSelect) {
   EXPECT_TRUE(Engine.ContainsUserFunction("set-strategy"));
 }
 
+TEST(MaxFiringsFunction, SetsTheLimitThatStopsAnEndlessRunAndAnswersThePreviousOne) {
+  TInferenceEngine Engine;
+  std::string Output;
+  Engine.OnPrintOut = [&Output](TObject*, const std::string&, const std::string& Text) { Output += Text; };
+  Engine.Parse("(defrule forever ?f <- (tick ?n) => (retract ?f) (assert (tick (+ ?n 1))))", true);
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(set-max-firings 100)")->GetAsInteger(), 0);
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(set-max-firings (+ 20 5))")->GetAsInteger(), 100);
+  EXPECT_EQ(Engine.GetMaxFirings(), 25);
+  Engine.Reset();
+  Engine.Assert("(tick 0)");
+  ExpectError<EIEException>([&] { Engine.Run(); },
+                            "Run stopped after 25 rule firings, the most allowed per run");
+  EXPECT_EQ(Engine.GetAgendaCount(), 1);  // the rest stays on the agenda
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(set-max-firings 0)")->GetAsInteger(), 25);  // no limit again
+  ExpectError<EIEException>([&] { Engine.ParseNExecuteFunCall("(set-max-firings -1)"); },
+                            "A firing limit cannot be negative: -1");
+  EXPECT_EQ(Engine.GetMaxFirings(), 0);
+}
+
 }  // namespace
