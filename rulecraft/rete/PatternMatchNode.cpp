@@ -1,5 +1,6 @@
 #include "rulecraft/rete/PatternMatchNode.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "rulecraft/core/Constants.h"
@@ -81,6 +82,14 @@ TPatternMatchNode::TPatternMatchNode(TReteNetwork* Network, TPatternMatchTest Te
       FOtherSlot = Text(1);
       FIndex = Number(2);
       FOtherIndex = Number(3);
+      break;
+    case pmtTestMultiSlotMultiField:
+      FSlot = Text(0);
+      FIndex = Number(1);
+      FNeed = std::max(Number(2), 0);
+      FExact = Number(3) == 1;
+      FFirstSlot = Text(4);
+      FFirstIndex = Number(5);
       break;
     default:
       FSlot = Text(0);
@@ -190,6 +199,10 @@ bool TPatternMatchNode::PassCall(const IReteToken& Token, const IFact& Fact, boo
 // A multifield variable at position k of a slot holding N fields matches any run of fields from k on: one
 // copy of the fact per run length, longest first, whose slot holds the fields before k, the run as one nested
 // list, then the fields after the run. Later tests of the pattern address positions in that regrouped list.
+// Only lengths the later tests can accept are tried: the pattern's fixed slot length keeps FNeed other
+// entries beside the run (exactly FNeed when no multifield variable follows in the slot), and a variable
+// already split earlier in the pattern must repeat that run, so it takes its length, and a run that differs
+// makes no copy.
 bool TPatternMatchNode::SplitMultiField(const IReteToken& Token, TFact& Fact) {
   const IIEValue Slot = Fact.ContainsKey(FSlot);
   if (!Slot) return false;
@@ -202,12 +215,28 @@ bool TPatternMatchNode::SplitMultiField(const IReteToken& Token, TFact& Fact) {
   const int32_t N = List ? List->GetValueCount() : 0;
   const int32_t K = FIndex < 0 ? 0 : FIndex;
   if (K > N) return false;
-  for (int32_t Length = N - K; Length >= 0; --Length) {
+  int32_t Longest = std::min(N - K, N - FNeed);
+  int32_t Shortest = FExact ? N - FNeed : 0;
+  IIEValue First;
+  if (!FFirstSlot.empty()) {
+    First = FieldOf(Fact, FFirstSlot, FFirstIndex);
+    if (First && First->GetDType() == dtList) {
+      const IValueVector Run = First->GetAsList();
+      const int32_t Known = Run ? Run->GetValueCount() : 0;
+      Longest = std::min(Longest, Known);
+      Shortest = std::max(Shortest, Known);
+    } else {
+      First = IIEValue();  // not a run (an empty slot passed on whole): every length, as for a new variable
+    }
+  }
+  for (int32_t Length = Longest; Length >= Shortest; --Length) {
     IValueVector Run = MakeRef<TValueVector>();
+    for (int32_t I = K; I < K + Length; ++I) Run->Add(List->Get(I));
+    IIEValue RunValue = MakeRef<TIEValue>(Run);
+    if (First && !First->Equals(RunValue)) continue;  // the comparison after the split would refuse it
     IValueVector Regrouped = MakeRef<TValueVector>();
     for (int32_t I = 0; I < K; ++I) Regrouped->Add(List->Get(I));
-    for (int32_t I = K; I < K + Length; ++I) Run->Add(List->Get(I));
-    Regrouped->Add(MakeRef<TIEValue>(Run));
+    Regrouped->Add(std::move(RunValue));
     for (int32_t I = K + Length; I < N; ++I) Regrouped->Add(List->Get(I));
     // The copy's slot value is a fresh value object of its own: regroup it in place (no slot type check: a
     // nested list is what the pattern's later tests expect here).

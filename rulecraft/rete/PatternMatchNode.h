@@ -60,7 +60,9 @@ class TPatternMatchNode : public TReteNode {
  public:
   /// Args by test: class type (0, 0); equal tests (slot, field position or -1); slot-to-slot tests (slot,
   /// other slot, field position, other field position, each -1 for the whole value); length (slot, length);
-  /// multifield (slot, position, 0).
+  /// multifield (slot, position, need, exact, first slot, first position), where the last four may be left
+  /// out: the run leaves the slot at least `need` other entries (exactly that many when `exact` is 1), and a
+  /// variable already split at the first slot and position repeats that run's length.
   TPatternMatchNode(TReteNetwork* Network, TPatternMatchTest Test, TNodeArgs Args, IIEValue Value);
 
   const IIEValue& GetValue() const noexcept { return FValue; }
@@ -97,6 +99,12 @@ class TPatternMatchNode : public TReteNode {
   std::string FOtherSlot;
   int32_t FIndex = NoSubIndex;
   int32_t FOtherIndex = NoSubIndex;
+  // A multifield split: the fewest entries the slot keeps beside the run (exactly that many when FExact),
+  // and the place of the run this one repeats (FFirstSlot empty when none).
+  int32_t FNeed = 0;
+  bool FExact = false;
+  std::string FFirstSlot;
+  int32_t FFirstIndex = NoSubIndex;
 };
 
 }  // namespace rulecraft

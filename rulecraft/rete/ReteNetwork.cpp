@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -120,6 +121,58 @@ std::map<TVariableKey, std::vector<TVariablePlace>> VariablePlaces(const TIEPatt
       Places[{Value->GetSymbol(), Value->GetDType() == dtMultiVariable}].push_back({S, &Test});
   });
   return Places;
+}
+
+bool IsMultiVariable(const IIEValue& Value) { return Value && Value->GetDType() == dtMultiVariable; }
+
+/// The arguments of the split node of each multifield variable of Pattern (see TPatternMatchNode): its slot
+/// and position; when the slot's length is fixed, the fewest other entries the slot keeps beside the run (its
+/// fixed length less this place and the multifield places after it) and whether exactly that many (no
+/// multifield place after it); and for a later place of a variable whose first place the second pass compares
+/// it with for equality, that first place, so the split takes only the first run's length. The first place
+/// and the later place must keep their positions while the other splits run: their slots split from left to
+/// right.
+std::unordered_map<const TIEPatternMatchTest*, TNodeArgs> SplitNodeArgs(const TIEPattern& Pattern) {
+  std::unordered_map<const TIEPatternMatchTest*, TNodeArgs> Args;
+  std::vector<bool> Ascending(static_cast<size_t>(Pattern.GetSlotCount()), true);
+  for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S) {
+    std::vector<const TIEPatternMatchTest*> Splits;
+    for (int32_t T = 0; T < Pattern.GetSlotTestCount(S); ++T)
+      if (IsMultiVariable(Pattern.GetSlotTest(S, T)->GetSlotValue()))
+        Splits.push_back(Pattern.GetSlotTest(S, T));
+    const int32_t Fields = Pattern.GetSlotLength(S);
+    for (size_t I = 0; I < Splits.size(); ++I) {
+      const int32_t Position = Splits[I]->GetMultiSlotSubIndex();
+      if (I > 0 && Position <= Splits[I - 1]->GetMultiSlotSubIndex())
+        Ascending[static_cast<size_t>(S)] = false;
+      const int32_t Later = static_cast<int32_t>(Splits.size() - I - 1);
+      const int32_t Need = Fields - 1 - Later;
+      const bool Exact = Fields >= 0 && Later == 0;
+      if (Exact || (Fields >= 0 && Need > std::max(Position, 0)))
+        Args[Splits[I]] = {Pattern.GetSlotName(S), Position, Need, Exact ? 1 : 0};
+      else
+        Args[Splits[I]] = {Pattern.GetSlotName(S), Position, 0};
+    }
+  }
+  const auto Places = VariablePlaces(Pattern);
+  ForEachFirstVariable(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+    const IIEValue& Value = Test.GetSlotValue();
+    if (!IsMultiVariable(Value) || Test.IsNegated() || Test.GetMultiSlotSubIndex() < 0 ||
+        !Ascending[static_cast<size_t>(S)])
+      return;
+    const std::vector<TVariablePlace>& Written = Places.at({Value->GetSymbol(), true});
+    for (size_t K = 1; K < Written.size(); ++K) {
+      const TIEPatternMatchTest& Other = *Written[K].Test;
+      if (Other.IsNegated() || Other.GetMultiSlotSubIndex() < 0 ||
+          !Ascending[static_cast<size_t>(Written[K].Slot)])
+        continue;
+      TNodeArgs& Own = Args[&Other];
+      if (Own.size() < 4) Own.resize(4, TNodeArg(0));
+      Own.emplace_back(Pattern.GetSlotName(S));
+      Own.emplace_back(Test.GetMultiSlotSubIndex());
+    }
+  });
+  return Args;
 }
 
 bool IsBackwardChaining(const TIEPattern& Pattern) {
@@ -762,11 +815,10 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     TReteNode* Node = CreateSuccessor(nullptr, TestElement ? pmtUnknown : pmtTestClassType, &Rule, {0, 0},
                                       MakeRef<TIEValue>(Pattern.GetName(), dtAtom));
     if (!TestElement) {
-      ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
-        const IIEValue& Value = Test.GetSlotValue();
-        if (Value && Value->GetDType() == dtMultiVariable)
-          Node = CreateSuccessor(Node, pmtTestMultiSlotMultiField, &Rule,
-                                 {Pattern.GetSlotName(S), Test.GetMultiSlotSubIndex(), 0});
+      const auto Splits = SplitNodeArgs(Pattern);
+      ForEachTest(Pattern, [&](int32_t, const TIEPatternMatchTest& Test) {
+        if (IsMultiVariable(Test.GetSlotValue()))
+          Node = CreateSuccessor(Node, pmtTestMultiSlotMultiField, &Rule, Splits.at(&Test));
       });
       for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S)
         if (Pattern.GetSlotLength(S) != -1)
