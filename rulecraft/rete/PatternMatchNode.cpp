@@ -83,14 +83,6 @@ TPatternMatchNode::TPatternMatchNode(TReteNetwork* Network, TPatternMatchTest Te
       FIndex = Number(2);
       FOtherIndex = Number(3);
       break;
-    case pmtTestMultiSlotMultiField:
-      FSlot = Text(0);
-      FIndex = Number(1);
-      FNeed = std::max(Number(2), 0);
-      FExact = Number(3) == 1;
-      FFirstSlot = Text(4);
-      FFirstIndex = Number(5);
-      break;
     default:
       FSlot = Text(0);
       FIndex = Number(1);
@@ -102,6 +94,20 @@ bool TPatternMatchNode::Matches(TPatternMatchTest Test, const TNodeArgs& Args, c
   if (Test != FTest || Args != FArgs) return false;
   if (!Value) return true;
   return SameTestValue(FValue, *Value);
+}
+
+void TPatternMatchNode::LimitSplit(const TSplitLimits& Limits) {
+  if (!FLimited) {
+    FLimits = Limits;
+    FLimited = true;
+    return;
+  }
+  FLimits.LeastRest = std::min(FLimits.LeastRest, Limits.LeastRest);
+  FLimits.MostRest = std::max(FLimits.MostRest, Limits.MostRest);
+  if (FLimits.FirstSlot != Limits.FirstSlot || FLimits.FirstIndex != Limits.FirstIndex) {
+    FLimits.FirstSlot.clear();
+    FLimits.FirstIndex = NoSubIndex;
+  }
 }
 
 bool TPatternMatchNode::GetEqualityConstant(const std::string*& Slot, const TIEValue*& Value) const {
@@ -215,11 +221,12 @@ bool TPatternMatchNode::SplitMultiField(const IReteToken& Token, TFact& Fact) {
   const int32_t N = List ? List->GetValueCount() : 0;
   const int32_t K = FIndex < 0 ? 0 : FIndex;
   if (K > N) return false;
-  int32_t Longest = std::min(N - K, N - FNeed);
-  int32_t Shortest = FExact ? N - FNeed : 0;
+  // In 64 bits: the limits may lie far outside the slot.
+  int32_t Longest = static_cast<int32_t>(std::min<int64_t>(N - K, int64_t{N} - FLimits.LeastRest));
+  int32_t Shortest = static_cast<int32_t>(std::max<int64_t>(0, int64_t{N} - FLimits.MostRest));
   IIEValue First;
-  if (!FFirstSlot.empty()) {
-    First = FieldOf(Fact, FFirstSlot, FFirstIndex);
+  if (!FLimits.FirstSlot.empty()) {
+    First = FieldOf(Fact, FLimits.FirstSlot, FLimits.FirstIndex);
     if (First && First->GetDType() == dtList) {
       const IValueVector Run = First->GetAsList();
       const int32_t Known = Run ? Run->GetValueCount() : 0;

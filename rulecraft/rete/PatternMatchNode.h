@@ -2,6 +2,7 @@
 // TPatternMatchNode: a one-input node testing the one fact of a root token (its template, a slot against a
 // constant or a call, two slots against each other, a multislot's length or one of its fields), or splitting
 // a multislot around a multifield variable.
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -55,14 +56,22 @@ class TNodeArg {
 };
 using TNodeArgs = std::vector<TNodeArg>;
 
+/// What the rest of a pattern lets a multifield split take: the run leaves the slot between LeastRest and
+/// MostRest other entries, and when FirstSlot is set the run repeats the one already split at that slot and
+/// position, so it takes that run's length and its fields.
+struct TSplitLimits {
+  int32_t LeastRest = 0;
+  int32_t MostRest = INT32_MAX;
+  std::string FirstSlot;
+  int32_t FirstIndex = NoSubIndex;
+};
+
 class TPatternMatchNode : public TReteNode {
   RC_CLASS(TPatternMatchNode, TReteNode)
  public:
   /// Args by test: class type (0, 0); equal tests (slot, field position or -1); slot-to-slot tests (slot,
   /// other slot, field position, other field position, each -1 for the whole value); length (slot, length);
-  /// multifield (slot, position, need, exact, first slot, first position), where the last four may be left
-  /// out: the run leaves the slot at least `need` other entries (exactly that many when `exact` is 1), and a
-  /// variable already split at the first slot and position repeats that run's length.
+  /// multifield (slot, position, 0).
   TPatternMatchNode(TReteNetwork* Network, TPatternMatchTest Test, TNodeArgs Args, IIEValue Value);
 
   const IIEValue& GetValue() const noexcept { return FValue; }
@@ -71,6 +80,10 @@ class TPatternMatchNode : public TReteNode {
   /// Same test and arguments, and an equal value when Value is given (node sharing).
   bool Matches(TPatternMatchTest Test, const TNodeArgs& Args, const IIEValue* Value) const;
 
+  /// The limits of a multifield split for one more rule using the node: the first rule sets them, each
+  /// further rule sharing the node widens them to cover its own, so the node tries every run length one of
+  /// them may accept. Splits outside them would be refused by the tests after the split.
+  void LimitSplit(const TSplitLimits& Limits);
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
   bool GetEqualityConstant(const std::string*& Slot, const TIEValue*& Value) const override;
   /// The template a class-type test (pmtTestClassType) accepts, with every template that extends it.
@@ -99,12 +112,9 @@ class TPatternMatchNode : public TReteNode {
   std::string FOtherSlot;
   int32_t FIndex = NoSubIndex;
   int32_t FOtherIndex = NoSubIndex;
-  // A multifield split: the fewest entries the slot keeps beside the run (exactly that many when FExact),
-  // and the place of the run this one repeats (FFirstSlot empty when none).
-  int32_t FNeed = 0;
-  bool FExact = false;
-  std::string FFirstSlot;
-  int32_t FFirstIndex = NoSubIndex;
+  // A multifield split's limits, once a rule has set them.
+  TSplitLimits FLimits;
+  bool FLimited = false;
 };
 
 }  // namespace rulecraft

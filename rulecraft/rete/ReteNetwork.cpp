@@ -125,15 +125,13 @@ std::map<TVariableKey, std::vector<TVariablePlace>> VariablePlaces(const TIEPatt
 
 bool IsMultiVariable(const IIEValue& Value) { return Value && Value->GetDType() == dtMultiVariable; }
 
-/// The arguments of the split node of each multifield variable of Pattern (see TPatternMatchNode): its slot
-/// and position; when the slot's length is fixed, the fewest other entries the slot keeps beside the run (its
-/// fixed length less this place and the multifield places after it) and whether exactly that many (no
-/// multifield place after it); and for a later place of a variable whose first place the second pass compares
-/// it with for equality, that first place, so the split takes only the first run's length. The first place
-/// and the later place must keep their positions while the other splits run: their slots split from left to
-/// right.
-std::unordered_map<const TIEPatternMatchTest*, TNodeArgs> SplitNodeArgs(const TIEPattern& Pattern) {
-  std::unordered_map<const TIEPatternMatchTest*, TNodeArgs> Args;
+/// The limits of the split of each multifield variable of Pattern (see TSplitLimits). When the slot's length
+/// is fixed, the run leaves at least the slot's other places less the multifield places after it (each may
+/// take no field), and exactly that many when none follows. A later place of a variable that the second pass
+/// compares with its first place for equality repeats the first run. The first and the later place must keep
+/// their positions while the other splits run: their slots split from left to right.
+std::unordered_map<const TIEPatternMatchTest*, TSplitLimits> SplitLimits(const TIEPattern& Pattern) {
+  std::unordered_map<const TIEPatternMatchTest*, TSplitLimits> Limits;
   std::vector<bool> Ascending(static_cast<size_t>(Pattern.GetSlotCount()), true);
   for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S) {
     std::vector<const TIEPatternMatchTest*> Splits;
@@ -142,16 +140,13 @@ std::unordered_map<const TIEPatternMatchTest*, TNodeArgs> SplitNodeArgs(const TI
         Splits.push_back(Pattern.GetSlotTest(S, T));
     const int32_t Fields = Pattern.GetSlotLength(S);
     for (size_t I = 0; I < Splits.size(); ++I) {
-      const int32_t Position = Splits[I]->GetMultiSlotSubIndex();
-      if (I > 0 && Position <= Splits[I - 1]->GetMultiSlotSubIndex())
+      if (I > 0 && Splits[I]->GetMultiSlotSubIndex() <= Splits[I - 1]->GetMultiSlotSubIndex())
         Ascending[static_cast<size_t>(S)] = false;
+      TSplitLimits& Own = Limits[Splits[I]];
+      if (Fields < 0) continue;
       const int32_t Later = static_cast<int32_t>(Splits.size() - I - 1);
-      const int32_t Need = Fields - 1 - Later;
-      const bool Exact = Fields >= 0 && Later == 0;
-      if (Exact || (Fields >= 0 && Need > std::max(Position, 0)))
-        Args[Splits[I]] = {Pattern.GetSlotName(S), Position, Need, Exact ? 1 : 0};
-      else
-        Args[Splits[I]] = {Pattern.GetSlotName(S), Position, 0};
+      Own.LeastRest = Fields - 1 - Later;
+      if (Later == 0) Own.MostRest = Own.LeastRest;
     }
   }
   const auto Places = VariablePlaces(Pattern);
@@ -166,13 +161,12 @@ std::unordered_map<const TIEPatternMatchTest*, TNodeArgs> SplitNodeArgs(const TI
       if (Other.IsNegated() || Other.GetMultiSlotSubIndex() < 0 ||
           !Ascending[static_cast<size_t>(Written[K].Slot)])
         continue;
-      TNodeArgs& Own = Args[&Other];
-      if (Own.size() < 4) Own.resize(4, TNodeArg(0));
-      Own.emplace_back(Pattern.GetSlotName(S));
-      Own.emplace_back(Test.GetMultiSlotSubIndex());
+      TSplitLimits& Own = Limits[&Other];
+      Own.FirstSlot = Pattern.GetSlotName(S);
+      Own.FirstIndex = Test.GetMultiSlotSubIndex();
     }
   });
-  return Args;
+  return Limits;
 }
 
 bool IsBackwardChaining(const TIEPattern& Pattern) {
@@ -815,10 +809,13 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     TReteNode* Node = CreateSuccessor(nullptr, TestElement ? pmtUnknown : pmtTestClassType, &Rule, {0, 0},
                                       MakeRef<TIEValue>(Pattern.GetName(), dtAtom));
     if (!TestElement) {
-      const auto Splits = SplitNodeArgs(Pattern);
-      ForEachTest(Pattern, [&](int32_t, const TIEPatternMatchTest& Test) {
-        if (IsMultiVariable(Test.GetSlotValue()))
-          Node = CreateSuccessor(Node, pmtTestMultiSlotMultiField, &Rule, Splits.at(&Test));
+      const auto Limits = SplitLimits(Pattern);
+      ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+        if (!IsMultiVariable(Test.GetSlotValue())) return;
+        TPatternMatchNode* Split = CreateSuccessor(Node, pmtTestMultiSlotMultiField, &Rule,
+                                                   {Pattern.GetSlotName(S), Test.GetMultiSlotSubIndex(), 0});
+        Split->LimitSplit(Limits.at(&Test));
+        Node = Split;
       });
       for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S)
         if (Pattern.GetSlotLength(S) != -1)

@@ -860,6 +860,78 @@ TEST_F(TReteNetworkTest, AMultifieldVariableSplitsTheSlotLongestRunFirst) {
   EXPECT_TRUE(Agenda().empty());
 }
 
+TEST_F(TReteNetworkTest, ARepeatedMultifieldVariableSplitsOnlyAtItsFirstRunsLength) {
+  auto Items = [&](std::vector<IIEValue> Values) { return Make(Bag, {{"items", List(std::move(Values))}}); };
+  auto Fields = [&](int32_t Count, const IIEValue& Value) { return std::vector<IIEValue>(Count, Value); };
+  auto Bagged = [&](std::vector<TTest> Tests, int32_t Length) {
+    auto Pattern = P(Bag, std::move(Tests));
+    if (Length >= 0) Pattern->SetSlotLength(Pattern->IndexOfSlotName("items"), Length);
+    return Pattern;
+  };
+  auto Shapes = [&] {
+    std::vector<std::string> Seen;
+    for (const auto& Activation : Engine.Activations)
+      Seen.push_back(Shape(Activation->GetToken()->GetFact()->GetValue("items")));
+    return Seen;
+  };
+  auto Fired = [&](std::vector<TTest> Tests, int32_t Length, const IFact& Fact) {
+    Engine.Facts.clear();
+    TRule* Rule = AddRule("r", Ps(Bagged(std::move(Tests), Length)));
+    Assert(Fact);
+    std::vector<std::string> Seen = Shapes();
+    Net->RemoveRule(Rule);
+    return Seen;
+  };
+  const IIEValue X = Atom("x");
+  const IIEValue Zero = Int(0);
+
+  // ($?x x ?x ... ?x), the variable fourteen times: once tried 85 choose 14 splits on seventy fields.
+  std::vector<TTest> Many{{"items", MultiVar("x"), 0}, {"items", X, 1}};
+  for (int32_t I = 2; I < 15; ++I) Many.push_back({"items", MultiVar("x"), I});
+  EXPECT_TRUE(Fired(Many, 15, Items(Fields(70, X))).empty());
+  // Seventy-one fields: runs of five.
+  const auto Matched = Fired(Many, 15, Items(Fields(71, X)));
+  ASSERT_EQ(Matched.size(), 1u);
+  EXPECT_EQ(Matched[0].substr(0, 38), "((x x x x x) x (x x x x x) (x x x x x)");
+  std::vector<IIEValue> Two = Fields(29, Zero);
+  Two[2] = X;
+  EXPECT_EQ(Fired(Many, 15, Items(Two)).size(), 1u);
+  Two[27] = X;
+  EXPECT_TRUE(Fired(Many, 15, Items(Two)).empty());
+
+  // Without a fixed length the rest of the slot is free: runs of every length still repeat.
+  const std::vector<TTest> Twice{{"items", MultiVar("x"), 0}, {"items", MultiVar("x"), 1}};
+  EXPECT_EQ(Fired(Twice, -1, Items({Int(1), Int(2), Int(1), Int(2), Int(3)})),
+            (Lines{"((1 2) (1 2) 3)", "(() () 1 2 1 2 3)"}));
+  // A negated later place takes every length; only the split into equal runs fails.
+  EXPECT_EQ(
+      Fired({{"items", MultiVar("x"), 0}, {"items", MultiVar("x"), 1, true}}, 2, Items({Int(1), Int(1)})),
+      (Lines{"((1 1) ())", "(() (1 1))"}));
+  // Two splits at one position move the first run: the later one is not limited by it (each split of (a b)
+  // into N entries splits again N + 1 ways, and the comparison reads the same field twice).
+  EXPECT_EQ(
+      Fired({{"items", MultiVar("x"), 0}, {"items", MultiVar("x"), 0}}, -1, Items({Atom("a"), Atom("b")}))
+          .size(),
+      9u);
+
+  // Rules sharing the splits keep every match of each, in the order the shared splits make them, and a
+  // retraction withdraws them; the limits stay wide enough for the rule left.
+  Engine.Facts.clear();
+  TRule* Same = AddRule("same", Ps(Bagged(Twice, 2)));
+  TRule* Any = AddRule("any", Ps(Bagged({{"items", MultiVar("x"), 0}, {"items", MultiVar("y"), 1}}, 2)));
+  EXPECT_EQ(Net->GetRuleTrace(Any).substr(0, 10), "any: =1=1=");
+  const IFact Halves = Assert(Items({Int(1), Int(2), Int(1), Int(2)}));
+  const std::string F = "f-" + std::to_string(Halves->GetID());
+  EXPECT_EQ(Agenda(), (Lines{"any: " + F, "any: " + F, "same: " + F, "any: " + F, "any: " + F, "any: " + F}));
+  EXPECT_EQ(Shapes()[2], "((1 2) (1 2))");
+  Retract(Halves);
+  EXPECT_TRUE(Agenda().empty());
+  Net->RemoveRule(Same);
+  Assert(Items({Int(5), Int(5)}));
+  EXPECT_EQ(Shapes(), (Lines{"((5 5) ())", "((5) (5))", "(() (5 5))"}));
+  Net->RemoveRule(Any);
+}
+
 TEST_F(TReteNetworkTest, MultislotFieldAndLengthTestsStopFactsWithoutThatField) {
   TRule* Rule = AddRule("second", Ps(P(Person, {{"kids", Atom("bob"), 1}, {"kids", Atom("cy"), 2, true}})));
   const auto Nodes = NodesOf<TPatternMatchNode>(Rule);
