@@ -51,6 +51,12 @@ class TIEToken final : public TTokenBase {
   /// match keys (as they have equal sort codes), but unlike the sort code every level's ID is mixed in
   /// fully, so chains that differ anywhere rarely collide.
   int32_t GetMatchKey() const noexcept { return static_cast<int32_t>(FMatchKey); }
+  /// The run lengths of the multifield splits that made the copy of the token's first fact (see
+  /// TPatternMatchNode), mixed; 0 when it was not split. The splits of one fact share its ID and so the match
+  /// key, and equal tokens come from the same splits, so this tells them apart where only equal tokens must
+  /// meet. Inherited from the parent, copied by Assign.
+  uint32_t GetSplitKey() const noexcept { return FSplitKey; }
+  void SetSplitKey(uint32_t Value) noexcept { FSplitKey = Value; }
   TTokenAction GetTag() const noexcept { return FTag; }
   /// Any action but taClear needs a fact: raises EIEException "Invalid Token Action" on a token without.
   void SetTag(TTokenAction Action);
@@ -77,6 +83,7 @@ class TIEToken final : public TTokenBase {
   float FStrength = 1.0f;
   int32_t FSortCode = 0;
   uint32_t FMatchKey = 0;
+  uint32_t FSplitKey = 0;
   TTokenAction FTag = taClear;
   mutable uint32_t FHint = UINT32_MAX;
 

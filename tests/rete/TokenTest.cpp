@@ -196,6 +196,11 @@ TEST(Token, MultifieldSplitsStayApartAndFindTheirTwins) {
   EXPECT_EQ(Two->GetSortCode(), One->GetSortCode());
   EXPECT_FALSE(Two->Equals(One));
   EXPECT_TRUE(Two->Equals(Root(Split(2))));  // a split made afresh equals the earlier copy
+  // The key of the runs that made a split goes with it: a longer chain inherits it, a copy keeps it.
+  Two->SetSplitKey(42);
+  EXPECT_EQ(Extend(Two, Item(T, 8, 2))->GetSplitKey(), 42u);
+  EXPECT_EQ(MakeRef<TIEToken>(Two)->GetSplitKey(), 42u);
+  EXPECT_EQ(One->GetSplitKey(), 0u);
 
   TIETokenTree ByFact(101, 0, -1, "", false), BySortCode(101, 0, -1, "", true);
   for (TIETokenTree* Tree : {&ByFact, &BySortCode}) {
