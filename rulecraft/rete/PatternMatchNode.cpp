@@ -49,14 +49,13 @@ double FuzzyMatchDegree(const TIEValue& Fuzzy, const TIEValue& Other) {
   }
 }
 
-// The split key of a token split again at position K with a run of Length fields (never 0).
+// The split key of a token split again at position K with a run of Length fields.
 uint32_t MixSplitKey(uint32_t Key, int32_t K, int32_t Length) noexcept {
   uint32_t H = (Key ^ 0x9E3779B9u) + static_cast<uint32_t>(K) * 0x27D4EB2Fu + static_cast<uint32_t>(Length);
   H *= 0x85EBCA6Bu;
   H ^= H >> 13;
   H *= 0xC2B2AE35u;
-  H ^= H >> 16;
-  return H == 0 ? 1u : H;
+  return H ^ (H >> 16);
 }
 
 // A template chain is followed at most this far, so a parent loop cannot hang the class test.
