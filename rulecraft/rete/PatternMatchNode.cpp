@@ -214,10 +214,10 @@ bool TPatternMatchNode::PassCall(const IReteToken& Token, const IFact& Fact, boo
 // A multifield variable at position k of a slot holding N fields matches any run of fields from k on: one
 // copy of the fact per run length, longest first, whose slot holds the fields before k, the run as one nested
 // list, then the fields after the run. Later tests of the pattern address positions in that regrouped list.
-// Only lengths the later tests can accept are tried: the pattern's fixed slot length keeps FNeed other
-// entries beside the run (exactly FNeed when no multifield variable follows in the slot), and a variable
-// already split earlier in the pattern must repeat that run, so it takes its length, and a run that differs
-// makes no copy.
+// Only lengths the later tests can accept are tried (FLimits): the pattern's fixed slot length leaves the run
+// a range of lengths (one when no multifield variable follows in the slot), and a variable already split
+// earlier in the pattern must repeat that run, so it takes its length, and a run that differs makes no copy.
+// Each split's token carries the key of the runs that made it, so that equal splits, and only they, meet.
 bool TPatternMatchNode::SplitMultiField(const IReteToken& Token, TFact& Fact) {
   const IIEValue Slot = Fact.ContainsKey(FSlot);
   if (!Slot) return false;
