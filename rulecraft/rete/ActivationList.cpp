@@ -9,11 +9,11 @@ namespace rulecraft {
 
 namespace {
 
-// Activations are listed by their token's match key: equal tokens have equal match keys, and unlike sort
-// codes (a base-8 sum of the facts' IDs) different matches rarely share one, so a lookup compares with
-// almost no token but its equal.
+// Activations are listed by their token's twin code (its match key, see TIEToken::GetTwinCode): equal tokens
+// have equal codes, and unlike sort codes (a base-8 sum of the facts' IDs) different matches rarely share
+// one, so a lookup compares with almost no token but its equal.
 int32_t CodeOf(const TActivation* Activation) noexcept {
-  return Activation->GetToken() ? Activation->GetToken()->GetMatchKey() : 0;
+  return Activation->GetToken() ? Activation->GetToken()->GetTwinCode() : 0;
 }
 
 size_t HashCode(int32_t Code) noexcept {
@@ -87,7 +87,7 @@ void TActivationList::Append(TActivation* Activation) {
 
 TActivation* TActivationList::FindEqual(const TIEToken& Token) const {
   if (FCount == 0) return nullptr;
-  const size_t Slot = SlotOf(Token.GetMatchKey());
+  const size_t Slot = SlotOf(Token.GetTwinCode());
   for (uint32_t I = FSlots[Slot].Head; I != None; I = FEntries[I].CodeNext) {
     const TActivation* Activation = FEntries[I].Activation;
     if (Activation->GetToken() && Activation->GetToken()->Equals(&Token)) return FEntries[I].Activation;

@@ -414,6 +414,7 @@ void TJoinNode::Withdraw(uint32_t Head, bool FromLeft, bool Send, const IReteTok
       const IReteToken& Left = FromLeft ? Leaving : Going.Partner;
       const IReteToken& Right = FromLeft ? Going.Partner : Leaving;
       Going.Token = MakeRef<TIEToken>(Left, Right->GetFact());
+      Going.Token->AddSplitKey(Right->GetSplitKey());
       Going.Token->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
     }
     Going.Token->SetTag(taRemove);
@@ -474,6 +475,7 @@ void TJoinNode::RunTestsVaryLeft(const IReteToken& Right, TTokenAction Tag, uint
     if (Plain ? !Fixed.Passes(*Left, RightFact.get()) : !PairPasses(*Left, *Right, !Adding)) return;
     if (!FNegated) {
       IReteToken Joined = MakeRef<TIEToken>(Left, RightFact);
+      Joined->AddSplitKey(Right->GetSplitKey());
       Joined->SetTag(Tag);
       Joined->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
       if (Recording) Record(Joined, LeftEntry, RightEntry);
@@ -519,6 +521,7 @@ int32_t TJoinNode::RunTestsVaryRight(const IReteToken& Left, TTokenAction Tag, u
         return true;
       }
       IReteToken Joined = MakeRef<TIEToken>(Left, Right->GetFact());
+      Joined->AddSplitKey(Right->GetSplitKey());
       if (Joined->GetTag() != Tag) Joined->SetTag(Tag);
       Joined->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
       if (!Removing) ++FPassCount;
@@ -554,6 +557,7 @@ void TJoinNode::PassStoredMatches() {
       TPairContext Pair(Context, Left, Right->GetFact());
       if (!RunTests()) return true;
       IReteToken Joined = MakeRef<TIEToken>(Left, Right->GetFact());
+      Joined->AddSplitKey(Right->GetSplitKey());
       Joined->SetTag(taAdd);
       Joined->SetStrength(std::min(Left->GetStrength(), Right->GetStrength()));
       // A pair that passes now but was never passed (its calls answer otherwise now) has no record to

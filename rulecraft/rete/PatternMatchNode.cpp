@@ -1,5 +1,6 @@
 #include "rulecraft/rete/PatternMatchNode.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "rulecraft/core/Constants.h"
@@ -48,6 +49,15 @@ double FuzzyMatchDegree(const TIEValue& Fuzzy, const TIEValue& Other) {
   }
 }
 
+// The split key of a token split again at position K with a run of Length fields.
+uint32_t MixSplitKey(uint32_t Key, int32_t K, int32_t Length) noexcept {
+  uint32_t H = (Key ^ 0x9E3779B9u) + static_cast<uint32_t>(K) * 0x27D4EB2Fu + static_cast<uint32_t>(Length);
+  H *= 0x85EBCA6Bu;
+  H ^= H >> 13;
+  H *= 0xC2B2AE35u;
+  return H ^ (H >> 16);
+}
+
 // A template chain is followed at most this far, so a parent loop cannot hang the class test.
 constexpr int MaxTemplateAncestry = 1000;
 
@@ -93,6 +103,20 @@ bool TPatternMatchNode::Matches(TPatternMatchTest Test, const TNodeArgs& Args, c
   if (Test != FTest || Args != FArgs) return false;
   if (!Value) return true;
   return SameTestValue(FValue, *Value);
+}
+
+void TPatternMatchNode::LimitSplit(const TSplitLimits& Limits) {
+  if (!FLimited) {
+    FLimits = Limits;
+    FLimited = true;
+    return;
+  }
+  FLimits.LeastRest = std::min(FLimits.LeastRest, Limits.LeastRest);
+  FLimits.MostRest = std::max(FLimits.MostRest, Limits.MostRest);
+  if (FLimits.FirstSlot != Limits.FirstSlot || FLimits.FirstIndex != Limits.FirstIndex) {
+    FLimits.FirstSlot.clear();
+    FLimits.FirstIndex = NoSubIndex;
+  }
 }
 
 bool TPatternMatchNode::GetEqualityConstant(const std::string*& Slot, const TIEValue*& Value) const {
@@ -190,6 +214,10 @@ bool TPatternMatchNode::PassCall(const IReteToken& Token, const IFact& Fact, boo
 // A multifield variable at position k of a slot holding N fields matches any run of fields from k on: one
 // copy of the fact per run length, longest first, whose slot holds the fields before k, the run as one nested
 // list, then the fields after the run. Later tests of the pattern address positions in that regrouped list.
+// Only lengths the later tests can accept are tried (FLimits): the pattern's fixed slot length leaves the run
+// a range of lengths (one when no multifield variable follows in the slot), and a variable already split
+// earlier in the pattern must repeat that run, so it takes its length, and a run that differs makes no copy.
+// Each split's token carries the key of the runs that made it, so that equal splits, and only they, meet.
 bool TPatternMatchNode::SplitMultiField(const IReteToken& Token, TFact& Fact) {
   const IIEValue Slot = Fact.ContainsKey(FSlot);
   if (!Slot) return false;
@@ -202,12 +230,29 @@ bool TPatternMatchNode::SplitMultiField(const IReteToken& Token, TFact& Fact) {
   const int32_t N = List ? List->GetValueCount() : 0;
   const int32_t K = FIndex < 0 ? 0 : FIndex;
   if (K > N) return false;
-  for (int32_t Length = N - K; Length >= 0; --Length) {
+  // In 64 bits: the limits may lie far outside the slot.
+  int32_t Longest = static_cast<int32_t>(std::min<int64_t>(N - K, int64_t{N} - FLimits.LeastRest));
+  int32_t Shortest = static_cast<int32_t>(std::max<int64_t>(0, int64_t{N} - FLimits.MostRest));
+  IIEValue First;
+  if (!FLimits.FirstSlot.empty()) {
+    First = FieldOf(Fact, FLimits.FirstSlot, FLimits.FirstIndex);
+    if (First && First->GetDType() == dtList) {
+      const IValueVector Run = First->GetAsList();
+      const int32_t Known = Run ? Run->GetValueCount() : 0;
+      Longest = std::min(Longest, Known);
+      Shortest = std::max(Shortest, Known);
+    } else {
+      First = IIEValue();  // not a run (an empty slot passed on whole): every length, as for a new variable
+    }
+  }
+  for (int32_t Length = Longest; Length >= Shortest; --Length) {
     IValueVector Run = MakeRef<TValueVector>();
+    for (int32_t I = K; I < K + Length; ++I) Run->Add(List->Get(I));
+    IIEValue RunValue = MakeRef<TIEValue>(Run);
+    if (First && !First->Equals(RunValue)) continue;  // the comparison after the split would refuse it
     IValueVector Regrouped = MakeRef<TValueVector>();
     for (int32_t I = 0; I < K; ++I) Regrouped->Add(List->Get(I));
-    for (int32_t I = K; I < K + Length; ++I) Run->Add(List->Get(I));
-    Regrouped->Add(MakeRef<TIEValue>(Run));
+    Regrouped->Add(std::move(RunValue));
     for (int32_t I = K + Length; I < N; ++I) Regrouped->Add(List->Get(I));
     // The copy's slot value is a fresh value object of its own: regroup it in place (no slot type check: a
     // nested list is what the pattern's later tests expect here).
@@ -216,6 +261,7 @@ bool TPatternMatchNode::SplitMultiField(const IReteToken& Token, TFact& Fact) {
     CopySlot->SetAsList(Regrouped);
     IReteToken Split = MakeRef<TIEToken>(Token->GetTag(), Copy);
     Split->SetStrength(Token->GetStrength());
+    Split->SetSplitKey(MixSplitKey(Token->GetSplitKey(), K, Length));
     CallChildren(Split);
   }
   return true;

@@ -2,6 +2,7 @@
 // TPatternMatchNode: a one-input node testing the one fact of a root token (its template, a slot against a
 // constant or a call, two slots against each other, a multislot's length or one of its fields), or splitting
 // a multislot around a multifield variable.
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -55,6 +56,16 @@ class TNodeArg {
 };
 using TNodeArgs = std::vector<TNodeArg>;
 
+/// What the rest of a pattern lets a multifield split take: the run leaves the slot between LeastRest and
+/// MostRest other entries, and when FirstSlot is set the run repeats the one already split at that slot and
+/// position, so it takes that run's length and its fields.
+struct TSplitLimits {
+  int32_t LeastRest = 0;
+  int32_t MostRest = INT32_MAX;
+  std::string FirstSlot;
+  int32_t FirstIndex = NoSubIndex;
+};
+
 class TPatternMatchNode : public TReteNode {
   RC_CLASS(TPatternMatchNode, TReteNode)
  public:
@@ -70,6 +81,10 @@ class TPatternMatchNode : public TReteNode {
   /// the same set point for point, not merely fuzzy-equal).
   bool Matches(TPatternMatchTest Test, const TNodeArgs& Args, const IIEValue* Value) const;
 
+  /// The limits of a multifield split for one more rule using the node: the first rule sets them, each
+  /// further rule sharing the node widens them to cover its own, so the node tries every run length one of
+  /// them may accept. Splits outside them would be refused by the tests after the split.
+  void LimitSplit(const TSplitLimits& Limits);
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
   bool GetEqualityConstant(const std::string*& Slot, const TIEValue*& Value) const override;
   /// The template a class-type test (pmtTestClassType) accepts, with every template that extends it.
@@ -98,6 +113,9 @@ class TPatternMatchNode : public TReteNode {
   std::string FOtherSlot;
   int32_t FIndex = NoSubIndex;
   int32_t FOtherIndex = NoSubIndex;
+  // A multifield split's limits, once a rule has set them.
+  TSplitLimits FLimits;
+  bool FLimited = false;
 };
 
 }  // namespace rulecraft

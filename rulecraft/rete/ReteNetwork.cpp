@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -120,6 +121,52 @@ std::map<TVariableKey, std::vector<TVariablePlace>> VariablePlaces(const TIEPatt
       Places[{Value->GetSymbol(), Value->GetDType() == dtMultiVariable}].push_back({S, &Test});
   });
   return Places;
+}
+
+bool IsMultiVariable(const IIEValue& Value) { return Value && Value->GetDType() == dtMultiVariable; }
+
+/// The limits of the split of each multifield variable of Pattern (see TSplitLimits). When the slot's length
+/// is fixed, the run leaves at least the slot's other places less the multifield places after it (each may
+/// take no field), and exactly that many when none follows. A later place of a variable that the second pass
+/// compares with its first place for equality repeats the first run. The first and the later place must keep
+/// their positions while the other splits run: their slots split from left to right.
+std::unordered_map<const TIEPatternMatchTest*, TSplitLimits> SplitLimits(const TIEPattern& Pattern) {
+  std::unordered_map<const TIEPatternMatchTest*, TSplitLimits> Limits;
+  std::vector<bool> Ascending(static_cast<size_t>(Pattern.GetSlotCount()), true);
+  for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S) {
+    std::vector<const TIEPatternMatchTest*> Splits;
+    for (int32_t T = 0; T < Pattern.GetSlotTestCount(S); ++T)
+      if (IsMultiVariable(Pattern.GetSlotTest(S, T)->GetSlotValue()))
+        Splits.push_back(Pattern.GetSlotTest(S, T));
+    const int32_t Fields = Pattern.GetSlotLength(S);
+    for (size_t I = 0; I < Splits.size(); ++I) {
+      if (I > 0 && Splits[I]->GetMultiSlotSubIndex() <= Splits[I - 1]->GetMultiSlotSubIndex())
+        Ascending[static_cast<size_t>(S)] = false;
+      TSplitLimits& Own = Limits[Splits[I]];
+      if (Fields < 0) continue;
+      const int32_t Later = static_cast<int32_t>(Splits.size() - I - 1);
+      Own.LeastRest = Fields - 1 - Later;
+      if (Later == 0) Own.MostRest = Own.LeastRest;
+    }
+  }
+  const auto Places = VariablePlaces(Pattern);
+  ForEachFirstVariable(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
+    const IIEValue& Value = Test.GetSlotValue();
+    if (!IsMultiVariable(Value) || Test.IsNegated() || Test.GetMultiSlotSubIndex() < 0 ||
+        !Ascending[static_cast<size_t>(S)])
+      return;
+    const std::vector<TVariablePlace>& Written = Places.at({Value->GetSymbol(), true});
+    for (size_t K = 1; K < Written.size(); ++K) {
+      const TIEPatternMatchTest& Other = *Written[K].Test;
+      if (Other.IsNegated() || Other.GetMultiSlotSubIndex() < 0 ||
+          !Ascending[static_cast<size_t>(Written[K].Slot)])
+        continue;
+      TSplitLimits& Own = Limits[&Other];
+      Own.FirstSlot = Pattern.GetSlotName(S);
+      Own.FirstIndex = Test.GetMultiSlotSubIndex();
+    }
+  });
+  return Limits;
 }
 
 bool IsBackwardChaining(const TIEPattern& Pattern) {
@@ -762,11 +809,13 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     TReteNode* Node = CreateSuccessor(nullptr, TestElement ? pmtUnknown : pmtTestClassType, &Rule, {0, 0},
                                       MakeRef<TIEValue>(Pattern.GetName(), dtAtom));
     if (!TestElement) {
+      const auto Limits = SplitLimits(Pattern);
       ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
-        const IIEValue& Value = Test.GetSlotValue();
-        if (Value && Value->GetDType() == dtMultiVariable)
-          Node = CreateSuccessor(Node, pmtTestMultiSlotMultiField, &Rule,
-                                 {Pattern.GetSlotName(S), Test.GetMultiSlotSubIndex(), 0});
+        if (!IsMultiVariable(Test.GetSlotValue())) return;
+        TPatternMatchNode* Split = CreateSuccessor(Node, pmtTestMultiSlotMultiField, &Rule,
+                                                   {Pattern.GetSlotName(S), Test.GetMultiSlotSubIndex(), 0});
+        Split->LimitSplit(Limits.at(&Test));
+        Node = Split;
       });
       for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S)
         if (Pattern.GetSlotLength(S) != -1)

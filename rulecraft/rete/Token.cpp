@@ -25,6 +25,7 @@ TIEToken::TIEToken(const IReteToken& Parent, const IFact& Fact) {
     return;
   }
   SetParentLink(Parent);
+  FSplitKey = Parent->FSplitKey;
   FTag = Parent->FTag;
   FStrength = Parent->FStrength;
   FSortCode = static_cast<int32_t>(static_cast<uint32_t>(Parent->FSortCode) * 8u + Own);
@@ -60,6 +61,7 @@ void TIEToken::Assign(const TPersistent* Source) {
   FStrength = Token->FStrength;
   FSortCode = Token->FSortCode;
   FMatchKey = Token->FMatchKey;
+  FSplitKey = Token->FSplitKey;
   FTag = Token->FTag;
 }
 

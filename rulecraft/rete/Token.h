@@ -51,6 +51,23 @@ class TIEToken final : public TTokenBase {
   /// match keys (as they have equal sort codes), but unlike the sort code every level's ID is mixed in
   /// fully, so chains that differ anywhere rarely collide.
   int32_t GetMatchKey() const noexcept { return static_cast<int32_t>(FMatchKey); }
+  /// The run lengths of the multifield splits that made the copies of the token's facts (see
+  /// TPatternMatchNode), mixed; 0 when none was split. The splits of one fact share its ID and so the match
+  /// key, and equal tokens come from the same splits, so this tells them apart where only equal tokens must
+  /// meet. Inherited from the parent, copied by Assign. Kept folded to 16 bits in the room beside the tag, so
+  /// a token grows by nothing; a key that folds to 0 only files the token under its bare match key.
+  uint32_t GetSplitKey() const noexcept { return FSplitKey; }
+  void SetSplitKey(uint32_t Value) noexcept { FSplitKey = static_cast<uint16_t>(Value ^ (Value >> 16)); }
+  /// Adds the split key of a join's right token (whose fact this token takes) to the one inherited.
+  void AddSplitKey(uint32_t Right) noexcept {
+    if (Right != 0) SetSplitKey((FSplitKey ^ 0x9E3779B9u) * 0xC2B2AE35u + Right);
+  }
+  /// The match key, mixed with the split key when there is one: what stores looking for an equal token
+  /// file it under (equal tokens have equal twin codes), without changing the order of anything.
+  int32_t GetTwinCode() const noexcept {
+    if (FSplitKey == 0) return static_cast<int32_t>(FMatchKey);
+    return static_cast<int32_t>(FMatchKey ^ (static_cast<uint32_t>(FSplitKey) * 0x85EBCA6Bu));
+  }
   TTokenAction GetTag() const noexcept { return FTag; }
   /// Any action but taClear needs a fact: raises EIEException "Invalid Token Action" on a token without.
   void SetTag(TTokenAction Action);
@@ -78,6 +95,7 @@ class TIEToken final : public TTokenBase {
   int32_t FSortCode = 0;
   uint32_t FMatchKey = 0;
   TTokenAction FTag = taClear;
+  uint16_t FSplitKey = 0;
   mutable uint32_t FHint = UINT32_MAX;
 
   static uint32_t MixMatchKey(uint32_t Parent, const IFact& Fact) noexcept {

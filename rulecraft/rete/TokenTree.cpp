@@ -126,11 +126,14 @@ uint32_t TIETokenTree::FindTwin(int32_t Key, const TIEToken& Token, uint32_t& La
   if (FUseSortCode) {
     if (const TList* List = FKeys.Find(Key)) Index = List->Head;
   } else {
-    if (const uint32_t* Head = FTwins.Find(TwinKey(Key, Token.GetMatchKey()))) Index = *Head;
+    if (const uint32_t* Head = FTwins.Find(TwinKey(Key, Token.GetTwinCode()))) Index = *Head;
   }
+  // A key list (sort-code memories) holds the splits of one fact side by side: their twin codes differ, so
+  // they are passed over without comparing their facts.
+  const int32_t Code = Token.GetTwinCode();
   while (Index != None) {
     const TEntry& Entry = FEntries[Index];
-    if (Entry.Token->Equals(&Token)) return Index;
+    if (Entry.Token->GetTwinCode() == Code && Entry.Token->Equals(&Token)) return Index;
     Previous = Last = Index;
     Index = FUseSortCode ? Entry.KeyNext : Entry.TwinNext;
   }
@@ -180,7 +183,7 @@ uint32_t TIETokenTree::AddAt(const IReteToken& Token) {
 
   if (!FUseSortCode) {
     if (Last == None)
-      FTwins[TwinKey(Key, Entry.Token->GetMatchKey())] = Index;
+      FTwins[TwinKey(Key, Entry.Token->GetTwinCode())] = Index;
     else
       FEntries[Last].TwinNext = Index;
   }
@@ -223,7 +226,7 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token, uint32_t* Records) {
   if (Index != None) {
     Key = FKeepSide ? FSide[Index].Key : KeyOf(*Token);
     if (!FUseSortCode) {  // the entry's predecessor in its twin chain (normally it has none)
-      for (uint32_t At = *FTwins.Find(TwinKey(Key, FEntries[Index].Token->GetMatchKey())); At != Index;
+      for (uint32_t At = *FTwins.Find(TwinKey(Key, FEntries[Index].Token->GetTwinCode())); At != Index;
            At = FEntries[At].TwinNext)
         Previous = At;
     }
@@ -240,7 +243,7 @@ IReteToken TIETokenTree::Extract(const IReteToken& Token, uint32_t* Records) {
     if (Previous != None) {
       FEntries[Previous].TwinNext = Entry.TwinNext;
     } else {
-      const uint64_t Twin = TwinKey(Key, Entry.Token->GetMatchKey());
+      const uint64_t Twin = TwinKey(Key, Entry.Token->GetTwinCode());
       if (Entry.TwinNext == None)
         FTwins.Erase(Twin);
       else

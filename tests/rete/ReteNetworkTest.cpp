@@ -860,6 +860,111 @@ TEST_F(TReteNetworkTest, AMultifieldVariableSplitsTheSlotLongestRunFirst) {
   EXPECT_TRUE(Agenda().empty());
 }
 
+TEST_F(TReteNetworkTest, ARepeatedMultifieldVariableSplitsOnlyAtItsFirstRunsLength) {
+  auto Items = [&](std::vector<IIEValue> Values) { return Make(Bag, {{"items", List(std::move(Values))}}); };
+  auto Fields = [&](int32_t Count, const IIEValue& Value) { return std::vector<IIEValue>(Count, Value); };
+  auto Bagged = [&](std::vector<TTest> Tests, int32_t Length) {
+    auto Pattern = P(Bag, std::move(Tests));
+    if (Length >= 0) Pattern->SetSlotLength(Pattern->IndexOfSlotName("items"), Length);
+    return Pattern;
+  };
+  auto Shapes = [&] {
+    std::vector<std::string> Seen;
+    for (const auto& Activation : Engine.Activations)
+      Seen.push_back(Shape(Activation->GetToken()->GetFact()->GetValue("items")));
+    return Seen;
+  };
+  auto Fired = [&](std::vector<TTest> Tests, int32_t Length, const IFact& Fact) {
+    Engine.Facts.clear();
+    TRule* Rule = AddRule("r", Ps(Bagged(std::move(Tests), Length)));
+    Assert(Fact);
+    std::vector<std::string> Seen = Shapes();
+    Net->RemoveRule(Rule);
+    return Seen;
+  };
+  const IIEValue X = Atom("x");
+  const IIEValue Zero = Int(0);
+
+  // ($?x x ?x ... ?x), the variable fourteen times: once tried 85 choose 14 splits on seventy fields.
+  std::vector<TTest> Many{{"items", MultiVar("x"), 0}, {"items", X, 1}};
+  for (int32_t I = 2; I < 15; ++I) Many.push_back({"items", MultiVar("x"), I});
+  EXPECT_TRUE(Fired(Many, 15, Items(Fields(70, X))).empty());
+  // Seventy-one fields: runs of five.
+  const auto Matched = Fired(Many, 15, Items(Fields(71, X)));
+  ASSERT_EQ(Matched.size(), 1u);
+  EXPECT_EQ(Matched[0].substr(0, 38), "((x x x x x) x (x x x x x) (x x x x x)");
+  std::vector<IIEValue> Two = Fields(29, Zero);
+  Two[2] = X;
+  EXPECT_EQ(Fired(Many, 15, Items(Two)).size(), 1u);
+  Two[27] = X;
+  EXPECT_TRUE(Fired(Many, 15, Items(Two)).empty());
+
+  // Without a fixed length the rest of the slot is free: runs of every length still repeat.
+  const std::vector<TTest> Twice{{"items", MultiVar("x"), 0}, {"items", MultiVar("x"), 1}};
+  EXPECT_EQ(Fired(Twice, -1, Items({Int(1), Int(2), Int(1), Int(2), Int(3)})),
+            (Lines{"((1 2) (1 2) 3)", "(() () 1 2 1 2 3)"}));
+  // A negated later place takes every length; only the split into equal runs fails.
+  EXPECT_EQ(
+      Fired({{"items", MultiVar("x"), 0}, {"items", MultiVar("x"), 1, true}}, 2, Items({Int(1), Int(1)})),
+      (Lines{"((1 1) ())", "(() (1 1))"}));
+  // Two splits at one position move the first run: the later one is not limited by it (each split of (a b)
+  // into N entries splits again N + 1 ways, and the comparison reads the same field twice).
+  EXPECT_EQ(
+      Fired({{"items", MultiVar("x"), 0}, {"items", MultiVar("x"), 0}}, -1, Items({Atom("a"), Atom("b")}))
+          .size(),
+      9u);
+
+  // Rules sharing the splits keep every match of each, in the order the shared splits make them, and a
+  // retraction withdraws them; the limits stay wide enough for the rule left.
+  Engine.Facts.clear();
+  TRule* Same = AddRule("same", Ps(Bagged(Twice, 2)));
+  TRule* Any = AddRule("any", Ps(Bagged({{"items", MultiVar("x"), 0}, {"items", MultiVar("y"), 1}}, 2)));
+  EXPECT_EQ(Net->GetRuleTrace(Any).substr(0, 10), "any: =1=1=");
+  const IFact Halves = Assert(Items({Int(1), Int(2), Int(1), Int(2)}));
+  const std::string F = "f-" + std::to_string(Halves->GetID());
+  EXPECT_EQ(Agenda(), (Lines{"any: " + F, "any: " + F, "same: " + F, "any: " + F, "any: " + F, "any: " + F}));
+  EXPECT_EQ(Shapes()[2], "((1 2) (1 2))");
+  Retract(Halves);
+  EXPECT_TRUE(Agenda().empty());
+  Net->RemoveRule(Same);
+  Assert(Items({Int(5), Int(5)}));
+  EXPECT_EQ(Shapes(), (Lines{"((5 5) ())", "((5) (5))", "(() (5 5))"}));
+  Net->RemoveRule(Any);
+}
+
+TEST_F(TReteNetworkTest, TheSplitsOfOneFactAreActivationsOfTheirOwnAndLeaveWithIt) {
+  // ($?x $?y $?z) on 80 fields: 3,321 splits of one fact, each an activation. They share the fact's ID; the
+  // terminal node tells them apart by their runs, so none is taken for another, and the retraction's splits
+  // find each one.
+  std::vector<IIEValue> Values;
+  for (int32_t I = 0; I < 80; ++I) Values.push_back(Int(I % 5));
+  auto Three =
+      P(Bag, {{"items", MultiVar("x"), 0}, {"items", MultiVar("y"), 1}, {"items", MultiVar("z"), 2}});
+  Three->SetSlotLength(Three->IndexOfSlotName("items"), 3);
+  TRule* Rule = AddRule("three", Ps(std::move(Three)));
+  const IFact Fact = Assert(Make(Bag, {{"items", List(Values)}}));
+  EXPECT_EQ(Engine.Activations.size(), 3321u);
+  EXPECT_EQ(Shape(Engine.Activations[0]->GetToken()->GetFact()->GetValue("items")).substr(0, 8), "((0 1 2 ");
+  Retract(Fact);
+  EXPECT_TRUE(Engine.Activations.empty());
+  Net->RemoveRule(Rule);
+
+  // Split on the left of a join: the joined tokens keep the split's key, both facts withdraw theirs.
+  auto Two = P(Bag, {{"items", MultiVar("x"), 0}, {"items", MultiVar("y"), 1}});
+  Two->SetSlotLength(Two->IndexOfSlotName("items"), 2);
+  Rule = AddRule("joined", Ps(std::move(Two), P(Order, {})));
+  const IFact Bag5 = Assert(Make(Bag, {{"items", List({Int(1), Int(1), Int(1), Int(1)})}}));
+  IFact Order1 = Assert(Order, {{"id", Int(1)}});
+  EXPECT_EQ(Engine.Activations.size(), 5u);
+  Retract(Order1);
+  EXPECT_TRUE(Engine.Activations.empty());
+  Order1 = Assert(Order, {{"id", Int(1)}});
+  EXPECT_EQ(Engine.Activations.size(), 5u);
+  Retract(Bag5);
+  EXPECT_TRUE(Engine.Activations.empty());
+  Net->RemoveRule(Rule);
+}
+
 TEST_F(TReteNetworkTest, MultislotFieldAndLengthTestsStopFactsWithoutThatField) {
   TRule* Rule = AddRule("second", Ps(P(Person, {{"kids", Atom("bob"), 1}, {"kids", Atom("cy"), 2, true}})));
   const auto Nodes = NodesOf<TPatternMatchNode>(Rule);

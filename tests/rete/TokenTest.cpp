@@ -196,6 +196,19 @@ TEST(Token, MultifieldSplitsStayApartAndFindTheirTwins) {
   EXPECT_EQ(Two->GetSortCode(), One->GetSortCode());
   EXPECT_FALSE(Two->Equals(One));
   EXPECT_TRUE(Two->Equals(Root(Split(2))));  // a split made afresh equals the earlier copy
+  // The key of the runs that made a split goes with it: a longer chain inherits it, a copy keeps it.
+  // Only a right split adds to it; the twin code stays the match key without one.
+  IReteToken Keyed = Root(Split(2));
+  Keyed->SetSplitKey(42);
+  EXPECT_EQ(Extend(Keyed, Item(T, 8, 2))->GetSplitKey(), 42u);
+  EXPECT_EQ(MakeRef<TIEToken>(Keyed)->GetSplitKey(), 42u);
+  EXPECT_NE(Keyed->GetTwinCode(), Two->GetTwinCode());
+  EXPECT_EQ(Two->GetTwinCode(), Two->GetMatchKey());
+  IReteToken Joined = Extend(Keyed, Item(T, 8, 2));
+  Joined->AddSplitKey(0);
+  EXPECT_EQ(Joined->GetSplitKey(), 42u);
+  Joined->AddSplitKey(7);
+  EXPECT_NE(Joined->GetSplitKey(), 42u);
 
   TIETokenTree ByFact(101, 0, -1, "", false), BySortCode(101, 0, -1, "", true);
   for (TIETokenTree* Tree : {&ByFact, &BySortCode}) {
