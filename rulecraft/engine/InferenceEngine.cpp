@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <typeinfo>
 
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/core/IEException.h"
@@ -503,6 +504,15 @@ void TInferenceEngine::SetTokenizerType(TTokenizerFactory Value) {
 void TInferenceEngine::SetTypeChecks(TTypeChecks Value) {
   FTypeChecks = Value;
   FParser->SetStaticTypeChecks(Value.Contains(tcStatic));
+}
+
+TInferenceEngine& EngineOf(TIEContext* Context) {
+  IFunctionEngine* Base = Context ? Context->GetEngine() : nullptr;
+  // The engine itself, not a descendant, is by far the usual case: a type compare, not a cast search.
+  if (Base && typeid(*Base) == typeid(TInferenceEngine)) return *static_cast<TInferenceEngine*>(Base);
+  auto* Engine = Base ? dynamic_cast<TInferenceEngine*>(Base) : nullptr;
+  if (!Engine) throw EIEException(std::string(SUnknownEngine));
+  return *Engine;
 }
 
 }  // namespace rulecraft

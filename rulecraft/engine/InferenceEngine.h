@@ -797,4 +797,8 @@ class TUpdatingHTScope {
   bool FSaved;
 };
 
+/// The engine a function's context works for, as the functions of the packages reach it: "Unknown/Undefined
+/// Inference Engine" when there is none.
+TInferenceEngine& EngineOf(TIEContext* Context);
+
 }  // namespace rulecraft

@@ -92,13 +92,6 @@ constexpr int32_t Unbounded = 2147483647;
   return true;
 }();
 
-TInferenceEngine& EngineOf(TIEContext* Context) {
-  IFunctionEngine* Base = Context ? Context->GetEngine() : nullptr;
-  auto* Engine = Base ? dynamic_cast<TInferenceEngine*>(Base) : nullptr;
-  if (!Engine) throw EIEException(std::string(SUnknownEngine));
-  return *Engine;
-}
-
 IIEValue Boolean(bool Value) { return Value ? FCTrue : FCFalse; }
 IIEValue Float(double Value) { return MakeRef<TIEValue>(Value); }
 IIEValue Atom(const std::string& Text) { return MakeRef<TIEValue>(Text, dtAtom); }

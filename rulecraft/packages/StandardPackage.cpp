@@ -2,7 +2,6 @@
 
 #include <sstream>
 #include <string>
-#include <typeinfo>
 #include <vector>
 
 #include "rulecraft/collections/TextStream.h"
@@ -583,15 +582,6 @@ void TClearStorageFunction::Evaluate(TFunctionCall&, TIEContext* Context, IIEVal
 }
 
 // ---- the package -----------------------------------------------------------------------------------------
-
-TInferenceEngine& EngineOf(TIEContext* Context) {
-  IFunctionEngine* Base = Context ? Context->GetEngine() : nullptr;
-  // The engine itself, not a descendant, is by far the usual case: a type compare, not a cast search.
-  if (Base && typeid(*Base) == typeid(TInferenceEngine)) return *static_cast<TInferenceEngine*>(Base);
-  auto* Engine = Base ? dynamic_cast<TInferenceEngine*>(Base) : nullptr;
-  if (!Engine) throw EIEException(std::string(SUnknownEngine));
-  return *Engine;
-}
 
 std::string ArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
   return ResolveArgument(FunCall, Index, Context)->GetAsString();

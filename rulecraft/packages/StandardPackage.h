@@ -75,7 +75,7 @@ RC_BUILTIN_FUNCTION(TWatchFunction);
 
 class TInferenceEngine;
 
-/// The engine the context works for: "Unknown/Undefined Inference Engine" when there is none.
+/// The engine the context works for (defined with the engine, rulecraft/engine/InferenceEngine.h).
 TInferenceEngine& EngineOf(TIEContext* Context);
 /// Argument Index of FunCall resolved in Context, as text.
 std::string ArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context);
