@@ -17,8 +17,9 @@ namespace rulecraft {
 /// have). Engines call it through the factory registered with TInferenceEngine::SetDefaultFactories.
 TUserPackage* CreateFunctionPackage(TFunctionPackage Package, TComponent* Owner);
 
-/// Creates the engine's own packages (today TRulecraftPackage: get-strategy, set-strategy, set-max-firings)
-/// for the engine Owner, installed after the function packages whatever the engine's Packages select.
+/// Creates the engine's own packages (today TRulecraftPackage: get-strategy, set-strategy, set-max-firings,
+/// matches, why) for the engine Owner, installed after the function packages whatever the engine's Packages
+/// select.
 void CreateExtensionPackages(TComponent* Owner, std::vector<TUserPackage*>& Installed);
 
 /// The rule-language parser for Engine.

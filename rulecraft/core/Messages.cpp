@@ -178,14 +178,18 @@ constexpr TMessageEntry Catalogue[] = {
     {"SWrongIEObject", SWrongIEObject},
     {"SNestingTooDeep", SNestingTooDeep},
     {"SParseNestingTooDeep", SParseNestingTooDeep},
-    {"SFactLimitReached", SFactLimitReached},        // wording ours
-    {"SFiringLimitReached", SFiringLimitReached},    // wording ours
-    {"SInvalidFiringLimit", SInvalidFiringLimit},    // wording ours
-    {"SStringTooLong", SStringTooLong},              // wording ours
-    {"SMultifieldTooLong", SMultifieldTooLong},      // wording ours
-    {"SFileAccessDenied", SFileAccessDenied},        // wording ours
-    {"SFileOutsideSandbox", SFileOutsideSandbox},    // wording ours
-    {"SSandboxNotDirectory", SSandboxNotDirectory},  // wording ours
+    {"SFactLimitReached", SFactLimitReached},            // wording ours
+    {"SFiringLimitReached", SFiringLimitReached},        // wording ours
+    {"SInvalidFiringLimit", SInvalidFiringLimit},        // wording ours
+    {"SUnknownRule", SUnknownRule},                      // wording ours
+    {"STooManyPartialMatches", STooManyPartialMatches},  // wording ours
+    {"SNetworkBusy", SNetworkBusy},                      // wording ours
+    {"SNetworkChanged", SNetworkChanged},                // wording ours
+    {"SStringTooLong", SStringTooLong},                  // wording ours
+    {"SMultifieldTooLong", SMultifieldTooLong},          // wording ours
+    {"SFileAccessDenied", SFileAccessDenied},            // wording ours
+    {"SFileOutsideSandbox", SFileOutsideSandbox},        // wording ours
+    {"SSandboxNotDirectory", SSandboxNotDirectory},      // wording ours
     {"SUnsupportedConstruct", SUnsupportedConstruct},
     {"SCorruptedSubIndex", SCorruptedSubIndex},
     {"SImpliedTemplateComment", SImpliedTemplateComment},

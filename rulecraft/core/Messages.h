@@ -296,6 +296,15 @@ inline constexpr const char* SInvalidFiringLimit = "A firing limit cannot be neg
 inline constexpr const char* SStringTooLong = "%s built a text of %d characters; at most %d are allowed";
 inline constexpr const char* SMultifieldTooLong =
     "%s built a multifield of %d fields; at most %d are allowed";
+/// Explaining matches (matches, why): a rule name the engine does not know, a rule with more partial matches
+/// at one pattern than an explanation walks (the rule, the most), an explanation asked for while facts flow
+/// through the network (from a pattern's test) or one whose pattern test changed the network on the way.
+inline constexpr const char* SUnknownRule = "Unknown rule: %s";
+inline constexpr const char* STooManyPartialMatches =
+    "Cannot explain rule %s: one of its patterns has more than %d partial matches";
+inline constexpr const char* SNetworkBusy = "Cannot explain matches while the network is matching facts";
+inline constexpr const char* SNetworkChanged =
+    "A pattern test changed the rules while its matches were explained";
 inline constexpr const char* SFileAccessDenied = "%s: file access is switched off (%s)";
 inline constexpr const char* SFileOutsideSandbox = "%s: %s lies outside the directory %s";
 inline constexpr const char* SSandboxNotDirectory = "Not a directory: %s";
@@ -354,7 +363,7 @@ struct TMessageEntry {
   const char* Text;
 };
 
-/// The 196 shared messages in catalogue order (for listings and tests).
+/// The 211 shared messages in catalogue order (for listings and tests).
 const TMessageEntry* MessageCatalogue(int& Count);
 
 }  // namespace rulecraft

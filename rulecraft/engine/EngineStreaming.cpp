@@ -28,6 +28,7 @@ constexpr const char* PFuzzyInferenceMethod = "FuzzyInferenceMethod";
 constexpr const char* PFuzzyCorrelationMethod = "FuzzyCorrelationMethod";
 constexpr const char* PParserErrorHandling = "ParserErrorHandling";
 constexpr const char* PParserMaxErrors = "ParserMaxErrors";
+constexpr const char* PRecordFirings = "RecordFirings";
 constexpr const char* PResetGlobals = "ResetGlobals";
 constexpr const char* PStrategy = "Strategy";
 constexpr const char* PSymbolIndex = "SymbolIndex";
@@ -51,6 +52,7 @@ constexpr TFuzzyInferenceMethod NewFuzzyInferenceMethod = fimMinMax;
 constexpr TFuzzyCorrelationMethod NewFuzzyCorrelationMethod = fcmMinimum;
 constexpr TErrorHandling NewParserErrorHandling = ehRaiseImmediate;
 constexpr int32_t NewParserMaxErrors = 10;
+constexpr bool NewRecordFirings = true;
 constexpr bool NewResetGlobals = true;
 constexpr TSearchStrategy NewStrategy = ssDepthFirst;
 constexpr int32_t NewSymbolIndex = 0;
@@ -211,6 +213,7 @@ void TInferenceEngine::WriteProperties(TPropertyWriter& Writer) const try {
   if (FParserErrorHandling != NewParserErrorHandling)
     Writer.WriteIdent(PParserErrorHandling, std::string(TErrorHandlingInfo().Name(FParserErrorHandling)));
   if (FParserMaxErrors != NewParserMaxErrors) Writer.WriteInteger(PParserMaxErrors, FParserMaxErrors);
+  if (FRecordFirings != NewRecordFirings) Writer.WriteBoolean(PRecordFirings, FRecordFirings);
   if (FResetGlobals != NewResetGlobals) Writer.WriteBoolean(PResetGlobals, FResetGlobals);
   if (GetStrategy() != NewStrategy)
     Writer.WriteIdent(PStrategy, std::string(TSearchStrategyInfo().Name(GetStrategy())));
@@ -245,6 +248,7 @@ void TInferenceEngine::BeginRead() try {
   SetFuzzyCorrelationMethod(NewFuzzyCorrelationMethod);
   SetParserErrorHandling(NewParserErrorHandling);
   SetParserMaxErrors(NewParserMaxErrors);
+  SetRecordFirings(NewRecordFirings);
   SetResetGlobals(NewResetGlobals);
   SetStrategy(NewStrategy);
   FSymbolIndex = NewSymbolIndex;
@@ -276,6 +280,8 @@ bool TInferenceEngine::ReadProperty(const TStreamProperty& Property) try {
     SetParserErrorHandling(EnumValue<TErrorHandling>(Property, TErrorHandlingInfo()));
   } else if (Name == PParserMaxErrors) {
     SetParserMaxErrors(Property.AsInteger());
+  } else if (Name == PRecordFirings) {
+    SetRecordFirings(Property.AsBoolean());
   } else if (Name == PResetGlobals) {
     SetResetGlobals(Property.AsBoolean());
   } else if (Name == PStrategy) {
@@ -332,6 +338,7 @@ void TInferenceEngine::Assign(const TPersistent* Source) try {
   SetParserMaxErrors(Other.FParserMaxErrors);
   SetParserErrorHandling(Other.FParserErrorHandling);
   SetResetGlobals(Other.FResetGlobals);
+  SetRecordFirings(Other.FRecordFirings);
   SetFuzzyAutoTerms(Other.FFuzzyAutoTerms);
   SetMinActivationStrength(Other.GetMinActivationStrength());
   SetFuzzyCorrelationMethod(Other.FFuzzyCorrelationMethod);

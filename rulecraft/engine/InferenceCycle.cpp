@@ -39,6 +39,15 @@ int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) try {
     return -1;
   }
   if (FMaxFacts > 0 && FFacts->Count() >= FMaxFacts) throw EIEException(SFactLimitReached, {FMaxFacts});
+  // The firing that asserts it, recorded once per firing (before this fact, which may be one of the firing's
+  // own being modified, takes its new identifier) and shared by its facts; a fact asserted again records
+  // its new assertion.
+  if (FCurrent && FRecordFirings && !FRecordingHeld) {
+    if (!FFiringOrigin) FFiringOrigin = MakeOrigin(*FCurrent);
+    Fact->SetOrigin(FFiringOrigin);
+  } else if (Fact->GetOrigin()) {
+    Fact->SetOrigin(IFactOrigin());
+  }
   const int32_t ID = NewFactId();
   Fact->SetID(ID);
   {
@@ -245,6 +254,13 @@ void TInferenceEngine::ResetGlobalVariable(const std::string& Name, const IIEVal
 }
 
 void TInferenceEngine::Reset() try {
+  // A reset inside a firing asserts the initial fact and the fact sets' facts, not the firing's.
+  struct THold {
+    bool& Held;
+    bool Was;
+    ~THold() { Held = Was; }
+  } Hold{FRecordingHeld, FRecordingHeld};
+  FRecordingHeld = true;
   FFacts->Clear();
   FNextFactId = 0;
   for (TRule* Rule : FRules->Items()) Rule->Reset();
@@ -309,6 +325,7 @@ int32_t TInferenceEngine::Run(int32_t Limit) try {
     } Guard(*this);
     if (FAgenda->Empty()) break;
     FCurrent = FAgenda->Get(0);
+    FFiringOrigin.reset();
     struct TFiring {
       TInferenceEngine& Engine;
       ~TFiring() {
@@ -318,6 +335,7 @@ int32_t TInferenceEngine::Run(int32_t Limit) try {
           if (Index >= 0) Engine.FCurrentTaken = Engine.FAgenda->Extract(Index);
         }
         Engine.FCurrent = nullptr;
+        Engine.FFiringOrigin.reset();
         Engine.FCurrentTaken.reset();
         Engine.ReleaseDoomed();
       }

@@ -21,6 +21,7 @@
 #include "rulecraft/core/Enums.h"
 #include "rulecraft/engine/EngineCollections.h"
 #include "rulecraft/engine/EngineParser.h"
+#include "rulecraft/engine/Explanation.h"
 #include "rulecraft/engine/Facts.h"
 #include "rulecraft/engine/IOStreams.h"
 #include "rulecraft/framework/Component.h"
@@ -177,6 +178,11 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   /// host switches it off, as the program's quiet mode does. What a program prints is not affected.
   bool GetEchoResults() const noexcept { return FEchoResults; }
   void SetEchoResults(bool Value) noexcept { FEchoResults = Value; }
+  /// Whether each fact a rule firing asserts records the firing (the rule and the facts of its partial
+  /// match, see TFactOrigin and GetFactOrigin): on unless the host switches it off. Facts asserted while it
+  /// is off record nothing; switching it changes no record made before.
+  bool GetRecordFirings() const noexcept { return FRecordFirings; }
+  void SetRecordFirings(bool Value) noexcept { FRecordFirings = Value; }
 
   // ---- limits for rules the host does not trust (0: no limit, the default)
   /// The most facts the fact base holds: an assert beyond it raises SFactLimitReached and changes nothing.
@@ -277,6 +283,23 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   int32_t NewFactId() noexcept { return FNextFactId++; }
   int32_t GetNextFactId() const override { return FNextFactId; }
   int32_t NewRuleId() override { return FNextRuleId++; }
+
+  // ---- explaining (Explanation.cpp)
+  /// Why the rule does or does not fire: for each pattern the facts that match it alone, for each join the
+  /// partial matches it holds, the activations and, when there is none, where matching stops and why (see
+  /// TRuleMatchReport). The patterns' and joins' tests run again (their calls too); nothing else changes:
+  /// no fact, memory, activation or firing. SUnknownRule for a name no rule has, SNetworkBusy while facts
+  /// flow through the network, STooManyPartialMatches past MaxExplainedMatches partial matches at one
+  /// pattern.
+  TRuleMatchReport ExplainMatches(const std::string& RuleName);
+  /// The report as the rule language's matches prints it, lines ended by NewLineString.
+  std::string MatchReportText(const TRuleMatchReport& Report);
+  /// The firing that asserted the fact with that identifier (see TFactOrigin); empty when there is no such
+  /// fact or it was not asserted by a rule's firing while firings were recorded.
+  IFactOrigin GetFactOrigin(int32_t ID) const;
+  /// What the rule language's why prints for Fact: the rule and each fact of the firing with its text (a
+  /// fact retracted since, or a rule removed since, is said to be), or that a rule did not assert it.
+  std::string FactOriginText(const IFact& Fact);
 
   // ---- the inference cycle
   /// Empties the fact base (and so the agenda), resets the rules, asserts (Initial-Fact), re-binds the
@@ -735,6 +758,9 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::string FDateFormat = "yyyy-mm-dd";
   std::string FTimeFormat = "hh:nn:ss";
   bool FEchoResults = true;
+  bool FRecordFirings = true;
+  bool FRecordingHeld = false;  // a reset inside a firing: its facts are not the firing's
+  IFactOrigin FFiringOrigin;    // the current firing's record, made by its first assert
   int32_t FMaxFacts = 0;
   int32_t FMaxFirings = 0;
   TFileAccess FFileAccess = faAll;

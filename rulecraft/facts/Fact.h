@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rulecraft/core/Value.h"
@@ -17,6 +18,24 @@
 #include "rulecraft/framework/BlockCache.h"
 
 namespace rulecraft {
+
+/// The record of the rule firing that asserted a fact: the rule's name and the identifiers of the facts of
+/// the firing's partial match, in pattern order (the placeholders of not and test elements left out). The
+/// engine makes one per firing that asserts and every fact the firing asserts holds it; it names the rule
+/// and the facts rather than holding them, so it keeps no rule or fact alive.
+class TFactOrigin final : public TInterfacedObject {
+  RC_CLASS(TFactOrigin, TInterfacedObject)
+ public:
+  TFactOrigin(std::string RuleName, std::vector<int32_t> FactIds)
+      : FRuleName(std::move(RuleName)), FFactIds(std::move(FactIds)) {}
+  const std::string& GetRuleName() const noexcept { return FRuleName; }
+  const std::vector<int32_t>& GetFactIds() const noexcept { return FFactIds; }
+
+ private:
+  std::string FRuleName;
+  std::vector<int32_t> FFactIds;
+};
+using IFactOrigin = TRef<TFactOrigin>;
 
 class TFact final : public TFactBase {
   RC_CLASS(TFact, TFactBase)
@@ -81,6 +100,11 @@ class TFact final : public TFactBase {
   void ValuesChanged() const noexcept { FMatchHash = 0; }
   int32_t GetID() const noexcept { return FID; }
   void SetID(int32_t Value) noexcept { FID = Value; }
+  /// The firing that asserted the fact, as the engine recorded it on the fact's assertion; empty for a fact
+  /// asserted outside a firing (by the host, a reset, the prompt) or while the engine records no firings.
+  /// Not copied by Clone or Assign: it belongs to one assertion.
+  const IFactOrigin& GetOrigin() const noexcept { return FOrigin; }
+  void SetOrigin(const IFactOrigin& Value) noexcept { FOrigin = Value; }
   const IFactTemplate& GetTemplate() const noexcept { return FTemplate; }
   /// Takes a new template, keeping the values of slots both templates have and filling the others.
   void SetTemplate(const IFactTemplate& Template);
@@ -149,7 +173,7 @@ class TFact final : public TFactBase {
   /// A new array of Count empty entries.
   static std::unique_ptr<TEntry[]> NewEntries(size_t Count);
 
-  // The 4-byte members first, where they fill the counted base's padding: a fact is 56 bytes.
+  // The 4-byte members first, where they fill the counted base's padding: a fact is 64 bytes.
   int32_t FID = -1;
   int32_t FTag = 0;
   mutable uint32_t FValuesHash =
@@ -161,6 +185,7 @@ class TFact final : public TFactBase {
   // once FValuesHash is computed too. Both are dropped together when a value changes.
   static constexpr uint64_t HouseHashKept = uint64_t{1} << 63;
   mutable uint64_t FMatchHash = 0;
+  IFactOrigin FOrigin;
 };
 
 inline IFact TIEValue::GetAsFact() const { return StaticRefCast<TFact>(GetAsFactBase()); }

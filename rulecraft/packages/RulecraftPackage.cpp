@@ -1,8 +1,18 @@
 #include "rulecraft/packages/RulecraftPackage.h"
 
+#include <cctype>
+#include <string>
+#include <string_view>
+
+#include "rulecraft/core/Constants.h"
+#include "rulecraft/core/Helpers.h"
 #include "rulecraft/core/IEException.h"
+#include "rulecraft/core/IETypes.h"
 #include "rulecraft/core/Messages.h"
+#include "rulecraft/engine/Explanation.h"
 #include "rulecraft/engine/InferenceEngine.h"
+#include "rulecraft/facts/Fact.h"
+#include "rulecraft/framework/Convert.h"
 #include "rulecraft/packages/StandardPackage.h"
 
 namespace rulecraft {
@@ -11,7 +21,8 @@ namespace {
 
 [[maybe_unused]] const bool ClassesRegistered = [] {
   for (TClass Class : {TGetStrategyFunction::StaticClass(), TSetStrategyFunction::StaticClass(),
-                       TSetMaxFiringsFunction::StaticClass(), TRulecraftPackage::StaticClass()})
+                       TSetMaxFiringsFunction::StaticClass(), TMatchesFunction::StaticClass(),
+                       TWhyFunction::StaticClass(), TRulecraftPackage::StaticClass()})
     RegisterClass(Class);
   return true;
 }();
@@ -66,12 +77,71 @@ void TSetMaxFiringsFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Contex
   Engine.SetMaxFirings(Limit);
 }
 
+TMatchesFunction::TMatchesFunction()
+    : TIEUserFunction(
+          "matches", 1, 1,
+          FunctionComment(
+              "Prints, for each pattern of the rule, the facts that match it alone, for each join "
+              "the number of partial matches it holds and, when the rule has no activation, "
+              "where matching stops and why.  Returns the number of activations"),
+          " <rule-name>") {}
+
+void TMatchesFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  TInferenceEngine& Engine = EngineOf(Context);
+  const TRuleMatchReport Report = Engine.ExplainMatches(ArgumentText(FunCall, 0, Context));
+  Engine.PrintOut("t", Engine.MatchReportText(Report));
+  Result = MakeRef<TIEValue>(Report.Activations, dtInteger);
+}
+
+TWhyFunction::TWhyFunction()
+    : TIEUserFunction(
+          "why", 1, 1,
+          FunctionComment("Prints the rule whose firing asserted the fact and the facts it fired on, and "
+                          "returns the rule's name; returns FALSE for a fact no rule asserted"),
+          " <fact-id-expression>|<fact-expression>") {}
+
+void TWhyFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
+  TInferenceEngine& Engine = EngineOf(Context);
+  const IIEValue First = ResolveArgument(FunCall, 0, Context);
+  IFact Fact;
+  switch (First->GetDType()) {
+    case dtInteger:
+    case dtFactId:
+      Fact = Engine.GetFacts().GetFactByID(First->GetAsFactId());
+      break;
+    case dtFact:
+      Fact = First->GetAsFact();
+      break;
+    case dtAtom: {
+      // The form the fact is printed in: f-5.
+      int32_t ID = -1;
+      const std::string& Text = First->Text();
+      if (Text.size() > 2 && Text.compare(0, 2, "f-") == 0 &&
+          std::isdigit(static_cast<unsigned char>(Text[2])) &&
+          TryStrToInt(std::string_view(Text).substr(2), ID)) {
+        Fact = Engine.GetFacts().GetFactByID(ID);
+        break;
+      }
+      [[fallthrough]];
+    }
+    default:
+      throw EIEException(SInvalidArgType, {GetIETypeName(First->GetDType()),
+                                           SetToString(TIETypes{dtFactId, dtFact}, ", ", false)});
+  }
+  if (!Fact) throw EIEException(SNoSuchFact, {First->GetToString()});
+  Engine.PrintOut("t", Engine.FactOriginText(Fact));
+  const IFactOrigin& Origin = Fact->GetOrigin();
+  Result = Origin ? MakeRef<TIEValue>(Origin->GetRuleName(), dtAtom) : FCFalse;
+}
+
 void TRulecraftPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
   TUserFunctionList& List = GetFunctions();
   List.Add(MakeRef<TGetStrategyFunction>());
   List.Add(MakeRef<TSetStrategyFunction>());
   List.Add(MakeRef<TSetMaxFiringsFunction>());
+  List.Add(MakeRef<TMatchesFunction>());
+  List.Add(MakeRef<TWhyFunction>());
 }
 
 }  // namespace rulecraft

@@ -373,6 +373,11 @@ const std::vector<TReteNode*>* TReteNetwork::GetRuleNodesList(const TRule* Rule)
   return It == FRules.end() ? nullptr : &It->second.Nodes;
 }
 
+const TRuleLayout* TReteNetwork::GetRuleLayout(const TRule* Rule) const {
+  auto It = FRules.find(Rule);
+  return It == FRules.end() ? nullptr : &It->second.Layout;
+}
+
 std::string TReteNetwork::GetRuleTrace(const TRule* Rule) const {
   auto It = FRules.find(Rule);
   return It == FRules.end() ? std::string() : It->second.Trace;
@@ -621,11 +626,12 @@ void TReteNetwork::UpdateNodes(const std::vector<TReteNode*>& Nodes) {
   struct TUnmark {
     TReteNetwork* Network;
     std::vector<TReteNode*>& Nodes;
+    bool Was;  // a probe's call may have compiled the rule: the probe goes on priming
     ~TUnmark() {
       for (TReteNode* Node : Nodes) Node->FPrimeTarget = false;
-      Network->FPriming = false;
+      Network->FPriming = Was;
     }
-  } Unmark{this, Marked};
+  } Unmark{this, Marked, FPriming};
   FPriming = true;
   // The facts first: they fill the right memories (and whole joins fed by facts only) ...
   if (FEngine) {
@@ -641,6 +647,91 @@ void TReteNetwork::UpdateNodes(const std::vector<TReteNode*>& Nodes) {
   }
   // ... then the partial matches the outside joins hold meet them.
   for (TReteNode* Holder : Holders) PassStored(Holder);
+}
+
+namespace {
+
+/// The end of a probe: keeps every token a node of the probed chain passes on.
+class TProbeNode final : public TReteNode {
+ public:
+  TProbeNode(TReteNetwork* Network, std::vector<IReteToken>& Passed) : TReteNode(Network), FPassed(Passed) {}
+  bool CallNode(const IReteToken& Token, TCallType) override {
+    if (Token && Token->GetTag() != taClear) FPassed.push_back(Token);
+    return true;
+  }
+
+ private:
+  std::vector<IReteToken>& FPassed;
+};
+
+}  // namespace
+
+// A probe runs the facts through the chain as priming does: only the nodes marked as prime targets (the
+// chain's nodes and a probe node hanging from each) receive tokens. The probe nodes hang from the chain by
+// edges of their own that no other list knows and that go again before the probe returns.
+void TReteNetwork::ProbeChain(const std::vector<TRuleLayout::TChainNode>& Chain,
+                              std::vector<std::vector<IReteToken>>& Passed) {
+  if (IsBusy()) throw EIEException(std::string(SNetworkBusy));
+  Passed.assign(Chain.size(), {});
+  if (Chain.empty() || !FEngine) return;
+  std::vector<std::unique_ptr<TProbeNode>> Probes;
+  Probes.reserve(Chain.size());
+  for (std::vector<IReteToken>& Out : Passed) Probes.push_back(std::make_unique<TProbeNode>(this, Out));
+  const std::vector<IFact> Facts = FEngine->GetFactList();
+  struct TProbe {
+    TReteNetwork& Network;
+    const std::vector<TRuleLayout::TChainNode>& Chain;
+    const std::vector<std::unique_ptr<TProbeNode>>& Probes;
+    size_t Hung = 0;
+    explicit TProbe(TReteNetwork& N, const std::vector<TRuleLayout::TChainNode>& C,
+                    const std::vector<std::unique_ptr<TProbeNode>>& P)
+        : Network(N), Chain(C), Probes(P) {
+      Network.FProbing = true;
+      Network.FPriming = true;
+      for (; Hung < Chain.size(); ++Hung) {
+        TReteNode* Node = Chain[Hung].Node;
+        Node->FEdges.push_back(TReteEdge{Probes[Hung].get(), ctSingle});
+        Node->EdgesChanged();
+      }
+      Mark();
+    }
+    TProbe(const TProbe&) = delete;
+    TProbe& operator=(const TProbe&) = delete;
+    void Mark() {
+      for (size_t I = 0; I < Chain.size(); ++I) {
+        Chain[I].Node->FPrimeTarget = true;
+        Probes[I]->FPrimeTarget = true;
+      }
+    }
+    ~TProbe() {
+      for (size_t I = 0; I < Hung; ++I) {
+        TReteNode* Node = Chain[I].Node;
+        // A call on the way may have freed a node of the chain (its rule removed): only nodes still in the
+        // network lose their probe edge.
+        if (std::none_of(Network.FNodes.begin(), Network.FNodes.end(),
+                         [Node](const std::unique_ptr<TReteNode>& Held) { return Held.get() == Node; }))
+          continue;
+        Node->FPrimeTarget = false;
+        auto& Edges = Node->FEdges;
+        const TReteNode* Probe = Probes[I].get();
+        Edges.erase(std::remove_if(Edges.begin(), Edges.end(),
+                                   [Probe](const TReteEdge& Edge) { return Edge.Target == Probe; }),
+                    Edges.end());
+        Node->EdgesChanged();
+      }
+      Network.FPriming = false;
+      Network.FProbing = false;
+    }
+  };
+  TProbe Probe(*this, Chain, Probes);
+  const uint32_t Hung = FRootsGeneration;  // nodes made or freed from now on: a call changed the network
+  TReteNode* Root = Chain.front().Node;
+  for (const IFact& Fact : Facts) {
+    if (!Fact || !Fact->GetTemplate()) continue;
+    CallRoot(Root, MakeRef<TIEToken>(taAdd, Fact), ctSingle);
+    if (FRootsGeneration != Hung) throw EIEException(std::string(SNetworkChanged));
+    Probe.Mark();
+  }
 }
 
 // ---- clearing and removing
@@ -801,13 +892,21 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
   const int32_t Count = Rule.GetPatternCount();
   std::vector<TReteNode*> Ends(static_cast<size_t>(Count), nullptr);
   const size_t FirstNew = FNodes.size();  // nodes are appended: those from here on are this rule's own
+  TRuleLayout& Layout = Entry.Layout;
+  Layout.Chains.assign(static_cast<size_t>(Count), {});
+  Layout.Joins.assign(static_cast<size_t>(Count), nullptr);
+  Layout.JoinCalls.assign(static_cast<size_t>(Count), {});
+  auto Chained = [&Layout](int32_t Position, TPatternMatchNode* Node, const IIEValue& Source = IIEValue()) {
+    Layout.Chains[static_cast<size_t>(Position)].push_back({Node, Source});
+    return Node;
+  };
 
   // First pass: the one-input chain of every pattern.
   for (int32_t I = 0; I < Count; ++I) {
     const TIEPattern& Pattern = *Rule.GetPattern(I);
     const bool TestElement = Pattern.GetName() == STestCE;
-    TReteNode* Node = CreateSuccessor(nullptr, TestElement ? pmtUnknown : pmtTestClassType, &Rule, {0, 0},
-                                      MakeRef<TIEValue>(Pattern.GetName(), dtAtom));
+    TReteNode* Node = Chained(I, CreateSuccessor(nullptr, TestElement ? pmtUnknown : pmtTestClassType, &Rule,
+                                                 {0, 0}, MakeRef<TIEValue>(Pattern.GetName(), dtAtom)));
     if (!TestElement) {
       const auto Limits = SplitLimits(Pattern);
       ForEachTest(Pattern, [&](int32_t S, const TIEPatternMatchTest& Test) {
@@ -815,12 +914,12 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
         TPatternMatchNode* Split = CreateSuccessor(Node, pmtTestMultiSlotMultiField, &Rule,
                                                    {Pattern.GetSlotName(S), Test.GetMultiSlotSubIndex(), 0});
         Split->LimitSplit(Limits.at(&Test));
-        Node = Split;
+        Node = Chained(I, Split);
       });
       for (int32_t S = 0; S < Pattern.GetSlotCount(); ++S)
         if (Pattern.GetSlotLength(S) != -1)
-          Node = CreateSuccessor(Node, pmtTestMultiSlotLength, &Rule,
-                                 {Pattern.GetSlotName(S), Pattern.GetSlotLength(S)});
+          Node = Chained(I, CreateSuccessor(Node, pmtTestMultiSlotLength, &Rule,
+                                            {Pattern.GetSlotName(S), Pattern.GetSlotLength(S)}));
       // Constants before calls: a fact missing a constant of the pattern never runs its calls, and the
       // patterns of many rules that differ in constants share their constant tests and fan out by them
       // (hashed, see TReteNode::CallChildren) before any call of theirs runs.
@@ -833,9 +932,12 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
             IFunCall Prepared = Evaluate(*Value->GetAsFunCall(), &Rule);
             if (HasMorePatterns(*Prepared, I)) return;  // a join test, made in the third pass
             ReadFromOwnFact(*Prepared, I);
-            Node = CreateSuccessor(Node, ConstantTestKind(Test), &Rule, std::move(Args), CallValue(Prepared));
+            Node = Chained(
+                I, CreateSuccessor(Node, ConstantTestKind(Test), &Rule, std::move(Args), CallValue(Prepared)),
+                Value);
           } else {
-            Node = CreateSuccessor(Node, ConstantTestKind(Test), &Rule, std::move(Args), Value);
+            Node = Chained(I, CreateSuccessor(Node, ConstantTestKind(Test), &Rule, std::move(Args), Value),
+                           Value);
           }
         });
     }
@@ -860,9 +962,9 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
         if (Test.IsNegated() && Other.IsNegated()) continue;
         const TPatternMatchTest Kind =
             Test.IsNegated() || Other.IsNegated() ? pmtTestSlotValueNotEqual : pmtTestSlotValueEqual;
-        Node = CreateSuccessor(Node, Kind, &Rule,
-                               {Pattern.GetSlotName(S), Pattern.GetSlotName(Written[K].Slot),
-                                Test.GetMultiSlotSubIndex(), Other.GetMultiSlotSubIndex()});
+        Node = Chained(I, CreateSuccessor(Node, Kind, &Rule,
+                                          {Pattern.GetSlotName(S), Pattern.GetSlotName(Written[K].Slot),
+                                           Test.GetMultiSlotSubIndex(), Other.GetMultiSlotSubIndex()}));
       }
     });
     Ends[static_cast<size_t>(I)] = Node;
@@ -874,6 +976,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
     TSlotTestType Type;
     int32_t SubIndex;
     IFunCall Call;
+    IIEValue Source;  // the call as written
   };
   std::vector<std::vector<TJoinCall>> JoinCalls(static_cast<size_t>(Count));
   for (int32_t I = 0; I < Count; ++I) {
@@ -897,7 +1000,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
         throw EIEException(SUsedBeforeBoundInNot, {Name});
       }
       JoinCalls[static_cast<size_t>(Latest)].push_back(
-          {Test.GetTestType(), Test.GetMultiSlotSubIndex(), Prepared});
+          {Test.GetTestType(), Test.GetMultiSlotSubIndex(), Prepared, Value});
     });
   }
 
@@ -939,9 +1042,11 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
                   [&](int32_t, const TIEPatternMatchTest& Test) { HasCall |= IsCall(Test.GetSlotValue()); });
       if (HasCall) throw EIEException(SBackChainFuncallPatterns, {Pattern.GetName()});
     }
-    for (const TJoinCall& Join : JoinCalls[static_cast<size_t>(I)])
+    for (const TJoinCall& Join : JoinCalls[static_cast<size_t>(I)]) {
       Made->AddTest(
           std::make_unique<TIEPatternMatchTest>(nullptr, Join.Type, Join.SubIndex, CallValue(Join.Call)));
+      Layout.JoinCalls[static_cast<size_t>(I)].push_back(Join.Source);
+    }
 
     // Sharing: a positive join fed the same way with the same tests.
     const bool BackChain = !TestElement && IsBackwardChaining(Pattern) && !Pattern.GetExplicit();
@@ -957,11 +1062,13 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
         Join->SetRuleUseCount(Join->GetRuleUseCount() + 1);
         Entry.Trace += "=2";
         End = Join;
+        Layout.Joins[static_cast<size_t>(I)] = Join;
         break;
       }
     }
     if (!End) {
       TTestNode* Node = AddNode(std::move(Made), &Entry.Nodes);
+      Layout.Joins[static_cast<size_t>(I)] = Node;
       NewEdge(Previous, Node, ctLeft);
       NewEdge(Own, Node, ctRight);
       if (auto* Join = dynamic_cast<TJoinNode*>(Node)) {
@@ -994,6 +1101,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleEntry& Entry) {
   // Fourth pass: the terminal node, then priming.
   if (Count == 0) return;
   auto* Terminal = AddNode(std::make_unique<TPatternMatchTerminalNode>(this, &Rule), &Entry.Nodes);
+  Layout.Terminal = Terminal;
   NewEdge(Ends.back(), Terminal, ctActivate);
   Entry.Trace += "+t";
   std::vector<TReteNode*> Made;

@@ -27,6 +27,23 @@ class TActivation;
 class TIEContext;
 class TRule;
 
+/// How a compiled rule's patterns were built, kept for explaining its matches. Per pattern position: the
+/// one-input chain from its root (each node with the value of the pattern test it checks, a constant or a
+/// call as written; nothing for the template, length, split and two-slot tests), the node that joins it to
+/// the patterns before it (nullptr for the first: a join, or a test node for a test element; for a negated
+/// pattern the negated join holding its tests, before any further level) and, in order, the calls that node
+/// tests after its slot comparisons, as written. Last the terminal node.
+struct TRuleLayout {
+  struct TChainNode {
+    TPatternMatchNode* Node;
+    IIEValue Source;
+  };
+  std::vector<std::vector<TChainNode>> Chains;
+  std::vector<TTestNode*> Joins;
+  std::vector<std::vector<IIEValue>> JoinCalls;
+  TPatternMatchTerminalNode* Terminal = nullptr;
+};
+
 using TReteActivationEvent = std::function<void(class TReteNetwork* Sender, TActivation* Activation)>;
 
 class TReteNetwork : public TComponent {
@@ -84,6 +101,17 @@ class TReteNetwork : public TComponent {
   TReteNode* GetRoot(int32_t Index) const;
   int32_t GetNodeCount() const noexcept { return static_cast<int32_t>(FNodes.size()); }
   bool IsCompiled(const TRule* Rule) const { return FRules.count(Rule) > 0; }
+  /// How the rule was compiled (see TRuleLayout); nullptr for a rule not compiled.
+  const TRuleLayout* GetRuleLayout(const TRule* Rule) const;
+  /// True while tokens flow, the network primes nodes or a probe runs: a probe must wait.
+  bool IsBusy() const noexcept { return FCallDepth > 0 || FPriming || FProbing || !FQueued.empty(); }
+  /// What a pattern's one-input chain passes on now, for explaining a rule: each fact of the fact base goes
+  /// through Chain (the nodes of one chain of a TRuleLayout, from its root on) and Passed receives, per
+  /// node, the tokens that left it. Nothing else receives a token, no memory or activation changes (calls
+  /// the chain's tests make run again). "The network is matching facts: try again after the change"
+  /// (SNetworkBusy) while IsBusy; a chain a call changed on the way is abandoned with SNetworkChanged.
+  void ProbeChain(const std::vector<TRuleLayout::TChainNode>& Chain,
+                  std::vector<std::vector<IReteToken>>& Passed);
 
   /// A copy of Call (nested calls copied too) whose variables read the rule's partial match: each becomes a
   /// value owning a binding record (position, slot, field) of the rule's binding of that name. A variable the
@@ -123,6 +151,7 @@ class TReteNetwork : public TComponent {
     std::vector<TReteNode*> Nodes;
     std::string Trace;
     TComponent* Component = nullptr;  // the rule as the component whose destruction is watched
+    TRuleLayout Layout;
   };
 
   template <class T>
@@ -188,6 +217,7 @@ class TReteNetwork : public TComponent {
   float FMinActivationStrength = 0.0f;
   bool FEnabled = true;
   bool FPriming = false;
+  bool FProbing = false;
   struct TDelivery {
     TReteNode* Target;
     IReteToken Token;

@@ -66,6 +66,25 @@ bool TTestNode::RunJoinTests(const TTokenBase& Left, TFact* Right) const {
   return true;
 }
 
+int32_t TTestNode::PassingTests(const IReteToken& Left, const IFact& Right) {
+  if (!Left) return 0;
+  TIEContext* Context = GetContext();
+  const TPairContext Pair(Context, Left, Right);
+  int32_t Passed = 0;
+  for (const auto& Test : FTests) {
+    bool Pass;
+    if (IsCallTest(*Test)) {
+      Pass = Test->PerformTest(Context);
+      if (Context->GetReturn()) Context->ClearReturnValue();
+    } else {
+      Pass = !Right || static_cast<const TIEJoinTest&>(*Test).Matches(*Left, *Right);
+    }
+    if (!Pass) break;
+    ++Passed;
+  }
+  return Passed;
+}
+
 bool TTestNode::CallNode(const IReteToken& Token, TCallType CallType) {
   (void)CallType;
   if (!Token) return false;

@@ -28,6 +28,10 @@ class TTestNode : public TReteNode {
   /// on it; a removing one goes on, extended alike, without running the tests (what it withdraws passed
   /// them when it was added; the nodes below ignore what they do not hold).
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
+  /// How many of the tests, in order, the partial match Left and the fact Right (nullptr for a test element)
+  /// pass before the first that fails: GetTestCount when all pass. For explaining a match: the context points
+  /// at the pair meanwhile, nothing is stored or passed on (the calls among the tests run again).
+  int32_t PassingTests(const IReteToken& Left, const IFact& Right);
   /// The node's text, " NumTests: " and the count, then " (" test ")" for each test.
   std::string GetToString() const override;
 

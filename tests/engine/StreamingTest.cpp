@@ -156,6 +156,7 @@ TEST(Streaming, EveryPublishedPropertyReadsBackAndTheTargetsOwnSettingsGo) {
   E.SetFuzzyCorrelationMethod(fcmProduct);
   E.SetParserErrorHandling(ehRaiseAllAtEnd);
   E.SetParserMaxErrors(3);
+  E.SetRecordFirings(false);
   E.SetResetGlobals(false);
   E.SetStrategy(ssBreadthFirst);
   E.SetSymbolIndex(1);  // the first value a new engine does not have, written all the same
@@ -174,6 +175,7 @@ TEST(Streaming, EveryPublishedPropertyReadsBackAndTheTargetsOwnSettingsGo) {
             "  FuzzyCorrelationMethod = fcmProduct\n"
             "  ParserErrorHandling = ehRaiseAllAtEnd\n"
             "  ParserMaxErrors = 3\n"
+            "  RecordFirings = False\n"
             "  ResetGlobals = False\n"
             "  Strategy = ssBreadthFirst\n"
             "  SymbolIndex = 1\n"
@@ -196,6 +198,7 @@ TEST(Streaming, EveryPublishedPropertyReadsBackAndTheTargetsOwnSettingsGo) {
   EXPECT_EQ(T.GetFuzzyCorrelationMethod(), fcmProduct);
   EXPECT_EQ(T.GetParserErrorHandling(), ehRaiseAllAtEnd);
   EXPECT_EQ(T.GetParserMaxErrors(), 3);
+  EXPECT_FALSE(T.GetRecordFirings());
   EXPECT_FALSE(T.GetResetGlobals());
   EXPECT_EQ(T.GetStrategy(), ssBreadthFirst);
   EXPECT_EQ(T.GetSymbolIndex(), 1);
@@ -212,6 +215,7 @@ TEST(Streaming, EveryPublishedPropertyReadsBackAndTheTargetsOwnSettingsGo) {
   EXPECT_EQ(T.GetWatch(), TConstructWatches{});
   EXPECT_EQ(T.GetTypeChecks(), TTypeChecks{tcStatic});
   EXPECT_EQ(T.GetSymbolIndex(), 0);
+  EXPECT_TRUE(T.GetRecordFirings());
 }
 
 // ---- whole systems
