@@ -535,9 +535,18 @@ void AppendAlternative(const TAlternativeMatches& Matches, bool Stops, const std
 }  // namespace
 
 IFactOrigin MakeOrigin(const TActivation& Activation) {
-  const TRule* Rule = Activation.GetRule();
-  return MakeRef<TFactOrigin>(Rule ? Rule->GetRuleName() : std::string(),
-                              FactIdsOf(Activation.GetToken().get()));
+  TRule* Rule = Activation.GetRule();
+  // Counted first, then filled from the last pattern back: the record is the one block allocated.
+  auto Counts = [](const TIEToken* Token) {
+    return Token && Token->GetFact() && !IsPlaceholder(*Token->GetFact());
+  };
+  size_t Count = 0;
+  for (const TIEToken* Token = Activation.GetToken().get(); Token; Token = Token->GetParentObject())
+    Count += Counts(Token) ? 1 : 0;
+  IFactOrigin Origin = MakeRef<TFactOrigin>(Rule ? Rule->GetNameValue() : IIEValue(), Count);
+  for (const TIEToken* Token = Activation.GetToken().get(); Token; Token = Token->GetParentObject())
+    if (Counts(Token)) Origin->SetFactId(--Count, Token->GetFact()->GetID());
+  return Origin;
 }
 
 TRuleMatchReport TInferenceEngine::ExplainMatches(const std::string& RuleName) try {

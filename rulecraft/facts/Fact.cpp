@@ -50,6 +50,26 @@ bool SameValue(const IIEValue& A, const IIEValue& B) {
 
 }  // namespace
 
+TFactOrigin::TFactOrigin(IIEValue RuleName, size_t Count)
+    : FCount(static_cast<uint32_t>(Count)), FRuleName(std::move(RuleName)) {
+  if (Count > InlineIds) FMore = std::make_unique<int32_t[]>(Count);
+}
+
+TFactOrigin::TFactOrigin(IIEValue RuleName, const std::vector<int32_t>& FactIds)
+    : TFactOrigin(std::move(RuleName), FactIds.size()) {
+  for (size_t I = 0; I < FactIds.size(); ++I) SetFactId(I, FactIds[I]);
+}
+
+const std::string& TFactOrigin::GetRuleName() const noexcept {
+  static const std::string None;
+  return FRuleName ? FRuleName->Text() : None;
+}
+
+std::vector<int32_t> TFactOrigin::GetFactIds() const {
+  const int32_t* Ids = FMore ? FMore.get() : FInline;
+  return std::vector<int32_t>(Ids, Ids + FCount);
+}
+
 TFact::TFact(const IFactTemplate& Template, const IFact& Source) : FTemplate(Template) {
   if (Source) Assign(ICloneableRef(Source));
 }
@@ -386,3 +406,5 @@ std::string TFact::GetToIDString() const {
 // Facts are made in great numbers: the counted base, three 4-byte fields and five 8-byte ones, which fill
 // exactly one 64-byte block of the recycled-block cache (its classes go in steps of 16 bytes).
 static_assert(sizeof(void*) != 8 || sizeof(rulecraft::TFact) <= 64, "TFact grew");
+// A firing that asserts makes one record: one 48-byte block.
+static_assert(sizeof(void*) != 8 || sizeof(rulecraft::TFactOrigin) <= 48, "TFactOrigin grew");

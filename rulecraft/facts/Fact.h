@@ -22,18 +22,28 @@ namespace rulecraft {
 /// The record of the rule firing that asserted a fact: the rule's name and the identifiers of the facts of
 /// the firing's partial match, in pattern order (the placeholders of not and test elements left out). The
 /// engine makes one per firing that asserts and every fact the firing asserts holds it; it names the rule
-/// and the facts rather than holding them, so it keeps no rule or fact alive.
+/// and the facts rather than holding them, so it keeps no rule or fact alive. One recycled 48-byte block
+/// (another size than a fact's, so that facts stay close together): the name is the value of the rule's
+/// name its firings share, and up to four identifiers are kept inside.
 class TFactOrigin final : public TInterfacedObject {
   RC_CLASS(TFactOrigin, TInterfacedObject)
+  RC_CACHED_BLOCKS
  public:
-  TFactOrigin(std::string RuleName, std::vector<int32_t> FactIds)
-      : FRuleName(std::move(RuleName)), FFactIds(std::move(FactIds)) {}
-  const std::string& GetRuleName() const noexcept { return FRuleName; }
-  const std::vector<int32_t>& GetFactIds() const noexcept { return FFactIds; }
+  /// Room for Count identifiers, each 0 until set.
+  TFactOrigin(IIEValue RuleName, size_t Count);
+  TFactOrigin(IIEValue RuleName, const std::vector<int32_t>& FactIds);
+  const std::string& GetRuleName() const noexcept;
+  std::vector<int32_t> GetFactIds() const;
+  size_t GetFactCount() const noexcept { return FCount; }
+  /// Index must be below GetFactCount.
+  void SetFactId(size_t Index, int32_t Id) noexcept { (FMore ? FMore.get() : FInline)[Index] = Id; }
 
  private:
-  std::string FRuleName;
-  std::vector<int32_t> FFactIds;
+  static constexpr size_t InlineIds = 4;
+  uint32_t FCount = 0;               // first, in the counted base's padding
+  IIEValue FRuleName;                // a text value shared with the rule's firings
+  std::unique_ptr<int32_t[]> FMore;  // every identifier, when there are more than InlineIds
+  int32_t FInline[InlineIds] = {};
 };
 using IFactOrigin = TRef<TFactOrigin>;
 

@@ -518,6 +518,8 @@ const TRef<TFiringPlan>& TRule::GetFiringPlan() {
   return FPlan;
 }
 
+const IIEValue& TRule::GetNameValue() { return GetFiringPlan()->RuleName; }
+
 void TRule::Prepare(const IReteToken& Token, TIEContext& Context) {
   if (!FEngine) RaiseNoEngine();
   const TRef<TFiringPlan>& Plan = GetFiringPlan();  // nothing below drops the rule's plan

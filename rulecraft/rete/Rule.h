@@ -125,6 +125,9 @@ class TRule : public TComponent {
   /// Clears the fired flag.
   virtual void Reset() noexcept;
 
+  /// The rule's name as the string value its firings bind ?__RULE to, kept with the plan of its firings
+  /// (made when the rule first fires after a change, or now). Shared: not to be changed.
+  const IIEValue& GetNameValue();
   /// The rule's text, through the engine's printer when there is one.
   std::string GetToString() const;
   std::string ToString() const override { return GetToString(); }

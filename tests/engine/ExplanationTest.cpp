@@ -312,6 +312,21 @@ TEST_F(TExplanationTest, FiringsRecordedOnModifyAndAfterTheirSourcesGo) {
   EXPECT_FALSE(Engine->GetFactOrigin(1));
 }
 
+TEST_F(TExplanationTest, ARecordKeepsEveryFactOfALongMatch) {
+  // More facts than a record keeps inside, and a placeholder left out.
+  Load(
+      "(defrule wide (a 1) (a 2) (a 3) (not (z)) (a 4) (a 5) (a 6) (a 7) => (assert (w)))"
+      "(reset) (assert (a 7) (a 6) (a 5) (a 4) (a 3) (a 2) (a 1))");
+  EXPECT_EQ(Engine->Run(), 1);
+  const IFactOrigin Origin = Engine->GetFactOrigin(8);
+  ASSERT_TRUE(Origin);
+  EXPECT_EQ(Origin->GetFactCount(), 7u);
+  EXPECT_EQ(Origin->GetFactIds(), (std::vector<int32_t>{7, 6, 5, 4, 3, 2, 1}));
+  Load("(defrule two (a 1) => (assert (v)))");
+  EXPECT_EQ(Engine->Run(), 1);
+  EXPECT_EQ(Engine->GetFactOrigin(9)->GetFactIds(), (std::vector<int32_t>{7}));
+}
+
 TEST_F(TExplanationTest, RecordingSwitchedOff) {
   Load("(defrule copy (a ?x) => (assert (b ?x)))");
   EXPECT_TRUE(Engine->GetRecordFirings());
