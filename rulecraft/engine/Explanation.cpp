@@ -10,6 +10,8 @@
 // conjunction compares the chain of its members with the partial match before it. Nothing is stored in the
 // network and no activation is made.
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <new>
 #include <set>
 #include <string>
@@ -68,6 +70,21 @@ std::string PlaceName(const std::string& Slot, int32_t SubIndex) {
   return (Ordered ? std::string() : Slot + " ") + "field " + std::to_string(SubIndex + 1);
 }
 
+// A pattern's text with the wildcards as written: the reader names each ? and $? (?_blank_2, $?_blank_$3),
+// and the printer writes those names.
+std::string WrittenText(std::string Text) {
+  const std::string Blank = std::string("?") + SBlankPrefix;
+  for (size_t At = Text.find(Blank); At != std::string::npos; At = Text.find(Blank, At + 1)) {
+    size_t End = At + Blank.size();
+    if (End < Text.size() && Text[End] == '$') ++End;
+    const size_t Digits = End;
+    while (End < Text.size() && std::isdigit(static_cast<unsigned char>(Text[End]))) ++End;
+    if (End == Digits || (End < Text.size() && !std::strchr(" )&|~", Text[End]))) continue;
+    Text.replace(At + 1, End - At - 1, "");
+  }
+  return Text;
+}
+
 std::string ValueText(const IIEValue& Value) { return Value ? Value->GetToString() : std::string("nil"); }
 
 // The slot's value, narrowed to the field at SubIndex; empty when the fact has no such slot or field.
@@ -101,7 +118,8 @@ class TExplainer {
       : FEngine(Engine),
         FRule(Rule),
         FRuleName(RuleName),
-        FLayout(Engine.GetNetwork().GetRuleLayout(&Rule)) {}
+        FLayout(Engine.GetNetwork().GetRuleLayout(&Rule)),
+        FGeneration(Engine.GetNetwork().GetGeneration()) {}
 
   TAlternativeMatches Explain() {
     TAlternativeMatches Out;
@@ -111,7 +129,7 @@ class TExplainer {
     for (int32_t I = 0; I < Count; ++I) {
       const TIEPattern& Pattern = *FRule.GetPattern(I);
       TPatternMatches Entry;
-      Entry.Text = Pattern.GetToString();
+      Entry.Text = WrittenText(Pattern.GetToString());
       Entry.NegatedCount = Pattern.GetNegatedCount();
       Entry.Test = Pattern.GetName() == STestCE;
       if (Pattern.GetGroupSize() > 0) {
@@ -191,6 +209,14 @@ class TExplainer {
 
   const IFact& Null() { return FEngine.GetNullFact(); }
 
+  /// The node's PassingTests. A call among the tests that changed the rules (compiled or removed one) may
+  /// have freed the nodes and the rule this explanation reads: it stops at once.
+  int32_t Passing(TTestNode& Node, const IReteToken& Left, const IFact& Right) {
+    const int32_t Passed = Node.PassingTests(Left, Right);
+    if (FEngine.GetNetwork().GetGeneration() != FGeneration) throw EIEException(std::string(SNetworkChanged));
+    return Passed;
+  }
+
   void Keep(TMatches& Out, IReteToken Token) {
     if (static_cast<int64_t>(Out.size()) >= MaxExplainedMatches)
       throw EIEException(STooManyPartialMatches, {FRuleName, MaxExplainedMatches});
@@ -212,11 +238,11 @@ class TExplainer {
     auto* Join = dynamic_cast<TJoinNode*>(Node);
     if (!Join) {  // a test element
       for (const IReteToken& L : Left)
-        if (Node->PassingTests(L, IFact()) == Tests) Keep(Out, MakeRef<TIEToken>(L, Null()));
+        if (Passing(*Node, L, IFact()) == Tests) Keep(Out, MakeRef<TIEToken>(L, Null()));
     } else if (Pattern.GetNegatedCount() == 0) {
       for (const IReteToken& L : Left)
         for (const IReteToken& R : Alpha(I)) {
-          if (Join->PassingTests(L, R->GetFact()) != Tests) continue;
+          if (Passing(*Join, L, R->GetFact()) != Tests) continue;
           IReteToken Joined = MakeRef<TIEToken>(L, R->GetFact());
           Joined->AddSplitKey(R->GetSplitKey());
           Joined->SetStrength(std::min(L->GetStrength(), R->GetStrength()));
@@ -226,7 +252,7 @@ class TExplainer {
     } else {
       for (const IReteToken& L : Left) {
         const bool Blocked = std::any_of(Alpha(I).begin(), Alpha(I).end(), [&](const IReteToken& R) {
-          return Join->PassingTests(L, R->GetFact()) == Tests;
+          return Passing(*Join, L, R->GetFact()) == Tests;
         });
         // Each further negation level passes exactly what the level below blocked.
         if (Blocked != Pattern.IsNegated()) Keep(Out, MakeRef<TIEToken>(L, Null()));
@@ -363,14 +389,14 @@ class TExplainer {
     const IReteToken* Best = nullptr;
     int32_t Most = -1;
     for (const IReteToken& L : Left) {
-      int32_t Passing = -1;
+      int32_t Got = -1;
       if (!Right) {
-        Passing = Node.PassingTests(L, IFact());
+        Got = Passing(Node, L, IFact());
       } else {
-        for (const IReteToken& R : *Right) Passing = std::max(Passing, Node.PassingTests(L, R->GetFact()));
+        for (const IReteToken& R : *Right) Got = std::max(Got, Passing(Node, L, R->GetFact()));
       }
-      if (Passing > Most) {
-        Most = Passing;
+      if (Got > Most) {
+        Most = Got;
         Best = &L;
       }
     }
@@ -422,7 +448,7 @@ class TExplainer {
     });
     const TMatches& Entered = Splits ? TMatches() : FPassed[static_cast<size_t>(I)].front();
     for (const IReteToken& Candidate : Entered)
-      if (Node.PassingTests(*Best, Candidate->GetFact()) > Failing) {
+      if (Passing(Node, *Best, Candidate->GetFact()) > Failing) {
         Out.Reason +=
             " (" + IdText(Candidate->GetFact()->GetID()) + " would, but fails the pattern's own tests)";
         break;
@@ -439,7 +465,7 @@ class TExplainer {
     Out.ClosestMatch = FactIdsOf(L.get());
     std::set<int32_t> Blocking;
     for (const IReteToken& R : Alpha(I))
-      if (Node.PassingTests(L, R->GetFact()) == Node.GetTestCount()) Blocking.insert(R->GetFact()->GetID());
+      if (Passing(Node, L, R->GetFact()) == Node.GetTestCount()) Blocking.insert(R->GetFact()->GetID());
     Out.Reason = "blocked by " + IdList(std::vector<int32_t>(Blocking.begin(), Blocking.end()), ", ");
   }
 
@@ -487,6 +513,7 @@ class TExplainer {
   const TRule& FRule;
   const std::string& FRuleName;
   const TRuleLayout* FLayout;
+  uint32_t FGeneration;                                    // the network's when the explanation began
   std::vector<std::vector<TMatches>> FPassed;              // per position, per chain node: what left it
   std::vector<TMatches> FPartial;                          // per position: the partial matches of 0..position
   std::vector<std::pair<int32_t, TMatches>> FGroupChains;  // the members' chain of each negated conjunction
@@ -569,7 +596,7 @@ TRuleMatchReport TInferenceEngine::ExplainMatches(const std::string& RuleName) t
   throw EIEException(SOutOfMemory);
 }
 
-std::string TInferenceEngine::MatchReportText(const TRuleMatchReport& Report) {
+std::string TInferenceEngine::MatchReportText(const TRuleMatchReport& Report) try {
   std::string Text = "Rule " + Report.RuleName + ": " +
                      Plural(static_cast<size_t>(Report.Activations), "activation", "activations") +
                      NewLineString;
@@ -583,6 +610,8 @@ std::string TInferenceEngine::MatchReportText(const TRuleMatchReport& Report) {
     AppendAlternative(Report.Alternatives[A], Stops, "    ", Text);
   }
   return Text;
+} catch (const std::bad_alloc&) {
+  throw EIEException(SOutOfMemory);
 }
 
 IFactOrigin TInferenceEngine::GetFactOrigin(int32_t ID) const {

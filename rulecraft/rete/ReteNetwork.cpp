@@ -669,9 +669,11 @@ class TProbeNode final : public TReteNode {
 // A probe runs the facts through the chain as priming does: only the nodes marked as prime targets (the
 // chain's nodes and a probe node hanging from each) receive tokens. The probe nodes hang from the chain by
 // edges of their own that no other list knows and that go again before the probe returns.
-void TReteNetwork::ProbeChain(const std::vector<TRuleLayout::TChainNode>& Chain,
+void TReteNetwork::ProbeChain(const std::vector<TRuleLayout::TChainNode>& Layout,
                               std::vector<std::vector<IReteToken>>& Passed) {
   if (IsBusy()) throw EIEException(std::string(SNetworkBusy));
+  // A copy: a call on the way that compiles a rule may move the layout the caller points into.
+  const std::vector<TRuleLayout::TChainNode> Chain = Layout;
   Passed.assign(Chain.size(), {});
   if (Chain.empty() || !FEngine) return;
   std::vector<std::unique_ptr<TProbeNode>> Probes;
@@ -686,13 +688,16 @@ void TReteNetwork::ProbeChain(const std::vector<TRuleLayout::TChainNode>& Chain,
     explicit TProbe(TReteNetwork& N, const std::vector<TRuleLayout::TChainNode>& C,
                     const std::vector<std::unique_ptr<TProbeNode>>& P)
         : Network(N), Chain(C), Probes(P) {
-      Network.FProbing = true;
-      Network.FPriming = true;
+      // Room first: running out of memory leaves every node as it was.
+      for (const TRuleLayout::TChainNode& Link : Chain)
+        Link.Node->FEdges.reserve(Link.Node->FEdges.size() + 1);
       for (; Hung < Chain.size(); ++Hung) {
         TReteNode* Node = Chain[Hung].Node;
         Node->FEdges.push_back(TReteEdge{Probes[Hung].get(), ctSingle});
         Node->EdgesChanged();
       }
+      Network.FProbing = true;
+      Network.FPriming = true;
       Mark();
     }
     TProbe(const TProbe&) = delete;

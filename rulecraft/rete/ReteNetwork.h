@@ -103,6 +103,9 @@ class TReteNetwork : public TComponent {
   bool IsCompiled(const TRule* Rule) const { return FRules.count(Rule) > 0; }
   /// How the rule was compiled (see TRuleLayout); nullptr for a rule not compiled.
   const TRuleLayout* GetRuleLayout(const TRule* Rule) const;
+  /// Counts the changes of the network's nodes and edges (rules compiled, removed, the network cleared): a
+  /// reader holding nodes across calls that might change the rules compares it.
+  uint32_t GetGeneration() const noexcept { return FRootsGeneration; }
   /// True while tokens flow, the network primes nodes or a probe runs: a probe must wait.
   bool IsBusy() const noexcept { return FCallDepth > 0 || FPriming || FProbing || !FQueued.empty(); }
   /// What a pattern's one-input chain passes on now, for explaining a rule: each fact of the fact base goes

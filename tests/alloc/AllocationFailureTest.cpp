@@ -1,11 +1,11 @@
 // Allocation failures survived: this program replaces the global allocation functions so that the n-th
 // allocation after arming throws std::bad_alloc (once; later ones succeed again), and sweeps n over every
 // allocation of a representative session of one engine: loading a program (templates, rules, functions,
-// globals, fact sets), reset, run, asserting, modifying, retracting, saving and clearing. Whatever n is,
-// the failure comes out of the engine's interface as an engine error saying so (or is got around without
-// changing what the session does), never as a bare std::bad_alloc and never as a crash; no block is lost;
-// and the same engine then clears, loads, resets and runs a small program correctly. Under the sanitizer
-// build LeakSanitizer checks the same leaks from its side.
+// globals, fact sets), reset, run, asserting, modifying, retracting, explaining, saving and clearing.
+// Whatever n is, the failure comes out of the engine's interface as an engine error saying so (or is got
+// around without changing what the session does), never as a bare std::bad_alloc and never as a crash; no
+// block is lost; and the same engine then clears, loads, resets and runs a small program correctly. Under the
+// sanitizer build LeakSanitizer checks the same leaks from its side.
 //
 // The replacement lives in this program only (its own executable), so no other test sees it.
 #include <gtest/gtest.h>
@@ -186,7 +186,9 @@ struct TSession {
   const std::string Stray = "(order (id 5) (item gizmo))";
   const std::string Restock = "(stock (item gizmo) (left 1))";
   const std::string Tags = "(tags red green blue) (tags one)";
+  const std::string Explained[3] = {"tagged", "short", "pairs"};
   std::string Modify;
+  std::string Explanation;
   std::string Saved;
   std::ostringstream Facts;
   TGTextStream FactStream{static_cast<std::ostream&>(Facts)};
@@ -208,6 +210,11 @@ struct TSession {
     Engine.Assert(Restock);
     Engine.LoadFacts(Tags);
     Engine.Run();
+    // Explaining: alternatives, a doubled negation, a test element, multifields; the backorder (f-6) a rule
+    // asserted.
+    for (const std::string& Rule : Explained)
+      Explanation = Engine.MatchReportText(Engine.ExplainMatches(Rule));
+    Explanation = Engine.FactOriginText(Engine.GetFacts().GetFactByID(6));
     Saved = Engine.GetExpertSystem();
     Engine.SaveFacts(FactStream);
     Engine.Clear();

@@ -199,6 +199,22 @@ TEST_F(TExplanationTest, UnknownRulesAndExplainingWhileFactsFlow) {
                             "Cannot explain matches while the network is matching facts");
   Load("(reset) (assert (b))");
   EXPECT_EQ(Engine->ExplainMatches("other").Activations, 1);  // the network is whole
+
+  // Tests whose calls remove another rule once armed: in a pattern's own chain and in a join. Explaining
+  // stops rather than read nodes the change may have freed.
+  Load(
+      "(defglobal ?*armed* = FALSE) (defrule spare1 (c) => ) (defrule spare2 (c) => )"
+      "(defrule alone (e ?x&:(or (eq ?*armed* FALSE) (undefrule spare1))) => )"
+      "(defrule joined (e ?x) (d ?y&:(or (eq ?*armed* FALSE) (eq ?x 0) (undefrule spare2))&:(> ?y ?x)) => )"
+      "(assert (e 1) (d 0)) (bind ?*armed* TRUE)");
+  for (const char* Rule : {"alone", "joined"})
+    ExpectError<EIEException>([&] { Engine->ExplainMatches(Rule); },
+                              "A pattern test changed the rules while its matches were explained");
+  EXPECT_FALSE(RuleNamed("spare1"));
+  EXPECT_FALSE(RuleNamed("spare2"));
+  Load("(bind ?*armed* FALSE)");
+  EXPECT_EQ(Engine->ExplainMatches("joined").Alternatives[0].Stop.Reason,
+            "none of its facts passes (> ?y ?x) with ?x = 1");
 }
 
 // The partial matches the explanation counts are those the network holds: each join's count is the left
@@ -276,6 +292,11 @@ TEST_F(TExplanationTest, ExistsNegatedConjunctionsAndAlternatives) {
             "  alternative 2:\r\n"
             "    pattern 1 (color red): none\r\n"
             "    stops at pattern 1 (color red) for f-4: field 1 is blue, not red\r\n");
+
+  // Wildcards read as ? and $? are named inside the engine; the report writes them as written.
+  Load("(defrule wild (color ? $?) (order (id ?)) => )");
+  EXPECT_EQ(Explain("wild").Patterns[0].Text, "(color ? $?)");
+  EXPECT_EQ(Explain("wild").Patterns[1].Text, "(order (id ?))");
 }
 
 TEST_F(TExplanationTest, FiringsRecordedOnModifyAndAfterTheirSourcesGo) {
