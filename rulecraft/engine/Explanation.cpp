@@ -124,6 +124,8 @@ class TExplainer {
   TAlternativeMatches Explain() {
     TAlternativeMatches Out;
     const int32_t Count = FRule.GetPatternCount();
+    // A rule changed inside an update bracket is not compiled again until the bracket closes.
+    if (FLayout && FLayout->Chains.size() != static_cast<size_t>(Count)) FLayout = nullptr;
     FPassed.assign(static_cast<size_t>(Count), {});
     FPartial.assign(static_cast<size_t>(Count), {});
     for (int32_t I = 0; I < Count; ++I) {

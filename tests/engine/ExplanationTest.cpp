@@ -199,6 +199,15 @@ TEST_F(TExplanationTest, UnknownRulesAndExplainingWhileFactsFlow) {
                             "Cannot explain matches while the network is matching facts");
   Load("(reset) (assert (b))");
   EXPECT_EQ(Engine->ExplainMatches("other").Activations, 1);  // the network is whole
+  // A rule changed inside an update bracket is compiled again only when the bracket closes.
+  TRule* Other = RuleNamed("other");
+  Other->BeginUpdate();
+  Other->AppendPattern(Pattern("b", {}));
+  const TRuleMatchReport Changing = Engine->ExplainMatches("other");
+  EXPECT_EQ(Changing.Alternatives[0].Patterns.size(), 2u);
+  EXPECT_EQ(Changing.Alternatives[0].Stop.Reason, "the rule is not compiled");
+  Other->EndUpdate();
+  EXPECT_EQ(Engine->ExplainMatches("other").Alternatives[0].Joins.size(), 1u);
 
   // Tests whose calls remove another rule once armed: in a pattern's own chain and in a join. Explaining
   // stops rather than read nodes the change may have freed.
