@@ -28,6 +28,7 @@ output block holds whole lines: the program's output must be empty or end with a
   run-guide.py extract DIR PAGE...      writes each ```cpp block of the pages as DIR/<page>-<n>.cpp (n counts
                                         the page's cpp blocks from 1) and prints the names, one a line
   run-guide.py run RULECRAFT DIR PAGE   runs every example of PAGE, the hosts taken from DIR/<page>-<n>
+  run-guide.py self-test RULECRAFT      checks that the harness finds what is wrong with small pages
 """
 import difflib
 import os
@@ -41,7 +42,8 @@ PROGRAM_TAGS = ("clp", "cpp", "session")
 SETTINGS = ("args", "status")
 TIMEOUT = 60
 
-FENCE = re.compile(r"^( {0,3})(`{3,}|~{3,})(.*)$")
+# A fence at any indentation, so that a block inside a list item is found too.
+FENCE = re.compile(r"^( *)(`{3,}|~{3,})(.*)$")
 
 
 class GuideError(Exception):
@@ -49,17 +51,17 @@ class GuideError(Exception):
 
 
 class Block:
-    def __init__(self, line, tag, settings, text, end_line):
+    def __init__(self, line, tag, settings, text, end_line, blank_before):
         self.line = line  # of the opening fence, counting from 1
         self.tag = tag
         self.settings = settings
         self.text = text
         self.end_line = end_line  # of the closing fence
+        self.blank_before = blank_before  # only blank lines since the previous block
 
 
 def read_blocks(path):
-    """The fenced blocks of a page, in order, with the text between consecutive blocks remembered as
-    whether it is blank (Block.blank_before)."""
+    """The fenced blocks of a page, in order."""
     with open(path, encoding="utf-8") as page:
         lines = page.read().split("\n")
     blocks = []
@@ -98,9 +100,8 @@ def read_blocks(path):
         for word in words[1:]:
             key, equals, value = word.partition("=")
             settings[key] = value if equals else None
-        block = Block(start + 1, tag, settings, "\n".join(body) + "\n" if body else "", i + 1)
-        block.blank_before = all(not line.strip() for line in lines[last_end + 1:start])
-        blocks.append(block)
+        blank_before = all(not line.strip() for line in lines[last_end + 1:start])
+        blocks.append(Block(start + 1, tag, settings, "\n".join(body) + "\n" if body else "", i + 1, blank_before))
         last_end = i
         i += 1
     return blocks
@@ -228,11 +229,12 @@ def run_example(path, example, rulecraft, hosts, cpp_number):
     return problems
 
 
-def run(rulecraft, hosts, path):
+def run(rulecraft, hosts, path, report=print):
+    """Runs every example of the page; answers 1 when one failed or the page breaks the conventions."""
     try:
         examples = read_examples(path)
     except GuideError as error:
-        print(error)
+        report(str(error))
         return 1
     failed = 0
     cpp_number = 0
@@ -243,9 +245,50 @@ def run(rulecraft, hosts, path):
         if problems:
             failed += 1
             for problem in problems:
-                print(f"{path}:{example.program.line}: {example.program.tag} example: {problem}")
-    print(f"{page_name(path)}: {len(examples) - failed} passed, {failed} failed")
+                report(f"{path}:{example.program.line}: {example.program.tag} example: {problem}")
+    report(f"{page_name(path)}: {len(examples) - failed} passed, {failed} failed")
     return 1 if failed else 0
+
+
+# The harness checks itself on small pages: each case is a page, the status run() must answer and texts its
+# report must hold. A harness that silently skipped examples would otherwise pass every page.
+SELF_TEST_CASES = [
+    ("passes", "# A page\n\n```clp\n(+ 1 2)\n```\n\n```output\n3\n```\n\n```text\nnot run\n```\n\n"
+     "```clp args=\"-q\" status=1\n(printout werror \"oops\" crlf)\n(+ 1 two)\n```\n```output\n```\n"
+     "```stderr\noops\nNot a numeric type.  Value (two) is a dtAtom type\n```\n\n"
+     "```session\n(+ 1\n 2)\n```\n```output\n3\n```\n", 0, ["passes: 3 passed, 0 failed"]),
+    ("output", "text\n```clp\n(+ 1 2)\n```\n```output\n4\n```\n", 1,
+     ["output.md:2: clp example: standard output differs (output block at line 5)", "-4", "+3"]),
+    ("status", "```clp\n(+ 1 two)\n```\n```output\n```\n", 1,
+     ["status.md:1: clp example: exit status 1, expected 0", "standard error differs (no stderr block)"]),
+    ("indented", "- a list item:\n\n  ```clp\n  (+ 1 2)\n  ```\n\n  ```output\n  5\n  ```\n", 1,
+     ["indented.md:3: clp example: standard output differs"]),
+    ("missing", "```clp\n(+ 1 2)\n```\n\nwords between\n\n```output\n3\n```\n", 1,
+     ["missing.md:1: the clp block is not followed by its output block"]),
+    ("stray", "```output\n3\n```\n", 1, ["stray.md:1: an output block that follows no program block"]),
+    ("setting", "```clp arguments=-q\n(+ 1 2)\n```\n```output\n3\n```\n", 1,
+     ["setting.md:1: unknown setting 'arguments'"]),
+    ("unclosed", "```clp\n(+ 1 2)\n", 1, ["unclosed.md:1: the block opened here is never closed"]),
+    ("host", "```cpp\nint main() {}\n```\n```output\n```\n", 1, ["host.md:1: cpp example: the host program"]),
+]
+
+
+def self_test(rulecraft):
+    failures = 0
+    with tempfile.TemporaryDirectory(prefix="guide-self-test-") as work:
+        for name, text, status, expected in SELF_TEST_CASES:
+            path = os.path.join(work, name + ".md")
+            with open(path, "w", encoding="utf-8") as page:
+                page.write(text)
+            lines = []
+            answer = run(rulecraft, work, path, lines.append)
+            report = "\n".join(lines).replace(work + os.sep, "")
+            missing = [text for text in expected if text not in report]
+            if answer != status or missing:
+                failures += 1
+                print(f"self-test {name}: status {answer} (expected {status}), missing {missing}, report:\n{report}")
+    print(f"{len(SELF_TEST_CASES) - failures} passed, {failures} failed")
+    return 1 if failures else 0
 
 
 def main(argv):
@@ -258,6 +301,8 @@ def main(argv):
         return 0
     if len(argv) == 5 and argv[1] == "run":
         return run(argv[2], argv[3], argv[4])
+    if len(argv) == 3 and argv[1] == "self-test":
+        return self_test(argv[2])
     print(__doc__, file=sys.stderr)
     return 2
 
