@@ -181,6 +181,7 @@ constexpr TMessageEntry Catalogue[] = {
     {"SFactLimitReached", SFactLimitReached},        // wording ours
     {"SFiringLimitReached", SFiringLimitReached},    // wording ours
     {"SInvalidFiringLimit", SInvalidFiringLimit},    // wording ours
+    {"SEngineBusy", SEngineBusy},                    // wording ours
     {"SStringTooLong", SStringTooLong},              // wording ours
     {"SMultifieldTooLong", SMultifieldTooLong},      // wording ours
     {"SFileAccessDenied", SFileAccessDenied},        // wording ours

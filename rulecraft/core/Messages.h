@@ -293,6 +293,11 @@ inline constexpr const char* SFactLimitReached =
 inline constexpr const char* SFiringLimitReached =
     "Run stopped after %d rule firings, the most allowed per run";
 inline constexpr const char* SInvalidFiringLimit = "A firing limit cannot be negative: %d";
+/// A function called by a pattern's test (while a fact is matched) or by a fact set's value (while the engine
+/// resets) that would clear or reset the engine or remove a rule or template: the network and the fact sets
+/// being walked would be pulled from under the walk (the change refused).
+inline constexpr const char* SEngineBusy =
+    "Cannot %s while the engine matches facts or resets";  // wording ours
 inline constexpr const char* SStringTooLong = "%s built a text of %d characters; at most %d are allowed";
 inline constexpr const char* SMultifieldTooLong =
     "%s built a multifield of %d fields; at most %d are allowed";

@@ -244,7 +244,16 @@ void TInferenceEngine::ResetGlobalVariable(const std::string& Name, const IIEVal
   FContext->AddGlobalBinding(Name, Bound ? Bound : FCNil);
 }
 
+void TInferenceEngine::CheckNotBusy(const char* What) const {
+  if (FResetDepth > 0 || FNetwork->IsMatching()) throw EIEException(SEngineBusy, {What});
+}
+
 void TInferenceEngine::Reset() try {
+  CheckNotBusy("reset");
+  struct TResetScope {
+    int32_t& Depth;
+    ~TResetScope() { --Depth; }
+  } Scope{++FResetDepth};
   FFacts->Clear();
   FNextFactId = 0;
   for (TRule* Rule : FRules->Items()) Rule->Reset();
@@ -262,6 +271,7 @@ void TInferenceEngine::Reset() try {
 }
 
 void TInferenceEngine::Clear() try {
+  CheckNotBusy("clear");
   FHalt = false;
   FNextFactId = 0;
   FNextRuleId = 0;

@@ -503,6 +503,7 @@ bool TReteNetwork::ClearPass(F&& Body) {
 bool TReteNetwork::ProcessTokenOneNode(TReteNode* Node, const IReteToken& Token) {
   if (!Node || !Token) return false;
   if (Token->GetTag() == taClear) return ClearPass([&] { return CallRoot(Node, Token, ctSingle); });
+  const TMatchingScope Matching(FMatching);
   return CallRoot(Node, Token, ctSingle);
 }
 
@@ -588,6 +589,7 @@ bool TReteNetwork::ProcessToken(const IReteToken& Token) {
   // the facts of its template and the templates extending it.
   const IFact& Fact = Token->GetFact();
   if (!Fact || !Fact->GetTemplate()) return false;
+  const TMatchingScope Matching(FMatching);
   ForEachRootOf(*Fact, [&](TReteNode* Root) {
     if (CallClassRoot(Root, Token)) Passed = true;
   });
@@ -626,6 +628,7 @@ void TReteNetwork::UpdateNodes(const std::vector<TReteNode*>& Nodes) {
       Network->FPriming = false;
     }
   } Unmark{this, Marked};
+  const TMatchingScope Matching(FMatching);
   FPriming = true;
   // The facts first: they fill the right memories (and whole joins fed by facts only) ...
   if (FEngine) {

@@ -102,6 +102,9 @@ class TReteNetwork : public TComponent {
   void UpdateNodes(const std::vector<TReteNode*>& Nodes);
   /// True while UpdateNodes runs.
   bool IsPriming() const noexcept { return FPriming; }
+  /// True while a fact goes through the network (its tests are evaluated, and may call any function) or
+  /// the network primes new nodes with the facts there are.
+  bool IsMatching() const noexcept { return FMatching > 0; }
 
   /// Hands Token to Target on one of a node's edges. Deliveries nest directly up to MaxCallDepth; deeper
   /// ones are queued and run, one after the other, by the delivery at that depth, in exactly the order the
@@ -188,6 +191,15 @@ class TReteNetwork : public TComponent {
   float FMinActivationStrength = 0.0f;
   bool FEnabled = true;
   bool FPriming = false;
+  int32_t FMatching = 0;  // facts going through now, one inside another
+  /// Counts a matching pass for its lifetime.
+  struct TMatchingScope {
+    int32_t& Count;
+    explicit TMatchingScope(int32_t& C) noexcept : Count(C) { ++Count; }
+    TMatchingScope(const TMatchingScope&) = delete;
+    TMatchingScope& operator=(const TMatchingScope&) = delete;
+    ~TMatchingScope() { --Count; }
+  };
   struct TDelivery {
     TReteNode* Target;
     IReteToken Token;
