@@ -206,7 +206,7 @@ std::string UsageText() {
          "A fact, rule or function that no longer reads after a template it uses was redefined is\n"
          "dropped, with a warning on the standard error naming it and the reason.\n"
          "\n"
-         "exit status: 0 on success or the status given to (exit), 1 after an error, 2 for bad usage.\n";
+         "exit status: 0 on success or after (exit), 1 after an error, 2 for bad usage.\n";
 }
 
 // ---- input and output

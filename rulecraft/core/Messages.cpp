@@ -181,6 +181,7 @@ constexpr TMessageEntry Catalogue[] = {
     {"SFactLimitReached", SFactLimitReached},            // wording ours
     {"SFiringLimitReached", SFiringLimitReached},        // wording ours
     {"SInvalidFiringLimit", SInvalidFiringLimit},        // wording ours
+    {"SEngineBusy", SEngineBusy},                        // wording ours
     {"SUnknownRule", SUnknownRule},                      // wording ours
     {"STooManyPartialMatches", STooManyPartialMatches},  // wording ours
     {"SNetworkBusy", SNetworkBusy},                      // wording ours

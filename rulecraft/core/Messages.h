@@ -293,16 +293,22 @@ inline constexpr const char* SFactLimitReached =
 inline constexpr const char* SFiringLimitReached =
     "Run stopped after %d rule firings, the most allowed per run";
 inline constexpr const char* SInvalidFiringLimit = "A firing limit cannot be negative: %d";
+/// A function called by a pattern's test (while a fact is matched) or by a fact set's value (while the engine
+/// resets) that would clear or reset the engine or remove a rule or template: the network and the fact sets
+/// being walked would be pulled from under the walk (the change refused).
+inline constexpr const char* SEngineBusy =
+    "Cannot %s while the engine matches facts or resets";  // wording ours
 inline constexpr const char* SStringTooLong = "%s built a text of %d characters; at most %d are allowed";
 inline constexpr const char* SMultifieldTooLong =
     "%s built a multifield of %d fields; at most %d are allowed";
 /// Explaining matches (matches, why): a rule name the engine does not know, a rule with more partial matches
 /// at one pattern than an explanation walks (the rule, the most), an explanation asked for while facts flow
-/// through the network (from a pattern's test) or one whose pattern test changed the network on the way.
+/// through the network (from a pattern's test) or the engine resets, or one whose pattern test compiled a
+/// rule on the way.
 inline constexpr const char* SUnknownRule = "Unknown rule: %s";
 inline constexpr const char* STooManyPartialMatches =
     "Cannot explain rule %s: one of its patterns has more than %d partial matches";
-inline constexpr const char* SNetworkBusy = "Cannot explain matches while the network is matching facts";
+inline constexpr const char* SNetworkBusy = "Cannot explain matches while the engine matches facts or resets";
 inline constexpr const char* SNetworkChanged =
     "A pattern test changed the rules while its matches were explained";
 inline constexpr const char* SFileAccessDenied = "%s: file access is switched off (%s)";

@@ -427,7 +427,45 @@ ISingletonsVector TIEValue::GetAsSingletons() const {
 
 namespace {
 thread_local bool ReadBackActive = false;
+
+// True for a character the reader takes as the end of a word when it follows the word's first character:
+// a blank, a delimiter, or the backslash, which escapes the character after it.
+bool EndsWord(unsigned char C) noexcept {
+  switch (C) {
+    case '"':
+    case '&':
+    case '(':
+    case ')':
+    case ';':
+    case '<':
+    case '[':
+    case ']':
+    case '|':
+    case '~':
+    case '\\':
+      return true;
+    default:
+      return C <= ' ';
+  }
+}
+
 }  // namespace
+
+std::string ReadBackWord(const std::string& Text) {
+  size_t Escapes = 0;
+  for (size_t I = 1; I < Text.size(); ++I) Escapes += EndsWord(static_cast<unsigned char>(Text[I]));
+  if (Escapes == 0) return Text;
+  std::string Out;
+  Out.reserve(Text.size() + Escapes);
+  Out += Text[0];
+  for (size_t I = 1; I < Text.size(); ++I) {
+    if (EndsWord(static_cast<unsigned char>(Text[I]))) Out += '\\';
+    Out += Text[I];
+  }
+  return Out;
+}
+
+std::string WordText(const std::string& Word) { return ReadBackActive ? ReadBackWord(Word) : Word; }
 
 TReadBackText::TReadBackText(bool Active) noexcept : FSaved(ReadBackActive) { ReadBackActive = Active; }
 TReadBackText::~TReadBackText() { ReadBackActive = FSaved; }
@@ -439,7 +477,10 @@ std::string TIEValue::GetToString() const {
     case dtNone:
       return std::string();
     case dtAtom:
-      if (FText.empty() && TReadBackText::IsActive()) return "nil";
+      if (TReadBackText::IsActive()) {
+        if (FText.empty()) return "nil";
+        return ReadBackWord(FText);
+      }
       return FText;
     case dtSlot:
     case dtMultiSlot:

@@ -307,7 +307,8 @@ extern const IIEValue FCZero;
 
 /// While one lives on this thread, text forms (GetToString of values and of the lists, facts and calls
 /// holding them) are written to be read back: a float with four decimals when that reads back as the same
-/// number and in the shortest form that does otherwise, and the nil atom as "nil". Display text (output,
+/// number and in the shortest form that does otherwise, the nil atom as "nil", and a symbol with a backslash
+/// before every character after its first that would end the word. Display text (output,
 /// echo, watch lines) is written without one and keeps the four-decimal form.
 class TReadBackText {
  public:
@@ -322,6 +323,14 @@ class TReadBackText {
  private:
   bool FSaved;
 };
+
+/// The text of a word (a symbol, a template or slot name) as the reader reads it back as the same word: every
+/// character after the first that would end the word (a blank, a delimiter) or escape the next one (a
+/// backslash) gets a backslash before it. The first character stays as it is: the reader keeps a backslash
+/// there as an ordinary character.
+std::string ReadBackWord(const std::string& Text);
+/// ReadBackWord(Word) while a TReadBackText is active on this thread, otherwise Word itself.
+std::string WordText(const std::string& Word);
 
 /// True when Value is one of the fourteen shared constant objects (identity, not equality).
 bool IsValueConstant(const IIEValue& Value) noexcept;

@@ -61,6 +61,8 @@ void TRules::Put(TRule* Rule) {
 }
 
 bool TRules::Remove(const std::string& Name) {
+  if (!ContainsKey(Name)) return false;
+  if (!FEngine->GetUpdatingHT()) FEngine->CheckNotBusy("remove a rule");
   TRule* Rule = nullptr;
   if (!FTable.Remove(Name, &Rule)) return false;
   if (FEngine->GetUpdatingHT()) {
@@ -78,6 +80,7 @@ bool TRules::Remove(const std::string& Name, const TRule* Rule) {
 }
 
 void TRules::Clear() {
+  if (FTable.Count() > 0) FEngine->CheckNotBusy("remove a rule");
   const std::vector<TRule*> Old = FTable.Clear();
   for (TRule* Rule : Old) {
     FEngine->GetNetwork().RemoveRule(Rule);
@@ -146,6 +149,7 @@ void TFactTemplates::Put(const IFactTemplate& Template) {
 
 IFactTemplate TFactTemplates::Replace(const IFactTemplate& Old, const IFactTemplate& New) {
   if (!New || Old == New) return New;
+  if (Old) FEngine->CheckNotBusy("replace a template");
   AddImpliedSlot(New);
   if (Old) {
     FEngine->RemoveFactTemplate(Old);
@@ -160,6 +164,7 @@ IFactTemplate TFactTemplates::Replace(const IFactTemplate& Old, const IFactTempl
 IFactTemplate TFactTemplates::Remove(const std::string& Name) {
   IFactTemplate Template = Get(Name);
   if (!Template) return Template;
+  FEngine->CheckNotBusy("remove a template");
   FEngine->RemoveFactTemplate(Template);
   FEngine->RemoveDependencies(Template);
   FTable.Remove(Name);

@@ -581,7 +581,10 @@ IFactOrigin MakeOrigin(const TActivation& Activation) {
 TRuleMatchReport TInferenceEngine::ExplainMatches(const std::string& RuleName) try {
   TRule* Rule = FRules->Get(RuleName);
   if (!Rule) throw EIEException(SUnknownRule, {RuleName});
-  if (FNetwork->IsBusy()) throw EIEException(std::string(SNetworkBusy));
+  if (FNetwork->IsBusy() || FNetwork->IsMatching() || FResetDepth > 0)
+    throw EIEException(std::string(SNetworkBusy));
+  // The tests' calls may not clear the engine or remove rules or templates meanwhile (SEngineBusy).
+  const TReteNetwork::TMatchingHold Holding(*FNetwork);
   TRuleMatchReport Report;
   Report.RuleName = Rule->GetRuleName();
   std::vector<TExplainer> Explainers;

@@ -42,7 +42,7 @@ int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) try {
   // The firing that asserts it, recorded once per firing (before this fact, which may be one of the firing's
   // own being modified, takes its new identifier) and shared by its facts; a fact asserted again records
   // its new assertion.
-  if (FCurrent && FRecordFirings && !FRecordingHeld) {
+  if (FCurrent && FRecordFirings && FResetDepth == 0) {
     if (!FFiringOrigin) FFiringOrigin = MakeOrigin(*FCurrent);
     Fact->SetOrigin(FFiringOrigin);
   } else if (Fact->GetOrigin()) {
@@ -253,14 +253,16 @@ void TInferenceEngine::ResetGlobalVariable(const std::string& Name, const IIEVal
   FContext->AddGlobalBinding(Name, Bound ? Bound : FCNil);
 }
 
+void TInferenceEngine::CheckNotBusy(const char* What) const {
+  if (FResetDepth > 0 || FNetwork->IsMatching()) throw EIEException(SEngineBusy, {What});
+}
+
 void TInferenceEngine::Reset() try {
-  // A reset inside a firing asserts the initial fact and the fact sets' facts, not the firing's.
-  struct THold {
-    bool& Held;
-    bool Was;
-    ~THold() { Held = Was; }
-  } Hold{FRecordingHeld, FRecordingHeld};
-  FRecordingHeld = true;
+  CheckNotBusy("reset");
+  struct TResetScope {
+    int32_t& Depth;
+    ~TResetScope() { --Depth; }
+  } Scope{++FResetDepth};
   FFacts->Clear();
   FNextFactId = 0;
   for (TRule* Rule : FRules->Items()) Rule->Reset();
@@ -278,6 +280,7 @@ void TInferenceEngine::Reset() try {
 }
 
 void TInferenceEngine::Clear() try {
+  CheckNotBusy("clear");
   FHalt = false;
   FNextFactId = 0;
   FNextRuleId = 0;

@@ -236,6 +236,10 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   TEngineVariables& GetEngineVariables() noexcept { return *FEngineVariables; }
   TFactSets& GetFactSets() noexcept { return *FFactSets; }
   TReteNetwork& GetNetwork() noexcept { return *FNetwork; }
+  /// Raises SEngineBusy (naming What) while a fact goes through the network or the engine resets: a test of a
+  /// pattern or a value of a fact set may call any function, but not one that clears or resets the engine or
+  /// removes a rule or a template, which would pull the network or the fact sets from under the walk.
+  void CheckNotBusy(const char* What) const;
   TIEAgenda& GetAgenda() noexcept { return *FAgenda; }
   int32_t GetAgendaCount() const noexcept { return FAgenda->Count(); }
   TActivation* GetActivation(int32_t Index) const { return FAgenda->Get(Index); }
@@ -759,8 +763,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   std::string FTimeFormat = "hh:nn:ss";
   bool FEchoResults = true;
   bool FRecordFirings = true;
-  bool FRecordingHeld = false;  // a reset inside a firing: its facts are not the firing's
-  IFactOrigin FFiringOrigin;    // the current firing's record, made by its first assert
+  IFactOrigin FFiringOrigin;  // the current firing's record, made by its first assert
   int32_t FMaxFacts = 0;
   int32_t FMaxFirings = 0;
   TFileAccess FFileAccess = faAll;
@@ -797,6 +800,7 @@ class TInferenceEngine : public TComponent, public IRuleEngine {
   TActivation* FCurrent = nullptr;
   std::unique_ptr<TActivation> FCurrentTaken;  // the current activation once off the agenda
   std::vector<TRule*> FDoomedRules;            // released after the current firing
+  int32_t FResetDepth = 0;                     // resets running now (fact sets being evaluated)
   bool FHalt = false;
   int32_t FRulesFired = 0;
   std::chrono::steady_clock::time_point FStartTime;

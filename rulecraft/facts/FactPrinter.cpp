@@ -57,7 +57,7 @@ std::string SlotClause(const std::string& Name, const std::string& Values) {
 std::string PrettyPrintTemplateSlot(const TFactSlot& Slot) {
   const TReadBackText ReadBack;
   const bool Multi = Slot.GetSlotType().Contains(dtMultiSlot) || Slot.IsMultiSlot();
-  std::string Out = (Multi ? "(multislot " : "(slot ") + Slot.GetName();
+  std::string Out = (Multi ? "(multislot " : "(slot ") + ReadBackWord(Slot.GetName());
   const IIEDefinedType& Type = Slot.GetExtendedTypeInfo();
   const TIETypes DefaultKinds = Multi ? IESlotTypes + IEMultiSlotTypes : IESlotTypes;
   if (Type && !Type->GetImplicit()) {
@@ -83,7 +83,7 @@ std::string PrettyPrintTemplateSlot(const TFactSlot& Slot) {
 
 std::string PrettyPrintTemplate(const TFactTemplate& Template) {
   const TReadBackText ReadBack;
-  std::string Out = "(deftemplate " + Template.GetTemplateName();
+  std::string Out = "(deftemplate " + ReadBackWord(Template.GetTemplateName());
   if (!Template.GetComment().empty()) Out += " " + QuotedText(Template.GetComment());
   if (Template.GetParent())
     Out += NewLineString + std::string(IndentString) + "extends " + Template.GetParent()->GetTemplateName();
@@ -103,7 +103,7 @@ std::string PrettyPrintTemplate(const TFactTemplate& Template) {
 
 std::string PrettyPrintFactSlot(const TFact& Fact, const std::string& Name, const IIEValue& Value) {
   (void)Fact;
-  return SlotClause(Name, FactValueText(Value));
+  return SlotClause(WordText(Name), FactValueText(Value));
 }
 
 std::string PrettyPrintFactSlot(const TFact& Fact, const std::string& Name) {
@@ -114,7 +114,7 @@ std::string PrettyPrintFactSlot(const TFact& Fact, const std::string& Name) {
 std::string PrettyPrintFact(const TFact& Fact) {
   const IFactTemplate& Template = Fact.GetTemplate();
   if (!Template) return "()";
-  std::string Out = "(" + Template->GetTemplateName();
+  std::string Out = "(" + WordText(Template->GetTemplateName());
   if (Template->IsOrdered()) {
     const IIEValue* Data = Fact.PeekValue(SDefaultSlotName);
     const std::string Values = Data ? FactValueText(*Data) : std::string();

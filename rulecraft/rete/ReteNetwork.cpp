@@ -508,6 +508,7 @@ bool TReteNetwork::ClearPass(F&& Body) {
 bool TReteNetwork::ProcessTokenOneNode(TReteNode* Node, const IReteToken& Token) {
   if (!Node || !Token) return false;
   if (Token->GetTag() == taClear) return ClearPass([&] { return CallRoot(Node, Token, ctSingle); });
+  const TMatchingScope Matching(FMatching);
   return CallRoot(Node, Token, ctSingle);
 }
 
@@ -593,6 +594,7 @@ bool TReteNetwork::ProcessToken(const IReteToken& Token) {
   // the facts of its template and the templates extending it.
   const IFact& Fact = Token->GetFact();
   if (!Fact || !Fact->GetTemplate()) return false;
+  const TMatchingScope Matching(FMatching);
   ForEachRootOf(*Fact, [&](TReteNode* Root) {
     if (CallClassRoot(Root, Token)) Passed = true;
   });
@@ -632,6 +634,7 @@ void TReteNetwork::UpdateNodes(const std::vector<TReteNode*>& Nodes) {
       Network->FPriming = Was;
     }
   } Unmark{this, Marked, FPriming};
+  const TMatchingScope Matching(FMatching);
   FPriming = true;
   // The facts first: they fill the right memories (and whole joins fed by facts only) ...
   if (FEngine) {
@@ -728,6 +731,7 @@ void TReteNetwork::ProbeChain(const std::vector<TRuleLayout::TChainNode>& Layout
       Network.FProbing = false;
     }
   };
+  const TMatchingScope Matching(FMatching);  // the chain's calls may remove no rule meanwhile
   TProbe Probe(*this, Chain, Probes);
   const uint32_t Hung = FRootsGeneration;  // nodes made or freed from now on: a call changed the network
   TReteNode* Root = Chain.front().Node;

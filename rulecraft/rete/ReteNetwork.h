@@ -106,6 +106,19 @@ class TReteNetwork : public TComponent {
   /// Counts the changes of the network's nodes and edges (rules compiled, removed, the network cleared): a
   /// reader holding nodes across calls that might change the rules compares it.
   uint32_t GetGeneration() const noexcept { return FRootsGeneration; }
+  /// Counts as matching while it lives (see IsMatching), for a reader that runs the network's tests outside
+  /// the flow of facts (an explanation): the engine then refuses, as it does while facts are matched, the
+  /// changes that would free what the reader walks (clear, reset, removing rules or templates).
+  class TMatchingHold {
+   public:
+    explicit TMatchingHold(TReteNetwork& Network) noexcept : FCount(Network.FMatching) { ++FCount; }
+    TMatchingHold(const TMatchingHold&) = delete;
+    TMatchingHold& operator=(const TMatchingHold&) = delete;
+    ~TMatchingHold() { --FCount; }
+
+   private:
+    int32_t& FCount;
+  };
   /// True while tokens flow, the network primes nodes or a probe runs: a probe must wait.
   bool IsBusy() const noexcept { return FCallDepth > 0 || FPriming || FProbing || !FQueued.empty(); }
   /// What a pattern's one-input chain passes on now, for explaining a rule: each fact of the fact base goes
@@ -133,6 +146,9 @@ class TReteNetwork : public TComponent {
   void UpdateNodes(const std::vector<TReteNode*>& Nodes);
   /// True while UpdateNodes runs.
   bool IsPriming() const noexcept { return FPriming; }
+  /// True while a fact goes through the network (its tests are evaluated, and may call any function) or
+  /// the network primes new nodes with the facts there are.
+  bool IsMatching() const noexcept { return FMatching > 0; }
 
   /// Hands Token to Target on one of a node's edges. Deliveries nest directly up to MaxCallDepth; deeper
   /// ones are queued and run, one after the other, by the delivery at that depth, in exactly the order the
@@ -221,6 +237,15 @@ class TReteNetwork : public TComponent {
   bool FEnabled = true;
   bool FPriming = false;
   bool FProbing = false;
+  int32_t FMatching = 0;  // facts going through now, one inside another
+  /// Counts a matching pass for its lifetime.
+  struct TMatchingScope {
+    int32_t& Count;
+    explicit TMatchingScope(int32_t& C) noexcept : Count(C) { ++Count; }
+    TMatchingScope(const TMatchingScope&) = delete;
+    TMatchingScope& operator=(const TMatchingScope&) = delete;
+    ~TMatchingScope() { --Count; }
+  };
   struct TDelivery {
     TReteNode* Target;
     IReteToken Token;

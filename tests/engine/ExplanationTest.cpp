@@ -196,7 +196,7 @@ TEST_F(TExplanationTest, UnknownRulesAndExplainingWhileFactsFlow) {
   // A pattern's predicate asking for an explanation while the fact it tests travels the network.
   Load("(defrule other (b) => ) (defrule spy (a ?x&:(> (matches other) -1)) => )");
   ExpectError<EIEException>([&] { Engine->Assert("(a 1)"); },
-                            "Cannot explain matches while the network is matching facts");
+                            "Cannot explain matches while the engine matches facts or resets");
   Load("(reset) (assert (b))");
   EXPECT_EQ(Engine->ExplainMatches("other").Activations, 1);  // the network is whole
   // A rule changed inside an update bracket is compiled again only when the bracket closes.
@@ -209,18 +209,28 @@ TEST_F(TExplanationTest, UnknownRulesAndExplainingWhileFactsFlow) {
   Other->EndUpdate();
   EXPECT_EQ(Engine->ExplainMatches("other").Alternatives[0].Joins.size(), 1u);
 
-  // Tests whose calls remove another rule once armed: in a pattern's own chain and in a join. Explaining
-  // stops rather than read nodes the change may have freed.
+  // Tests whose calls change the rules once armed, in a pattern's own chain and in a join: removing a rule is
+  // refused as while facts are matched; a rule compiled on the way stops the explanation, which reads no node
+  // the change may have moved.
+  int32_t Made = 0;
+  Define("define", [&](const std::vector<IIEValue>&) {
+    Engine->Parse("(defrule made" + std::to_string(++Made) + " (c) => )", true);
+    return IIEValue();
+  });
   Load(
-      "(defglobal ?*armed* = FALSE) (defrule spare1 (c) => ) (defrule spare2 (c) => )"
-      "(defrule alone (e ?x&:(or (eq ?*armed* FALSE) (undefrule spare1))) => )"
-      "(defrule joined (e ?x) (d ?y&:(or (eq ?*armed* FALSE) (eq ?x 0) (undefrule spare2))&:(> ?y ?x)) => )"
+      "(defglobal ?*armed* = FALSE) (defrule spare (c) => )"
+      "(defrule alone (e ?x&:(or (eq ?*armed* FALSE) (undefrule spare))) => )"
+      "(defrule joined (e ?x) (d ?y&:(or (eq ?*armed* FALSE) (eq ?x 0) (undefrule spare))&:(> ?y ?x)) => )"
+      "(defrule grows (e ?x) (d ?y&:(or (eq ?*armed* FALSE) (eq ?x 0) (define))) => )"
       "(assert (e 1) (d 0)) (bind ?*armed* TRUE)");
   for (const char* Rule : {"alone", "joined"})
     ExpectError<EIEException>([&] { Engine->ExplainMatches(Rule); },
-                              "A pattern test changed the rules while its matches were explained");
-  EXPECT_FALSE(RuleNamed("spare1"));
-  EXPECT_FALSE(RuleNamed("spare2"));
+                              "Cannot remove a rule while the engine matches facts or resets");
+  EXPECT_TRUE(RuleNamed("spare"));
+  ExpectError<EIEException>([&] { Engine->ExplainMatches("grows"); },
+                            "A pattern test changed the rules while its matches were explained");
+  EXPECT_TRUE(RuleNamed("made1"));
+  EXPECT_FALSE(Engine->GetNetwork().IsMatching());
   Load("(bind ?*armed* FALSE)");
   EXPECT_EQ(Engine->ExplainMatches("joined").Alternatives[0].Stop.Reason,
             "none of its facts passes (> ?y ?x) with ?x = 1");

@@ -2,7 +2,14 @@
 // statistics, globals at reset, and firing that removes or clears what is firing.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "../EngineProbes.h"
+#include "../TestValues.h"
 #include "EngineFixture.h"
+#include "rulecraft/core/IEException.h"
 
 using namespace rulecraft;
 using namespace rulecraft::testing;
@@ -209,4 +216,54 @@ TEST(TEnginePackagesTest, TheSelectedPackagesAreInstalledInTheFixedOrderAndRebui
   IIEValue Result;
   Sum->Execute(Engine.GetContext(), Result);
   EXPECT_EQ(Result->GetToString(), "2.5000");
+}
+
+// A test of a pattern runs while a fact goes through the network, and a fact set's values are evaluated while
+// the engine resets: a function called there may do anything but clear or reset the engine or remove a rule
+// or template, which would pull the network or the fact sets from under the walk. The change is refused with
+// an error, nothing is half done, and the engine goes on working. From a rule's actions the same calls work.
+TEST(InferenceCycle, ClearResetAndRemovalsAreRefusedWhileMatchingOrResetting) {
+  const std::string Busy = " while the engine matches facts or resets";
+  const std::vector<std::pair<std::string, std::string>> Cases = {
+      {"(deffacts a (x (clear)) (y 1))", "Cannot clear" + Busy},
+      {"(deffacts a (x (reset)) (y 1))", "Cannot reset" + Busy},
+      {"(deffacts a (x (undefrule keep)) (y 1))", "Cannot remove a rule" + Busy},
+      {"(deffacts a (x (undeftemplate t)) (y 1))", "Cannot remove a template" + Busy},
+      {"(defrule odd (x ?a&:(clear)) =>)", "Cannot clear" + Busy},
+      {"(defrule odd (x ?a&:(reset)) =>)", "Cannot reset" + Busy},
+      {"(defrule odd (x ?a&:(undefrule odd)) =>)", "Cannot remove a rule" + Busy},
+      {"(defrule odd (x ?a) (test (undeftemplate t)) =>)", "Cannot remove a template" + Busy},
+  };
+  for (const auto& [Construct, Message] : Cases) {
+    SCOPED_TRACE(Construct);
+    TQuietEngine Quiet;
+    TInferenceEngine& Engine = Quiet.Engine;
+    Engine.SetEchoResults(false);
+    Engine.Parse("(deftemplate t (slot s)) (defrule keep (t (s ?s)) => (printout t \"kept \" ?s crlf))",
+                 true);
+    Engine.Parse(Construct, true);
+    ExpectError<EIEException>(
+        [&] {
+          Engine.Reset();
+          Engine.Parse("(assert (x 1))", true);
+        },
+        Message);
+    // Everything is still there and works.
+    EXPECT_TRUE(Engine.FindFactTemplate("t"));
+    ASSERT_NE(Engine.GetRules().Get("keep"), nullptr);
+    Engine.Parse("(undeffacts a) (undefrule odd)", true);
+    Engine.Reset();
+    Engine.Parse("(assert (t (s 7)))", true);
+    EXPECT_EQ(Engine.Run(), 1);
+    EXPECT_EQ(Quiet.Output, "kept 7\r\n");
+  }
+  // From a rule's actions the engine may be reset, cleared and its rules removed.
+  TQuietEngine Quiet;
+  Quiet.Engine.SetEchoResults(false);
+  Quiet.Engine.Parse("(defrule r (go) => (undefrule r) (reset) (clear) (printout t \"done\" crlf))", true);
+  Quiet.Engine.Reset();
+  Quiet.Engine.Parse("(assert (go))", true);
+  EXPECT_EQ(Quiet.Engine.Run(), 1);
+  EXPECT_EQ(Quiet.Output, "done\r\n");
+  EXPECT_EQ(Quiet.Engine.GetRules().Count(), 0);
 }

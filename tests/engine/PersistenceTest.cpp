@@ -297,6 +297,43 @@ TEST(Persistence, FactsAreSavedByTemplateAndLoadedOnTopOfTheFactBase) {
                                 "f-3 (note (text hello))", "f-4 (order (id c) (n 2))"}));
 }
 
+// A symbol (or a fact's relation name) holding characters that end a word (a quote, parentheses, a
+// semicolon, a blank, a backslash) after its first character is saved with a backslash before each, so it
+// loads back whole; shown on the terminal it keeps its plain text. A backslash as the first character is an
+// ordinary one and stays as it is.
+TEST(Persistence, SymbolsHoldingDelimitersAreSavedWithBackslashesAndLoadBack) {
+  const std::string Program =
+      "(deftemplate any (slot a) (multislot b))\n"
+      "(assert (any (a -922337\\\") (b x\\(y\\) z\\;w v\\\\u \\q)))\n"
+      "(assert (odd p\\ q r\\<s\\|t\\~u\\&v\\[w\\]))\n"
+      "(assert (emp\\\" 1))\n";
+  TQuietEngine Source;
+  Source.Engine.Parse(Program, true);
+  const std::string All = Saved([&Source](TGTextStream& Stream) { Source.Engine.SaveFacts(Stream); });
+  EXPECT_EQ(All,
+            "(Initial-Fact)\r\n(any (a -922337\\\") (b x\\(y\\) z\\;w v\\\\u \\q))\r\n"
+            "(odd p\\ q r\\<s\\|t\\~u\\&v\\[w\\])\r\n(emp\\\" 1)\r\n");
+  std::vector<std::string> Shown;
+  auto Show = [&Shown](const IIEValue& Value, auto& Self) -> void {
+    if (!Value) return;
+    if (Value->GetDType() == dtAtom) Shown.push_back(Value->GetAsString());
+    if (Value->GetDType() != dtList) return;
+    const IValueVector List = Value->GetAsList();
+    for (int32_t I = 0; I < List->GetValueCount(); ++I) Self(List->Get(I), Self);
+  };
+  Source.Engine.GetFacts().ForEach([&Show](const IFact& Fact) {
+    for (const IIEValue& Value : Fact->GetSlotValues()) Show(Value, Show);
+  });
+  EXPECT_EQ(Shown,
+            (std::vector<std::string>{"-922337\"", "x(y)", "z;w", "v\\u", "\\q", "p q", "r<s|t~u&v[w]"}));
+
+  TQuietEngine Target;
+  Target.Engine.Parse("(deftemplate any (slot a) (multislot b))", true);
+  LoadText(All, [&Target](TGTextStream& Stream) { Target.Engine.LoadFacts(Stream); });
+  EXPECT_EQ(FactTexts(Target.Engine), FactTexts(Source.Engine));
+  EXPECT_EQ(Saved([&Target](TGTextStream& Stream) { Target.Engine.SaveFacts(Stream); }), All);
+}
+
 // Savers build their text before they create the file; loaders open the file before they clear anything.
 TEST(Persistence, FilesRoundTripAndAFileThatCannotBeOpenedChangesNothing) {
   const std::filesystem::path Folder = std::filesystem::temp_directory_path() / "rulecraft-persistence-test";
