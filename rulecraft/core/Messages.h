@@ -369,7 +369,7 @@ struct TMessageEntry {
   const char* Text;
 };
 
-/// The 211 shared messages in catalogue order (for listings and tests).
+/// The 212 shared messages in catalogue order (for listings and tests).
 const TMessageEntry* MessageCatalogue(int& Count);
 
 }  // namespace rulecraft
