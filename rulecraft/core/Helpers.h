@@ -38,6 +38,26 @@ std::string SetToString(TIETypes Kinds, std::string_view Separator, bool Bracket
 /// Prefix + item ignoring case. An unknown item raises Exception "Invalid item for set: %s".
 uint32_t StringToSet(std::string_view Text, const TEnumInfo& TypeInfo, std::string_view Prefix);
 
+/// True for a character that ends a word of rule-language text when it follows the word's first character
+/// (blanks end words too): the reader puts it back as the start of the next token.
+constexpr bool IsWordTerminator(int C) noexcept {
+  switch (C) {
+    case '"':
+    case '&':
+    case '(':
+    case ')':
+    case ';':
+    case '<':
+    case '[':
+    case ']':
+    case '|':
+    case '~':
+      return true;
+    default:
+      return false;
+  }
+}
+
 /// S without its surrounding double quotes when it has both; otherwise S.
 std::string IEStringToString(std::string_view S);
 /// The 1-based position of the first character of S that occurs in Chars, or 0.

@@ -430,24 +430,7 @@ thread_local bool ReadBackActive = false;
 
 // True for a character the reader takes as the end of a word when it follows the word's first character:
 // a blank, a delimiter, or the backslash, which escapes the character after it.
-bool EndsWord(unsigned char C) noexcept {
-  switch (C) {
-    case '"':
-    case '&':
-    case '(':
-    case ')':
-    case ';':
-    case '<':
-    case '[':
-    case ']':
-    case '|':
-    case '~':
-    case '\\':
-      return true;
-    default:
-      return C <= ' ';
-  }
-}
+bool EndsWord(unsigned char C) noexcept { return C <= ' ' || C == '\\' || IsWordTerminator(C); }
 
 }  // namespace
 

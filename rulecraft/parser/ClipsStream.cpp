@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "rulecraft/core/Constants.h"
+#include "rulecraft/core/Helpers.h"
 #include "rulecraft/core/IETypes.h"
 #include "rulecraft/core/Messages.h"
 #include "rulecraft/framework/Convert.h"
@@ -11,25 +12,6 @@
 namespace rulecraft {
 
 namespace {
-
-// Characters that end a word when met after its first character (blanks end words too).
-constexpr bool IsWordTerminator(int C) noexcept {
-  switch (C) {
-    case '"':
-    case '&':
-    case '(':
-    case ')':
-    case ';':
-    case '<':
-    case '[':
-    case ']':
-    case '|':
-    case '~':
-      return true;
-    default:
-      return false;
-  }
-}
 
 constexpr bool IsDigit(char C) noexcept { return C >= '0' && C <= '9'; }
 
