@@ -1,8 +1,6 @@
 #include "rulecraft/packages/RulecraftPackage.h"
 
-#include <cctype>
 #include <string>
-#include <string_view>
 
 #include "rulecraft/core/Constants.h"
 #include "rulecraft/core/Helpers.h"
@@ -12,7 +10,6 @@
 #include "rulecraft/engine/Explanation.h"
 #include "rulecraft/engine/InferenceEngine.h"
 #include "rulecraft/facts/Fact.h"
-#include "rulecraft/framework/Convert.h"
 #include "rulecraft/packages/StandardPackage.h"
 
 namespace rulecraft {
@@ -102,33 +99,8 @@ TWhyFunction::TWhyFunction()
 
 void TWhyFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const IIEValue First = ResolveArgument(FunCall, 0, Context);
-  IFact Fact;
-  switch (First->GetDType()) {
-    case dtInteger:
-    case dtFactId:
-      Fact = Engine.GetFacts().GetFactByID(First->GetAsFactId());
-      break;
-    case dtFact:
-      Fact = First->GetAsFact();
-      break;
-    case dtAtom: {
-      // The form the fact is printed in: f-5.
-      int32_t ID = -1;
-      const std::string& Text = First->Text();
-      if (Text.size() > 2 && Text.compare(0, 2, "f-") == 0 &&
-          std::isdigit(static_cast<unsigned char>(Text[2])) &&
-          TryStrToInt(std::string_view(Text).substr(2), ID)) {
-        Fact = Engine.GetFacts().GetFactByID(ID);
-        break;
-      }
-      [[fallthrough]];
-    }
-    default:
-      throw EIEException(SInvalidArgType, {GetIETypeName(First->GetDType()),
-                                           SetToString(TIETypes{dtFactId, dtFact}, ", ", false)});
-  }
-  if (!Fact) throw EIEException(SNoSuchFact, {First->GetToString()});
+  // The printed form f-5 too: it is what (facts) and why show.
+  const IFact Fact = FactArgument(Engine, ResolveArgument(FunCall, 0, Context), true);
   Engine.PrintOut("t", Engine.FactOriginText(Fact));
   const IFactOrigin& Origin = Fact->GetOrigin();
   Result = Origin ? MakeRef<TIEValue>(Origin->GetRuleName(), dtAtom) : FCFalse;

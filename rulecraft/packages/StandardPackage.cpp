@@ -1,7 +1,9 @@
 #include "rulecraft/packages/StandardPackage.h"
 
+#include <cctype>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "rulecraft/collections/TextStream.h"
@@ -14,6 +16,7 @@
 #include "rulecraft/engine/InferenceEngine.h"
 #include "rulecraft/facts/Fact.h"
 #include "rulecraft/facts/FactTemplate.h"
+#include "rulecraft/framework/Convert.h"
 #include "rulecraft/functions/Context.h"
 #include "rulecraft/functions/FunctionCall.h"
 #include "rulecraft/fuzzyset/FuzzySet.h"
@@ -290,21 +293,7 @@ TGetSlotValueFunction::TGetSlotValueFunction()
 
 void TGetSlotValueFunction::Evaluate(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineOf(Context);
-  const IIEValue First = ResolveArgument(FunCall, 0, Context);
-  IFact Fact;
-  switch (First->GetDType()) {
-    case dtInteger:
-    case dtFactId:
-      Fact = Engine.GetFacts().GetFactByID(First->GetAsFactId());
-      break;
-    case dtFact:
-      Fact = First->GetAsFact();
-      break;
-    default:
-      throw EIEException(SInvalidArgType, {GetIETypeName(First->GetDType()),
-                                           SetToString(TIETypes{dtFactId, dtFact}, ", ", false)});
-  }
-  if (!Fact) throw EIEException(SNoSuchFact, {First->GetToString()});
+  const IFact Fact = FactArgument(Engine, ResolveArgument(FunCall, 0, Context));
   const std::string Slot =
       FunCall.GetArgumentCount() > 1 ? ArgumentText(FunCall, 1, Context) : SDefaultSlotName;
   const IIEValue Value = Fact->GetValue(Slot);
@@ -582,6 +571,35 @@ void TClearStorageFunction::Evaluate(TFunctionCall&, TIEContext* Context, IIEVal
 }
 
 // ---- the package -----------------------------------------------------------------------------------------
+
+IFact FactArgument(TInferenceEngine& Engine, const IIEValue& Value, bool PrintedForm) {
+  IFact Fact;
+  switch (Value->GetDType()) {
+    case dtInteger:
+    case dtFactId:
+      Fact = Engine.GetFacts().GetFactByID(Value->GetAsFactId());
+      break;
+    case dtFact:
+      Fact = Value->GetAsFact();
+      break;
+    case dtAtom: {
+      int32_t ID = -1;
+      const std::string& Text = Value->Text();
+      if (PrintedForm && Text.size() > 2 && Text.compare(0, 2, "f-") == 0 &&
+          std::isdigit(static_cast<unsigned char>(Text[2])) &&
+          TryStrToInt(std::string_view(Text).substr(2), ID)) {
+        Fact = Engine.GetFacts().GetFactByID(ID);
+        break;
+      }
+      [[fallthrough]];
+    }
+    default:
+      throw EIEException(SInvalidArgType, {GetIETypeName(Value->GetDType()),
+                                           SetToString(TIETypes{dtFactId, dtFact}, ", ", false)});
+  }
+  if (!Fact) throw EIEException(SNoSuchFact, {Value->GetToString()});
+  return Fact;
+}
 
 std::string ArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context) {
   return ResolveArgument(FunCall, Index, Context)->GetAsString();

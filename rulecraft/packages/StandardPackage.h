@@ -79,6 +79,10 @@ class TInferenceEngine;
 TInferenceEngine& EngineOf(TIEContext* Context);
 /// Argument Index of FunCall resolved in Context, as text.
 std::string ArgumentText(TFunctionCall& FunCall, int32_t Index, TIEContext* Context);
+/// The fact Value names: a fact, or its identifier as an integer or fact id (and, with PrintedForm, a symbol
+/// in the printed form f-5). Raises SInvalidArgType for any other value and SNoSuchFact when no fact has the
+/// identifier.
+IFact FactArgument(TInferenceEngine& Engine, const IIEValue& Value, bool PrintedForm = false);
 
 class TStandardPackage : public TUserPackage {
   RC_CLASS(TStandardPackage, TUserPackage)
